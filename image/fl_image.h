@@ -97,12 +97,12 @@ void uint8imageToUint8image(uint8_image& src, uint8_image& dst, int32 srcX, int3
 // Copies a rectangle of 3-sample pixels between interleaved buffers, the
 // source read forwards or backwards on each axis (a straight or mirrored
 // copy); the destination always runs right and down.  The four size
-// arguments are not used.
-void copyWithTranslation(const float* src, int32 srcWidth, int32 srcHeight, int32 srcRowBytes, const float* dst,
+// arguments are not used; callers pass regions that fit.
+void copyWithTranslation(const float* src, int32 srcWidth, int32 srcHeight, int32 srcRowBytes, float* dst,
                          int32 dstWidth, int32 dstHeight, int32 dstRowBytes, int32 srcX, bool xForward, int32 srcY,
                          bool yForward, int32 dstX, int32 dstY, int32 width, int32 height);
 void copyWithTranslation(const unsigned char* src, int32 srcWidth, int32 srcHeight, int32 srcRowBytes,
-                         const unsigned char* dst, int32 dstWidth, int32 dstHeight, int32 dstRowBytes, int32 srcX,
+                         unsigned char* dst, int32 dstWidth, int32 dstHeight, int32 dstRowBytes, int32 srcX,
                          bool xForward, int32 srcY, bool yForward, int32 dstX, int32 dstY, int32 width, int32 height);
 void copyWithTranslation(const void* src, int32 srcWidth, int32 srcHeight, int32 srcRowBytes, char* dst,
                          int32 dstWidth, int32 dstHeight, int32 dstRowBytes, int32 srcX, bool xForward, int32 srcY,
