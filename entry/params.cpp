@@ -1,0 +1,51 @@
+// The parameter block: defaults, the pointer tables of the settings files,
+// and the dialogs' reset commands.
+#include "entry/params.h"
+
+#include "engine/autoprofile.h"
+#include "entry/globals.h"
+#include "entry/product.h"
+
+
+const checked_array<DescriptorKeyID, kParamValueCount> keyGUIParams = {{
+    FourCC("brgH"), FourCC("conT"), FourCC("bAdj"), FourCC("satU"), FourCC("lumC"), FourCC("Rcoe"),
+    FourCC("Gcoe"), FourCC("Bcoe"), FourCC("Dbai"), FourCC("Dbaj"), FourCC("Dbak"), FourCC("Dbal"),
+    FourCC("Dbam"), FourCC("Dban"), FourCC("Dbao"), FourCC("Dbap"), FourCC("Dbaq"), FourCC("Dbar"),
+    FourCC("Dbas"), FourCC("Dbat"), FourCC("Dbau"), FourCC("Dbav"), FourCC("Dbaw"), FourCC("Dbax"),
+    0, 0,
+}};
+const checked_array<DescriptorKeyID, kParamFlagCount> keyBoolParams = {{
+    FourCC("ignS"), FourCC("Blab"), FourCC("Blac"), FourCC("Blad"), FourCC("Blae"), FourCC("Blaf"),
+    FourCC("Blag"), FourCC("Blah"), kCleanerSmoothAreasKey,
+}};
+
+double digitalHNLdefaultDouble = 0.2;
+double filmHNLdefault = 1.0;
+
+void InitParameters() {
+    gParams->flags = BooleanDefault;
+    gParams->values = DefaultGUI;
+}
+
+parameterStructure makeParamStructure() {
+    parameterStructure s;
+    for (int i = 0; i < kParamValueCount; ++i) s.values.push_back(&gParams->values[i]);
+    for (int j = 0; j < kParamFlagCount; ++j) s.flags.push_back(&gParams->flags[j]);
+    return s;
+}
+
+void noiseReductionResetAllButton() {
+    gParams->flags[1] = 1;
+    gParams->flags[2] = 0;
+    if (kProductIsHalvane) {
+        gParams->flags[6] = 0;
+        gParams->flags[8] = 1;
+    }
+    gParams->values = DefaultGUI;
+    if (gParams->flags[3])
+        autoProfile(digitalHNLdefaultDouble);
+    else if (gParams->flags[4])
+        autoProfile(filmHNLdefault);
+}
+
+void eyedropperAnalysis(VPoint, VPoint, int32) {}

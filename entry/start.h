@@ -1,0 +1,5 @@
+// The start selector and the full-image pass.
+#pragma once
+
+void DoStart();
+void DoAbout(const char* title);

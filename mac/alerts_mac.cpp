@@ -1,0 +1,53 @@
+// Alerts of the Mac form: a note alert run modally on the host's thread.
+#include "mac/alerts_mac.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "entry/alerts.h"
+
+namespace {
+// Any non-zero code makes doErrorAlert show the alert.
+const long kAlertCode = 8999;
+}  // namespace
+
+void doErrorAlert(long code, CFStringRef format) {
+    if (code == 0) return;
+    CFStringRef localized = CFBundleCopyLocalizedString(CFBundleGetMainBundle(), format, format, nullptr);
+    if (!localized) return;
+    CFStringRef message = CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, localized, code);
+    if (!message) {
+        CFRelease(localized);
+        return;
+    }
+    AlertStdCFStringAlertParamRec param;
+    GetStandardAlertDefaultParams(&param, kStdCFStringAlertVersionOne);
+    param.movable = true;
+    DialogRef alert = nullptr;
+    if (CreateStandardAlert(kAlertNoteAlert, message, nullptr, &param, &alert) != 0 || !alert)
+        std::fputs("Cannot create alert!\n", stderr);
+    else
+        RunStandardAlert(alert, nullptr, nullptr);
+    CFRelease(message);
+    CFRelease(localized);
+}
+
+void doErrorAlert(CFStringRef text) { doErrorAlert(kAlertCode, text); }
+
+void doAlertBox(std::string text) {
+    CFStringRef s = CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingASCII);
+    doErrorAlert(kAlertCode, s);
+    if (s) CFRelease(s);
+}
+
+namespace {
+template <typename Number>
+void alertNumber(Number number) {
+    std::ostringstream o;
+    o << number;
+    doAlertBox(o.str());
+}
+}  // namespace
+
+void doAlertBoxInt32(long number) { alertNumber(number); }
+void doAlertBoxInt32(double number) { alertNumber(number); }

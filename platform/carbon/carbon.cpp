@@ -1,0 +1,152 @@
+// Core Foundation strings, standard alerts and the processor count of the
+// headless Carbon stand-in.
+#include "Carbon.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdarg>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+struct __CFString {
+    std::string text;
+};
+struct __CFBundle {};
+struct OpaqueDialogPtr {
+    std::string message;
+};
+
+namespace {
+std::atomic<long> liveObjects{0};
+std::mutex sinkMutex;
+CarbonAlertSink alertSink = nullptr;
+void* alertContext = nullptr;
+int alertFailures = 0;
+__CFBundle mainBundle;
+
+CFStringRef makeString(std::string text) {
+    ++liveObjects;
+    return new __CFString{std::move(text)};
+}
+}  // namespace
+
+CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cStr, CFStringEncoding encoding) {
+    if (!cStr) return nullptr;
+    if (encoding == kCFStringEncodingASCII)
+        for (const char* p = cStr; *p; ++p)
+            if (static_cast<unsigned char>(*p) > 127) return nullptr;
+    return makeString(cStr);
+}
+
+// Only the conversions the plug-ins' own texts could carry are understood:
+// %d and %ld take the one integer argument, %% is a percent sign.
+CFStringRef CFStringCreateWithFormat(CFAllocatorRef, const void*, CFStringRef format, ...) {
+    if (!format) return nullptr;
+    va_list args;
+    va_start(args, format);
+    std::string out;
+    const std::string& f = format->text;
+    for (size_t i = 0; i < f.size(); ++i) {
+        if (f[i] != '%' || i + 1 == f.size()) {
+            out += f[i];
+            continue;
+        }
+        if (f[i + 1] == '%') {
+            out += '%';
+            ++i;
+        } else if (f[i + 1] == 'd') {
+            out += std::to_string(va_arg(args, int));
+            ++i;
+        } else if (f.compare(i + 1, 2, "ld") == 0) {
+            out += std::to_string(va_arg(args, long));
+            i += 2;
+        } else {
+            out += f[i];
+        }
+    }
+    va_end(args);
+    return makeString(out);
+}
+
+bool CFStringGetCString(CFStringRef s, char* buffer, CFIndex bufferSize, CFStringEncoding) {
+    if (!s || !buffer || bufferSize <= 0 || CFIndex(s->text.size()) >= bufferSize) return false;
+    std::memcpy(buffer, s->text.c_str(), s->text.size() + 1);
+    return true;
+}
+
+const char* CFStringGetCStringPtr(CFStringRef s, CFStringEncoding) { return s ? s->text.c_str() : nullptr; }
+
+void CFRelease(CFTypeRef cf) {
+    if (!cf) return;
+    if (cf == &mainBundle) return;
+    --liveObjects;
+    delete static_cast<const __CFString*>(cf);
+}
+
+CFBundleRef CFBundleGetMainBundle() { return &mainBundle; }
+
+// No bundle carries a string table here, so the key comes back as its own value.
+CFStringRef CFBundleCopyLocalizedString(CFBundleRef, CFStringRef key, CFStringRef value, CFStringRef) {
+    CFStringRef s = value ? value : key;
+    return s ? makeString(s->text) : nullptr;
+}
+
+OSStatus GetStandardAlertDefaultParams(AlertStdCFStringAlertParamRec* param, uint32_t version) {
+    if (!param) return -50;
+    *param = AlertStdCFStringAlertParamRec{};
+    param->version = version;
+    return 0;
+}
+
+OSStatus CreateStandardAlert(AlertType, CFStringRef error, CFStringRef, const AlertStdCFStringAlertParamRec*,
+                             DialogRef* outAlert) {
+    if (!outAlert || !error) return -50;
+    {
+        std::lock_guard<std::mutex> lock(sinkMutex);
+        if (alertFailures > 0) {
+            --alertFailures;
+            *outAlert = nullptr;
+            return -108;
+        }
+    }
+    *outAlert = new OpaqueDialogPtr{error->text};
+    return 0;
+}
+
+OSStatus RunStandardAlert(DialogRef alert, void*, DialogItemIndex* outItemHit) {
+    if (!alert) return -50;
+    CarbonAlertSink sink;
+    void* context;
+    {
+        std::lock_guard<std::mutex> lock(sinkMutex);
+        sink = alertSink;
+        context = alertContext;
+    }
+    if (sink) sink(alert->message.c_str(), context);
+    delete alert;
+    if (outItemHit) *outItemHit = 1;
+    return 0;
+}
+
+ItemCount MPProcessorsScheduled() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+    long n = sysconf(_SC_NPROCESSORS_ONLN);
+    return n > 0 ? ItemCount(n) : 1;
+}
+
+void CarbonStandInSetAlertSink(CarbonAlertSink sink, void* context) {
+    std::lock_guard<std::mutex> lock(sinkMutex);
+    alertSink = sink;
+    alertContext = context;
+}
+
+void CarbonStandInFailAlertCreation(int n) {
+    std::lock_guard<std::mutex> lock(sinkMutex);
+    alertFailures = n;
+}
+
+long CarbonStandInLiveObjects() { return liveObjects.load(); }
