@@ -18,5 +18,8 @@ void DoContinue();
 void DoFinish();
 void InitData();
 
-// Dispatch shared by the platform forms of PluginMain.
-void dispatchSelector(int16 selector, void* filterRecord, intptr_t* data, int16* result);
+// The steps shared by the platform forms of PluginMain: the globals of the
+// call, then (for every selector but about) the handler and the unlocking of
+// the handles.
+void storeGlobals(int16 selector, void* filterRecord, intptr_t* data, int16* result);
+void runSelector(int16 selector);

@@ -3,8 +3,9 @@
 #include "entry/host_services.h"
 #include "entry/persistence.h"
 #include "entry/start.h"
+#include "entry/product.h"
 #include "host/big_document.h"
-#include "image/megatiles.h"
+#include "image/host_import.h"
 
 FilterRecord* gFilterRecord = nullptr;
 intptr_t* gDataHandle = nullptr;
@@ -85,17 +86,19 @@ void DoFinish() {
     WriteScriptParameters();
 }
 
-void dispatchSelector(int16 selector, void* filterRecord, intptr_t* data, int16* result) {
+void storeGlobals(int16 selector, void* filterRecord, intptr_t* data, int16* result) {
     gFilterRecord = static_cast<FilterRecord*>(filterRecord);
     gDataHandle = data;
     gResult = result;
     if (selector == filterSelectorAbout) {
         sSPBasic = static_cast<AboutRecord*>(filterRecord)->sSPBasic;
-        DoAbout(kProductTitle);
         return;
     }
     sSPBasic = gFilterRecord->sSPBasic;
     if (gFilterRecord->bigDocumentData) gFilterRecord->bigDocumentData->PluginUsing32BitCoordinates = 1;
+}
+
+void runSelector(int16 selector) {
     switch (selector) {
         case filterSelectorParameters: DoParameters(); break;
         case filterSelectorPrepare: DoPrepare(); break;
