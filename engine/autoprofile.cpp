@@ -1,0 +1,339 @@
+// Automatic profiling from block statistics.
+#include "engine/autoprofile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <new>
+
+#include "entry/alerts.h"
+#include "entry/globals.h"
+#include "entry/host_services.h"
+#include "entry/params.h"
+#include "entry/product.h"
+#include "host/big_document.h"
+#include "image/uint8_proxy.h"
+
+int32 blockSize = 32;
+int16 inputRateA = 1;
+int32 blockSizeAfterInputRateA = 32 / 1;
+
+const double kNoValidPairsDeviation = std::numeric_limits<double>::max();
+
+const char* const kProfilingNoMidtonesText = "Profiling error: no midtones.  Or, image may be extremely small.";
+const char* const kProfilingTonalRangeText = "Profiling error.  Tonal range missing: ";
+const char* const kProfilingLowNoiseText =
+    "Possible error: very low noise detected.  If the image does not have extremely low noise, manually "
+    "adjust the Overall Noise Size setting higher.  Noise level detected:";
+
+namespace {
+
+const double kOneOver255 = 0.00392156862745098;
+
+// The brightness adjustment's divisor; the presets keep it positive, but a
+// preset of 0 on a block of average 255 would make it 0.
+double brightnessDivisor(double preset, int32 average) {
+    return (preset - 1) * average * kOneOver255 + 1;
+}
+
+// Sample k of pixel (c, r) of a fetched block.
+inline int sampleAt(const uint8ImageProxyFromAdvanceState& view, int32 r, int32 c, int k) {
+    return view.data[int64_t(r) * view.rowStride + int64_t(c) * view.planes + k];
+}
+
+inline bool clippedCoarse(int s) { return float(s) == 0.0f || float(s) == 255.0f; }
+inline bool validFine(int s) { return 1 < s && s < 254; }
+
+// The coarse measure of one fetched block: a sparse grid of points, each
+// with its right and lower neighbour.
+blockInfo coarseMeasure(const uint8ImageProxyFromAdvanceState& view, int16 planes) {
+    const int32 q = std::max<int32>(1, blockSize / 4);
+    int64_t A[3] = {0, 0, 0};
+    int64_t D[3] = {0, 0, 0};
+    int64_t R = 0;
+    int64_t S = 0;
+    const int used = std::min<int>(planes, 3);
+    for (int32 r = 0; r < blockSize; r += q) {
+        for (int32 c = 0; c < blockSize; c += q) {
+            for (int k = 0; k < planes; ++k) {
+                const int u = sampleAt(view, r, c, k);
+                const int below = sampleAt(view, r + 1, c, k);
+                const int right = sampleAt(view, r, c + 1, k);
+                if (k < used) A[k] += u;
+                if (clippedCoarse(u)) {
+                    R += 2;
+                    continue;
+                }
+                for (int n : {below, right}) {
+                    if (clippedCoarse(n))
+                        R += 1;
+                    else if (k < used)
+                        D[k] += std::abs(u - n);
+                }
+            }
+            S += planes;
+        }
+    }
+    blockInfo b{0.0, 0, 0, 0};
+    if (planes <= 0 || S == 0) return b;
+    const int64_t P = S / planes;
+    const int64_t T = S * planes * 2;
+    for (int k = 0; k < 3; ++k) {
+        if (T - R <= 0)
+            D[k] = 0;
+        else
+            D[k] = int64_t(double(D[k]) * double(T) / double(T - R));
+        A[k] /= P;
+    }
+    b.deviation = double(D[0] + D[1] + D[2]) * 3.0 / planes;
+    b.average = int32((A[0] + A[1] + A[2]) / planes);
+    if (b.deviation == 0) b.average = 0;
+    return b;
+}
+
+}  // namespace
+
+OSErr calcDeviations(VRect rect, double& out) {
+    const int16 planes = getExpectedImagePlanes();
+    uint8ImageProxyFromAdvanceState view;
+    view.init(rect, planes, inputRateA);
+    if (view.errorCode != noErr) return view.errorCode;
+
+    const int32 s = rect.bottom - rect.top;
+    const int32 lines[3] = {s / 4 - 1, s / 2 - 1, 3 * s / 4 - 1};
+    int64_t sum = 0;
+    int64_t invalid = 0;
+    for (int32 i = 0; i < s; ++i) {
+        for (int k = 0; k < planes; ++k) {
+            for (int32 q : lines) {
+                // Across the vertical lines within row i, then across the
+                // horizontal lines within column i.
+                const int pairs[2][2] = {{sampleAt(view, i, q, k), sampleAt(view, i, q + 1, k)},
+                                         {sampleAt(view, q, i, k), sampleAt(view, q + 1, i, k)}};
+                for (const auto& p : pairs) {
+                    if (validFine(p[0]) && validFine(p[1]))
+                        sum += std::abs(p[0] - p[1]);
+                    else
+                        ++invalid;
+                }
+            }
+        }
+    }
+    const int64_t T = int64_t(planes) * s * 6;
+    if (T - invalid <= 0) {
+        out = kNoValidPairsDeviation;
+        return noErr;
+    }
+    out = double(T) / double(T - invalid) * double(sum) * 10.0 * double(3 / planes);
+    return noErr;
+}
+
+VRect blockInfoVRectFromVPoint(VPoint p, int32 size) {
+    VRect r;
+    r.top = p.v * size;
+    r.left = p.h * size;
+    r.bottom = r.top + size;
+    r.right = r.left + size;
+    return r;
+}
+
+VRect blockInfoBlockRect(const blockInfo& b) {
+    const VRect filter = GetFilterRect();
+    VPoint p;
+    p.v = b.blockRow;
+    p.h = b.blockColumn;
+    VRect r = blockInfoVRectFromVPoint(p, blockSizeAfterInputRateA);
+    r.top += filter.top;
+    r.bottom += filter.top;
+    r.left += filter.left;
+    r.right += filter.left;
+    return r;
+}
+
+OSErr blockInfoRecalcDeviations(std::vector<blockInfo>& blocks, unsigned long n) {
+    n = std::min<unsigned long>(n, blocks.size());
+    for (unsigned long i = 0; i < n; ++i) {
+        const OSErr err = calcDeviations(blockInfoBlockRect(blocks[i]), blocks[i].deviation);
+        if (err != noErr) {
+            // The fetch has shown its alert; a host that refused one block
+            // would refuse the rest with the same alert.
+            blocks.resize(i);
+            return err;
+        }
+    }
+    return noErr;
+}
+
+std::vector<blockInfo> blockInfoStripVector(std::vector<blockInfo> blocks, int32 margin) {
+    std::vector<blockInfo> kept;
+    for (const blockInfo& b : blocks)
+        if (margin <= b.average && b.average <= 255 - margin) kept.push_back(b);
+    return kept;
+}
+
+std::vector<blockInfo> blockInfoStripZeroDeviations(std::vector<blockInfo> blocks) {
+    std::vector<blockInfo> kept;
+    for (const blockInfo& b : blocks)
+        if (b.deviation != 0 && !std::isnan(b.deviation)) kept.push_back(b);
+    return kept;
+}
+
+bool blockInfoDevCompare(const blockInfo& a, const blockInfo& b) { return a.deviation < b.deviation; }
+bool blockInfoAverageCompare(const blockInfo& a, const blockInfo& b) { return a.average < b.average; }
+
+double blockInfoGetDeviationBaseSum() {
+    return double(blockSize - 1) * getExpectedImagePlanes() * double(blockSize - 1) * 2;
+}
+
+double blockInfoGetAltDeviationBaseSum() { return double(getExpectedImagePlanes()) * blockSize * 6; }
+
+double blockInfoGetDeviationAvgAdjusted(const blockInfo& b, double preset) {
+    const double divisor = brightnessDivisor(preset, b.average);
+    if (!(divisor > 0)) return b.deviation;
+    return b.deviation * 1 / divisor;
+}
+
+int32 changeBlockSize(int32 n) {
+    blockSize = n;
+    blockSizeAfterInputRateA = n / inputRateA;
+    return blockSizeAfterInputRateA;
+}
+
+double blockInfoGetNewNoiseLevel(double estimate, double preset) {
+    double level;
+    if (preset == 1.0) {
+        level = estimate * 18.0 - 15.0;
+    } else {
+        if (preset != 0.2)
+            doAlertBox(kProductIsHalvane ? "(HLV) GetNewNoiseLevel internal error."
+                                         : "(Vexlor) GetNewNoiseLevel internal error.");
+        level = estimate * 35.0 - 15.0;
+    }
+    if (estimate < 0.35) doAlertBox(kProfilingLowNoiseText, long(std::trunc(level)));
+    return level > 15.0 ? level : 15.0;
+}
+
+void plugDeviationIntoParams(double estimate, const double& preset) {
+    ParamBlock& p = *gParams;
+    p.values[0] = blockInfoGetNewNoiseLevel(estimate, preset);
+    if (preset == 1.0) {
+        p.values[17] = 255.0;
+        p.values[18] = 0.0;
+    } else if (preset == 0.2) {
+        p.values[17] = 100.0;
+        p.values[18] = std::min(155.0, std::max(0.0, 2 * p.values[0] + 45.0));
+    }
+    p.flags[6] = 0;
+}
+
+namespace {
+
+void profile(double preset) {
+    const int16 planes = getExpectedImagePlanes();
+    gParams->values[1] = preset;
+
+    const VRect filter = GetFilterRect();
+    const int32 width = std::max<int32>(0, filter.right - filter.left);
+    const int32 height = std::max<int32>(0, filter.bottom - filter.top);
+    const int32 across = blockSize > 0 ? width / blockSize : 0;
+    const int32 down = blockSize > 0 ? height / blockSize : 0;
+
+    std::vector<blockInfo> blocks(size_t(int64_t(across) * down));
+    for (int32 column = 0; column < across; ++column) {
+        for (int32 row = 0; row < down; ++row) {
+            blockInfo where{0.0, 0, column, row};
+            uint8ImageProxyFromAdvanceState view;
+            view.init(blockInfoBlockRect(where), planes, inputRateA);
+            if (view.errorCode != noErr) return;
+            blockInfo b = coarseMeasure(view, planes);
+            b.blockColumn = column;
+            b.blockRow = row;
+            blocks[size_t(int64_t(row) * across + column)] = b;
+        }
+    }
+
+    for (blockInfo& b : blocks) {
+        const double divisor = brightnessDivisor(preset, b.average);
+        if (divisor > 0) b.deviation = std::trunc(b.deviation / divisor);
+    }
+
+    std::vector<blockInfo> kept = blockInfoStripVector(blocks, 4);
+    if (kept.empty()) {
+        doAlertBox(kProfilingNoMidtonesText);
+        return;
+    }
+    std::sort(kept.begin(), kept.end(), blockInfoAverageCompare);
+    const int32 median = kept[kept.size() / 2].average;
+
+    std::vector<blockInfo> dark, bright;
+    for (const blockInfo& b : kept) (b.average < median ? dark : bright).push_back(b);
+    if (dark.empty() || bright.empty()) {
+        doAlertBox(kProfilingTonalRangeText, dark.empty() ? 0 : 1);
+        return;
+    }
+
+    std::sort(dark.begin(), dark.end(), blockInfoDevCompare);
+    std::sort(bright.begin(), bright.end(), blockInfoDevCompare);
+    const size_t n = std::min<size_t>({dark.size(), bright.size(), 32});
+    std::vector<blockInfo> darkN(dark.begin(), dark.begin() + n);
+    std::vector<blockInfo> brightN(bright.begin(), bright.begin() + n);
+
+    // A refused fetch shows its alert once: after it nothing more is fetched.
+    if (blockInfoRecalcDeviations(darkN, n) == noErr) blockInfoRecalcDeviations(brightN, n);
+    else brightN.clear();
+
+    std::vector<blockInfo> combined(darkN);
+    combined.insert(combined.end(), brightN.begin(), brightN.end());
+    std::sort(combined.begin(), combined.end(), blockInfoDevCompare);
+
+    const double divisor = blockInfoGetDeviationBaseSum() * 3.0 / planes;
+    std::vector<double> measures;
+    for (const blockInfo& b : combined) {
+        if (b.deviation == kNoValidPairsDeviation) continue;
+        measures.push_back(blockInfoGetDeviationAvgAdjusted(b, preset) / divisor);
+    }
+    if (measures.empty()) {
+        // Every re-measure was refused (its alert has been shown) or found no
+        // valid pair of samples: there is no midtone to measure.
+        if (!darkN.empty() || !brightN.empty()) doAlertBox(kProfilingNoMidtonesText);
+        return;
+    }
+    std::sort(measures.begin(), measures.end());
+    const size_t m = std::min<size_t>(measures.size(), 4);
+    double sum = 0;
+    for (size_t i = 0; i < m; ++i) sum += measures[i];
+    const double mean = sum / double(m);
+
+    double estimate = mean;
+    if (planes == 1)
+        estimate = mean * double(1.45f);
+    else if (planes == 3 && DisplayPixelsMode(gFilterRecord->imageMode) == plugInModeLabColor)
+        estimate = mean * 2;
+    plugDeviationIntoParams(estimate, preset);
+}
+
+}  // namespace
+
+void autoProfile(const double& preset) {
+    try {
+        profile(preset);
+    } catch (const std::bad_alloc&) {
+        reportOutOfMemory();
+    }
+}
+
+void autoProfileWithGUIhandling(unsigned char& done) {
+    if (done) return;
+    ParamBlock& p = *gParams;
+    if (p.flags[4]) {
+        autoProfile(filmHNLdefault);
+        p.flags[3] = 0;
+        done = 1;
+    } else if (p.flags[3] || p.flags[7]) {
+        autoProfile(digitalHNLdefaultDouble);
+        p.flags[4] = 0;
+        done = 1;
+        if (p.flags[7] && !p.flags[3]) p.flags[3] = 1;
+    }
+}
