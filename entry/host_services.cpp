@@ -156,25 +156,39 @@ OSErr advanceFilterState() {
     return err;
 }
 
-OSErr advanceFilterStateFrom1or3channels(VRect r) {
+OSErr advanceFilterStateFrom1or3channels(VRect r) { return advanceFilterStateFrom1or3channels(r, r); }
+
+OSErr advanceFilterStateFrom1or3channels(VRect inRect, VRect outRect) {
     int16 n = getExpectedImagePlanesAssuming1or3channels();
     gFilterRecord->inLoPlane = 0;
     gFilterRecord->inHiPlane = int16(n - 1);
     gFilterRecord->outLoPlane = 0;
     gFilterRecord->outHiPlane = int16(n - 1);
-    SetInRect(r);
-    SetOutRect(r);
-    if (gFilterRecord->haveMask) SetMaskRect(r);
+    SetInRect(inRect);
+    SetOutRect(outRect);
+    if (gFilterRecord->haveMask) SetMaskRect(inRect);
     return advanceFilterState();
 }
 
 int16 getExpectedImagePlanes() { return CSPlanesFromMode(uint16(gFilterRecord->imageMode), 0); }
 
+namespace {
+void alertUnexpectedPlanes() { doAlertBox("(Vexlor) Unexpected number of image planes.  Please contact support."); }
+}  // namespace
+
 int16 getExpectedImagePlanesAssuming1or3channels() {
     int16 planes = getExpectedImagePlanes();
     if (planes == 1 || planes == 3) return planes;
-    doAlertBox("(Vexlor) Unexpected number of image planes.  Please contact support.");
+    alertUnexpectedPlanes();
     return planes > 3 ? 3 : 1;
+}
+
+bool imageHasOneOrThreePlanes() {
+    int16 planes = getExpectedImagePlanes();
+    if (planes == 1 || planes == 3) return true;
+    alertUnexpectedPlanes();
+    *gResult = userCanceledErr;
+    return false;
 }
 
 int32 getFilterDepth() { return gFilterRecord->depth ? gFilterRecord->depth : 8; }

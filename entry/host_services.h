@@ -54,8 +54,14 @@ void endFilteringRun();
 // Advance state and planes.
 OSErr advanceFilterState();
 OSErr advanceFilterStateFrom1or3channels(VRect r);
+// Input (and mask) from inRect, output to outRect; an empty outRect asks for
+// no output buffer.
+OSErr advanceFilterStateFrom1or3channels(VRect inRect, VRect outRect);
 int16 getExpectedImagePlanes();
 int16 getExpectedImagePlanesAssuming1or3channels();
+// False for an image the engines cannot filter (four planes, say): then the
+// plane alert has been shown and the host result is -128.
+bool imageHasOneOrThreePlanes();
 int32 getFilterDepth();
 void setInputRate(int16 rate);
 int16 DisplayPixelsMode(int16 mode);
