@@ -1,4 +1,4 @@
-// The host's entry point, Mac form: the colour tables live on the stack for
+// The host's entry point: the colour tables live on the stack for
 // the duration of the call, through every way out of it.
 #include "PIFilter.h"
 #include "entry/globals.h"
