@@ -139,6 +139,11 @@ struct HostOptions {
     int32 rowSlackBytes = 24;
     // advanceState's error for a request outside the image or with bad planes.
     OSErr badRequestError = filterBadParameters;
+    // The record's inputPadding before the plug-in sets it: an input
+    // rectangle outside the image is an error unless the plug-in asks for
+    // padding (0..255 value, plugInWantsEdgeReplication, or
+    // plugInDoesNotWantPadding, which leaves 0xFF bytes there).
+    int16 inputPadding = plugInWantsErrorOnBoundsException;
     // Registry Get of a missing key: an error (default) or success with a
     // null descriptor.
     bool registryMissingGivesNull = false;
@@ -282,7 +287,11 @@ public:
     // rectangles are empty or the request was refused (see result()).
     bool afterSelector();
     // Commits the output buffer still pending, as at the end of a pass.
+    // Output is committed only inside the filter rectangle, as a host with a
+    // selection would.
     void finishPass();
+    // Drops the pending output (a pass that ended in an error).
+    void discardPending();
     // The rectangle that a pending output buffer will be committed into.
     bool hasPendingOutput() const;
 
@@ -314,15 +323,15 @@ public:
     std::optional<Descriptor> scriptDescriptor() const;
     Handle makeDescriptorHandle(const Descriptor& d);           // a counted host handle
     std::optional<Descriptor> readDescriptorHandle(Handle h) const;
-    int64_t openReadTokens() const { return openRead_; }
-    int64_t openWriteTokens() const { return openWrite_; }
+    int64_t openReadTokens() const;
+    int64_t openWriteTokens() const;
     // Keys the plug-in listed as expected in its last openReadDescriptorProc.
-    const std::vector<DescriptorKeyID>& expectedKeys() const { return expectedKeys_; }
+    const std::vector<DescriptorKeyID>& expectedKeys() const;
 
     // Registry and action descriptors.
     std::map<std::string, Descriptor>& registry() { return registry_; }
     const std::set<std::string>& persistentKeys() const { return persistent_; }
-    int64_t liveActionDescriptors() const { return liveActionDescriptors_; }
+    int64_t liveActionDescriptors() const;
     // The entries of a live action descriptor (for tests that inspect one).
     std::optional<Descriptor> actionDescriptor(PIActionDescriptor d) const;
 
@@ -376,11 +385,9 @@ private:
     std::vector<DisplayCall> displays_;
     int64_t colorServicesCalls_ = 0;
     std::vector<std::string> alerts_, faults_, requestErrors_;
-    int64_t openRead_ = 0, openWrite_ = 0;
     std::vector<DescriptorKeyID> expectedKeys_;
     std::map<std::string, Descriptor> registry_;
     std::set<std::string> persistent_;
-    int64_t liveActionDescriptors_ = 0;
     std::map<std::string, int64_t> acquired_, released_;
     std::map<void*, size_t> blocks_;
     std::map<uint32, intptr_t> properties_;

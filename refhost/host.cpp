@@ -1,0 +1,1360 @@
+// The reference host's filter record and every procedure it points to.
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "refhost/refhost.h"
+
+#if !defined(_WIN32)
+#include "Carbon.h"
+#endif
+
+namespace refhost {
+
+namespace {
+
+Host* gCurrent = nullptr;
+
+VRect widen(const Rect& r) { return VRect{r.top, r.left, r.bottom, r.right}; }
+Rect narrow(const VRect& r) {
+    return Rect{int16(uint16(uint32(r.top))), int16(uint16(uint32(r.left))), int16(uint16(uint32(r.bottom))),
+                int16(uint16(uint32(r.right)))};
+}
+bool isEmpty(const VRect& r) { return r.top >= r.bottom || r.left >= r.right; }
+bool isInverted(const VRect& r) { return r.top > r.bottom || r.left > r.right; }
+bool inside(const VRect& r, int32 height, int32 width) {
+    return r.top >= 0 && r.left >= 0 && r.bottom <= height && r.right <= width;
+}
+VRect intersect(const VRect& a, const VRect& b) {
+    VRect r{std::max(a.top, b.top), std::max(a.left, b.left), std::min(a.bottom, b.bottom),
+            std::min(a.right, b.right)};
+    if (isEmpty(r)) r = VRect{0, 0, 0, 0};
+    return r;
+}
+std::string rectText(const VRect& r) {
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "(%d, %d, %d, %d)", int(r.top), int(r.left), int(r.bottom), int(r.right));
+    return buf;
+}
+std::string pointerText(const void* p) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%p", p);
+    return buf;
+}
+
+bool refuse(const RefusalPlan& plan, int64_t number, int64_t size) {
+    if (plan.refuseAbove >= 0 && size > plan.refuseAbove) return true;
+    if (plan.refuseNth > 0 && (number == plan.refuseNth || (plan.andAllLater && number > plan.refuseNth)))
+        return true;
+    return false;
+}
+
+Host& cur() {
+    if (!gCurrent) {
+        std::fprintf(stderr, "refhost: a host procedure was called with no current Host\n");
+        std::abort();
+    }
+    return *gCurrent;
+}
+
+#if !defined(_WIN32)
+void alertSink(const char* text, void*) {
+    if (gCurrent) gCurrent->recordAlert(text ? text : "");
+}
+#endif
+
+// Descriptor handles hold a small serial form: magic, count, then 16 bytes per entry.
+const char kDescriptorMagic[4] = {'R', 'H', 'D', 'S'};
+
+std::vector<uint8_t> serialise(const Descriptor& d) {
+    std::vector<uint8_t> out(8 + 16 * d.size(), 0);
+    std::memcpy(out.data(), kDescriptorMagic, 4);
+    uint32 n = uint32(d.size());
+    std::memcpy(out.data() + 4, &n, 4);
+    uint8_t* p = out.data() + 8;
+    for (const DescriptorEntry& e : d) {
+        std::memcpy(p, &e.key, 4);
+        std::memcpy(p + 4, &e.type, 4);
+        if (e.type == typeFloat) std::memcpy(p + 8, &e.f, 8);
+        if (e.type == typeInteger) std::memcpy(p + 8, &e.i, 4);
+        if (e.type == typeBoolean) p[8] = e.b ? 1 : 0;
+        p += 16;
+    }
+    return out;
+}
+
+std::optional<Descriptor> deserialise(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() < 8 || std::memcmp(bytes.data(), kDescriptorMagic, 4) != 0) return std::nullopt;
+    uint32 n;
+    std::memcpy(&n, bytes.data() + 4, 4);
+    if (bytes.size() != 8 + 16 * uint64_t(n)) return std::nullopt;
+    Descriptor d(n);
+    const uint8_t* p = bytes.data() + 8;
+    for (DescriptorEntry& e : d) {
+        std::memcpy(&e.key, p, 4);
+        std::memcpy(&e.type, p + 4, 4);
+        if (e.type == typeFloat) std::memcpy(&e.f, p + 8, 8);
+        if (e.type == typeInteger) std::memcpy(&e.i, p + 8, 4);
+        if (e.type == typeBoolean) e.b = p[8] != 0;
+        p += 16;
+    }
+    return d;
+}
+
+void putEntry(Descriptor& d, const DescriptorEntry& e) {
+    for (DescriptorEntry& x : d)
+        if (x.key == e.key) {
+            x = e;
+            return;
+        }
+    d.push_back(e);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Host-private state behind the record's pointers.
+
+struct ReadToken {
+    Descriptor entries;
+    size_t next = 0;
+    const DescriptorEntry* current = nullptr;
+    OSErr error = noErr;
+    std::vector<DescriptorKeyID> expected;
+};
+
+struct WriteToken {
+    Descriptor entries;
+};
+
+struct ActionDescriptor {
+    Descriptor entries;
+};
+
+struct Host::Impl {
+    std::recursive_mutex mutex;
+    PlatformData platform{};
+    BufferProcs bufferProcs{};
+    ResourceProcs resourceProcs{};
+    HandleProcs handleProcs{};
+    PropertyProcs propertyProcs{};
+    ReadDescriptorProcs readProcs{};
+    WriteDescriptorProcs writeProcs{};
+    PIDescriptorParameters descriptorParameters{};
+    SPBasicSuite basic{};
+    PSActionDescriptorProcs actionProcs{};
+    PSDescriptorRegistryProcs registryProcs{};
+    BigDocumentStruct big{};
+    Str255 errorString{};
+
+    std::set<ReadToken*> readTokens;
+    std::set<WriteToken*> writeTokens;
+    std::set<ActionDescriptor*> actionDescriptors;
+    struct Suite {
+        int32 version;
+        const void* procs;
+    };
+    std::map<std::string, Suite> extraSuites;
+    std::set<Handle> resourceHandles;  // handed out by the resource procedures; the host keeps them
+
+    // Served pixels.
+    std::vector<uint8_t> inBuf, outBuf, maskBuf;
+    bool pending = false;
+    VRect pendingRect{};
+    int16 pendingLo = 0, pendingHi = -1;
+    int32 pendingRowBytes = 0;
+
+    // The C procedures reach the Host's private records through these.
+    static std::set<std::string>& persistent(Host& h) { return h.persistent_; }
+    static std::map<std::string, int64_t>& acquired(Host& h) { return h.acquired_; }
+    static std::map<std::string, int64_t>& released(Host& h) { return h.released_; }
+    static std::map<void*, size_t>& blocks(Host& h) { return h.blocks_; }
+    static int64_t& abortCalls(Host& h) { return h.abortCalls_; }
+    static std::vector<std::pair<int32, int32>>& progress(Host& h) { return h.progress_; }
+    static std::vector<DisplayCall>& displays(Host& h) { return h.displays_; }
+    static int64_t& colorServicesCalls(Host& h) { return h.colorServicesCalls_; }
+    static OSErr advance(Host& h) { return h.serveRequest(); }
+    static std::vector<DescriptorKeyID>& expected(Host& h) { return h.expectedKeys_; }
+
+    ~Impl() {
+        for (ReadToken* t : readTokens) delete t;
+        for (WriteToken* t : writeTokens) delete t;
+        for (ActionDescriptor* d : actionDescriptors) delete d;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Handle store.
+
+struct HandleStore::Block {
+    char* master = nullptr;  // first, as a classic handle's master pointer
+    std::vector<char> bytes;
+    int32 size = 0;
+    bool locked = false;
+    bool alive = true;
+};
+
+HandleStore::Block* HandleStore::find(Handle h, const char* op) {
+    auto it = index_.find(h);
+    if (it == index_.end()) {
+        if (host_) host_->recordFault(std::string(op) + ": " + pointerText(h) + " is not a handle of this host");
+        return nullptr;
+    }
+    if (!it->second->alive) {
+        if (host_) host_->recordFault(std::string(op) + ": handle " + pointerText(h) + " was already disposed");
+        return nullptr;
+    }
+    return it->second;
+}
+
+const HandleStore::Block* HandleStore::findQuiet(Handle h) const {
+    auto it = index_.find(h);
+    return it == index_.end() || !it->second->alive ? nullptr : it->second;
+}
+
+Handle HandleStore::create(int32 size) {
+    ++count_;
+    if (size < 0) {
+        if (host_) host_->recordFault("newProc: negative size " + std::to_string(size));
+        return nullptr;
+    }
+    if (refuse(plan, count_, size)) return nullptr;
+    auto b = std::make_unique<Block>();
+    b->bytes.assign(size_t(size) + 1, char(0xFF));  // one spare byte: a zero-size handle still has an address
+    b->size = size;
+    b->master = b->bytes.data();
+    Handle h = reinterpret_cast<Handle>(b.get());
+    index_[h] = b.get();
+    blocks_.push_back(std::move(b));
+    return h;
+}
+
+Handle HandleStore::createWith(const std::vector<uint8_t>& bytes) {
+    auto b = std::make_unique<Block>();
+    b->bytes.assign(bytes.begin(), bytes.end());
+    b->bytes.push_back(0);
+    b->size = int32(bytes.size());
+    b->master = b->bytes.data();
+    Handle h = reinterpret_cast<Handle>(b.get());
+    index_[h] = b.get();
+    blocks_.push_back(std::move(b));
+    return h;
+}
+
+void HandleStore::dispose(Handle h) {
+    if (!h) return;  // disposing of nothing is allowed
+    Block* b = find(h, "disposeProc");
+    if (!b) return;
+    b->alive = false;
+    b->locked = false;
+    std::vector<char>().swap(b->bytes);
+    b->master = nullptr;
+}
+
+int32 HandleStore::size(Handle h) {
+    Block* b = find(h, "getSizeProc");
+    return b ? b->size : -1;
+}
+
+OSErr HandleStore::setSize(Handle h, int32 size) {
+    Block* b = find(h, "setSizeProc");
+    if (!b) return paramErr;
+    if (size < 0) {
+        if (host_) host_->recordFault("setSizeProc: negative size " + std::to_string(size));
+        return paramErr;
+    }
+    if (plan.refuseAbove >= 0 && size > plan.refuseAbove) return memFullErr;
+    b->bytes.resize(size_t(size) + 1, char(0xFF));
+    b->size = size;
+    b->master = b->bytes.data();
+    return noErr;
+}
+
+char* HandleStore::lock(Handle h) {
+    Block* b = find(h, "lockProc");
+    if (!b) return nullptr;
+    ++lockCount_;
+    if (refuseLock_ > 0 && lockCount_ == refuseLock_) return nullptr;
+    b->locked = true;  // a flag, as with classic handles: locks do not nest
+    return b->master;
+}
+
+void HandleStore::unlock(Handle h) {
+    Block* b = find(h, "unlockProc");
+    if (b) b->locked = false;
+}
+
+bool HandleStore::valid(Handle h) const { return findQuiet(h) != nullptr; }
+
+std::vector<uint8_t> HandleStore::contents(Handle h) const {
+    const Block* b = findQuiet(h);
+    if (!b) return {};
+    return std::vector<uint8_t>(b->bytes.begin(), b->bytes.begin() + b->size);
+}
+
+int64_t HandleStore::live() const {
+    int64_t n = 0;
+    for (const auto& b : blocks_) n += b->alive;
+    return n;
+}
+
+int64_t HandleStore::locked() const {
+    int64_t n = 0;
+    for (const auto& b : blocks_) n += b->alive && b->locked;
+    return n;
+}
+
+std::vector<Handle> HandleStore::liveHandles() const {
+    std::vector<Handle> out;
+    for (const auto& b : blocks_)
+        if (b->alive) out.push_back(reinterpret_cast<Handle>(b.get()));
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Buffer store.
+
+struct BufferStore::Block {
+    std::vector<char> bytes;
+    int32 size = 0;
+    int32 locks = 0;
+    bool alive = true;
+};
+
+BufferStore::Block* BufferStore::find(BufferID id, const char* op) {
+    auto it = index_.find(id);
+    if (it == index_.end()) {
+        if (host_) host_->recordFault(std::string(op) + ": " + pointerText(id) + " is not a buffer of this host");
+        return nullptr;
+    }
+    if (!it->second->alive) {
+        if (host_) host_->recordFault(std::string(op) + ": buffer " + pointerText(id) + " was already freed");
+        return nullptr;
+    }
+    return it->second;
+}
+
+OSErr BufferStore::allocate(int32 size, BufferID* id) {
+    if (!id) {
+        if (host_) host_->recordFault("allocateProc: null BufferID pointer");
+        return paramErr;
+    }
+    *id = nullptr;
+    ++count_;
+    if (size < 0) {
+        if (host_) host_->recordFault("allocateProc: negative size " + std::to_string(size));
+        return paramErr;
+    }
+    if (refuse(plan, count_, size)) {
+        ++refused_;
+        return memFullErr;
+    }
+    auto b = std::make_unique<Block>();
+    // 0xFF bytes read as NaN floats and as out-of-range 16-bit samples, so a
+    // read before the first write shows.
+    b->bytes.assign(size_t(size) + 1, char(0xFF));
+    b->size = size;
+    BufferID handle = reinterpret_cast<BufferID>(b.get());
+    index_[handle] = b.get();
+    blocks_.push_back(std::move(b));
+    liveBytes_ += size;
+    peakBytes_ = std::max(peakBytes_, liveBytes_);
+    *id = handle;
+    return noErr;
+}
+
+char* BufferStore::lock(BufferID id) {
+    Block* b = find(id, "lockProc (buffer)");
+    if (!b) return nullptr;
+    ++b->locks;
+    return b->bytes.data();
+}
+
+void BufferStore::unlock(BufferID id) {
+    Block* b = find(id, "unlockProc (buffer)");
+    if (!b) return;
+    if (b->locks == 0) {
+        if (host_) host_->recordFault("unlockProc (buffer): buffer " + pointerText(id) + " is not locked");
+        return;
+    }
+    --b->locks;
+}
+
+void BufferStore::free(BufferID id) {
+    Block* b = find(id, "freeProc");
+    if (!b) return;
+    b->alive = false;
+    liveBytes_ -= b->size;
+    std::vector<char>().swap(b->bytes);
+}
+
+int64_t BufferStore::live() const {
+    int64_t n = 0;
+    for (const auto& b : blocks_) n += b->alive;
+    return n;
+}
+
+int64_t BufferStore::locked() const {
+    int64_t n = 0;
+    for (const auto& b : blocks_) n += b->alive && b->locks > 0;
+    return n;
+}
+
+// ---------------------------------------------------------------------------
+// The C procedures of the record.
+
+namespace {
+
+using Lock = std::lock_guard<std::recursive_mutex>;
+#define HOST_ENTRY()  \
+    Host& h = cur(); \
+    Lock lock_(h.impl().mutex)
+
+// Handles.
+Handle MACPASCAL handleNew(int32 size) {
+    HOST_ENTRY();
+    return h.handles().create(size);
+}
+void MACPASCAL handleDispose(Handle x) {
+    HOST_ENTRY();
+    h.handles().dispose(x);
+}
+int32 MACPASCAL handleGetSize(Handle x) {
+    HOST_ENTRY();
+    return h.handles().size(x);
+}
+OSErr MACPASCAL handleSetSize(Handle x, int32 size) {
+    HOST_ENTRY();
+    return h.handles().setSize(x, size);
+}
+Ptr MACPASCAL handleLock(Handle x, Boolean) {
+    HOST_ENTRY();
+    return h.handles().lock(x);
+}
+void MACPASCAL handleUnlock(Handle x) {
+    HOST_ENTRY();
+    h.handles().unlock(x);
+}
+void MACPASCAL handleRecoverSpace(int32) {}
+void MACPASCAL handleDisposeRegular(Handle x) {
+    HOST_ENTRY();
+    h.recordFault("disposeRegularHandleProc: " + pointerText(x) + " is not a regular handle of this host");
+}
+
+// Buffers.
+OSErr MACPASCAL bufferAllocate(int32 size, BufferID* id) {
+    HOST_ENTRY();
+    return h.buffers().allocate(size, id);
+}
+Ptr MACPASCAL bufferLock(BufferID id, Boolean) {
+    HOST_ENTRY();
+    return h.buffers().lock(id);
+}
+void MACPASCAL bufferUnlock(BufferID id) {
+    HOST_ENTRY();
+    h.buffers().unlock(id);
+}
+void MACPASCAL bufferFree(BufferID id) {
+    HOST_ENTRY();
+    h.buffers().free(id);
+}
+int32 MACPASCAL bufferSpace() {
+    HOST_ENTRY();
+    return h.buffers().spaceAvailable;
+}
+
+// Resources.
+int16 MACPASCAL resourceCount(ResType type) {
+    HOST_ENTRY();
+    auto it = h.resources().find(type);
+    return it == h.resources().end() ? 0 : int16(it->second.size());
+}
+Handle MACPASCAL resourceGet(ResType type, int16 index) {
+    HOST_ENTRY();
+    auto it = h.resources().find(type);
+    if (it == h.resources().end() || index < 1 || size_t(index) > it->second.size()) return nullptr;
+    Handle r = h.handles().createWith(it->second[size_t(index - 1)]);
+    h.impl().resourceHandles.insert(r);
+    return r;
+}
+void MACPASCAL resourceDelete(ResType type, int16 index) {
+    HOST_ENTRY();
+    auto it = h.resources().find(type);
+    if (it == h.resources().end() || index < 1 || size_t(index) > it->second.size()) return;
+    it->second.erase(it->second.begin() + (index - 1));
+}
+OSErr MACPASCAL resourceAdd(ResType type, Handle data) {
+    HOST_ENTRY();
+    if (!h.handles().valid(data)) {
+        h.recordFault("addProc: " + pointerText(data) + " is not a live handle");
+        return paramErr;
+    }
+    h.resources()[type].push_back(h.handles().contents(data));
+    return noErr;
+}
+
+// Properties.
+OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32, intptr_t* simple, Handle* complex) {
+    HOST_ENTRY();
+    if (complex) *complex = nullptr;
+    if (signature != kPhotoshopSignature) return errPlugInPropertyUndefined;
+    auto it = h.properties().find(key);
+    if (it == h.properties().end()) return errPlugInPropertyUndefined;
+    if (simple) *simple = it->second;
+    return noErr;
+}
+OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32, intptr_t simple, Handle) {
+    HOST_ENTRY();
+    if (signature != kPhotoshopSignature) return errPlugInPropertyUndefined;
+    h.properties()[key] = simple;
+    return noErr;
+}
+
+// Progress, abort, events, colour services, display.
+// Descriptor reading.
+PIReadDescriptor MACPASCAL readOpen(PIDescriptorHandle descriptor, DescriptorKeyIDArray keys) {
+    HOST_ENTRY();
+    std::optional<Descriptor> d = h.readDescriptorHandle(descriptor);
+    if (!d) {
+        h.recordFault("openReadDescriptorProc: " + pointerText(descriptor) + " is not a descriptor handle");
+        return nullptr;
+    }
+    auto* t = new ReadToken;
+    t->entries = std::move(*d);
+    if (keys)
+        for (int i = 0; i < 10000 && keys[i] != 0; ++i) t->expected.push_back(keys[i]);
+    Host::Impl::expected(h) = t->expected;
+    h.impl().readTokens.insert(t);
+    return reinterpret_cast<PIReadDescriptor>(t);
+}
+
+ReadToken* readToken(Host& h, PIReadDescriptor token, const char* op) {
+    auto* t = reinterpret_cast<ReadToken*>(token);
+    if (!h.impl().readTokens.count(t)) {
+        h.recordFault(std::string(op) + ": " + pointerText(token) + " is not an open read descriptor");
+        return nullptr;
+    }
+    return t;
+}
+
+Boolean MACPASCAL readGetKey(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type, int32* flags) {
+    HOST_ENTRY();
+    ReadToken* t = readToken(h, token, "getKeyProc");
+    if (!t) return false;
+    if (t->next >= t->entries.size()) {
+        t->current = nullptr;
+        return false;
+    }
+    t->current = &t->entries[t->next++];
+    if (key) *key = t->current->key;
+    if (type) *type = t->current->type;
+    if (flags) *flags = 0;
+    return true;
+}
+
+template <typename T>
+OSErr readValue(PIReadDescriptor token, T* value, DescriptorTypeID want, const char* op) {
+    HOST_ENTRY();
+    ReadToken* t = readToken(h, token, op);
+    if (!t) return paramErr;
+    OSErr err = noErr;
+    if (!value || !t->current || t->current->type != want) {
+        err = paramErr;  // wrong type, no current key, or nowhere to store
+    } else {
+        if constexpr (std::is_same<T, double>::value) *value = t->current->f;
+        if constexpr (std::is_same<T, int32>::value) *value = t->current->i;
+        if constexpr (std::is_same<T, Boolean>::value) *value = t->current->b ? 1 : 0;
+    }
+    if (err != noErr && t->error == noErr) t->error = err;
+    return err;
+}
+OSErr MACPASCAL readInteger(PIReadDescriptor token, int32* v) { return readValue(token, v, typeInteger, "getIntegerProc"); }
+OSErr MACPASCAL readFloat(PIReadDescriptor token, double* v) { return readValue(token, v, typeFloat, "getFloatProc"); }
+OSErr MACPASCAL readBoolean(PIReadDescriptor token, Boolean* v) { return readValue(token, v, typeBoolean, "getBooleanProc"); }
+
+OSErr MACPASCAL readClose(PIReadDescriptor token) {
+    HOST_ENTRY();
+    ReadToken* t = readToken(h, token, "closeReadDescriptorProc");
+    if (!t) return paramErr;
+    OSErr err = t->error;
+    // Like the host's own reader: a key the plug-in expected but the
+    // descriptor lacks is reported when the descriptor is closed.
+    if (err == noErr)
+        for (DescriptorKeyID k : t->expected)
+            if (!findEntry(t->entries, k)) {
+                err = errMissingParameter;
+                break;
+            }
+    h.impl().readTokens.erase(t);
+    delete t;
+    return err;
+}
+
+// Descriptor writing.
+PIWriteDescriptor MACPASCAL writeOpen() {
+    HOST_ENTRY();
+    auto* t = new WriteToken;
+    h.impl().writeTokens.insert(t);
+    return reinterpret_cast<PIWriteDescriptor>(t);
+}
+
+WriteToken* writeToken(Host& h, PIWriteDescriptor token, const char* op) {
+    auto* t = reinterpret_cast<WriteToken*>(token);
+    if (!h.impl().writeTokens.count(t)) {
+        h.recordFault(std::string(op) + ": " + pointerText(token) + " is not an open write descriptor");
+        return nullptr;
+    }
+    return t;
+}
+
+OSErr MACPASCAL writeInteger(PIWriteDescriptor token, DescriptorKeyID key, int32 v) {
+    HOST_ENTRY();
+    WriteToken* t = writeToken(h, token, "putIntegerProc");
+    if (!t) return paramErr;
+    putEntry(t->entries, DescriptorEntry::Integer(key, v));
+    return noErr;
+}
+OSErr MACPASCAL writeFloat(PIWriteDescriptor token, DescriptorKeyID key, const double* v) {
+    HOST_ENTRY();
+    WriteToken* t = writeToken(h, token, "putFloatProc");
+    if (!t) return paramErr;
+    if (!v) {
+        h.recordFault("putFloatProc: null value pointer");
+        return paramErr;
+    }
+    putEntry(t->entries, DescriptorEntry::Float(key, *v));
+    return noErr;
+}
+OSErr MACPASCAL writeBoolean(PIWriteDescriptor token, DescriptorKeyID key, Boolean v) {
+    HOST_ENTRY();
+    WriteToken* t = writeToken(h, token, "putBooleanProc");
+    if (!t) return paramErr;
+    putEntry(t->entries, DescriptorEntry::Boolean(key, v != 0));
+    return noErr;
+}
+OSErr MACPASCAL writeClose(PIWriteDescriptor token, PIDescriptorHandle* result) {
+    HOST_ENTRY();
+    WriteToken* t = writeToken(h, token, "closeWriteDescriptorProc");
+    if (!t) return paramErr;
+    OSErr err = noErr;
+    if (result) {
+        *result = h.makeDescriptorHandle(t->entries);
+    } else {
+        h.recordFault("closeWriteDescriptorProc: null result pointer");
+        err = paramErr;
+    }
+    h.impl().writeTokens.erase(t);
+    delete t;
+    return err;
+}
+
+// Action-descriptor suite.
+ActionDescriptor* actionDescriptor(Host& h, PIActionDescriptor d, const char* op) {
+    auto* a = reinterpret_cast<ActionDescriptor*>(d);
+    if (!h.impl().actionDescriptors.count(a)) {
+        h.recordFault(std::string(op) + ": " + pointerText(d) + " is not a live action descriptor");
+        return nullptr;
+    }
+    return a;
+}
+
+PIActionDescriptor newActionDescriptor(Host& h, Descriptor entries);
+
+SPErr SPAPI adMake(PIActionDescriptor* d) {
+    HOST_ENTRY();
+    if (!d) return paramErr;
+    *d = newActionDescriptor(h, Descriptor());
+    return kSPNoError;
+}
+SPErr SPAPI adFree(PIActionDescriptor d) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor Free");
+    if (!a) return paramErr;
+    h.impl().actionDescriptors.erase(a);
+    delete a;
+    return kSPNoError;
+}
+SPErr SPAPI adHasKey(PIActionDescriptor d, DescriptorKeyID key, Boolean* has) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor HasKey");
+    if (!a || !has) return paramErr;
+    *has = findEntry(a->entries, key) != nullptr;
+    return kSPNoError;
+}
+SPErr SPAPI adGetCount(PIActionDescriptor d, uint32* count) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor GetCount");
+    if (!a || !count) return paramErr;
+    *count = uint32(a->entries.size());
+    return kSPNoError;
+}
+SPErr adPut(PIActionDescriptor d, const DescriptorEntry& e, const char* op) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, op);
+    if (!a) return paramErr;
+    putEntry(a->entries, e);
+    return kSPNoError;
+}
+SPErr SPAPI adPutInteger(PIActionDescriptor d, DescriptorKeyID k, int32 v) {
+    return adPut(d, DescriptorEntry::Integer(k, v), "ActionDescriptor PutInteger");
+}
+SPErr SPAPI adPutFloat(PIActionDescriptor d, DescriptorKeyID k, double v) {
+    return adPut(d, DescriptorEntry::Float(k, v), "ActionDescriptor PutFloat");
+}
+SPErr SPAPI adPutBoolean(PIActionDescriptor d, DescriptorKeyID k, Boolean v) {
+    return adPut(d, DescriptorEntry::Boolean(k, v != 0), "ActionDescriptor PutBoolean");
+}
+const DescriptorEntry* adFind(PIActionDescriptor d, DescriptorKeyID k, DescriptorTypeID type, SPErr& err,
+                              const char* op) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, op);
+    if (!a) {
+        err = paramErr;
+        return nullptr;
+    }
+    const DescriptorEntry* e = findEntry(a->entries, k);
+    if (!e) {
+        err = errMissingParameter;
+        return nullptr;
+    }
+    if (e->type != type) {
+        err = paramErr;
+        return nullptr;
+    }
+    err = kSPNoError;
+    return e;
+}
+SPErr SPAPI adGetInteger(PIActionDescriptor d, DescriptorKeyID k, int32* v) {
+    SPErr err;
+    const DescriptorEntry* e = adFind(d, k, typeInteger, err, "ActionDescriptor GetInteger");
+    if (e && v) *v = e->i;
+    return v ? err : paramErr;
+}
+SPErr SPAPI adGetFloat(PIActionDescriptor d, DescriptorKeyID k, double* v) {
+    SPErr err;
+    const DescriptorEntry* e = adFind(d, k, typeFloat, err, "ActionDescriptor GetFloat");
+    if (e && v) *v = e->f;
+    return v ? err : paramErr;
+}
+SPErr SPAPI adGetBoolean(PIActionDescriptor d, DescriptorKeyID k, Boolean* v) {
+    SPErr err;
+    const DescriptorEntry* e = adFind(d, k, typeBoolean, err, "ActionDescriptor GetBoolean");
+    if (e && v) *v = e->b ? 1 : 0;
+    return v ? err : paramErr;
+}
+
+// Registry suite.
+SPErr SPAPI regRegister(const char* key, PIActionDescriptor d, Boolean persistent) {
+    HOST_ENTRY();
+    if (!key) {
+        h.recordFault("Registry Register: null key");
+        return paramErr;
+    }
+    ActionDescriptor* a = actionDescriptor(h, d, "Registry Register");
+    if (!a) return paramErr;
+    h.registry()[key] = a->entries;  // the registry keeps its own copy
+    if (persistent)
+        Host::Impl::persistent(h).insert(key);
+    else
+        Host::Impl::persistent(h).erase(key);
+    return kSPNoError;
+}
+SPErr SPAPI regErase(const char* key) {
+    HOST_ENTRY();
+    if (!key) return paramErr;
+    if (h.registry().erase(key) == 0) return errMissingParameter;
+    Host::Impl::persistent(h).erase(key);
+    return kSPNoError;
+}
+SPErr SPAPI regGet(const char* key, PIActionDescriptor* d) {
+    HOST_ENTRY();
+    if (!d) return paramErr;
+    *d = nullptr;
+    if (!key) return paramErr;
+    auto it = h.registry().find(key);
+    if (it == h.registry().end()) return h.options().registryMissingGivesNull ? SPErr(kSPNoError) : SPErr(errMissingParameter);
+    *d = newActionDescriptor(h, it->second);  // a copy that the plug-in frees
+    return kSPNoError;
+}
+
+PIActionDescriptor newActionDescriptor(Host& h, Descriptor entries) {
+    auto* a = new ActionDescriptor{std::move(entries)};
+    h.impl().actionDescriptors.insert(a);
+    return reinterpret_cast<PIActionDescriptor>(a);
+}
+
+// Basic suite.
+SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) {
+    HOST_ENTRY();
+    if (suite) *suite = nullptr;
+    if (!name || !suite) return paramErr;
+    std::string n(name);
+    const void* procs = nullptr;
+    if (!h.options().refusedSuites.count(n)) {
+        auto extra = h.impl().extraSuites.find(n);
+        if (extra != h.impl().extraSuites.end()) {
+            if (extra->second.version == version) procs = extra->second.procs;
+        } else if (n == kPSRegistrySuite && version == kPSRegistrySuiteVersion1) {
+            procs = &h.impl().registryProcs;
+        } else if (n == kPSActionDescriptorSuite && version >= 1 && version <= kPSActionDescriptorSuiteVersion) {
+            procs = &h.impl().actionProcs;
+        }
+    }
+    if (!procs) return kSPSuiteNotFoundError;
+    *suite = procs;
+    ++Host::Impl::acquired(h)[n];
+    return kSPNoError;
+}
+SPErr SPAPI basicRelease(const char* name, int32) {
+    HOST_ENTRY();
+    if (!name) return paramErr;
+    std::string n(name);
+    int64_t& released = Host::Impl::released(h)[n];
+    if (released + 1 > Host::Impl::acquired(h)[n]) {
+        h.recordFault("ReleaseSuite: " + n + " released more often than acquired");
+        return paramErr;
+    }
+    ++released;
+    return kSPNoError;
+}
+Boolean SPAPI basicIsEqual(const char* a, const char* b) {
+    if (!a || !b) return a == b;
+    return std::strcmp(a, b) == 0;
+}
+SPErr SPAPI basicAllocate(size_t size, void** block) {
+    HOST_ENTRY();
+    if (!block) return paramErr;
+    *block = std::malloc(size ? size : 1);
+    if (!*block) return memFullErr;
+    Host::Impl::blocks(h)[*block] = size;
+    return kSPNoError;
+}
+SPErr SPAPI basicFree(void* block) {
+    HOST_ENTRY();
+    if (!block) return kSPNoError;
+    auto& blocks = Host::Impl::blocks(h);
+    if (!blocks.erase(block)) {
+        h.recordFault("FreeBlock: " + pointerText(block) + " is not a block of this host");
+        return paramErr;
+    }
+    std::free(block);
+    return kSPNoError;
+}
+SPErr SPAPI basicReallocate(void* block, size_t size, void** result) {
+    HOST_ENTRY();
+    if (!result) return paramErr;
+    auto& blocks = Host::Impl::blocks(h);
+    if (block && !blocks.count(block)) {
+        h.recordFault("ReallocateBlock: " + pointerText(block) + " is not a block of this host");
+        return paramErr;
+    }
+    void* n = std::realloc(block, size ? size : 1);
+    if (!n) return memFullErr;
+    if (block) blocks.erase(block);
+    blocks[n] = size;
+    *result = n;
+    return kSPNoError;
+}
+SPErr SPAPI basicUndefined() { return kSPSuiteNotFoundError; }
+
+// Progress, abort, events, colour services, display.
+Boolean MACPASCAL testAbort() {
+    HOST_ENTRY();
+    int64_t n = ++Host::Impl::abortCalls(h);
+    // The user pressed cancel at call k: from then on every poll reports it.
+    return h.cancelAtAbortCall > 0 && n >= h.cancelAtAbortCall;
+}
+void MACPASCAL progress(int32 done, int32 total) {
+    HOST_ENTRY();
+    Host::Impl::progress(h).emplace_back(done, total);
+}
+void MACPASCAL processEvent(void*) {}
+
+OSErr MACPASCAL colorServices(ColorServicesInfo* info) {
+    HOST_ENTRY();
+    ++Host::Impl::colorServicesCalls(h);
+    if (!info) return paramErr;
+    // No colour management here: a conversion leaves the components as they are.
+    return h.colorServicesResult;
+}
+
+int16 displayPlanes(int32 mode) {
+    switch (mode) {
+        case plugInModeBitmap:
+        case plugInModeGrayScale:
+        case plugInModeDuotone:
+            return 1;
+        case plugInModeCMYKColor:
+            return 4;
+        default:
+            return 3;
+    }
+}
+
+OSErr MACPASCAL displayPixels(const PSPixelMap* source, const VRect* srcRect, int32 dstRow, int32 dstCol,
+                              void* context) {
+    HOST_ENTRY();
+    if (!source || !srcRect || !source->baseAddr) {
+        h.recordFault("displayPixels: null pixel map, rectangle or base address");
+        return paramErr;
+    }
+    const VRect& b = source->bounds;
+    const VRect& r = *srcRect;
+    if (isInverted(r) || r.top < b.top || r.left < b.left || r.bottom > b.bottom || r.right > b.right) {
+        h.recordFault("displayPixels: source rectangle " + rectText(r) + " outside the map's bounds " + rectText(b));
+        return paramErr;
+    }
+    DisplayCall c;
+    c.bounds = b;
+    c.srcRect = r;
+    c.dstRow = dstRow;
+    c.dstCol = dstCol;
+    c.imageMode = source->imageMode;
+    c.rowBytes = source->rowBytes;
+    c.colBytes = source->colBytes;
+    c.planeBytes = source->planeBytes;
+    c.platformContext = context;
+    c.planes = displayPlanes(source->imageMode);
+    const uint8_t* base = static_cast<const uint8_t*>(source->baseAddr);
+    if (!isEmpty(r)) {
+        c.pixels.reserve(size_t(int64_t(r.bottom - r.top) * (r.right - r.left) * c.planes));
+        for (int32 y = r.top; y < r.bottom; ++y)
+            for (int32 x = r.left; x < r.right; ++x)
+                for (int16 p = 0; p < c.planes; ++p)
+                    c.pixels.push_back(base[int64_t(y - b.top) * source->rowBytes +
+                                            int64_t(x - b.left) * source->colBytes +
+                                            int64_t(p) * source->planeBytes]);
+    }
+    Host::Impl::displays(h).push_back(std::move(c));
+    return noErr;
+}
+
+OSErr MACPASCAL advanceState() {
+    HOST_ENTRY();
+    return Host::Impl::advance(h);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Host.
+
+Host::Host(Document doc, HostOptions options)
+    : doc_(std::move(doc)), options_(std::move(options)), impl_(std::make_unique<Impl>()) {
+    if (doc_.width() <= 0 || doc_.height() <= 0) throw std::invalid_argument("refhost::Host: empty document");
+    filterRect_ = isEmpty(options_.filterRect) ? doc_.bounds() : options_.filterRect;
+    if (isInverted(filterRect_) || !inside(filterRect_, doc_.height(), doc_.width()))
+        throw std::invalid_argument("refhost::Host: filter rectangle " + rectText(filterRect_) +
+                                    " outside the image " + rectText(doc_.bounds()));
+    mask_.assign(size_t(int64_t(doc_.width()) * doc_.height()), 255);
+    handles_.host_ = this;
+    buffers_.host_ = this;
+    buildRecord();
+    install();
+#if !defined(_WIN32)
+    CarbonStandInSetAlertSink(alertSink, nullptr);
+#endif
+}
+
+Host::~Host() {
+    if (gCurrent == this) gCurrent = nullptr;
+}
+
+Host* Host::current() { return gCurrent; }
+void Host::install() { gCurrent = this; }
+
+void Host::buildRecord() {
+    Impl& m = *impl_;
+    m.handleProcs = HandleProcs{kCurrentHandleProcsVersion, kCurrentHandleProcsCount, handleNew, handleDispose,
+                                handleGetSize, handleSetSize, handleLock, handleUnlock, handleRecoverSpace,
+                                handleDisposeRegular};
+    m.bufferProcs = BufferProcs{kCurrentBufferProcsVersion, kCurrentBufferProcsCount, bufferAllocate, bufferLock,
+                                bufferUnlock, bufferFree, bufferSpace};
+    m.resourceProcs = ResourceProcs{kCurrentResourceProcsVersion, kCurrentResourceProcsCount, resourceCount,
+                                    resourceGet, resourceDelete, resourceAdd};
+    m.propertyProcs = PropertyProcs{kCurrentPropertyProcsVersion, kCurrentPropertyProcsCount, propertyGet,
+                                    propertySet};
+    m.readProcs = ReadDescriptorProcs{0, 6, readOpen, readClose, readGetKey, readInteger, readFloat, readBoolean};
+    m.writeProcs = WriteDescriptorProcs{0, 5, writeOpen, writeClose, writeInteger, writeFloat, writeBoolean};
+    m.descriptorParameters = PIDescriptorParameters{0, int16(plugInDialogDisplay), int16(plugInDialogOptional),
+                                                    nullptr, &m.writeProcs, &m.readProcs};
+    m.basic = SPBasicSuite{basicAcquire, basicRelease, basicIsEqual, basicAllocate, basicFree, basicReallocate,
+                           basicUndefined};
+    m.actionProcs = PSActionDescriptorProcs{adMake, adFree, adHasKey, adGetCount, adPutInteger, adPutFloat,
+                                            adPutBoolean, adGetInteger, adGetFloat, adGetBoolean};
+    m.registryProcs = PSDescriptorRegistryProcs{regRegister, regErase, regGet};
+
+    const VPoint size{doc_.height(), doc_.width()};
+    m.big = BigDocumentStruct{};
+    m.big.imageSize32 = size;
+    m.big.filterRect32 = filterRect_;
+    m.big.wholeSize32 = size;
+
+    FilterRecord& r = record_;
+    r = FilterRecord{};
+    r.serialNumber = options_.serialNumber;
+    r.abortProc = testAbort;
+    r.progressProc = progress;
+    r.imageSize = Point{int16(size.v), int16(size.h)};
+    r.planes = options_.planesField >= 0 ? options_.planesField : doc_.planes();
+    r.filterRect = narrow(filterRect_);
+    std::memcpy(r.background, options_.background, 4);
+    std::memcpy(r.foreground, options_.foreground, 4);
+    std::memcpy(r.backColor, options_.background, 4);
+    std::memcpy(r.foreColor, options_.foreground, 4);
+    r.maxSpace = options_.maxSpace;
+    r.bufferSpace = options_.bufferSpace;
+    r.inHiPlane = r.outHiPlane = -1;
+    r.haveMask = options_.haveMask;
+    r.hostSig = options_.hostSig;
+    r.imageMode = options_.imageModeField >= 0 ? options_.imageModeField : doc_.imageMode();
+    r.imageHRes = r.imageVRes = options_.resolution;
+    r.wholeSize = r.imageSize;
+    r.platformData = &m.platform;
+    r.bufferProcs = &m.bufferProcs;
+    r.resourceProcs = &m.resourceProcs;
+    r.processEvent = processEvent;
+    r.displayPixels = displayPixels;
+    r.handleProcs = &m.handleProcs;
+    r.colorServices = colorServices;
+    r.advanceState = advanceState;
+    r.propertyProcs = &m.propertyProcs;
+    r.inputRate = r.maskRate = 1 << 16;
+    r.inputPadding = options_.inputPadding;
+    r.outputPadding = plugInWantsErrorOnBoundsException;
+    r.maskPadding = plugInWantsErrorOnBoundsException;
+    r.inTileWidth = r.outTileWidth = r.maskTileWidth = options_.inTileWidth;
+    r.inTileHeight = r.outTileHeight = r.maskTileHeight = options_.inTileHeight;
+    r.absTileWidth = options_.inTileWidth;
+    r.absTileHeight = options_.inTileHeight;
+    r.descriptorParameters = options_.descriptorParameters ? &m.descriptorParameters : nullptr;
+    r.errorString = &m.errorString;
+    r.sSPBasic = options_.basicSuite ? &m.basic : nullptr;
+    r.plugInRef = nullptr;
+    r.depth = options_.depthField >= 0 ? options_.depthField : doc_.depth();
+    r.bigDocumentData = options_.bigDocument ? &m.big : nullptr;
+}
+
+void Host::recordAlert(const std::string& text) {
+    std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
+    alerts_.push_back(text);
+}
+
+void Host::recordFault(const std::string& text) {
+    std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
+    faults_.push_back(text);
+}
+
+void Host::beginSelector(int16 selector) {
+    install();
+    result_ = 0;
+    if (selector == filterSelectorStart) {
+        // A pass starts with nothing requested and nothing served.
+        discardPending();
+        record_.inRect = record_.outRect = record_.maskRect = Rect{0, 0, 0, 0};
+        impl_->big.inRect32 = impl_->big.outRect32 = impl_->big.maskRect32 = VRect{0, 0, 0, 0};
+        record_.inputRate = record_.maskRate = 1 << 16;
+    }
+}
+
+namespace {
+struct Request {
+    VRect in, out, mask;
+    bool used32;
+};
+}  // namespace
+
+static Request readRequest(const FilterRecord& r) {
+    Request q;
+    q.used32 = r.bigDocumentData && r.bigDocumentData->PluginUsing32BitCoordinates;
+    if (q.used32) {
+        q.in = r.bigDocumentData->inRect32;
+        q.out = r.bigDocumentData->outRect32;
+        q.mask = r.bigDocumentData->maskRect32;
+    } else {
+        q.in = widen(r.inRect);
+        q.out = widen(r.outRect);
+        q.mask = widen(r.maskRect);
+    }
+    return q;
+}
+
+bool Host::afterSelector() {
+    if (result_ != noErr) {
+        discardPending();
+        return false;
+    }
+    Request q = readRequest(record_);
+    if (isEmpty(q.in) && isEmpty(q.out) && (!record_.haveMask || isEmpty(q.mask))) {
+        finishPass();
+        return false;
+    }
+    OSErr err = serveRequest();
+    if (err != noErr) {
+        result_ = err;
+        return false;
+    }
+    return true;
+}
+
+void Host::commitPending() {
+    Impl& m = *impl_;
+    if (!m.pending) return;
+    m.pending = false;
+    VRect r = intersect(m.pendingRect, filterRect_);
+    if (isEmpty(r)) return;
+    const int32 sb = doc_.sampleBytes();
+    const int16 n = int16(m.pendingHi - m.pendingLo + 1);
+    for (int32 y = r.top; y < r.bottom; ++y) {
+        const uint8_t* row = m.outBuf.data() + int64_t(y - m.pendingRect.top) * m.pendingRowBytes;
+        for (int32 x = r.left; x < r.right; ++x) {
+            const uint8_t* src = row + int64_t(x - m.pendingRect.left) * n * sb;
+            uint8_t* dst = doc_.pixel(x, y) + int64_t(m.pendingLo) * sb;
+            std::memcpy(dst, src, size_t(n) * sb);
+        }
+    }
+}
+
+void Host::finishPass() {
+    std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
+    commitPending();
+}
+
+void Host::discardPending() {
+    std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
+    impl_->pending = false;
+}
+
+bool Host::hasPendingOutput() const { return impl_->pending; }
+
+OSErr Host::serveRequest() {
+    Impl& m = *impl_;
+    FilterRecord& r = record_;
+    Request q = readRequest(r);
+    const int32 W = doc_.width(), H = doc_.height();
+    const int16 P = doc_.planes();
+    int32 rate = r.inputRate >> 16;
+    if (rate < 1) rate = 1;
+    const int32 scaledW = (W + rate - 1) / rate, scaledH = (H + rate - 1) / rate;
+    const int16 padding = r.inputPadding;
+
+    AdvanceCall call{q.in, q.out, q.mask, q.used32, r.inLoPlane, r.inHiPlane, r.outLoPlane, r.outHiPlane,
+                     padding, rate, noErr};
+
+    std::string problem;
+    auto check = [&](bool bad, const std::string& text) {
+        if (bad && problem.empty()) problem = text;
+    };
+    const bool inWanted = !isEmpty(q.in), outWanted = !isEmpty(q.out);
+    const bool maskWanted = r.haveMask && !isEmpty(q.mask);
+    check(isInverted(q.in), "inRect " + rectText(q.in) + " is inverted");
+    check(isInverted(q.out), "outRect " + rectText(q.out) + " is inverted");
+    check(r.haveMask && isInverted(q.mask), "maskRect " + rectText(q.mask) + " is inverted");
+    if (inWanted) {
+        check(r.inLoPlane < 0 || r.inHiPlane >= P || r.inLoPlane > r.inHiPlane,
+              "input planes " + std::to_string(r.inLoPlane) + ".." + std::to_string(r.inHiPlane) + " of an image with " +
+                  std::to_string(P) + " planes");
+        bool pads = (padding >= 0 && padding <= 255) || padding == plugInWantsEdgeReplication ||
+                    padding == plugInDoesNotWantPadding;
+        check(padding < plugInWantsErrorOnBoundsException || padding > 255,
+              "inputPadding " + std::to_string(padding) + " is not a padding value");
+        check(!pads && !inside(q.in, scaledH, scaledW),
+              "inRect " + rectText(q.in) + " lies outside the image " + rectText(VRect{0, 0, scaledH, scaledW}) +
+                  (rate > 1 ? " at input rate " + std::to_string(rate) : std::string()));
+    }
+    if (outWanted) {
+        check(r.outLoPlane < 0 || r.outHiPlane >= P || r.outLoPlane > r.outHiPlane,
+              "output planes " + std::to_string(r.outLoPlane) + ".." + std::to_string(r.outHiPlane) +
+                  " of an image with " + std::to_string(P) + " planes");
+        check(!inside(q.out, H, W), "outRect " + rectText(q.out) + " lies outside the image " + rectText(doc_.bounds()));
+    }
+    if (maskWanted)
+        check(!inside(q.mask, H, W), "maskRect " + rectText(q.mask) + " lies outside the image " + rectText(doc_.bounds()));
+
+    if (!problem.empty()) {
+        call.result = options_.badRequestError;
+        advances_.push_back(call);
+        requestErrors_.push_back("advanceState: " + problem);
+        r.inData = r.outData = r.maskData = nullptr;
+        r.inRowBytes = r.outRowBytes = r.maskRowBytes = 0;
+        return call.result;
+    }
+    advances_.push_back(call);
+
+    // The previous output goes into the document before anything is served,
+    // so overlapping requests see what was written.
+    commitPending();
+
+    const int32 sb = doc_.sampleBytes();
+    auto rowBytesFor = [&](int64_t needed) {
+        int64_t slack = (int64_t(options_.rowSlackBytes) + sb - 1) / sb * sb;
+        return int32(needed + std::max<int64_t>(slack, 0));
+    };
+
+    // Input.
+    if (inWanted) {
+        const int16 n = int16(r.inHiPlane - r.inLoPlane + 1);
+        const int32 w = q.in.right - q.in.left, hgt = q.in.bottom - q.in.top;
+        const int32 rb = rowBytesFor(int64_t(w) * n * sb);
+        std::vector<uint8_t> buf(size_t(int64_t(rb) * hgt), 0xFF);
+        std::vector<uint8_t> pad(size_t(sb), 0xFF);
+        if (padding >= 0) {
+            if (sb == 1) pad[0] = uint8_t(padding);
+            if (sb == 2) {
+                uint16_t v = uint16_t((int32(padding) * 32768 + 127) / 255);
+                std::memcpy(pad.data(), &v, 2);
+            }
+            if (sb == 4) {
+                float v = float(padding) / 255.0f;
+                std::memcpy(pad.data(), &v, 4);
+            }
+        }
+        for (int32 y = 0; y < hgt; ++y) {
+            uint8_t* row = buf.data() + int64_t(y) * rb;
+            for (int32 x = 0; x < w; ++x) {
+                int32 sx = (q.in.left + x) * rate, sy = (q.in.top + y) * rate;
+                bool out = sx < 0 || sy < 0 || sx >= W || sy >= H;
+                if (out && padding == plugInWantsEdgeReplication) {
+                    sx = std::min(std::max(sx, 0), W - 1);
+                    sy = std::min(std::max(sy, 0), H - 1);
+                    out = false;
+                }
+                uint8_t* dst = row + int64_t(x) * n * sb;
+                if (!out) {
+                    std::memcpy(dst, doc_.pixel(sx, sy) + int64_t(r.inLoPlane) * sb, size_t(n) * sb);
+                } else if (padding >= 0) {
+                    for (int16 p = 0; p < n; ++p) std::memcpy(dst + p * sb, pad.data(), size_t(sb));
+                }  // plugInDoesNotWantPadding: the 0xFF bytes stay
+            }
+        }
+        m.inBuf.swap(buf);
+        r.inData = m.inBuf.data();
+        r.inRowBytes = rb;
+    } else {
+        std::vector<uint8_t>().swap(m.inBuf);
+        r.inData = nullptr;
+        r.inRowBytes = 0;
+    }
+
+    // Output, pre-filled with the document's pixels as a host would.
+    if (outWanted) {
+        const int16 n = int16(r.outHiPlane - r.outLoPlane + 1);
+        const int32 w = q.out.right - q.out.left, hgt = q.out.bottom - q.out.top;
+        const int32 rb = rowBytesFor(int64_t(w) * n * sb);
+        std::vector<uint8_t> buf(size_t(int64_t(rb) * hgt), 0xFF);
+        for (int32 y = 0; y < hgt; ++y)
+            for (int32 x = 0; x < w; ++x)
+                std::memcpy(buf.data() + int64_t(y) * rb + int64_t(x) * n * sb,
+                            doc_.pixel(q.out.left + x, q.out.top + y) + int64_t(r.outLoPlane) * sb, size_t(n) * sb);
+        m.outBuf.swap(buf);
+        r.outData = m.outBuf.data();
+        r.outRowBytes = rb;
+        m.pending = true;
+        m.pendingRect = q.out;
+        m.pendingLo = r.outLoPlane;
+        m.pendingHi = r.outHiPlane;
+        m.pendingRowBytes = rb;
+    } else {
+        std::vector<uint8_t>().swap(m.outBuf);
+        r.outData = nullptr;
+        r.outRowBytes = 0;
+    }
+
+    // Mask: one 8-bit plane.
+    if (maskWanted) {
+        const int32 w = q.mask.right - q.mask.left, hgt = q.mask.bottom - q.mask.top;
+        const int32 rb = int32(w + std::max(options_.rowSlackBytes, 0));
+        std::vector<uint8_t> buf(size_t(int64_t(rb) * hgt), 0xFF);
+        for (int32 y = 0; y < hgt; ++y)
+            std::memcpy(buf.data() + int64_t(y) * rb, mask_.data() + int64_t(q.mask.top + y) * W + q.mask.left,
+                        size_t(w));
+        m.maskBuf.swap(buf);
+        r.maskData = m.maskBuf.data();
+        r.maskRowBytes = rb;
+    } else {
+        std::vector<uint8_t>().swap(m.maskBuf);
+        r.maskData = nullptr;
+        r.maskRowBytes = 0;
+    }
+    return noErr;
+}
+
+void Host::setScriptDescriptor(const Descriptor& d, int16 playInfo) {
+    Impl& m = *impl_;
+    if (m.descriptorParameters.descriptor) handles_.dispose(m.descriptorParameters.descriptor);
+    m.descriptorParameters.descriptor = makeDescriptorHandle(d);
+    m.descriptorParameters.playInfo = playInfo;
+}
+
+std::optional<Descriptor> Host::scriptDescriptor() const {
+    const PIDescriptorParameters& p = impl_->descriptorParameters;
+    if (!p.descriptor) return std::nullopt;
+    return readDescriptorHandle(p.descriptor);
+}
+
+Handle Host::makeDescriptorHandle(const Descriptor& d) { return handles_.createWith(serialise(d)); }
+
+std::optional<Descriptor> Host::readDescriptorHandle(Handle h) const {
+    if (!handles_.valid(h)) return std::nullopt;
+    return deserialise(handles_.contents(h));
+}
+
+std::optional<Descriptor> Host::actionDescriptor(PIActionDescriptor d) const {
+    auto* a = reinterpret_cast<ActionDescriptor*>(d);
+    if (!impl_->actionDescriptors.count(a)) return std::nullopt;
+    return a->entries;
+}
+
+int64_t Host::liveActionDescriptors() const { return int64_t(impl_->actionDescriptors.size()); }
+int64_t Host::openReadTokens() const { return int64_t(impl_->readTokens.size()); }
+int64_t Host::openWriteTokens() const { return int64_t(impl_->writeTokens.size()); }
+
+const std::vector<DescriptorKeyID>& Host::expectedKeys() const { return expectedKeys_; }
+
+int64_t Host::acquireCount(const std::string& name) const {
+    auto it = acquired_.find(name);
+    return it == acquired_.end() ? 0 : it->second;
+}
+
+int64_t Host::releaseCount(const std::string& name) const {
+    auto it = released_.find(name);
+    return it == released_.end() ? 0 : it->second;
+}
+
+int64_t Host::unreleasedSuites() const {
+    int64_t n = 0;
+    for (const auto& a : acquired_) n += a.second - releaseCount(a.first);
+    return n;
+}
+
+void Host::provideSuite(const std::string& name, int32 version, const void* procs) {
+    impl_->extraSuites[name] = Impl::Suite{version, procs};
+}
+
+std::vector<uint8_t> Host::parameterBytes() const { return handles_.contents(record_.parameters); }
+
+std::string Host::leakReport() const {
+    std::string out;
+    auto line = [&out](const std::string& s) { out += s + "\n"; };
+    for (const std::string& f : faults_) line("fault: " + f);
+    if (buffers_.live() > 0)
+        line(std::to_string(buffers_.live()) + " buffer(s) not freed (" + std::to_string(buffers_.liveBytes()) +
+             " bytes)");
+    std::set<Handle> kept{record_.parameters, reinterpret_cast<Handle>(data_), impl_->descriptorParameters.descriptor};
+    kept.insert(impl_->resourceHandles.begin(), impl_->resourceHandles.end());
+    int64_t leaked = 0;
+    for (Handle h : handles_.liveHandles()) leaked += !kept.count(h);
+    if (leaked > 0) line(std::to_string(leaked) + " handle(s) not disposed");
+    if (!impl_->readTokens.empty()) line(std::to_string(impl_->readTokens.size()) + " read descriptor(s) not closed");
+    if (!impl_->writeTokens.empty())
+        line(std::to_string(impl_->writeTokens.size()) + " write descriptor(s) not closed");
+    if (!impl_->actionDescriptors.empty())
+        line(std::to_string(impl_->actionDescriptors.size()) + " action descriptor(s) not freed");
+    if (!blocks_.empty()) line(std::to_string(blocks_.size()) + " basic-suite block(s) not freed");
+    return out;
+}
+
+}  // namespace refhost

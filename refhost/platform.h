@@ -1,0 +1,32 @@
+// The few operating-system services the reference host needs, behind one
+// small interface: module loading and file replacement.  platform_posix.cpp
+// and platform_win.cpp implement it; nothing else in refhost is
+// platform-specific.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace refhost {
+namespace platform {
+
+// Loads a shared module; null with a message in error on failure.
+void* openModule(const std::string& path, std::string& error);
+void* findSymbol(void* module, const char* name);
+void closeModule(void* module);
+
+// Copies path into a new private temporary directory (keeping the file's
+// name); the returned path is empty on failure, with a message in error.
+std::string copyToTempDirectory(const std::string& path, std::string& error);
+// Removes a file made by copyToTempDirectory and its directory.
+void removeTempCopy(const std::string& copyPath);
+
+// Creates a new file beside target that did not exist before, opened for
+// binary writing; null with a message in error on failure.
+std::FILE* createFileBeside(const std::string& target, std::string& tempPath, std::string& error);
+// Moves from over to, replacing to at once (never a half-written target).
+bool replaceFile(const std::string& from, const std::string& to, std::string& error);
+void removeFile(const std::string& path);
+
+}  // namespace platform
+}  // namespace refhost

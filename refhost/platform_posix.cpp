@@ -1,0 +1,132 @@
+// POSIX form of the reference host's platform services.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "refhost/platform.h"
+
+namespace refhost {
+namespace platform {
+
+void* openModule(const std::string& path, std::string& error) {
+    // RTLD_LOCAL: every copy of a module keeps its own globals.
+    void* m = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!m) {
+        const char* e = dlerror();
+        error = e ? e : ("cannot load " + path);
+    }
+    return m;
+}
+
+void* findSymbol(void* module, const char* name) { return module ? dlsym(module, name) : nullptr; }
+
+void closeModule(void* module) {
+    if (module) dlclose(module);
+}
+
+namespace {
+std::string baseName(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string directoryOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+}  // namespace
+
+std::string copyToTempDirectory(const std::string& path, std::string& error) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/refhost-XXXXXX";
+    std::string dir = pattern;
+    if (!mkdtemp(&dir[0])) {
+        error = "cannot create a temporary directory: " + std::string(std::strerror(errno));
+        return std::string();
+    }
+    std::string target = dir + "/" + baseName(path);
+    int in = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        rmdir(dir.c_str());
+        return std::string();
+    }
+    int out = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0700);
+    bool ok = out >= 0;
+    char buf[1 << 16];
+    while (ok) {
+        ssize_t n = read(in, buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = write(out, buf + done, size_t(n - done));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                ok = false;
+                break;
+            }
+            done += w;
+        }
+    }
+    int savedErrno = errno;
+    close(in);
+    if (out >= 0 && close(out) != 0) ok = false;
+    if (!ok) {
+        error = "cannot copy " + path + " to " + target + ": " + std::strerror(savedErrno);
+        unlink(target.c_str());
+        rmdir(dir.c_str());
+        return std::string();
+    }
+    return target;
+}
+
+void removeTempCopy(const std::string& copyPath) {
+    if (copyPath.empty()) return;
+    unlink(copyPath.c_str());
+    rmdir(directoryOf(copyPath).c_str());
+}
+
+std::FILE* createFileBeside(const std::string& target, std::string& tempPath, std::string& error) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = target + ".partial-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+        int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            std::FILE* f = fdopen(fd, "wb");
+            if (f) return f;
+            close(fd);
+            unlink(tempPath.c_str());
+            break;
+        }
+        if (errno != EEXIST) break;
+    }
+    error = "cannot create a file beside " + target + ": " + std::strerror(errno);
+    tempPath.clear();
+    return nullptr;
+}
+
+bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
+    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+    error = "cannot move " + from + " to " + to + ": " + std::strerror(errno);
+    return false;
+}
+
+void removeFile(const std::string& path) {
+    if (!path.empty()) unlink(path.c_str());
+}
+
+}  // namespace platform
+}  // namespace refhost
