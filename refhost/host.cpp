@@ -166,6 +166,8 @@ struct Host::Impl {
     VRect pendingRect{};
     int16 pendingLo = 0, pendingHi = -1;
     int32 pendingRowBytes = 0;
+    // The document as the pass found it: a pass that fails is undone.
+    std::optional<Document> snapshot;
 
     // The C procedures reach the Host's private records through these.
     static std::set<std::string>& persistent(Host& h) { return h.persistent_; }
@@ -1054,6 +1056,7 @@ void Host::beginSelector(int16 selector) {
     if (selector == filterSelectorStart) {
         // A pass starts with nothing requested and nothing served.
         discardPending();
+        impl_->snapshot = doc_;
         record_.inRect = record_.outRect = record_.maskRect = Rect{0, 0, 0, 0};
         impl_->big.inRect32 = impl_->big.outRect32 = impl_->big.maskRect32 = VRect{0, 0, 0, 0};
         record_.inputRate = record_.maskRate = 1 << 16;
@@ -1084,7 +1087,7 @@ static Request readRequest(const FilterRecord& r) {
 
 bool Host::afterSelector() {
     if (result_ != noErr) {
-        discardPending();
+        failPass();
         return false;
     }
     Request q = readRequest(record_);
@@ -1095,9 +1098,18 @@ bool Host::afterSelector() {
     OSErr err = serveRequest();
     if (err != noErr) {
         result_ = err;
+        failPass();
         return false;
     }
     return true;
+}
+
+void Host::failPass() {
+    std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
+    impl_->pending = false;
+    if (impl_->snapshot) doc_ = *impl_->snapshot;
+    impl_->snapshot.reset();
+    record_.inData = record_.outData = record_.maskData = nullptr;
 }
 
 void Host::commitPending() {
@@ -1121,6 +1133,7 @@ void Host::commitPending() {
 void Host::finishPass() {
     std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
     commitPending();
+    impl_->snapshot.reset();
 }
 
 void Host::discardPending() {

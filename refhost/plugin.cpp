@@ -81,7 +81,7 @@ RunResult runFilter(Plugin& plugin, Host& host, const RunOptions& options) {
         if (run.continues >= options.maxContinues) {
             host.recordFault("the plug-in still asked for data after " + std::to_string(run.continues) +
                              " continue selectors");
-            host.discardPending();
+            host.failPass();
             run.result = filterBadParameters;
             return run;
         }

@@ -284,14 +284,19 @@ public:
     // After the plug-in's start or continue returned: commits the pending
     // output, then serves the requested rectangles.  True when the plug-in
     // asked for more data (the host should call continue); false when all
-    // rectangles are empty or the request was refused (see result()).
+    // rectangles are empty, or when the selector failed or the request was
+    // refused (see result(); the pass is undone then, see failPass()).
     bool afterSelector();
     // Commits the output buffer still pending, as at the end of a pass.
     // Output is committed only inside the filter rectangle, as a host with a
     // selection would.
     void finishPass();
-    // Drops the pending output (a pass that ended in an error).
+    // Drops the pending output.
     void discardPending();
+    // A pass that ended in an error: drops the pending output and, after a
+    // start selector sent through beginSelector, puts the document back as
+    // the pass found it (a host discards a failed filter's result).
+    void failPass();
     // The rectangle that a pending output buffer will be committed into.
     bool hasPendingOutput() const;
 
