@@ -8,16 +8,13 @@
 #include <new>
 
 #include "entry/alerts.h"
+#include "entry/engine_params.h"
 #include "entry/globals.h"
 #include "entry/host_services.h"
 #include "entry/params.h"
 #include "entry/product.h"
 #include "host/big_document.h"
 #include "image/uint8_proxy.h"
-
-int32 blockSize = 32;
-int16 inputRateA = 1;
-int32 blockSizeAfterInputRateA = 32 / 1;
 
 const double kNoValidPairsDeviation = std::numeric_limits<double>::max();
 
@@ -192,12 +189,6 @@ double blockInfoGetDeviationAvgAdjusted(const blockInfo& b, double preset) {
     const double divisor = brightnessDivisor(preset, b.average);
     if (!(divisor > 0)) return b.deviation;
     return b.deviation * 1 / divisor;
-}
-
-int32 changeBlockSize(int32 n) {
-    blockSize = n;
-    blockSizeAfterInputRateA = n / inputRateA;
-    return blockSizeAfterInputRateA;
 }
 
 double blockInfoGetNewNoiseLevel(double estimate, double preset) {

@@ -21,9 +21,9 @@ struct blockInfo {
     int32 blockRow;     // vertical position / block size, from the filter rectangle's top
 };
 
-extern int32 blockSize;                 // 32: block edge for counting and the coarse grid
-extern int16 inputRateA;                // 1: divisor of the block size for the fetched rectangles
-extern int32 blockSizeAfterInputRateA;  // blockSize / inputRateA
+// The block edge (blockSize, 32), the input rate of the fetches (inputRateA,
+// 1) and the edge of the fetched rectangles (blockSizeAfterInputRateA) are
+// engine constants: entry/engine_params.h.
 
 // The fine measure of a block in which no pair of samples is valid: finite,
 // and last in any deviation order.  Such a block has no measure and is left
@@ -55,7 +55,6 @@ VRect blockInfoVRectFromVPoint(VPoint p, int32 size);
 double blockInfoGetDeviationBaseSum();
 double blockInfoGetAltDeviationBaseSum();
 double blockInfoGetDeviationAvgAdjusted(const blockInfo& b, double preset);
-int32 changeBlockSize(int32 n);
 double blockInfoGetNewNoiseLevel(double estimate, double preset);
 void plugDeviationIntoParams(double estimate, const double& preset);
 

@@ -1,0 +1,472 @@
+// Automatic profiling on images of known noise, its alerts, and the
+// parameters and flags it writes.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+
+#include "engine/autoprofile.h"
+#include "entry/host_services.h"
+#include "persistence_support.h"
+
+using namespace persistence_test;
+using refhost::Document;
+using refhost::HostOptions;
+
+namespace {
+
+const char* const kNoMidtones = "Profiling error: no midtones.  Or, image may be extremely small.";
+const char* const kLowNoisePrefix =
+    "Possible error: very low noise detected.  If the image does not have extremely low noise, manually "
+    "adjust the Overall Noise Size setting higher.  Noise level detected:";
+
+// The estimate behind a digital level above the floor of 15.
+double digitalEstimate(double level) { return (level + 15.0) / 35.0; }
+
+struct ProfileOutcome {
+    ParamBlock block;
+    std::vector<std::string> alerts;
+    std::string leaks;
+};
+
+ProfileOutcome profileDocument(Document doc, double preset = 0.2, HostOptions options = HostOptions()) {
+    BoundHost b(std::move(doc), options);
+    autoProfile(preset);
+    return {b.block, b.host.alerts(), b.host.leakReport()};
+}
+
+// --- Noise of known sigma ------------------------------------------------
+
+struct ModeCase {
+    const char* name;
+    int16 mode;
+};
+
+class KnownSigma : public ::testing::TestWithParam<ModeCase> {};
+
+TEST_P(KnownSigma, LevelRisesWithSigmaAndTracksIt) {
+    const int16 mode = GetParam().mode;
+    double previous = 0;
+    for (double sigma : {5.0, 10.0, 20.0, 40.0}) {
+        SCOPED_TRACE(sigma);
+        ProfileOutcome r = profileDocument(noisyDocument(mode, 256, 256, sigma, 7));
+        EXPECT_TRUE(r.alerts.empty()) << r.alerts.front();
+        EXPECT_EQ(r.leaks, "");
+        const double level = r.block.values[0];
+        EXPECT_GT(level, previous);
+        previous = level;
+        // The smoothest blocks of a brightness-adjusted mean absolute
+        // difference: about 1.1 sigma per channel, times 1.45 for grey and 2
+        // for Lab.
+        double perChannel = digitalEstimate(level);
+        if (refhost::planesForMode(mode) == 1) perChannel /= 1.45;
+        if (mode == plugInModeLabColor || mode == plugInModeLab48) perChannel /= 2;
+        EXPECT_GT(perChannel, 0.7 * sigma);
+        EXPECT_LT(perChannel, 2.0 * sigma);
+        EXPECT_EQ(r.block.values[1], 0.2);
+        EXPECT_EQ(r.block.values[17], 100.0);
+        EXPECT_EQ(r.block.values[18], std::min(155.0, 2 * level + 45.0));
+        EXPECT_EQ(r.block.flags[6], 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, KnownSigma,
+                         ::testing::Values(ModeCase{"RGB", plugInModeRGBColor}, ModeCase{"Gray", plugInModeGrayScale},
+                                           ModeCase{"Lab", plugInModeLabColor}, ModeCase{"RGB48", plugInModeRGB48},
+                                           ModeCase{"Gray16", plugInModeGray16}),
+                         [](const ::testing::TestParamInfo<ModeCase>& i) { return std::string(i.param.name); });
+
+// The same noise in every plane: grey, RGB and Lab select the same blocks, so
+// only the mode's factor tells their estimates apart.
+TEST(ProfilingModes, GreyIsRgbTimesTheFactorAndLabIsDoubled) {
+    for (double sigma : {5.0, 10.0, 20.0, 40.0}) {
+        SCOPED_TRACE(sigma);
+        const double rgb = digitalEstimate(
+            profileDocument(noisyDocument(plugInModeRGBColor, 256, 192, sigma, 3, true)).block.values[0]);
+        const double grey = digitalEstimate(
+            profileDocument(noisyDocument(plugInModeGrayScale, 256, 192, sigma, 3, true)).block.values[0]);
+        const double lab = digitalEstimate(
+            profileDocument(noisyDocument(plugInModeLabColor, 256, 192, sigma, 3, true)).block.values[0]);
+        const double lab48 = digitalEstimate(
+            profileDocument(noisyDocument(plugInModeLab48, 256, 192, sigma, 3, true)).block.values[0]);
+        EXPECT_NEAR(grey, rgb * double(1.45f), 1e-9 * grey);
+        EXPECT_NEAR(lab, rgb * 2, 1e-9 * lab);
+        EXPECT_NEAR(lab48, rgb * 2, 1e-9 * lab);
+    }
+}
+
+TEST(ProfilingPresets, FilmUsesItsFormulaAndOpensTheProtection) {
+    const Document doc = noisyDocument(plugInModeRGBColor, 256, 256, 10, 11);
+    ProfileOutcome digital = profileDocument(doc, 0.2);
+    ProfileOutcome film = profileDocument(doc, 1.0);
+    EXPECT_TRUE(film.alerts.empty());
+    EXPECT_EQ(film.block.values[1], 1.0);
+    EXPECT_EQ(film.block.values[17], 255.0);
+    EXPECT_EQ(film.block.values[18], 0.0);
+    // No brightness adjustment with the film preset, so its estimate is at
+    // most the digital one.
+    const double filmEstimate = (film.block.values[0] + 15.0) / 18.0;
+    EXPECT_GT(filmEstimate, 0);
+    EXPECT_LE(filmEstimate, digitalEstimate(digital.block.values[0]) + 1e-9);
+}
+
+// --- The selection, not the image's corner --------------------------------
+
+TEST(ProfilingSelection, MeasuresTheFilterRectangleWhereverItLies) {
+    const VRect selection{64, 96, 64 + 192, 96 + 224};
+    // Heavy noise outside the selection, light noise inside it.
+    Document whole = noisyDocument(plugInModeRGBColor, 352, 288, 40, 5);
+    const Document inside = noisyDocument(plugInModeRGBColor, 224, 192, 6, 9);
+    for (int32 y = 0; y < 192; ++y)
+        for (int32 x = 0; x < 224; ++x)
+            for (int16 p = 0; p < 3; ++p) whole.set(x + selection.left, y + selection.top, p, inside.get(x, y, p));
+
+    HostOptions options;
+    options.filterRect = selection;
+    ProfileOutcome sub = profileDocument(whole, 0.2, options);
+    ProfileOutcome alone = profileDocument(inside, 0.2);
+    EXPECT_TRUE(sub.alerts.empty());
+    EXPECT_EQ(sub.block.values[0], alone.block.values[0]);
+    EXPECT_EQ(sub.leaks, "");
+}
+
+TEST(ProfilingSelection, EveryFetchLiesInsideTheFilterRectangle) {
+    HostOptions options;
+    options.filterRect = VRect{40, 72, 40 + 160, 72 + 200};
+    BoundHost b(noisyDocument(plugInModeGrayScale, 300, 240, 10, 2), options);
+    autoProfile(digitalHNLdefaultDouble);
+    ASSERT_FALSE(b.host.advanceCalls().empty());
+    for (const refhost::AdvanceCall& c : b.host.advanceCalls()) {
+        EXPECT_GE(c.inRect.top, 40);
+        EXPECT_GE(c.inRect.left, 72);
+        EXPECT_LE(c.inRect.bottom, 200);
+        EXPECT_LE(c.inRect.right, 272);
+        EXPECT_EQ(c.inRect.bottom - c.inRect.top, 32);
+        EXPECT_EQ(c.inRect.right - c.inRect.left, 32);
+    }
+}
+
+// --- Alerts -----------------------------------------------------------------
+
+struct AlertCase {
+    const char* name;
+    Document doc;
+    std::string alert;
+};
+
+class ProfilingAlert : public ::testing::TestWithParam<AlertCase> {};
+
+TEST_P(ProfilingAlert, ShowsTheTextAndChangesOnlyThePreset) {
+    BoundHost b(GetParam().doc);
+    b.block.values[1] = 0.7;
+    const ParamBlock before = b.block;
+    autoProfile(digitalHNLdefaultDouble);
+    ASSERT_EQ(b.host.alerts(), std::vector<std::string>{GetParam().alert});
+    ParamBlock expected = before;
+    expected.values[1] = 0.2;
+    EXPECT_TRUE(sameBlock(b.block, expected));
+    EXPECT_EQ(b.host.leakReport(), "");
+}
+
+Document uniformDocument(int16 mode, int32 w, int32 h, double v) {
+    Document d(mode, w, h);
+    d.fill([v](int32, int32, int16) { return v; });
+    return d;
+}
+
+// A block whose coarse sample points (rows and columns 0, 8, 16, 24 and the
+// neighbours after them) are noisy midtones, and every other sample black or
+// white: the fine measure finds no valid pair anywhere.
+Document fineInvalidDocument(int32 w, int32 h) {
+    Document d(plugInModeGrayScale, w, h);
+    Gaussian g(17);
+    auto coarse = [](int32 i) { return (i % 32) % 8 <= 1 && (i % 32) <= 25; };
+    d.fill([&](int32 x, int32 y, int16) {
+        if (coarse(x) && coarse(y)) return std::round(blockLevel(x, y) + 3 * g.next());
+        return ((x + y) & 1) ? 255.0 : 0.0;
+    });
+    return d;
+}
+
+// Every coarse sample point at 128, noise everywhere else: every block has
+// the average 128, so no block is darker than the median.
+Document equalAverageDocument(int32 w, int32 h) {
+    Document d(plugInModeRGBColor, w, h);
+    Gaussian g(23);
+    d.fill([&](int32 x, int32 y, int16) { return (x % 8 == 0 && y % 8 == 0) ? 128.0 : std::round(128 + 6 * g.next()); });
+    return d;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProfilingAlert,
+    ::testing::Values(
+        AlertCase{"NoWholeBlockAcross", noisyDocument(plugInModeRGBColor, 31, 1000, 10, 1), kNoMidtones},
+        AlertCase{"SmallerThanOneBlock", noisyDocument(plugInModeGrayScale, 20, 20, 10, 1), kNoMidtones},
+        AlertCase{"UniformMidtone", uniformDocument(plugInModeRGBColor, 128, 128, 128), kNoMidtones},
+        AlertCase{"AllClipped", uniformDocument(plugInModeGrayScale, 128, 128, 255), kNoMidtones},
+        AlertCase{"NoValidFinePair", fineInvalidDocument(128, 128), kNoMidtones},
+        AlertCase{"OneKeptBlock", noisyDocument(plugInModeRGBColor, 32, 32, 10, 1),
+                  "Profiling error.  Tonal range missing: 0"},
+        AlertCase{"EqualAverages", equalAverageDocument(96, 96), "Profiling error.  Tonal range missing: 0"}),
+    [](const ::testing::TestParamInfo<AlertCase>& i) { return std::string(i.param.name); });
+
+TEST(ProfilingLowNoise, AlertsWithTheLevelAndAppliesTheFloor) {
+    // Block levels with a sample off by one here and there.
+    Document d(plugInModeRGBColor, 256, 256);
+    std::mt19937 rng(5);
+    d.fill([&](int32 x, int32 y, int16) {
+        const uint32_t r = rng() % 20;
+        return std::round(blockLevel(x, y)) + (r == 0 ? 1 : r == 1 ? -1 : 0);
+    });
+    BoundHost b(std::move(d));
+    autoProfile(digitalHNLdefaultDouble);
+    ASSERT_EQ(b.host.alerts().size(), 1u);
+    const std::string& a = b.host.alerts()[0];
+    ASSERT_EQ(a.compare(0, std::strlen(kLowNoisePrefix), kLowNoisePrefix), 0) << a;
+    const std::string number = a.substr(std::strlen(kLowNoisePrefix));
+    ASSERT_FALSE(number.empty());
+    EXPECT_EQ(number.find_first_not_of("-0123456789"), std::string::npos) << number;
+    EXPECT_LE(std::stol(number), int(0.35 * 35 - 15));
+    EXPECT_EQ(b.block.values[0], 15.0);
+    EXPECT_EQ(b.block.values[18], 75.0);
+}
+
+// --- The noise-level formula -------------------------------------------------
+
+struct LevelCase {
+    double estimate, preset, level;
+    std::vector<std::string> alerts;
+};
+
+class NoiseLevel : public ::testing::TestWithParam<LevelCase> {};
+
+TEST_P(NoiseLevel, FormulaFloorAndAlerts) {
+    BoundHost b(Document(plugInModeRGBColor, 8, 8));
+    EXPECT_EQ(blockInfoGetNewNoiseLevel(GetParam().estimate, GetParam().preset), GetParam().level);
+    EXPECT_EQ(b.host.alerts(), GetParam().alerts);
+}
+
+const std::string kInternal =
+    kProductIsHalvane ? "(HLV) GetNewNoiseLevel internal error." : "(Vexlor) GetNewNoiseLevel internal error.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NoiseLevel,
+    ::testing::Values(LevelCase{0.5, 0.2, 15.0, {}}, LevelCase{0.3, 0.2, 15.0, {std::string(kLowNoisePrefix) + "-4"}},
+                      LevelCase{3.0, 0.2, 90.0, {}}, LevelCase{2.0, 1.0, 21.0, {}}, LevelCase{1.0, 1.0, 15.0, {}},
+                      LevelCase{3.0, 0.5, 90.0, {kInternal}},
+                      LevelCase{0.2, 0.0, 15.0, {kInternal, std::string(kLowNoisePrefix) + "-8"}}));
+
+struct PlugCase {
+    double estimate, preset;
+    double v0, v17, v18;
+};
+
+class PlugIntoParams : public ::testing::TestWithParam<PlugCase> {};
+
+TEST_P(PlugIntoParams, WritesLevelProtectionAndClearsShadowFlag) {
+    BoundHost b(Document(plugInModeRGBColor, 8, 8));
+    b.block.flags[6] = 1;
+    b.block.values[17] = -1;
+    b.block.values[18] = -1;
+    plugDeviationIntoParams(GetParam().estimate, GetParam().preset);
+    EXPECT_EQ(b.block.values[0], GetParam().v0);
+    EXPECT_EQ(b.block.values[17], GetParam().v17);
+    EXPECT_EQ(b.block.values[18], GetParam().v18);
+    EXPECT_EQ(b.block.flags[6], 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PlugIntoParams,
+                         ::testing::Values(PlugCase{1.0, 0.2, 20.0, 100.0, 85.0},
+                                           PlugCase{3.0, 0.2, 90.0, 100.0, 155.0},  // 225 clamped
+                                           PlugCase{0.5, 0.2, 15.0, 100.0, 75.0},
+                                           PlugCase{2.0, 1.0, 21.0, 255.0, 0.0},
+                                           PlugCase{3.0, 0.5, 90.0, -1.0, -1.0}));  // other presets leave them
+
+// --- Measures ------------------------------------------------------------------
+
+TEST(FineMeasure, NoValidPairIsFiniteAndSortsLast) {
+    BoundHost b(fineInvalidDocument(64, 64));
+    double out = 0;
+    ASSERT_EQ(calcDeviations(VRect{0, 0, 32, 32}, out), noErr);
+    EXPECT_TRUE(std::isfinite(out));
+    EXPECT_EQ(out, std::numeric_limits<double>::max());
+}
+
+TEST(FineMeasure, ConstantDifferencesGiveTheirSum) {
+    // Columns alternate 100 and 103: each pair across a vertical line (7|8,
+    // 15|16, 23|24) differs by 3, each pair across a horizontal line by 0.
+    Document d(plugInModeGrayScale, 32, 32);
+    d.fill([](int32 x, int32, int16) { return (x & 1) ? 103.0 : 100.0; });
+    BoundHost b(std::move(d));
+    double out = 0;
+    ASSERT_EQ(calcDeviations(VRect{0, 0, 32, 32}, out), noErr);
+    // 96 pairs of 3 across the vertical lines, 96 of 0; one plane: x 10 x 3.
+    EXPECT_EQ(out, 96.0 * 3 * 10.0 * 3);
+}
+
+TEST(FineMeasure, ARefusedFetchLeavesTheOutputAlone) {
+    HostOptions options;
+    BoundHost b(noisyDocument(plugInModeRGB48, 64, 64, 10, 1), options);
+    b.host.buffers().resetCount();
+    b.host.buffers().plan.refuseNth = 1;
+    double out = -7;
+    EXPECT_EQ(calcDeviations(VRect{0, 0, 32, 32}, out), memFullErr);
+    EXPECT_EQ(out, -7);
+    EXPECT_EQ(b.host.leakReport(), "");
+}
+
+TEST(BlockLists, StripKeepsOrderAndBounds) {
+    std::vector<blockInfo> v = {{5, 3, 0, 0}, {4, 4, 1, 0}, {3, 251, 2, 0}, {2, 252, 3, 0}, {1, 128, 4, 0}};
+    std::vector<blockInfo> kept = blockInfoStripVector(v, 4);
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0].blockColumn, 1);
+    EXPECT_EQ(kept[1].blockColumn, 2);
+    EXPECT_EQ(kept[2].blockColumn, 4);
+    std::vector<blockInfo> z = {{0, 0, 0, 0}, {std::nan(""), 1, 1, 0}, {2, 2, 2, 0}};
+    ASSERT_EQ(blockInfoStripZeroDeviations(z).size(), 1u);
+    EXPECT_EQ(blockInfoStripZeroDeviations(z)[0].blockColumn, 2);
+}
+
+TEST(BlockLists, BaseSumsAndBrightnessAdjustment) {
+    BoundHost rgb(Document(plugInModeRGBColor, 8, 8));
+    EXPECT_EQ(blockInfoGetDeviationBaseSum() * 3.0 / 3, 5766.0);
+    EXPECT_EQ(blockInfoGetAltDeviationBaseSum(), 576.0);
+    EXPECT_EQ(blockInfoGetDeviationAvgAdjusted(blockInfo{100, 0, 0, 0}, 0.2), 100.0);
+    EXPECT_NEAR(blockInfoGetDeviationAvgAdjusted(blockInfo{100, 255, 0, 0}, 0.2), 500.0, 1e-9);
+    EXPECT_EQ(blockInfoGetDeviationAvgAdjusted(blockInfo{100, 200, 0, 0}, 1.0), 100.0);
+    // A preset that would make the divisor 0 leaves the deviation as it is.
+    EXPECT_EQ(blockInfoGetDeviationAvgAdjusted(blockInfo{100, 255, 0, 0}, 0.0), 100.0);
+}
+
+// --- Refused fetches -------------------------------------------------------------
+
+const char* const kUint16Refused = "(Vexlor) Uint16 buffer allocation failed!";
+
+TEST(ProfilingFetch, ARefusedCoarseFetchChangesOnlyThePreset) {
+    BoundHost b(noisyDocument(plugInModeRGB48, 128, 128, 10, 1));
+    const ParamBlock before = b.block;
+    b.host.buffers().resetCount();
+    b.host.buffers().plan.refuseNth = 3;
+    autoProfile(filmHNLdefault);
+    ParamBlock expected = before;
+    expected.values[1] = 1.0;
+    EXPECT_TRUE(sameBlock(b.block, expected));
+    EXPECT_EQ(b.host.alerts(), std::vector<std::string>{kUint16Refused});
+    EXPECT_EQ(b.host.leakReport(), "");
+}
+
+// 64 coarse fetches, then up to 64 re-measures: the 20th is refused.
+TEST(ProfilingFetch, ARefusedReMeasureIsLeftOutNotMixedIn) {
+    const Document doc = noisyDocument(plugInModeRGB48, 256, 256, 10, 21);
+    const double normal = profileDocument(doc).block.values[0];
+
+    BoundHost b(doc);
+    b.host.buffers().resetCount();
+    b.host.buffers().plan.refuseNth = 64 + 20;
+    autoProfile(digitalHNLdefaultDouble);
+    EXPECT_EQ(b.host.alerts(), std::vector<std::string>{kUint16Refused});
+    EXPECT_EQ(b.host.leakReport(), "");
+    // A coarse measure mixed in would be far below every fine one and pull
+    // the level to the floor; leaving blocks out can only raise the mean of
+    // the lowest four.
+    const double level = b.block.values[0];
+    EXPECT_GE(level, normal);
+    EXPECT_LT(level, normal * 1.25);
+}
+
+TEST(ProfilingFetch, EveryReMeasureRefusedShowsOneAlertAndChangesOnlyThePreset) {
+    BoundHost b(noisyDocument(plugInModeRGB48, 256, 256, 10, 21));
+    b.block.values[1] = 0.6;
+    const ParamBlock before = b.block;
+    b.host.buffers().resetCount();
+    b.host.buffers().plan.refuseNth = 64 + 1;
+    b.host.buffers().plan.andAllLater = true;
+    autoProfile(digitalHNLdefaultDouble);
+    EXPECT_EQ(b.host.alerts(), std::vector<std::string>{kUint16Refused});
+    ParamBlock expected = before;
+    expected.values[1] = 0.2;
+    EXPECT_TRUE(sameBlock(b.block, expected));
+    EXPECT_EQ(b.host.leakReport(), "");
+}
+
+// --- Profiling once per run ---------------------------------------------------------
+
+struct FlagCase {
+    const char* name;
+    uint8 f3, f4, f7;
+    unsigned char done;
+    double preset;  // 0: no profiling
+    uint8 f3After, f4After;
+};
+
+class GUIhandling : public ::testing::TestWithParam<FlagCase> {};
+
+TEST_P(GUIhandling, FlagTable) {
+    const FlagCase& c = GetParam();
+    BoundHost b(noisyDocument(plugInModeRGBColor, 128, 128, 10, 4));
+    b.block.flags[3] = c.f3;
+    b.block.flags[4] = c.f4;
+    b.block.flags[7] = c.f7;
+    b.block.values[1] = 0.7;
+    unsigned char done = c.done;
+    autoProfileWithGUIhandling(done);
+    EXPECT_EQ(b.block.values[1], c.preset == 0 ? 0.7 : c.preset);
+    EXPECT_EQ(done, c.preset == 0 ? c.done : 1);
+    EXPECT_EQ(b.block.flags[3], c.f3After);
+    EXPECT_EQ(b.block.flags[4], c.f4After);
+    EXPECT_EQ(b.block.flags[7], c.f7);
+
+    // A second call in the same run does nothing.
+    const ParamBlock after = b.block;
+    const size_t fetches = b.host.advanceCalls().size();
+    if (done) {
+        autoProfileWithGUIhandling(done);
+        EXPECT_TRUE(sameBlock(b.block, after));
+        EXPECT_EQ(b.host.advanceCalls().size(), fetches);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GUIhandling,
+    ::testing::Values(FlagCase{"AlreadyDone", 1, 1, 1, 1, 0, 1, 1}, FlagCase{"Nothing", 0, 0, 0, 0, 0, 0, 0},
+                      FlagCase{"Digital", 1, 0, 0, 0, 0.2, 1, 0}, FlagCase{"Film", 0, 1, 0, 0, 1.0, 0, 1},
+                      FlagCase{"BothIsFilm", 1, 1, 0, 0, 1.0, 0, 1}, FlagCase{"AlwaysSetsDigital", 0, 0, 1, 0, 0.2, 1, 0},
+                      FlagCase{"AlwaysAndFilm", 0, 1, 1, 0, 1.0, 0, 1},
+                      FlagCase{"AlwaysAndDigital", 1, 0, 1, 0, 0.2, 1, 0}),
+    [](const ::testing::TestParamInfo<FlagCase>& i) { return std::string(i.param.name); });
+
+// --- Reset all -------------------------------------------------------------------------
+
+TEST(ResetAll, ProfilesWithTheChosenPresetAfterTheDefaults) {
+    const Document doc = noisyDocument(plugInModeRGBColor, 128, 128, 10, 4);
+    double digitalLevel = 0;
+    {
+        BoundHost b(doc);
+        autoProfile(digitalHNLdefaultDouble);
+        digitalLevel = b.block.values[0];
+    }
+    struct Case {
+        uint8 f3, f4;
+        double v0, v1;
+    };
+    for (const Case& c : {Case{1, 1, digitalLevel, 0.2}, Case{1, 0, digitalLevel, 0.2}, Case{0, 0, 40, 0.2}}) {
+        BoundHost b(doc);
+        b.block.values = distinctBlock().values;
+        b.block.flags[3] = c.f3;
+        b.block.flags[4] = c.f4;
+        noiseReductionResetAllButton();
+        EXPECT_EQ(b.block.values[0], c.v0);
+        EXPECT_EQ(b.block.values[1], c.v1);
+        EXPECT_EQ(b.block.values[2], DefaultGUI[2]);
+        EXPECT_EQ(b.block.flags[3], c.f3);
+        EXPECT_EQ(b.block.flags[4], c.f4);
+    }
+    BoundHost b(doc);
+    b.block.flags[3] = 0;
+    b.block.flags[4] = 1;
+    noiseReductionResetAllButton();
+    EXPECT_EQ(b.block.values[1], 1.0);
+    EXPECT_EQ(b.block.values[17], 255.0);
+}
+
+}  // namespace
