@@ -1,0 +1,66 @@
+// The lifting passes that build and undo one level of the multi-level
+// decomposition: halve an image, predict the finer image back from the halved
+// one guided by the finer image's own edges, take the detail band and put it
+// back.  Every pass addresses each image through its own border offsets and
+// writes interior pixels only.
+//
+// Sizes are checked, never mixed: a pass whose images do not have the sizes
+// it needs writes nothing and returns kLiftingSizeMismatch.  A pass given an
+// image without a buffer alerts (handleInvalidMemory) and returns memFullErr.
+#pragma once
+
+#include "PITypes.h"
+#include "image/fl_image.h"
+
+enum : OSErr { kLiftingSizeMismatch = paramErr };
+
+// Similarity ramp of the reconstruction: 1 up to this L1 distance, falling
+// to 0 over reconSimilarityRolloff (entry/engine_params.h).
+extern const float reconSimilarityThreshold;  // 10
+
+// Dimensions of the next coarser level: border 3, (w + 1) / 2 by (h + 1) / 2.
+flimageDimensions similarityLiftDimensions(const fl_image& img);
+
+// destination = every second pixel of every second row of source.
+OSErr similarityLift(fl_image& source, fl_image& destination);
+// out (the size of fine) = edge-guided upsampling of coarse.  Generates the
+// border of coarse or fine first when it is not current.
+OSErr similarityReconstruct(fl_image& coarse, fl_image& fine, fl_image& out);
+// out = b - a, per sample (details = prediction - fine).
+OSErr differencePass(fl_image& a, fl_image& b, fl_image& out);
+// similarityReconstruct(coarse, fine, prediction) followed by
+// differencePass(fine, prediction, details), in one sweep over the rows.
+OSErr similarityReconstructAndDifference(fl_image& coarse, fl_image& fine, fl_image& prediction, fl_image& details);
+// out = a - b, per sample (fine = prediction - details).  out's border is
+// marked stale, so the next pass that reads it regenerates it.
+OSErr unDifferencePass(fl_image& a, fl_image& b, fl_image& out);
+
+// Row-band forms of the passes above, for the band-parallel drivers: they
+// assume the checks of the whole-image forms have passed and the borders they
+// read are current.  Rows are those of the image written, [firstRow, endRow).
+void similarityLiftRows(const fl_image& source, fl_image& destination, int32 firstRow, int32 endRow);
+void similarityReconstructRows(const fl_image& coarse, const fl_image& fine, fl_image& out, int32 firstRow,
+                               int32 endRow);
+void differenceRows(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow, int32 endRow);
+// The prediction and the details in one sweep: P = reconstruction,
+// D = P - fine, with exactly the arithmetic of the two separate passes.
+void reconstructAndDifferenceRows(const fl_image& coarse, const fl_image& fine, fl_image& prediction,
+                                  fl_image& details, int32 firstRow, int32 endRow);
+
+// Size checks of the passes, shared with the drivers that band them.
+bool liftSizesMatch(const fl_image& source, const fl_image& destination);
+bool reconstructSizesMatch(const fl_image& coarse, const fl_image& fine, const fl_image& out);
+bool sameSize(const fl_image& a, const fl_image& b);
+
+// Toolbox routines that no pipeline calls.
+void thresholdNR(fl_image& img, float t);
+float edgeSmoothCompareOpposingPoints(const float* a, const float* b, const float* c, const float* d, const float* e,
+                                      const float* f, float s);
+bool processInQuadrants(int32 width, int32 height);
+bool processInQuadrants();
+
+struct medianPixelStruct {
+    int32 index;
+    float value;
+};
+bool medianCompare(const medianPixelStruct& a, const medianPixelStruct& b);

@@ -1,0 +1,63 @@
+// Glimra's output writers: the processed pixels stored as they are.  A
+// one-plane destination receives channel 2 (the last of the three stores
+// to its one sample).
+#include "engine/output_writers.h"
+
+#include "entry/host_services.h"
+#include "image/colorspace_luts.h"
+
+namespace {
+
+template <typename Sample, typename Store>
+void storeRectangle(const outputRectangle& r, Store store) {
+    const int32 width = r.width;
+    auto row = [&](const float* p, const Sample*, Sample* d, int spp, int32) {
+        if (spp == 1) {
+            for (int32 x = 0; x < width; ++x) d[x] = store(p[3 * x + 2]);
+        } else {
+            for (int32 x = 0; x < 3 * width; ++x) d[x] = store(p[x]);
+        }
+    };
+    forEachOutputRow<Sample>(r, row);
+}
+
+outputRectangle rectangle(const void* origin, int32 originRowBytes, void* destination, int32 destinationRowBytes,
+                          int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
+                          int32 imageY, int16 planes) {
+    return outputRectangle{origin, originRowBytes, destination, destinationRowBytes, width, height, destX, destY,
+                           &image, imageX, imageY, planes};
+}
+
+}  // namespace
+
+void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
+                               int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
+                               int32 imageY, bool, int16 planes) {
+    const outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
+                                        destX, destY, image, imageX, imageY, planes);
+    if (!outputWriterMayWrite(r)) return;
+    storeRectangle<uint8>(r, storeAs8Bit);
+}
+
+void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destination, int32 destinationRowBytes,
+                          int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
+                          int32 imageY, bool, int16 planes) {
+    const outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
+                                        destX, destY, image, imageX, imageY, planes);
+    if (!outputWriterMayWrite(r)) return;
+    storeRectangle<uint16>(r, storeAs16Bit);
+}
+
+void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destination, int32 destinationRowBytes,
+                          int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
+                          int32 imageY, bool, int16 planes) {
+    const outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
+                                        destX, destY, image, imageX, imageY, planes);
+    if (!outputWriterMayWrite(r)) return;
+    // The table exists while the entry point holds it; without it the
+    // linear values cannot be formed.
+    if (handleMissingColorspaceLUTs()) return;
+    const float* lut2 = cspacePtrLUT2;
+    storeRectangle<float>(r, [lut2](float v) { return storeAs32Bit(v, lut2); });
+}
+

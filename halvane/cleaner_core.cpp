@@ -1,0 +1,157 @@
+// The cleaner core runs eight pixels at a time.  A band is walked in column
+// strips; for each strip a ring of the seven source rows around the current
+// row is kept in planar form on the stack (worker stacks are small, and the
+// kernel allocates nothing), so every neighbour of eight consecutive pixels
+// is one vector load.  The per-pixel arithmetic is that of one pixel alone:
+// results do not depend on the band split or the strip.
+#if defined(__GNUC__)
+// Eight-lane vectors pass between inlined helpers only.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+#include "halvane/cleaner_core.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/nr_core_shared.h"
+#include "engine/planar_tile.h"
+#include "engine/noise_reduce_core.h"
+#include "entry/engine_params.h"
+
+namespace {
+
+using lanes::v8f;
+using lanes::v8i;
+
+enum { kTileWidth = 64, kTileHeight = 16, kHalo = 3 };
+typedef planarTile<kTileWidth, kTileHeight, kHalo> cleanerTile;
+typedef PlanarTileSource<cleanerTile> TileSource;
+
+// Extra weight of the direction's main line: its six pixels count 1 + 4.
+constexpr float kMainLineExtra = 4.0f;
+constexpr float kStrengthOffset = 0.9f;
+
+// Bit d set: pixel (dx, dy) is on direction d's main line.
+constexpr uint8_t mainLineMembers(int dx, int dy) {
+    uint8_t bits = 0;
+    for (int d = 0; d < 8; ++d)
+        for (int k = 0; k < 6; ++k)
+            if (kDirectionMainLineOffsets[d][k][0] == dx && kDirectionMainLineOffsets[d][k][1] == dy)
+                bits |= uint8_t(1u << d);
+    return bits;
+}
+
+inline float* pixelAt(fl_image& img, int32 x, int32 y) {
+    return img.data + ((int64_t(y) + img.padY) * img.paddedWidth + (int64_t(x) + img.padX)) * 3;
+}
+
+VEXLOR_INLINE void store(float* p, const v8f& v) { std::memcpy(p, &v, sizeof v); }
+
+// Eight pixels: the shared first steps, then the 49 block weights and the
+// extra weight of the chosen main line.
+VEXLOR_INLINE void cleanerPixels(const TileSource& s, bool smoothReference, float noiseLevel, float reduce,
+                                 float* out0, float* out1, float* out2, float* strength) {
+    using namespace lanes;
+    const NoiseReduceStart<v8f> st = noiseReduceCoreStart<v8f>(s, smoothReference, noiseLevel, reduce);
+    const v8f U = st.range;
+    const v8f invU = 1.0f / U;
+    v8i isDir[8];
+    for (int d = 0; d < 8; ++d) isDir[d] = st.direction == splatIndex<v8i>(d);
+
+    const v8f zero = splat<v8f>(0.0f);
+    v8f W = zero, S0 = zero, S1 = zero, S2 = zero;
+    v8f Wd = zero, Sd0 = zero, Sd1 = zero, Sd2 = zero;
+#pragma GCC unroll 7
+    for (int dy = -3; dy <= 3; ++dy) {
+#pragma GCC unroll 7
+        for (int dx = -3; dx <= 3; ++dx) {
+            const v8f q0 = s.at(dx, dy, 0), q1 = s.at(dx, dy, 1), q2 = s.at(dx, dy, 2);
+            const v8f d = vabs(st.c[0] - q0) + vabs(st.c[1] - q1) + vabs(st.c[2] - q2);
+            const v8f w = select(d > U, zero, 1.0f - d * invU);
+            W += w;
+            S0 += w * q0;
+            S1 += w * q1;
+            S2 += w * q2;
+            const uint8_t members = mainLineMembers(dx, dy);
+            if (members) {
+                v8i on = splatIndex<v8i>(0);
+                for (int k = 0; k < 8; ++k)
+                    if (members & (1u << k)) on |= isDir[k];
+                const v8f w4 = select(on, w * kMainLineExtra, zero);
+                Wd += w4;
+                Sd0 += w4 * q0;
+                Sd1 += w4 * q1;
+                Sd2 += w4 * q2;
+            }
+        }
+    }
+    const v8f Wt = W + Wd;
+    const v8i valid = (Wt != zero) & (Wt == Wt);
+    const v8f invW = 1.0f / Wt;
+    store(out0, select(valid, (S0 + Sd0) * invW, st.c[0]));
+    store(out1, select(valid, (S1 + Sd1) * invW, st.c[1]));
+    store(out2, select(valid, (S2 + Sd2) * invW, st.c[2]));
+    store(strength, select(valid, (Wt - kStrengthOffset) * invW, zero));
+}
+
+VEXLOR_INLINE void cleanerBand(const fl_image& src, fl_image& dst, fl_image& map, float noiseLevel,
+                               bool smoothReference, float reduce, int32 firstRow, int32 endRow) {
+    cleanerTile tile;
+    alignas(32) float out[4][kTileWidth];
+    const int32 width = src.width;
+    for (int32 y0 = firstRow; y0 < endRow; y0 += kTileHeight) {
+        const int th = int(std::min<int32>(kTileHeight, endRow - y0));
+        for (int32 x0 = 0; x0 < width; x0 += kTileWidth) {
+            const int tw = int(std::min<int32>(kTileWidth, width - x0));
+            tile.load(src, x0, y0, tw, th);
+            for (int r = 0; r < th; ++r) {
+                for (int i = 0; i < tw; i += lanes::kWidth)
+                    cleanerPixels(TileSource{tile, r + kHalo, i + kHalo}, smoothReference, noiseLevel, reduce,
+                                  &out[0][i], &out[1][i], &out[2][i], &out[3][i]);
+                float* d = pixelAt(dst, x0, y0 + r);
+                float* m = pixelAt(map, x0, y0 + r);
+                for (int i = 0; i < tw; ++i) {
+                    d[3 * i] = out[0][i];
+                    d[3 * i + 1] = out[1][i];
+                    d[3 * i + 2] = out[2][i];
+                    m[3 * i] = out[3][i];
+                }
+            }
+        }
+    }
+}
+
+VEXLOR_KERNEL_CLONES void cleanerBandKernel(const fl_image& src, fl_image& dst, fl_image& map, float noiseLevel,
+                                             bool smoothReference, float reduce, int32 firstRow, int32 endRow) {
+    cleanerBand(src, dst, map, noiseLevel, smoothReference, reduce, firstRow, endRow);
+}
+
+}  // namespace
+
+void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destination, fl_image& strengthMap,
+                                            float /*levelConstant*/, float noiseLevel, bool smoothReference,
+                                            float /*amount*/, float /*sharpAmount*/, int32 firstRow, int32 endRow,
+                                            int32 /*band*/) {
+    // Bounds come from one image only: the three must agree.
+    if (destination.width != source.width || destination.height != source.height ||
+        strengthMap.width != source.width || strengthMap.height != source.height)
+        return;
+    if (source.padX < 3 || source.padY < 3) return;
+    firstRow = std::max<int32>(firstRow, 0);
+    endRow = std::min<int32>(endRow, source.height);
+    if (firstRow >= endRow || source.width <= 0) return;
+    cleanerBandKernel(source, destination, strengthMap, noiseLevel, smoothReference, highnoiseLevelReduce, firstRow,
+                      endRow);
+}
+
+void halvaneNoiseReduceCore(fl_image& source, fl_image& destination, fl_image& strengthMap, float levelConstant,
+                            float noiseLevel, bool smoothReference, float amount, float sharpAmount, int32 firstRow,
+                            int32 endRow, int32 band) {
+    if (cleanerSmoothAreas)
+        noiseReduceCoreAlgo_cleanerSmoothAreas(source, destination, strengthMap, levelConstant, noiseLevel,
+                                               smoothReference, amount, sharpAmount, firstRow, endRow, band);
+    else
+        noiseReduceCoreAlgo(source, destination, strengthMap, levelConstant, noiseLevel, smoothReference, amount,
+                            sharpAmount, firstRow, endRow, band);
+}

@@ -1,0 +1,168 @@
+// The four-level structure.  Every image it makes is held by a unique_ptr
+// from the moment it is allocated, so each failure or cancel path frees
+// exactly what exists, once.  D0 is unlocked while the coarser levels run;
+// its `locked` flag and data pointer follow the host's lock state, so the
+// destructor never unlocks a buffer that is not locked.
+#include "halvane/lifting_structure.h"
+
+#include <memory>
+
+#include "engine/band_driver.h"
+#include "engine/lifting.h"
+#include "entry/engine_params.h"
+#include "entry/filter.h"
+#include "entry/globals.h"
+#include "entry/host_services.h"
+#include "halvane/cleaner_core.h"
+#include "halvane/sharpen.h"
+
+const float kLevelConstants[4] = {6.6666666e-6f, 2e-5f, 4e-5f, 8e-5f};
+
+float liftingLevelNoise(float noiseLevel) { return noiseLevel >= MINIMUM_ROLLOFF ? noiseLevel : MINIMUM_ROLLOFF; }
+
+namespace {
+
+typedef std::unique_ptr<fl_image> imagePtr;
+
+// The choice of core in the first pass, the sharpening in the second.
+const bandDriverCores halvaneCores = {halvaneNoiseReduceCore, sharpenAfterNoiseReduce};
+
+// A new image, or null after the out-of-memory alert.
+imagePtr newImage(const flimageDimensions& d) {
+    imagePtr img(new fl_image(d));
+    if (handleInvalidMemory(*img)) return nullptr;
+    return img;
+}
+
+// The buffer stays allocated but may move while unlocked: no pointer into it
+// is kept.
+void unlockLevelImage(fl_image& img) {
+    if (!img.bufferID || !img.locked) return;
+    if (gFilterRecord && gFilterRecord->bufferProcs) gFilterRecord->bufferProcs->unlockProc(img.bufferID);
+    img.locked = false;
+    img.data = nullptr;
+}
+
+// False (after the out-of-memory alert) when the host will not lock it again.
+bool relockLevelImage(fl_image& img) {
+    if (img.bufferID && !img.locked && gFilterRecord && gFilterRecord->bufferProcs) {
+        img.data = reinterpret_cast<float*>(gFilterRecord->bufferProcs->lockProc(img.bufferID, true));
+        img.locked = img.data != nullptr;
+    }
+    return !handleInvalidMemory(img);
+}
+
+// dst's buffer again, of its recorded size.
+bool reallocateImage(fl_image& img) {
+    void* p = nullptr;
+    memoryAllocate(img.bufferSize, img.bufferID, p);
+    img.data = static_cast<float*>(p);
+    img.locked = p != nullptr;
+    img.paddingGenerated = false;
+    if (!img.locked) img.freeBuffer();  // given but not locked: freed, not unlocked
+    return !handleInvalidMemory(img);
+}
+
+OSErr runLevel(fl_image& img, int level) {
+    static float* const noise[4] = {&level0noiseLevel, &level1noiseLevel, &level2noiseLevel, &level3noiseLevel};
+    static float* const amount[4] = {&level0NR, &level1NR, &level2NR, &level3NR};
+    static float* const sharp[4] = {&level0SharpAmount, &level1SharpAmount, &level2SharpAmount, &level3SharpAmount};
+    static float* const chroma[4] = {&level0ChromaSharpAmount, &level1ChromaSharpAmount, &level2ChromaSharpAmount,
+                                     &level3ChromaSharpAmount};
+    return noiseReduceRunThreads(img, kLevelConstants[level], liftingLevelNoise(*noise[level]), level == 0,
+                                 *amount[level], *sharp[level], *chroma[level], halvaneCores);
+}
+
+bool sameDimensions(const fl_image& a, const fl_image& b) {
+    return a.width == b.width && a.height == b.height && a.padX == b.padX && a.padY == b.padY;
+}
+
+}  // namespace
+
+OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
+    if (!sameDimensions(img, dst)) return kLiftingSizeMismatch;
+    dst.freeBuffer();
+
+    imagePtr D0 = newImage(getFlimageDimensions(img));
+    if (!D0) return memFullErr;
+
+    // Level 0, then the first lifting step.
+    OSErr r = runLevel(img, 0);
+    if (r != noErr) return r;
+    if (progressUpdate(0)) return userCanceledErr;
+    imagePtr L1 = newImage(similarityLiftDimensions(img));
+    if (!L1) return memFullErr;
+    if ((r = similarityLift(img, *L1)) != noErr) return r;
+    {
+        imagePtr P = newImage(getFlimageDimensions(img));
+        if (!P) return memFullErr;
+        if ((r = similarityReconstructAndDifference(*L1, img, *P, *D0)) != noErr) return r;
+    }
+    unlockLevelImage(*D0);
+
+    // Level 1.
+    if ((r = runLevel(*L1, 1)) != noErr) return r;
+    if (progressUpdate(0)) return userCanceledErr;
+    imagePtr L2 = newImage(similarityLiftDimensions(*L1));
+    if (!L2) return memFullErr;
+    if ((r = similarityLift(*L1, *L2)) != noErr) return r;
+    imagePtr D1 = newImage(getFlimageDimensions(*L1));
+    if (!D1) return memFullErr;
+    {
+        imagePtr P = newImage(getFlimageDimensions(*L1));
+        if (!P) return memFullErr;
+        if ((r = similarityReconstructAndDifference(*L2, *L1, *P, *D1)) != noErr) return r;
+    }
+
+    // Level 2.
+    if ((r = runLevel(*L2, 2)) != noErr) return r;
+    if (progressUpdate(0)) return userCanceledErr;
+    imagePtr L3 = newImage(similarityLiftDimensions(*L2));
+    if (!L3) return memFullErr;
+    if ((r = similarityLift(*L2, *L3)) != noErr) return r;
+    imagePtr D2 = newImage(getFlimageDimensions(*L2));
+    if (!D2) return memFullErr;
+    {
+        imagePtr P = newImage(getFlimageDimensions(*L2));
+        if (!P) return memFullErr;
+        if ((r = similarityReconstructAndDifference(*L3, *L2, *P, *D2)) != noErr) return r;
+    }
+
+    // Level 3, the coarsest.
+    if ((r = runLevel(*L3, 3)) != noErr) return r;
+    if (progressUpdate(0)) return userCanceledErr;
+
+    // Rebuild, coarse to fine.  unDifferencePass marks the rewritten level's
+    // border stale, so the next reconstruction that reads it as the coarse
+    // image regenerates it first.
+    {
+        imagePtr P = newImage(getFlimageDimensions(*L2));
+        if (!P) return memFullErr;
+        if ((r = similarityReconstruct(*L3, *L2, *P)) != noErr) return r;
+        if ((r = unDifferencePass(*P, *D2, *L2)) != noErr) return r;
+    }
+    D2.reset();
+    L3.reset();
+    {
+        imagePtr P = newImage(getFlimageDimensions(*L1));
+        if (!P) return memFullErr;
+        if ((r = similarityReconstruct(*L2, *L1, *P)) != noErr) return r;
+        if ((r = unDifferencePass(*P, *D1, *L1)) != noErr) return r;
+    }
+    D1.reset();
+    L2.reset();
+    imagePtr P = newImage(getFlimageDimensions(img));
+    if (!P) return memFullErr;
+    if ((r = similarityReconstruct(*L1, img, *P)) != noErr) return r;
+    L1.reset();
+
+    if (!reallocateImage(dst)) return memFullErr;
+    if (!relockLevelImage(*D0)) return memFullErr;
+    if ((r = unDifferencePass(*P, *D0, dst)) != noErr) return r;
+    P.reset();
+    D0.reset();
+    img.freeBuffer();
+    return noErr;
+}
+
+OSErr runLiftingStructure(fl_image& in, fl_image& out) { return noiseReduceLiftingStructure(in, out); }

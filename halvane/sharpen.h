@@ -1,0 +1,20 @@
+// Sharpening after noise reduction: an unsharp mask whose gain follows, pixel
+// by pixel, how strongly the noise reduction blended that pixel.
+#pragma once
+
+#include "PITypes.h"
+#include "image/fl_image.h"
+
+// Band kernel of the driver's second pass.  source: the noise-reduced image
+// with a current border (2 pixels of it are read); destination: the image
+// being filtered, whose interior already holds a copy of source; strengthMap:
+// channel 0 holds the blend strength the core left.  Writes rows
+// [firstRow, endRow) of destination only.  band -1 is the calling thread's
+// band, the only one that talks to the host when it polls for a cancel.
+void sharpenAfterNoiseReduce(fl_image& source, fl_image& destination, fl_image& strengthMap, float sharpAmount,
+                             float chromaSharpAmount, int32 firstRow, int32 endRow, int32 band);
+
+// Sum of the 24 neighbourhood weights, the gain of the mask, and its
+// reciprocal, the normaliser of the neighbourhood mean.
+extern const float kSharpenGain;        // 11.6
+extern const float kSharpenNormaliser;  // 0.0862069
