@@ -48,9 +48,11 @@ bool anyInvalid(fl_image& a, fl_image& b, fl_image& c) {
     return handleInvalidMemory(a) || handleInvalidMemory(b) || handleInvalidMemory(c);
 }
 
-// The border can be filled, and is at least one pixel wide (the passes read
-// one pixel into it).
-bool canPad(const fl_image& img) { return img.padX >= 1 && img.padY >= 1 && !doesPaddingExceedImage(img); }
+// The reconstruction reads one pixel into the border: it must be at least
+// that wide, and current or possible to fill by reflection.
+bool borderUsable(const fl_image& img) {
+    return img.padX >= 1 && img.padY >= 1 && (img.paddingGenerated || !doesPaddingExceedImage(img));
+}
 
 void ensurePadding(fl_image& img) {
     if (!img.paddingGenerated) img.generatePadding();
@@ -135,7 +137,7 @@ bool liftSizesMatch(const fl_image& source, const fl_image& destination) {
 }
 
 bool reconstructSizesMatch(const fl_image& coarse, const fl_image& fine, const fl_image& out) {
-    return sameSize(fine, out) && liftSizesMatch(fine, coarse) && canPad(coarse) && canPad(fine);
+    return sameSize(fine, out) && liftSizesMatch(fine, coarse) && borderUsable(coarse) && borderUsable(fine);
 }
 
 bool sameSize(const fl_image& a, const fl_image& b) { return a.width == b.width && a.height == b.height; }
@@ -176,8 +178,9 @@ void reconstructAndDifferenceRows(const fl_image& coarse, const fl_image& fine, 
 
 OSErr similarityLift(fl_image& source, fl_image& destination) {
     if (anyInvalid(source, destination)) return memFullErr;
-    if (!liftSizesMatch(source, destination) || !canPad(source)) return kLiftingSizeMismatch;
-    ensurePadding(source);
+    if (!liftSizesMatch(source, destination)) return kLiftingSizeMismatch;
+    // The lift reads no border; it is made here for the passes after it.
+    if (!doesPaddingExceedImage(source)) ensurePadding(source);
     runRowBands(destination.height, [&](int32 first, int32 end) {
         similarityLiftRows(source, destination, first, end);
     });

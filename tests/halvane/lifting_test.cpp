@@ -1,0 +1,239 @@
+// The lifting passes: sizes of the levels, what the reconstruction reads,
+// the round trip through the detail band, and size checks.
+#include <cmath>
+#include <limits>
+
+#include "engine/lifting.h"
+#include "halvane_host.h"
+
+namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+class Lifting : public HalvaneHostTest {};
+
+// Poisons the whole padded buffer, then fills the interior: the border holds
+// NaN but is declared current, so any read of it shows in the result.
+void poisonBorder(fl_image& img, const std::function<float(int32, int32, int)>& f) {
+    const int64_t n = int64_t(img.paddedWidth) * img.paddedHeight * 3;
+    for (int64_t i = 0; i < n; ++i) img.data[i] = kNaN;
+    fillImage(img, f);
+    img.paddingGenerated = true;
+}
+
+bool allFinite(fl_image& img) {
+    for (float v : interior(img))
+        if (!std::isfinite(v)) return false;
+    return true;
+}
+
+TEST_F(Lifting, TwentyFiveAllocatesLevelsOfThirteenSevenAndFour) {
+    fl_image img(25, 25);
+    const flimageDimensions d1 = similarityLiftDimensions(img);
+    EXPECT_EQ(d1.width, 13);
+    EXPECT_EQ(d1.height, 13);
+    fl_image l1(d1);
+    const flimageDimensions d2 = similarityLiftDimensions(l1);
+    EXPECT_EQ(d2.width, 7);
+    fl_image l2(d2);
+    const flimageDimensions d3 = similarityLiftDimensions(l2);
+    EXPECT_EQ(d3.width, 4);
+    EXPECT_EQ(d3.height, 4);
+    EXPECT_EQ(d3.padX, 3);
+    EXPECT_EQ(d3.padY, 3);
+}
+
+TEST_F(Lifting, LiftKeepsEverySecondPixelOfEverySecondRow) {
+    fl_image fine(5, 3);
+    fillImage(fine, [](int32 x, int32 y, int c) { return float(100 * y + 10 * x + c); });
+    fl_image coarse(similarityLiftDimensions(fine));
+    ASSERT_EQ(coarse.width, 3);
+    ASSERT_EQ(coarse.height, 2);
+    ASSERT_EQ(similarityLift(fine, coarse), noErr);
+    for (int32 j = 0; j < 2; ++j)
+        for (int32 i = 0; i < 3; ++i)
+            for (int c = 0; c < 3; ++c) EXPECT_EQ(px(coarse, i, j)[c], px(fine, 2 * i, 2 * j)[c]);
+}
+
+TEST_F(Lifting, OddSizesReadNoBorder) {
+    fl_image fine(5, 3);
+    poisonBorder(fine, patternValue);
+    fl_image coarse(3, 2);
+    poisonBorder(coarse, [](int32 x, int32 y, int c) { return patternValue(2 * x, 2 * y, c); });
+    fl_image out(5, 3);
+    ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
+    EXPECT_TRUE(allFinite(out));
+}
+
+TEST_F(Lifting, EvenSizesBlendWithTheReflectedBorder) {
+    // Width 4 from a coarse width of 2: x = 3 blends coarse columns 1 and 2,
+    // column 2 being the reflected border; with a poisoned border it shows.
+    fl_image fine(4, 4);
+    poisonBorder(fine, patternValue);
+    fl_image coarse(2, 2);
+    poisonBorder(coarse, patternValue);
+    fl_image out(4, 4);
+    ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
+    EXPECT_FALSE(std::isfinite(px(out, 3, 0)[0]));
+    EXPECT_TRUE(std::isfinite(px(out, 2, 0)[0]));
+}
+
+TEST_F(Lifting, FlatFineImageAveragesTheCoarsePixels) {
+    fl_image fine(8, 8);
+    fillImage(fine, [](int32, int32, int) { return 50.0f; });
+    fl_image coarse(4, 4);
+    fillImage(coarse, [](int32 x, int32 y, int) { return float(10 * x + 100 * y); });
+    fl_image out(8, 8);
+    ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
+    EXPECT_EQ(px(out, 2, 2)[0], 110.0f);                            // even, even: the coarse pixel
+    EXPECT_FLOAT_EQ(px(out, 3, 2)[0], 0.5f * 110.0f + 0.5f * 120.0f);  // horizontal mean
+    EXPECT_FLOAT_EQ(px(out, 2, 3)[0], 0.5f * 110.0f + 0.5f * 210.0f);  // vertical mean
+    EXPECT_FLOAT_EQ(px(out, 3, 3)[0], 0.25f * (110.0f + 120.0f + 210.0f + 220.0f));
+}
+
+TEST_F(Lifting, DistantNeighboursAreAveragedEvenly) {
+    // Fine pixel (1, 0) is farther than 210 from both horizontal neighbours.
+    fl_image fine(8, 8);
+    fillImage(fine, [](int32 x, int32, int) { return x == 1 ? 255.0f : 0.0f; });
+    fl_image coarse(4, 4);
+    fillImage(coarse, [](int32 x, int32, int) { return x == 0 ? 20.0f : 60.0f; });
+    fl_image out(8, 8);
+    ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
+    EXPECT_EQ(px(out, 1, 0)[0], 0.5f * 20.0f + 0.5f * 60.0f);
+}
+
+TEST_F(Lifting, ReconstructThenUndifferenceReturnsTheFineImage) {
+    fl_image fine(25, 25);
+    fillImage(fine, patternValue);
+    fl_image coarse(similarityLiftDimensions(fine));
+    ASSERT_EQ(similarityLift(fine, coarse), noErr);
+    fl_image prediction(getFlimageDimensions(fine)), details(getFlimageDimensions(fine));
+    ASSERT_EQ(similarityReconstruct(coarse, fine, prediction), noErr);
+    ASSERT_EQ(differencePass(fine, prediction, details), noErr);
+    fl_image back(getFlimageDimensions(fine));
+    ASSERT_EQ(unDifferencePass(prediction, details, back), noErr);
+    const std::vector<float> a = interior(fine), b = interior(back);
+    for (size_t i = 0; i < a.size(); ++i) ASSERT_NEAR(a[i], b[i], 1e-4f) << i;
+}
+
+TEST_F(Lifting, FusedReconstructAndDifferenceMatchesTheTwoPasses) {
+    fl_image fine(31, 27);
+    fillImage(fine, patternValue);
+    fl_image coarse(similarityLiftDimensions(fine));
+    ASSERT_EQ(similarityLift(fine, coarse), noErr);
+    const flimageDimensions d = getFlimageDimensions(fine);
+    fl_image p1(d), d1(d), p2(d), d2(d);
+    ASSERT_EQ(similarityReconstruct(coarse, fine, p1), noErr);
+    ASSERT_EQ(differencePass(fine, p1, d1), noErr);
+    ASSERT_EQ(similarityReconstructAndDifference(coarse, fine, p2, d2), noErr);
+    EXPECT_TRUE(sameBits(interior(p1), interior(p2)));
+    EXPECT_TRUE(sameBits(interior(d1), interior(d2)));
+}
+
+// A level rewritten by unDifferencePass is read as the coarse image of the
+// next reconstruction: its border must be that of the new interior.
+TEST_F(Lifting, BorderIsRegeneratedAfterUndifference) {
+    fl_image fine(26, 26);
+    fillImage(fine, patternValue);
+    fl_image coarse(13, 13);
+    fillImage(coarse, [](int32, int32, int) { return 10.0f; });
+    coarse.generatePadding();
+    // Rewrite the coarse level: prediction - details.
+    fl_image prediction(13, 13), details(13, 13);
+    fillImage(prediction, [](int32 x, int32 y, int c) { return float(3 * x + 5 * y + c); });
+    fillImage(details, [](int32 x, int32, int) { return float(-x); });
+    ASSERT_EQ(unDifferencePass(prediction, details, coarse), noErr);
+    EXPECT_FALSE(coarse.paddingGenerated);
+
+    fl_image out(26, 26);
+    ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
+    // The same coarse interior with a freshly generated border.
+    fl_image fresh(13, 13);
+    fillImage(fresh, [](int32 x, int32 y, int c) { return float(3 * x + 5 * y + c) + float(x); });
+    fresh.generatePadding();
+    fl_image expected(26, 26);
+    ASSERT_EQ(similarityReconstruct(fresh, fine, expected), noErr);
+    EXPECT_TRUE(sameBits(interior(out), interior(expected)));
+}
+
+struct MismatchCase {
+    const char* name;
+    int32 w1, h1, w2, h2, w3, h3;  // the pass's three images (the third unused by the lift)
+    OSErr (*pass)(fl_image&, fl_image&, fl_image&);
+};
+
+OSErr liftPass(fl_image& a, fl_image& b, fl_image&) { return similarityLift(a, b); }
+
+class LiftingSizes : public HalvaneHostTest, public ::testing::WithParamInterface<MismatchCase> {};
+
+TEST_P(LiftingSizes, MismatchIsAnErrorAndWritesNothing) {
+    const MismatchCase& c = GetParam();
+    fl_image a(c.w1, c.h1), b(c.w2, c.h2), out(c.w3, c.h3);
+    fillImage(a, patternValue);
+    fillImage(b, patternValue);
+    fillImage(out, [](int32, int32, int) { return 7.0f; });
+    fl_image& written = c.pass == liftPass ? b : out;
+    const std::vector<float> before = interior(written);
+    EXPECT_EQ(c.pass(a, b, out), kLiftingSizeMismatch);
+    EXPECT_TRUE(sameBits(before, interior(written)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Passes, LiftingSizes,
+    ::testing::Values(MismatchCase{"liftTooSmall", 25, 25, 12, 13, 4, 4, liftPass},
+                      MismatchCase{"liftTooLarge", 25, 25, 13, 14, 4, 4, liftPass},
+                      MismatchCase{"reconstructCoarse", 12, 12, 26, 26, 26, 26, similarityReconstruct},
+                      MismatchCase{"reconstructOut", 13, 13, 26, 26, 25, 26, similarityReconstruct},
+                      MismatchCase{"differenceShortA", 20, 19, 20, 20, 20, 20, differencePass},
+                      MismatchCase{"differenceNarrowOut", 20, 20, 20, 20, 19, 20, differencePass},
+                      MismatchCase{"undifferenceB", 20, 20, 21, 20, 20, 20, unDifferencePass},
+                      MismatchCase{"undifferenceOut", 20, 20, 20, 20, 20, 21, unDifferencePass}),
+    [](const ::testing::TestParamInfo<MismatchCase>& i) { return std::string(i.param.name); });
+
+TEST_F(Lifting, ImageWithoutBufferAlertsOnce) {
+    fl_image fine(25, 25);
+    fillImage(fine, patternValue);
+    host().buffers().resetCount();
+    host().buffers().plan.refuseNth = 1;
+    fl_image coarse(similarityLiftDimensions(fine));
+    EXPECT_EQ(similarityLift(fine, coarse), memFullErr);
+    EXPECT_EQ(alerts().size(), 1u);
+    EXPECT_EQ(host().result(), userCanceledErr);
+}
+
+TEST_F(Lifting, BandedPassesDoNotDependOnTheThreadCount) {
+    fl_image fine(61, 45);
+    fillImage(fine, patternValue);
+    fl_image coarse(similarityLiftDimensions(fine));
+    ASSERT_EQ(similarityLift(fine, coarse), noErr);
+    std::vector<float> reference;
+    for (int32 n : {1, 3, 8, 64}) {
+        setEngineThreadCount(n);
+        fl_image out(getFlimageDimensions(fine));
+        ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
+        if (reference.empty())
+            reference = interior(out);
+        else
+            EXPECT_TRUE(sameBits(reference, interior(out))) << n << " threads";
+    }
+}
+
+TEST_F(Lifting, ProcessInQuadrants) {
+    EXPECT_FALSE(processInQuadrants(1000, 1000));
+    EXPECT_TRUE(processInQuadrants(1001, 1000));
+    EXPECT_FALSE(processInQuadrants(10000, 134));
+}
+
+TEST_F(Lifting, ThresholdOfZeroKeepsSamples) {
+    fl_image img(6, 6);
+    fillImage(img, [](int32 x, int32, int c) { return x == 0 ? 0.0f : float(x - 3 + c); });
+    const std::vector<float> before = interior(img);
+    thresholdNR(img, 0.0f);
+    EXPECT_TRUE(sameBits(before, interior(img)));
+    thresholdNR(img, 1.5f);
+    EXPECT_EQ(px(img, 5, 0)[0], 0.5f);   // 2 - 1.5
+    EXPECT_EQ(px(img, 1, 0)[0], -0.5f);  // -2 + 1.5
+    EXPECT_EQ(px(img, 4, 0)[0], 0.0f);   // |1| <= 1.5
+}
+
+}  // namespace
