@@ -1,10 +1,10 @@
 #include "tests/resources/modules.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <regex>
 #include <sstream>
 
 #ifndef VEXLOR_RESOURCE_MODULES_X86_64
@@ -127,10 +127,22 @@ std::string productSourceString(const Product& p, const char* name) {
     std::ifstream in(std::string(VEXLOR_SOURCE_DIR) + "/entry/" + p.file + "_product.cpp");
     std::stringstream text;
     text << in.rdbuf();
-    const std::regex pattern(std::string("\\b") + name + R"(\s*=\s*"([^"]*)\")");
-    std::smatch match;
+    // The first `name = "..."`, blanks allowed around the '='.
     const std::string source = text.str();
-    return std::regex_search(source, match, pattern) ? match[1].str() : std::string();
+    const std::string id = name;
+    for (std::size_t at = source.find(id); at != std::string::npos; at = source.find(id, at + 1)) {
+        if (at > 0 && (std::isalnum(static_cast<unsigned char>(source[at - 1])) || source[at - 1] == '_')) continue;
+        std::size_t i = at + id.size();
+        while (i < source.size() && std::isspace(static_cast<unsigned char>(source[i]))) ++i;
+        if (i >= source.size() || source[i] != '=') continue;
+        ++i;
+        while (i < source.size() && std::isspace(static_cast<unsigned char>(source[i]))) ++i;
+        if (i >= source.size() || source[i] != '"') continue;
+        const std::size_t end = source.find('"', i + 1);
+        if (end == std::string::npos) return "";
+        return source.substr(i + 1, end - i - 1);
+    }
+    return "";
 }
 
 }  // namespace restest
