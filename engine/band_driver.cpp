@@ -1,0 +1,271 @@
+// The band-parallel driver.  Windows: CreateThread with a 64000-byte stack,
+// at most 32 bands, the processor count from GetSystemInfo.  Elsewhere (the
+// Mac form): POSIX threads with the same stack, the processor count from
+// Multiprocessing Services, no cap.
+#include "engine/band_driver.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "engine/noise_reduce_core.h"
+#include "engine/smooth_detect_core.h"
+#include "entry/host_services.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <Carbon.h>
+#include <pthread.h>
+#endif
+
+std::atomic<int32> bandWorkerStartFailures{0};
+std::atomic<int64_t> bandWorkersStarted{0};
+
+namespace {
+
+std::atomic<int32> threadCountOverride{0};
+
+struct bandTask {
+    bandBody body;
+    void* context;
+    bandInfo info;
+    bool started;
+#if defined(_WIN32)
+    HANDLE thread;
+#else
+    pthread_t thread;
+#endif
+};
+
+bool refuseThisStart() {
+    int32 n = bandWorkerStartFailures.load();
+    while (n > 0)
+        if (bandWorkerStartFailures.compare_exchange_weak(n, n - 1)) return true;
+    return false;
+}
+
+#if defined(_WIN32)
+
+DWORD WINAPI bandThreadMain(LPVOID p) {
+    bandTask* t = static_cast<bandTask*>(p);
+    t->body(t->context, t->info);
+    return 0;
+}
+
+bool startWorker(bandTask& t) {
+    if (refuseThisStart()) return false;
+    DWORD id = 0;
+    t.thread = CreateThread(nullptr, kBandWorkerStackBytes, bandThreadMain, &t, 0, &id);
+    return t.thread != nullptr;
+}
+
+void joinWorker(bandTask& t) {
+    WaitForSingleObject(t.thread, INFINITE);
+    CloseHandle(t.thread);
+}
+
+#else
+
+void* bandThreadMain(void* p) {
+    bandTask* t = static_cast<bandTask*>(p);
+    t->body(t->context, t->info);
+    return nullptr;
+}
+
+bool startWorker(bandTask& t) {
+    if (refuseThisStart()) return false;
+    pthread_attr_t attr;
+    if (pthread_attr_init(&attr) != 0) return false;
+    pthread_attr_setstacksize(&attr, kBandWorkerStackBytes);
+    const bool ok = pthread_create(&t.thread, &attr, bandThreadMain, &t) == 0;
+    pthread_attr_destroy(&attr);
+    return ok;
+}
+
+void joinWorker(bandTask& t) { pthread_join(t.thread, nullptr); }
+
+#endif
+
+// Task records live in the caller's frame; only a machine with more
+// processors than this takes them from the heap.
+enum { kTasksOnStack = 64 };
+
+}  // namespace
+
+int32 engineProcessorCount() {
+#if defined(_WIN32)
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    const int32 n = int32(info.dwNumberOfProcessors);
+    return std::min<int32>(std::max<int32>(n, 1), kMaxWindowsBands);
+#else
+    return std::max<int32>(int32(MPProcessorsScheduled()), 1);
+#endif
+}
+
+void setEngineThreadCount(int32 n) { threadCountOverride = n > 0 ? n : 0; }
+
+int32 engineThreadCount() {
+    const int32 n = threadCountOverride.load();
+    if (n <= 0) return engineProcessorCount();
+#if defined(_WIN32)
+    return std::min<int32>(n, kMaxWindowsBands);
+#else
+    return n;
+#endif
+}
+
+void bandRows(int32 height, int32 bands, int32 index, int32& firstRow, int32& endRow) {
+    const uint32 q = height > 0 ? uint32(height) / uint32(bands) : 0;
+    firstRow = int32(uint32(index) * q);
+    endRow = index == bands - 1 ? std::max<int32>(height, 0) : int32(firstRow + q);
+}
+
+int32 runBands(int32 height, bandBody body, void* context) {
+    const int32 n = engineThreadCount();
+    bandTask local[kTasksOnStack];
+    std::unique_ptr<bandTask[]> heap;
+    bandTask* tasks = local;
+    if (n > kTasksOnStack) {
+        heap.reset(new bandTask[n]);
+        tasks = heap.get();
+    }
+    for (int32 i = 0; i < n; ++i) {
+        bandTask& t = tasks[i];
+        t.body = body;
+        t.context = context;
+        t.info.index = i;
+        t.info.count = n;
+        t.info.band = i == 0 ? -1 : i;
+        bandRows(height, n, i, t.info.firstRow, t.info.endRow);
+        t.started = i > 0 && startWorker(t);
+        if (t.started) ++bandWorkersStarted;
+    }
+    auto joinAll = [&] {
+        for (int32 i = 1; i < n; ++i)
+            if (tasks[i].started) joinWorker(tasks[i]);
+    };
+    try {
+        body(context, tasks[0].info);
+        // A band whose worker did not start runs here, exactly once.
+        for (int32 i = 1; i < n; ++i)
+            if (!tasks[i].started) body(context, tasks[i].info);
+    } catch (...) {
+        joinAll();
+        throw;
+    }
+    joinAll();
+    return n;
+}
+
+// ---------------------------------------------------------------------------
+
+const bandDriverCores glimraNoiseReduceCores = {noiseReduceCoreAlgoWithoutStrength, nullptr};
+const bandDriverCores smoothDetectCores = {smoothDetectCoreAlgo, nullptr};
+
+namespace {
+
+// Padded rows [first, end) of src into dst (same padded size).
+void copyPaddedRows(const fl_image& src, fl_image& dst, int32 first, int32 end) {
+    if (end <= first) return;
+    const int64_t rowFloats = int64_t(src.paddedWidth) * 3;
+    std::memcpy(dst.data + first * rowFloats, src.data + first * rowFloats,
+                size_t((end - first) * rowFloats) * sizeof(float));
+}
+
+// The padded rows a band owns: its interior rows, and the border rows above
+// the image for the first band, below it for the last.
+void bandPaddedRows(const fl_image& img, const bandInfo& b, int32& first, int32& end) {
+    first = b.index == 0 ? 0 : b.firstRow + img.padY;
+    end = b.index == b.count - 1 ? img.paddedHeight : b.endRow + img.padY;
+}
+
+bool samePaddedSize(const fl_image& a, const fl_image& b) {
+    return a.paddedWidth == b.paddedWidth && a.paddedHeight == b.paddedHeight;
+}
+
+// Rows per step of the first pass: the copy of the source rows into the
+// destination is still in cache when the core blends into them.
+enum { kFirstPassChunkRows = 32 };
+
+}  // namespace
+
+void flimageToFlimageThreaded(fl_image& src, fl_image& dst) {
+    if (!src.data || !dst.data) return;
+    if (!samePaddedSize(src, dst)) {
+        flimageToFlimage(src, dst);
+        return;
+    }
+    auto copy = [&](const bandInfo& b) {
+        int32 first, end;
+        bandPaddedRows(src, b, first, end);
+        copyPaddedRows(src, dst, first, end);
+    };
+    runBands(src.height, copy);
+}
+
+int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float levelConstant, float noiseLevel,
+                           bool smoothReference, float amount, float sharpAmount, float chromaSharpAmount) {
+    if (handleInvalidMemory(image)) return memFullErr;
+    if (!image.paddingGenerated) image.generatePadding();
+
+    const flimageDimensions dims = getFlimageDimensions(image);
+    fl_image result(dims);
+    if (handleInvalidMemory(result)) return memFullErr;
+    fl_image strengthMap(dims);
+    if (handleInvalidMemory(strengthMap)) return memFullErr;
+
+    // First pass: the result receives a copy of the image, band by band,
+    // and the core blends into it.
+    auto firstPass = [&](const bandInfo& b) {
+        int32 first, end;
+        bandPaddedRows(image, b, first, end);
+        const int32 top = b.firstRow + image.padY;
+        copyPaddedRows(image, result, first, std::min(top, end));
+        for (int32 y = b.firstRow; y < b.endRow; y += kFirstPassChunkRows) {
+            const int32 yEnd = std::min<int32>(y + kFirstPassChunkRows, b.endRow);
+            copyPaddedRows(image, result, y + image.padY, yEnd + image.padY);
+            cores.firstPass(image, result, strengthMap, levelConstant, noiseLevel, smoothReference, amount,
+                            sharpAmount, y, yEnd, b.band);
+        }
+        copyPaddedRows(image, result, std::max(first, b.endRow + image.padY), end);
+    };
+    runBands(image.height, firstPass);
+
+    if (progressUpdate(0)) return userCanceledErr;
+
+    result.regeneratePadding();
+    if (cores.secondPass) {
+        // The image receives the result band by band, and the second pass
+        // writes into it from the result and the strength map.
+        auto secondPass = [&](const bandInfo& b) {
+            int32 first, end;
+            bandPaddedRows(result, b, first, end);
+            copyPaddedRows(result, image, first, end);
+            cores.secondPass(result, image, strengthMap, sharpAmount, chromaSharpAmount, b.firstRow, b.endRow,
+                             b.band);
+        };
+        runBands(image.height, secondPass);
+        if (globalUserCancelled) {
+            image.paddingGenerated = false;
+            return userCanceledErr;
+        }
+    } else {
+        flimageToFlimageThreaded(result, image);
+    }
+    image.paddingGenerated = false;
+    return noErr;
+}
+
+int16 noiseReduceRunThreads(fl_image& image, float levelConstant, float noiseLevel, bool smoothReference,
+                            float amount, float sharpAmount, float chromaSharpAmount, const bandDriverCores& cores) {
+    return bandDriverRunThreads(image, cores, levelConstant, noiseLevel, smoothReference, amount, sharpAmount,
+                                chromaSharpAmount);
+}
+
+int16 smoothDetectRunThreads(fl_image& image, float levelConstant, float noiseLevel, bool smoothReference,
+                             float amount, float sharpAmount, float chromaSharpAmount) {
+    return bandDriverRunThreads(image, smoothDetectCores, levelConstant, noiseLevel, smoothReference, amount,
+                                sharpAmount, chromaSharpAmount);
+}

@@ -1,0 +1,136 @@
+// Output writers: a rectangle of an fl_image back into a host pixel buffer
+// of 8, 16 or 32 bits.  Both products' writers have these names and this
+// buffer handling; Glimra's store the processed pixels as they are
+// (smooth_area_writers.cpp), Halvane's mix them with the host's input.
+#pragma once
+
+#include <cstdint>
+
+#include "PITypes.h"
+#include "engine/band_driver.h"
+#include "image/fl_image.h"
+
+// planes: the interleaved samples per pixel of both buffers: 1 writes (and
+// reads) one sample per pixel, 3 three; 0 (the default) takes the host's
+// plane count (getExpectedImagePlanesAssuming1or3channels), right for the
+// host's own buffers.  A caller writing a three-channel buffer of its own,
+// as the preview does, passes 3.
+enum { kHostPlanes = 0 };
+
+// The argument bundle of the struct forms.
+struct lumaChromaMix_struct {
+    void* origin;
+    int32 originRowBytes;
+    void* destination;
+    int32 destinationRowBytes;
+    bool maskFlag;
+    int16 planes = kHostPlanes;
+};
+
+// Pointer forms: width x height pixels from image pixel (imageX, imageY) to
+// destination pixel (destX, destY).  The origin (the host's input of the
+// same rectangle, laid out like the destination) is not read by Glimra.
+// Nothing is written when the image has no buffer, when the user has
+// cancelled (progressUpdate(0)), or when width or height is not positive.
+void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
+                               int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
+                               int32 imageY, bool maskFlag, int16 planes = kHostPlanes);
+void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destination, int32 destinationRowBytes,
+                          int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
+                          int32 imageY, bool maskFlag, int16 planes = kHostPlanes);
+void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destination, int32 destinationRowBytes,
+                          int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
+                          int32 imageY, bool maskFlag, int16 planes = kHostPlanes);
+// Struct forms: the rectangle r of the destination (width = right - left,
+// height = bottom - top, destination x = left, destination y = top).
+void lumaChromaMixTo8BitFromStruct(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
+void lumaChromaMixTo16Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
+void lumaChromaMixTo32Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
+// Destination and image origin at (0, 0).
+void lumaChromaMixTo8Bit(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
+                         int32 width, int32 height, fl_image& image, bool maskFlag, int16 planes = kHostPlanes);
+
+// Per-pixel enhance hooks: empty in both products.
+void enhancePixelUint8(uint8& c0, uint8& c1, uint8& c2);
+void enhancePixelUint16(uint16& c0, uint16& c1, uint16& c2);
+void enhancePixelFloat(float& c0, float& c1, float& c2);
+// Apply the hooks to every pixel of r (interleaved three samples, or one).
+void enhanceRectangle(void* source, int32 sourceRowBytes, void* destination, int32 destinationRowBytes, VRect r,
+                      int32 depth);
+void enhanceRectangle_SinglePlane(void* source, int32 sourceRowBytes, void* destination,
+                                  int32 destinationRowBytes, VRect r, int32 depth);
+
+// ---------------------------------------------------------------------------
+// The buffer handling both products' writers share.
+
+// 32768/255: 0..255 to the host's 16-bit range.
+inline constexpr float kTo16BitScale = 128.50197f;
+
+// Clamped to 0..255 (NaN and anything not >= 0 give 0), rounded half up.
+inline uint8 storeAs8Bit(float v) {
+    v = v >= 0.0f ? v : 0.0f;
+    v = v > 255.0f ? 255.0f : v;
+    return uint8(int(v + 0.5f));
+}
+inline uint16 storeAs16Bit(float v) {
+    v = v >= 0.0f ? v : 0.0f;
+    v = v > 255.0f ? 255.0f : v;
+    return uint16(int(v * kTo16BitScale + 0.5f));
+}
+// Linear light by interpolation in the gamma-to-linear table (4097 entries,
+// step 1/16).
+inline float storeAs32Bit(float v, const float* lut2) {
+    v = v >= 0.0f ? v : 0.0f;
+    v = v > 255.0f ? 255.0f : v;
+    const float t = 16.0f * v;
+    const int i = int(t);
+    const float f = t - float(i);
+    return (1.0f - f) * lut2[i] + f * lut2[i + 1];
+}
+
+struct outputRectangle {
+    const void* origin;
+    int32 originRowBytes;
+    void* destination;
+    int32 destinationRowBytes;
+    int32 width, height, destX, destY;
+    fl_image* image;
+    int32 imageX, imageY;
+    int16 planes;  // 1, 3 or kHostPlanes
+};
+
+// Samples per pixel of a rectangle: 1 for one plane, else 3; kHostPlanes
+// asks the host (its plane count, 1 or 3).
+int outputSamplesPerPixel(int16 planes);
+
+// The checks every writer makes before it writes: the image has a buffer,
+// the user has not cancelled, the rectangle is not empty.
+bool outputWriterMayWrite(const outputRectangle& r);
+
+// Calls fn(processed, origin, destination, y) for every row of the
+// rectangle (y counted from 0), on all bands: processed points at channel 0
+// of the row's first image pixel (3 floats per pixel), origin and
+// destination at the row's first sample (Spp samples per pixel, Spp the
+// outputSamplesPerPixel of the rectangle's planes).  Both buffers
+// are addressed with the same samples per pixel, so a one-plane buffer is
+// never read or written past its pixels.  fn must touch only its row.
+template <typename Sample, typename Fn>
+void forEachOutputRow(const outputRectangle& r, Fn& fn) {
+    const int spp = outputSamplesPerPixel(r.planes);
+    const int64_t x0 = int64_t(r.destX) * spp;
+    auto rows = [&](const bandInfo& b) {
+        for (int32 y = b.firstRow; y < b.endRow; ++y) {
+            const fl_image& img = *r.image;
+            const float* processed =
+                img.data + (int64_t(r.imageY + y + img.padY) * img.paddedWidth + r.imageX + img.padX) * 3;
+            const Sample* origin = r.origin ? reinterpret_cast<const Sample*>(
+                                                  static_cast<const char*>(r.origin) +
+                                                  int64_t(r.destY + y) * r.originRowBytes) + x0
+                                            : nullptr;
+            Sample* destination = reinterpret_cast<Sample*>(static_cast<char*>(r.destination) +
+                                                            int64_t(r.destY + y) * r.destinationRowBytes) + x0;
+            fn(processed, origin, destination, spp, y);
+        }
+    };
+    runBands(r.height, rows);
+}

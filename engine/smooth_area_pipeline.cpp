@@ -1,0 +1,21 @@
+#include "engine/smooth_area_pipeline.h"
+
+#include "engine/band_driver.h"
+#include "entry/engine_params.h"
+#include "entry/host_services.h"
+
+int smoothDetectLiftingStructure(fl_image& image, fl_image& destination) {
+    const float noiseLevel = level0noiseLevel > MINIMUM_ROLLOFF ? level0noiseLevel : MINIMUM_ROLLOFF;
+
+    int r = noiseReduceRunThreads(image, kSmoothAreaLevelConstant, noiseLevel, true, 1.0f, 0.0f, 0.0f);
+    if (r != 0) return r;
+    if (progressUpdate(0)) return userCanceledErr;
+
+    r = smoothDetectRunThreads(image, kSmoothAreaLevelConstant, noiseLevel, true, level0NR, level0SharpAmount,
+                               level0ChromaSharpAmount);
+    if (r != 0) return r;
+    if (progressUpdate(0)) return userCanceledErr;
+
+    flimageToFlimageThreaded(image, destination);
+    return 0;
+}

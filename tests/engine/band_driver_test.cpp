@@ -1,0 +1,284 @@
+// The band-parallel driver: band split, thread counts, workers that cannot
+// start, memory refusal, cancels, and the hooks a product passes in.
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "engine/smooth_area_pipeline.h"
+#include "engine_host.h"
+
+namespace {
+
+TEST(BandRows, LastBandTakesTheRemainder) {
+    const int32 expected[4][2] = {{0, 2}, {2, 4}, {4, 6}, {6, 10}};
+    for (int32 i = 0; i < 4; ++i) {
+        int32 first, end;
+        bandRows(10, 4, i, first, end);
+        EXPECT_EQ(first, expected[i][0]);
+        EXPECT_EQ(end, expected[i][1]);
+    }
+    // Fewer rows than bands: all but the last are empty.
+    for (int32 i = 0; i < 5; ++i) {
+        int32 first, end;
+        bandRows(3, 5, i, first, end);
+        EXPECT_EQ(first, 0);
+        EXPECT_EQ(end, i == 4 ? 3 : 0);
+    }
+}
+
+class BandDriver : public EngineHostTest {};
+
+// Every band runs exactly once, band 0 as -1 on the calling thread, and the
+// bands cover the rows without overlap.
+struct seenBands {
+    std::mutex lock;
+    std::vector<bandInfo> bands;
+    std::set<std::thread::id> threads;
+    std::thread::id caller = std::this_thread::get_id();
+    bool band0OnCaller = false;
+};
+
+TEST_F(BandDriver, RunsEveryBandOnceAndBandZeroOnTheCallingThread) {
+    for (int32 n : {1, 3, 8, 33}) {
+        setEngineThreadCount(n);
+        seenBands seen;
+        auto body = [&](const bandInfo& b) {
+            std::lock_guard<std::mutex> g(seen.lock);
+            seen.bands.push_back(b);
+            seen.threads.insert(std::this_thread::get_id());
+            if (b.index == 0) seen.band0OnCaller = std::this_thread::get_id() == seen.caller && b.band == -1;
+        };
+        EXPECT_EQ(runBands(100, body), n);
+        ASSERT_EQ(seen.bands.size(), size_t(n));
+        EXPECT_TRUE(seen.band0OnCaller);
+        std::vector<int> rows(100, 0);
+        for (auto& b : seen.bands) {
+            EXPECT_EQ(b.count, n);
+            EXPECT_EQ(b.band, b.index == 0 ? -1 : b.index);
+            for (int32 y = b.firstRow; y < b.endRow; ++y) ++rows[y];
+        }
+        for (int r : rows) EXPECT_EQ(r, 1);
+        EXPECT_EQ(seen.threads.size(), size_t(n)) << "one thread per band";
+    }
+}
+
+TEST_F(BandDriver, AWorkerThatCannotStartHasItsBandRunOnTheCallingThread) {
+    setEngineThreadCount(6);
+    bandWorkerStartFailures = 3;  // bands 1, 2 and 3 get no thread
+    std::mutex lock;
+    std::vector<std::pair<int32, std::thread::id>> ran;
+    auto body = [&](const bandInfo& b) {
+        std::lock_guard<std::mutex> g(lock);
+        ran.push_back({b.index, std::this_thread::get_id()});
+    };
+    const int64_t startedBefore = bandWorkersStarted;
+    runBands(60, body);
+    EXPECT_EQ(bandWorkersStarted - startedBefore, 2);
+    ASSERT_EQ(ran.size(), 6u);
+    std::set<int32> indices;
+    for (auto& r : ran) {
+        indices.insert(r.first);
+        if (r.first <= 3) {
+            EXPECT_EQ(r.second, std::this_thread::get_id()) << "band " << r.first;
+        } else {
+            EXPECT_NE(r.second, std::this_thread::get_id()) << "band " << r.first;
+        }
+    }
+    EXPECT_EQ(indices.size(), 6u);
+    EXPECT_EQ(bandWorkerStartFailures, 0);
+}
+
+// The whole pipeline's matte for one thread count.
+std::vector<float> pipelineMatte(int32 threads, int32 width, int32 height, int startFailures = 0) {
+    setEngineThreadCount(threads);
+    bandWorkerStartFailures = startFailures;
+    fl_image img(width, height), dst(width, height);
+    fillNoisyScene(img, 17);
+    EXPECT_EQ(smoothDetectLiftingStructure(img, dst), 0);
+    return contents(dst);
+}
+
+std::vector<float> noiseReduced(int32 threads, int32 width, int32 height) {
+    setEngineThreadCount(threads);
+    fl_image img(width, height);
+    fillNoisyScene(img, 5);
+    EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 15.0f, true, 1.0f, 0.0f, 0.0f), 0);
+    EXPECT_FALSE(img.paddingGenerated);
+    return contents(img);
+}
+
+TEST_F(BandDriver, ResultIsBitIdenticalForAnyThreadCount) {
+    const std::vector<float> one = pipelineMatte(1, 97, 41);
+    const std::vector<float> nrOne = noiseReduced(1, 97, 41);
+    for (int32 n : {2, 3, 4, 8, 33}) {
+        EXPECT_TRUE(sameBits(pipelineMatte(n, 97, 41), one)) << n << " threads";
+        EXPECT_TRUE(sameBits(noiseReduced(n, 97, 41), nrOne)) << n << " threads";
+    }
+    // More threads than rows: only the last band has rows.
+    const std::vector<float> shortOne = pipelineMatte(1, 40, 6);
+    EXPECT_TRUE(sameBits(pipelineMatte(9, 40, 6), shortOne));
+    EXPECT_TRUE(sameBits(pipelineMatte(33, 40, 6), shortOne));
+    // And when workers cannot be started.
+    EXPECT_TRUE(sameBits(pipelineMatte(8, 97, 41, 5), one));
+}
+
+TEST_F(BandDriver, NoiseReductionKeepsAFlatImage) {
+    fl_image img(50, 30);
+    fillImage(img, [](int32, int32, int) { return 128.0f; });
+    const std::vector<float> before = contents(img);
+    EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 15.0f, true, 1.0f, 0.0f, 0.0f), 0);
+    EXPECT_TRUE(sameBits(contents(img), before));
+}
+
+// Refusing any of the pipeline's four work buffers: -108, one alert, the
+// host result -128, nothing leaked, the destination untouched.
+class RefusedBuffer : public BandDriver, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RefusedBuffer, GivesMemFullOneAlertAndLeaksNothing) {
+    fl_image img(40, 30), dst(40, 30);
+    fillNoisyScene(img, 1);
+    fillImage(dst, [](int32, int32, int) { return 3.0f; });
+    const std::vector<float> before = contents(dst);
+    refuseAllocation(GetParam());
+    EXPECT_EQ(smoothDetectLiftingStructure(img, dst), -108);
+    EXPECT_EQ(alerts().size(), 1u);
+    if (!alerts().empty()) {
+        EXPECT_EQ(alerts()[0], kEngineOutOfMemoryAlert);
+    }
+    EXPECT_EQ(host().result(), -128);
+    EXPECT_EQ(host().buffers().live(), 2) << "only the caller's two images";
+    EXPECT_TRUE(sameBits(contents(dst), before));
+}
+
+INSTANTIATE_TEST_SUITE_P(FirstToFourth, RefusedBuffer, ::testing::Values(1, 2, 3, 4));
+
+TEST_F(BandDriver, AnImageWithoutMemoryIsRefusedBeforeAnyWork) {
+    refuseAllocation(1);
+    fl_image img(40, 30);
+    EXPECT_EQ(img.data, nullptr);
+    EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 15.0f, true, 1.0f, 0.0f, 0.0f), -108);
+    EXPECT_EQ(alerts().size(), 1u);
+}
+
+// A cancel at the k-th poll of the host's abort procedure (the pipeline
+// polls four times: after each driver's first pass and after each driver).
+class CancelAtPoll : public BandDriver, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CancelAtPoll, GivesUserCanceledAndLeavesTheDestinationUntouched) {
+    beginFilteringRun(true);
+    host().cancelAtAbortCall = GetParam();
+    fl_image img(40, 30), dst(40, 30);
+    fillNoisyScene(img, 2);
+    fillImage(dst, [](int32, int32, int) { return 3.0f; });
+    const std::vector<float> before = contents(dst);
+    EXPECT_EQ(smoothDetectLiftingStructure(img, dst), -128);
+    EXPECT_EQ(host().result(), -128);
+    EXPECT_TRUE(globalUserCancelled);
+    EXPECT_TRUE(sameBits(contents(dst), before));
+    EXPECT_EQ(host().buffers().live(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPoll, CancelAtPoll, ::testing::Values(1, 2, 3, 4));
+
+TEST_F(BandDriver, WithoutACancelThePipelinePollsFourTimesAndSucceeds) {
+    beginFilteringRun(true);
+    host().cancelAtAbortCall = 5;
+    fl_image img(40, 30), dst(40, 30);
+    fillNoisyScene(img, 2);
+    EXPECT_EQ(smoothDetectLiftingStructure(img, dst), 0);
+    EXPECT_EQ(host().abortCalls(), 4);
+    EXPECT_FALSE(globalUserCancelled);
+}
+
+TEST_F(BandDriver, ACancelRecordedBeforeTheCallDiscardsTheFirstPass) {
+    globalUserCancelled = true;
+    fl_image img(40, 30);
+    fillNoisyScene(img, 4);
+    const std::vector<float> before = contents(img);
+    EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 15.0f, true, 1.0f, 0.0f, 0.0f), -128);
+    EXPECT_TRUE(sameBits(contents(img), before)) << "the image keeps its pixels and border";
+    EXPECT_TRUE(img.paddingGenerated);
+}
+
+// The hooks a product passes in: the first-pass core sees every row once
+// with its band numbers; the second pass sees the result with a fresh
+// border, and a cancel it records is returned as -128.
+namespace hooks {
+std::mutex lock;
+std::vector<int> rowsSeen;
+std::set<int32> bandsSeen;
+bool borderFresh = true;
+bool destinationHoldsSource = true;
+int32 cancelInBand = -2;
+
+void firstPass(fl_image& source, fl_image& destination, fl_image& strengthMap, float, float, bool, float, float,
+               int32 firstRow, int32 endRow, int32 band) {
+    for (int32 y = firstRow; y < endRow; ++y)
+        for (int32 x = 0; x < source.width; ++x) {
+            float* d = pixel(destination, x, y);
+            for (int ch = 0; ch < 3; ++ch) d[ch] = pixel(source, x, y)[ch] + 1.0f;
+            pixel(strengthMap, x, y)[0] = 0.5f;
+        }
+    std::lock_guard<std::mutex> g(lock);
+    for (int32 y = firstRow; y < endRow; ++y) ++rowsSeen[y];
+    bandsSeen.insert(band);
+}
+
+void secondPass(fl_image& source, fl_image& destination, fl_image& strengthMap, float sharpAmount, float, int32 firstRow,
+                int32 endRow, int32 band) {
+    bool fresh = true, holds = true;
+    for (int32 y = firstRow; y < endRow; ++y) {
+        // Border columns mirror the interior of the first pass's result.
+        fresh = fresh && pixel(source, -1, y)[0] == pixel(source, 1, y)[0];
+        for (int32 x = 0; x < source.width; ++x) {
+            holds = holds && pixel(destination, x, y)[0] == pixel(source, x, y)[0];
+            pixel(destination, x, y)[0] += sharpAmount * pixel(strengthMap, x, y)[0];
+        }
+    }
+    if (band == cancelInBand) globalUserCancelled = true;
+    std::lock_guard<std::mutex> g(lock);
+    borderFresh = borderFresh && fresh;
+    destinationHoldsSource = destinationHoldsSource && holds;
+}
+}  // namespace hooks
+
+TEST_F(BandDriver, AProductsCoresAreCalledForEveryBand) {
+    const bandDriverCores cores = {hooks::firstPass, hooks::secondPass};
+    for (int32 n : {1, 4, 7}) {
+        setEngineThreadCount(n);
+        hooks::rowsSeen.assign(23, 0);
+        hooks::bandsSeen.clear();
+        hooks::cancelInBand = -2;
+        fl_image img(31, 23);
+        fillImage(img, [](int32 x, int32 y, int ch) { return float(x + 2 * y + ch); });
+        EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f, cores), 0);
+        for (int r : hooks::rowsSeen) EXPECT_EQ(r, 1);
+        std::set<int32> expected = {-1};
+        for (int32 i = 1; i < n; ++i) expected.insert(i);
+        EXPECT_EQ(hooks::bandsSeen, expected);
+        EXPECT_TRUE(hooks::borderFresh);
+        EXPECT_TRUE(hooks::destinationHoldsSource);
+        // First pass +1, second pass + 4 x 0.5 on channel 0.
+        EXPECT_EQ(pixel(img, 5, 7)[0], float(5 + 14) + 1.0f + 2.0f);
+        EXPECT_EQ(pixel(img, 5, 7)[1], float(5 + 14 + 1) + 1.0f);
+        EXPECT_FALSE(img.paddingGenerated);
+    }
+}
+
+class SecondPassCancel : public BandDriver, public ::testing::WithParamInterface<int32> {};
+
+TEST_P(SecondPassCancel, IsReturnedAsUserCanceled) {
+    setEngineThreadCount(4);
+    const bandDriverCores cores = {hooks::firstPass, hooks::secondPass};
+    hooks::rowsSeen.assign(23, 0);
+    hooks::cancelInBand = GetParam();
+    fl_image img(31, 23);
+    fillImage(img, [](int32 x, int32 y, int ch) { return float(x + 2 * y + ch); });
+    EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f, cores), -128);
+    EXPECT_EQ(host().buffers().live(), 1);
+}
+
+// The calling thread's band and a worker's.
+INSTANTIATE_TEST_SUITE_P(Bands, SecondPassCancel, ::testing::Values(-1, 2));
+
+}  // namespace
