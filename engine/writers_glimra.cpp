@@ -33,7 +33,7 @@ outputRectangle rectangle(const void* origin, int32 originRowBytes, void* destin
 void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
                                int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                                int32 imageY, bool, int16 planes) {
-    const outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
+    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
                                         destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     storeRectangle<uint8>(r, storeAs8Bit);
@@ -42,7 +42,7 @@ void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* desti
 void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destination, int32 destinationRowBytes,
                           int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                           int32 imageY, bool, int16 planes) {
-    const outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
+    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
                                         destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     storeRectangle<uint16>(r, storeAs16Bit);
@@ -51,7 +51,7 @@ void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destinat
 void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destination, int32 destinationRowBytes,
                           int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                           int32 imageY, bool, int16 planes) {
-    const outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
+    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
                                         destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     // The table exists while the entry point holds it; without it the

@@ -154,7 +154,7 @@ void lumaChromaMixPixel(float keep, float R, float G, float B, const float* proc
 void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
                                int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                                int32 imageY, bool maskFlag, int16 planes) {
-    const outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
+    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
                                         destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     mixRectangle(r, depth8(), maskFlag);
@@ -163,7 +163,7 @@ void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* desti
 void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destination, int32 destinationRowBytes,
                           int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                           int32 imageY, bool maskFlag, int16 planes) {
-    const outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
+    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
                                         destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     mixRectangle(r, depth16(), maskFlag);
@@ -172,7 +172,7 @@ void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destinat
 void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destination, int32 destinationRowBytes,
                           int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                           int32 imageY, bool maskFlag, int16 planes) {
-    const outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
+    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
                                         destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     if (handleMissingColorspaceLUTs()) return;

@@ -1,0 +1,219 @@
+// Halvane's output writers: tonal protection at its bounds, the shares of
+// luma and chroma, the selection mask, one-plane output and the three depths.
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "halvane/luma_chroma_mix.h"
+#include "halvane_host.h"
+#include "image/colorspace_luts.h"
+
+namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+class LumaChromaMix : public HalvaneHostTest {
+protected:
+    void SetUp() override {
+        HalvaneHostTest::SetUp();
+        isLABmode = false;
+    }
+    void TearDown() override {
+        isLABmode = false;
+        if (gFilterRecord) gFilterRecord->maskData = nullptr;
+        HalvaneHostTest::TearDown();
+    }
+    // Protection off (factor 1 everywhere) and the given shares.
+    void shares(float luma, float chroma) {
+        lumaMix = luma;
+        chromaMix = chroma;
+        highlightNRlowThreshold = highlightNRhighThreshold = 1000.0f;
+        highlightNRbelowThreshold = 1.0f;
+        highlightNRaboveThreshold = 1.0f;
+    }
+    // A processed image of 4 x 2 pixels and an 8-bit RGB origin.
+    void images(fl_image& img, std::vector<uint8>& origin) {
+        fillImage(img, [](int32 x, int32 y, int c) { return 30.0f + 40.0f * x + 20.0f * y + 7.0f * c; });
+        origin.resize(4 * 2 * 3);
+        for (size_t i = 0; i < origin.size(); ++i) origin[i] = uint8(200 - 9 * i);
+    }
+};
+
+struct ProtectionCase {
+    const char* name;
+    float luma;
+    float expected;
+};
+
+class TonalProtection : public LumaChromaMix, public ::testing::WithParamInterface<ProtectionCase> {};
+
+// Highlights protected from 100 with a feather of 50.
+TEST_P(TonalProtection, RampBetweenTheThresholds) {
+    block_.values[17] = 100;
+    block_.values[18] = 50;
+    block_.flags[6] = 0;
+    derive();
+    EXPECT_FLOAT_EQ(tonalProtection(currentLumaChromaMixParams(), GetParam().luma), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Highlights, TonalProtection,
+                         ::testing::Values(ProtectionCase{"below", 20.0f, 1.0f},
+                                           ProtectionCase{"atLowIsNotAbove", 100.0f, 1.0f},
+                                           ProtectionCase{"quarter", 112.5f, 0.75f},
+                                           ProtectionCase{"middle", 125.0f, 0.5f},
+                                           ProtectionCase{"atHigh", 150.0f, 0.0f},
+                                           ProtectionCase{"above", 240.0f, 0.0f},
+                                           ProtectionCase{"undefined", kNaN, 1.0f}),
+                         [](const ::testing::TestParamInfo<ProtectionCase>& i) { return std::string(i.param.name); });
+
+TEST_F(LumaChromaMix, ShadowsProtectedWhenInverted) {
+    block_.values[17] = 100;
+    block_.values[18] = 50;
+    block_.flags[6] = 1;
+    derive();
+    const lumaChromaMixParams p = currentLumaChromaMixParams();
+    EXPECT_EQ(tonalProtection(p, 100.0f), 0.0f);
+    EXPECT_FLOAT_EQ(tonalProtection(p, 125.0f), 0.5f);
+    EXPECT_EQ(tonalProtection(p, 150.0f), 1.0f);
+}
+
+TEST_F(LumaChromaMix, NoFeatherTakesOnlyTheTwoEndValues) {
+    block_.values[17] = 100;
+    block_.values[18] = 0;
+    block_.flags[6] = 0;
+    derive();
+    const lumaChromaMixParams p = currentLumaChromaMixParams();
+    EXPECT_EQ(tonalProtection(p, 100.0f), 1.0f);
+    EXPECT_EQ(tonalProtection(p, std::nextafter(100.0f, 200.0f)), 0.0f);
+}
+
+TEST_F(LumaChromaMix, FullSharesGiveTheProcessedPixel) {
+    shares(1.0f, 1.0f);
+    const float processed[3] = {120.0f, 60.0f, 30.0f};
+    float out[3];
+    lumaChromaMixPixel(currentLumaChromaMixParams(), 10.0f, 200.0f, 90.0f, processed, &out[0], &out[1], &out[2], 1.0f);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(out[c], processed[c], 1e-3f);
+}
+
+TEST_F(LumaChromaMix, NoSharesGiveTheInputPixel) {
+    shares(0.0f, 0.0f);
+    const float processed[3] = {120.0f, 60.0f, 30.0f};
+    float out[3];
+    lumaChromaMixPixel(currentLumaChromaMixParams(), 10.0f, 200.0f, 90.0f, processed, &out[0], &out[1], &out[2], 1.0f);
+    EXPECT_NEAR(out[0], 10.0f, 1e-3f);
+    EXPECT_NEAR(out[1], 200.0f, 1e-3f);
+    EXPECT_NEAR(out[2], 90.0f, 1e-3f);
+}
+
+TEST_F(LumaChromaMix, LabMixesLightnessAndColourChannels) {
+    isLABmode = true;
+    shares(0.25f, 0.5f);
+    const float processed[3] = {100.0f, 140.0f, 120.0f};
+    float out[3];
+    lumaChromaMixPixel(currentLumaChromaMixParams(), 60.0f, 128.0f, 100.0f, processed, &out[0], &out[1], &out[2], 1.0f);
+    EXPECT_FLOAT_EQ(out[0], 0.75f * 60.0f + 0.25f * 100.0f);
+    EXPECT_FLOAT_EQ(out[1], 0.5f * 140.0f + 0.5f * 128.0f);
+    EXPECT_FLOAT_EQ(out[2], 0.5f * 120.0f + 0.5f * 100.0f);
+}
+
+TEST_F(LumaChromaMix, MaskScalesBothShares) {
+    shares(1.0f, 1.0f);
+    fl_image img(4, 2);
+    std::vector<uint8> origin, dst(4 * 2 * 3, 0), unmasked(4 * 2 * 3, 0);
+    images(img, origin);
+    lumaChromaMixTo8BitMaster(origin.data(), 12, unmasked.data(), 12, 4, 2, 0, 0, img, 0, 0, true, 3);
+    // Mask: 0 keeps the input, 255 gives the unmasked mix.
+    std::vector<uint8> mask = {0, 255, 0, 255, 255, 0, 255, 0};
+    gFilterRecord->maskData = mask.data();
+    gFilterRecord->maskRowBytes = 4;
+    lumaChromaMixTo8BitMaster(origin.data(), 12, dst.data(), 12, 4, 2, 0, 0, img, 0, 0, true, 3);
+    for (int i = 0; i < 8; ++i)
+        for (int c = 0; c < 3; ++c) {
+            const uint8 expected = mask[i] ? unmasked[3 * i + c] : origin[3 * i + c];
+            EXPECT_NEAR(dst[3 * i + c], expected, 1) << i << " " << c;
+        }
+    // Mask flag clear: the whole rectangle gets the unmasked mix.
+    std::vector<uint8> flagClear(4 * 2 * 3, 0);
+    lumaChromaMixTo8BitMaster(origin.data(), 12, flagClear.data(), 12, 4, 2, 0, 0, img, 0, 0, false, 3);
+    EXPECT_EQ(flagClear, unmasked);
+}
+
+TEST_F(LumaChromaMix, HalfMaskGivesHalfTheShares) {
+    shares(0.8f, 0.6f);
+    const float processed[3] = {120.0f, 60.0f, 30.0f};
+    float masked[3], halved[3];
+    lumaChromaMixPixel(currentLumaChromaMixParams(), 10.0f, 200.0f, 90.0f, processed, &masked[0], &masked[1],
+                       &masked[2], 0.5f);
+    shares(0.4f, 0.3f);
+    lumaChromaMixPixel(currentLumaChromaMixParams(), 10.0f, 200.0f, 90.0f, processed, &halved[0], &halved[1],
+                       &halved[2], 1.0f);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(masked[c], halved[c], 1e-3f);
+}
+
+TEST_F(LumaChromaMix, OnePlaneReadsTheSampleThriceAndStoresChannelTwo) {
+    shares(0.5f, 0.5f);
+    fl_image img(4, 2);
+    fillImage(img, [](int32 x, int32, int c) { return 50.0f + 10.0f * x + 30.0f * c; });
+    std::vector<uint8> origin = {10, 20, 30, 40, 50, 60, 70, 80}, dst(8, 0);
+    lumaChromaMixTo8BitMaster(origin.data(), 4, dst.data(), 4, 4, 2, 0, 0, img, 0, 0, true, 1);
+    for (int i = 0; i < 8; ++i) {
+        float out[3];
+        const float v = origin[i];
+        lumaChromaMixPixel(currentLumaChromaMixParams(), v, v, v, px(img, i % 4, i / 4), &out[0], &out[1], &out[2],
+                           1.0f);
+        EXPECT_EQ(dst[i], storeAs8Bit(out[2])) << i;
+    }
+}
+
+TEST_F(LumaChromaMix, SixteenBitWriterScalesBothWays) {
+    shares(0.0f, 0.0f);  // the output is the input
+    fl_image img(2, 1);
+    fillImage(img, [](int32, int32, int) { return 0.0f; });
+    std::vector<uint16> origin = {0, 16384, 32768, 1000, 2000, 3000}, dst(6, 7);
+    lumaChromaMixTo16Bit(origin.data(), 12, dst.data(), 12, 2, 1, 0, 0, img, 0, 0, true, 3);
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(dst[i], origin[i], 2) << i;
+    EXPECT_EQ(dst[2], 32768);
+}
+
+TEST_F(LumaChromaMix, ThirtyTwoBitWriterClampsItsInput) {
+    colorspaceConversionLUTs luts;
+    ASSERT_TRUE(luts.ok());
+    shares(0.0f, 0.0f);
+    isLABmode = true;  // channels pass straight through
+    fl_image img(2, 1);
+    fillImage(img, [](int32, int32, int) { return 0.0f; });
+    std::vector<float> origin = {1.5f, -0.2f, 0.5f, 1.0f, 0.0f, kNaN}, dst(6, -1.0f);
+    lumaChromaMixTo32Bit(origin.data(), 24, dst.data(), 24, 2, 1, 0, 0, img, 0, 0, true, 3);
+    EXPECT_NEAR(dst[0], 1.0f, 1e-4f);
+    EXPECT_NEAR(dst[1], 0.0f, 1e-6f);
+    EXPECT_NEAR(dst[2], 0.5f, 1e-3f);
+    EXPECT_NEAR(dst[3], 1.0f, 1e-4f);
+    EXPECT_NEAR(dst[5], 0.0f, 1e-6f);
+}
+
+TEST_F(LumaChromaMix, EightBitWriterRoundsAndClamps) {
+    shares(1.0f, 1.0f);
+    isLABmode = true;
+    fl_image img(4, 1);
+    const float values[12] = {-3.0f, 127.5f, 300.0f, kNaN, 254.4f, 0.49f, 10, 20, 30, 40, 50, 60};
+    for (int i = 0; i < 12; ++i) px(img, 0, 0)[i] = values[i];
+    std::vector<uint8> origin(12, 100), dst(12, 7);
+    lumaChromaMixTo8BitMaster(origin.data(), 12, dst.data(), 12, 4, 1, 0, 0, img, 0, 0, true, 3);
+    EXPECT_EQ(dst[0], 0);
+    EXPECT_EQ(dst[1], 128);
+    EXPECT_EQ(dst[2], 255);
+    EXPECT_EQ(dst[4], 254);
+    EXPECT_EQ(dst[5], 0);
+}
+
+TEST_F(LumaChromaMix, CancelledRunWritesNothing) {
+    shares(1.0f, 1.0f);
+    globalUserCancelled = true;
+    fl_image img(4, 2);
+    std::vector<uint8> origin, dst(24, 9);
+    images(img, origin);
+    lumaChromaMixTo8BitMaster(origin.data(), 12, dst.data(), 12, 4, 2, 0, 0, img, 0, 0, true, 3);
+    EXPECT_EQ(dst, std::vector<uint8>(24, 9));
+}
+
+}  // namespace
