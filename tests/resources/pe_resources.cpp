@@ -58,6 +58,7 @@ public:
             const std::size_t s = sections + std::size_t(i) * 40;
             sections_.push_back({file_.u32(s + 12), file_.u32(s + 8), file_.u32(s + 16), file_.u32(s + 20)});
         }
+        if (dirCount >= 1 && dirsAt + 8 <= optional + optionalSize) readExports(image, dirsAt);
         if (dirCount <= 2) return image;  // no resource directory entry
         if (dirsAt + 3 * 8 > optional + optionalSize) throw FormatError("resource directory entry outside the optional header");
         base_ = file_.u32(dirsAt + 2 * 8);
@@ -82,6 +83,34 @@ private:
             return std::size_t(offset);
         }
         throw FormatError("RVA range " + hex(rva) + "+" + hex(length) + " is in no section's data");
+    }
+
+    // A zero-terminated text at an RVA, within one section's raw data.
+    std::string cString(uint32_t rva) const {
+        for (const Section& s : sections_) {
+            if (rva < s.virtualAddress || rva - s.virtualAddress >= s.rawSize) continue;
+            const std::size_t start = fileOffset(rva, 1);
+            const std::size_t limit = std::size_t(s.rawOffset) + s.rawSize;
+            std::string text;
+            for (std::size_t i = start;; ++i) {
+                if (i >= limit) throw FormatError("export name at " + hex(rva) + " runs past its section");
+                const uint8_t c = file_.u8(i);
+                if (!c) return text;
+                text.push_back(char(c));
+            }
+        }
+        throw FormatError("export name at " + hex(rva) + " is in no section's data");
+    }
+
+    void readExports(PeImage& image, std::size_t dirsAt) const {
+        const uint32_t rva = file_.u32(dirsAt), size = file_.u32(dirsAt + 4);
+        if (rva == 0 || size == 0) return;
+        const ByteView dir(file_.data() + fileOffset(rva, 40), 40, "export directory");
+        const uint32_t names = dir.u32(24), nameTable = dir.u32(32);
+        if (names == 0) return;
+        if (names > 0x10000) throw FormatError("export directory claims " + std::to_string(names) + " names");
+        const ByteView table(file_.data() + fileOffset(nameTable, names * 4), std::size_t(names) * 4, "export names");
+        for (uint32_t i = 0; i < names; ++i) image.exportNames.push_back(cString(table.u32(std::size_t(i) * 4)));
     }
 
     ResourceId entryId(uint32_t nameField) const {

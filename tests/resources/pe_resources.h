@@ -68,6 +68,7 @@ struct PeImage {
     bool pe32plus = false;
     uint16_t characteristics = 0;
     std::vector<Resource> resources;  // in directory order
+    std::vector<std::string> exportNames;
 };
 
 PeImage parsePe(const std::vector<uint8_t>& file);

@@ -157,6 +157,17 @@ TEST_P(Registration, PiplHasElevenPaddedPropertiesInOrder) {
     }
 }
 
+// The host finds the entry point by the name that the property list gives.
+TEST_P(Registration, EntryPointIsExportedUnderItsListedName) {
+    const Pipl pipl = decodePipl(resource("PIPL").data);
+    ASSERT_EQ(pipl.properties.size(), 11u);
+    const Bytes& entry = pipl.properties[4].data;
+    const std::string name(entry.begin(), std::find(entry.begin(), entry.end(), uint8_t(0)));
+    EXPECT_EQ(name, "PluginMain");
+    EXPECT_NE(std::find(image_->exportNames.begin(), image_->exportNames.end(), name), image_->exportNames.end())
+        << "exports: " << ::testing::PrintToString(image_->exportNames);
+}
+
 TEST_P(Registration, PiplSupportsGrayscaleRgbAndLabOnly) {
     const Pipl pipl = decodePipl(resource("PIPL").data);
     ASSERT_EQ(pipl.properties.size(), 11u);
