@@ -1,8 +1,316 @@
-// pihost: loads a filter plug-in and runs it on a document.
+// pihost: loads a filter plug-in, runs its selectors on a document (a
+// synthetic one, or an image file) and reports what the host saw.
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "refhost/image_io.h"
+#include "refhost/refhost.h"
+
+namespace {
+
+using namespace refhost;
+
+const char* const kUsage =
+    "usage: pihost PLUGIN [options]\n"
+    "  --selectors            run the selectors on the document and report them (the default)\n"
+    "  --in FILE              filter this PNG or TIFF file instead of a synthetic document\n"
+    "  --out FILE             write the filtered document (PNG or TIFF, by extension)\n"
+    "  --mode MODE            synthetic document: gray, rgb, lab or cmyk (default rgb)\n"
+    "  --depth BITS           synthetic document: 8, 16 or 32 (default 8)\n"
+    "  --size WxH             synthetic document size (default 64x48)\n"
+    "  --rect T,L,B,R         filter rectangle (default: the whole image)\n"
+    "  --tile WxH             the host's tile size (default: none)\n"
+    "  --max-space BYTES      memory offered to the plug-in (maxSpace)\n"
+    "  --set KEY=VALUE        scripting parameter: a number, or true/false; repeatable\n"
+    "  --dialog               ask the plug-in to show its dialog (default: do not)\n"
+    "  --no-big-document      offer no big-document record (16-bit rectangles only)\n"
+    "  --print-params         print the parameter block after the run\n"
+    "  --fresh                load a fresh copy of the module\n";
+
+struct Options {
+    std::string plugin, in, out;
+    int16 baseMode = plugInModeRGBColor;
+    int32 depth = 8, width = 64, height = 48;
+    VRect rect{0, 0, 0, 0};
+    int32 tileW = 0, tileH = 0;
+    int64_t maxSpace = -1;
+    Descriptor script;
+    bool dialog = false, bigDocument = true, printParams = false, fresh = false;
+};
+
+[[noreturn]] void usage(const std::string& problem) {
+    std::fprintf(stderr, "pihost: %s\n%s", problem.c_str(), kUsage);
+    std::exit(2);
+}
+
+bool parseInt(const std::string& s, int64_t& v) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    long long x = std::strtoll(s.c_str(), &end, 10);
+    if (errno || *end) return false;
+    v = x;
+    return true;
+}
+
+bool parseSize(const std::string& s, int32& w, int32& h) {
+    size_t x = s.find('x');
+    int64_t a, b;
+    if (x == std::string::npos || !parseInt(s.substr(0, x), a) || !parseInt(s.substr(x + 1), b)) return false;
+    if (a <= 0 || b <= 0 || a > 0x7FFFFFFF || b > 0x7FFFFFFF) return false;
+    w = int32(a);
+    h = int32(b);
+    return true;
+}
+
+bool parseRect(const std::string& s, VRect& r) {
+    int64_t v[4];
+    size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        size_t comma = s.find(',', start);
+        if ((comma == std::string::npos) != (i == 3)) return false;
+        std::string part = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!parseInt(part, v[i]) || v[i] < -0x7FFFFFFF || v[i] > 0x7FFFFFFF) return false;
+        start = comma + 1;
+    }
+    r = VRect{int32(v[0]), int32(v[1]), int32(v[2]), int32(v[3])};
+    return true;
+}
+
+DescriptorEntry parseSetting(const std::string& s) {
+    size_t eq = s.find('=');
+    if (eq == std::string::npos) usage("--set wants KEY=VALUE, not '" + s + "'");
+    DescriptorKeyID key;
+    try {
+        key = keyFromName(s.substr(0, eq));
+    } catch (const std::invalid_argument&) {
+        usage("--set: the key '" + s.substr(0, eq) + "' does not have 4 characters");
+    }
+    std::string value = s.substr(eq + 1);
+    if (value == "true" || value == "false") return DescriptorEntry::Boolean(key, value == "true");
+    char* end = nullptr;
+    double d = std::strtod(value.c_str(), &end);
+    if (value.empty() || *end) usage("--set: '" + value + "' is neither a number nor true/false");
+    return DescriptorEntry::Float(key, d);
+}
+
+Options parse(int argc, char** argv) {
+    Options o;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    auto value = [&](size_t& i) -> const std::string& {
+        if (i + 1 >= args.size()) usage(args[i] + " needs a value");
+        return args[++i];
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        int64_t n;
+        if (a == "--selectors") {
+        } else if (a == "--in") {
+            o.in = value(i);
+        } else if (a == "--out") {
+            o.out = value(i);
+        } else if (a == "--mode") {
+            const std::string& m = value(i);
+            if (m == "gray" || m == "grey") o.baseMode = plugInModeGrayScale;
+            else if (m == "rgb") o.baseMode = plugInModeRGBColor;
+            else if (m == "lab") o.baseMode = plugInModeLabColor;
+            else if (m == "cmyk") o.baseMode = plugInModeCMYKColor;
+            else usage("unknown mode '" + m + "'");
+        } else if (a == "--depth") {
+            if (!parseInt(value(i), n) || (n != 8 && n != 16 && n != 32)) usage("--depth is 8, 16 or 32");
+            o.depth = int32(n);
+        } else if (a == "--size") {
+            if (!parseSize(value(i), o.width, o.height)) usage("--size wants WxH, e.g. 64x48");
+        } else if (a == "--rect") {
+            if (!parseRect(value(i), o.rect)) usage("--rect wants T,L,B,R");
+        } else if (a == "--tile") {
+            if (!parseSize(value(i), o.tileW, o.tileH)) usage("--tile wants WxH, e.g. 128x128");
+        } else if (a == "--max-space") {
+            if (!parseInt(value(i), n) || n < 0 || n > 0x7FFFFFFF) usage("--max-space wants 0..2147483647");
+            o.maxSpace = n;
+        } else if (a == "--set") {
+            o.script.push_back(parseSetting(value(i)));
+        } else if (a == "--dialog") {
+            o.dialog = true;
+        } else if (a == "--no-big-document") {
+            o.bigDocument = false;
+        } else if (a == "--print-params") {
+            o.printParams = true;
+        } else if (a == "--fresh") {
+            o.fresh = true;
+        } else if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (!a.empty() && a[0] == '-') {
+            usage("unknown option " + a);
+        } else if (o.plugin.empty()) {
+            o.plugin = a;
+        } else {
+            usage("more than one plug-in given");
+        }
+    }
+    if (o.plugin.empty()) usage("no plug-in given");
+    return o;
+}
+
+const char* selectorName(int16 s) {
+    switch (s) {
+        case filterSelectorAbout: return "about";
+        case filterSelectorParameters: return "parameters";
+        case filterSelectorPrepare: return "prepare";
+        case filterSelectorStart: return "start";
+        case filterSelectorContinue: return "continue";
+        case filterSelectorFinish: return "finish";
+        default: return "?";
+    }
+}
+
+std::string rectText(const VRect& r) {
+    return std::to_string(r.top) + "," + std::to_string(r.left) + "," + std::to_string(r.bottom) + "," +
+           std::to_string(r.right);
+}
+
+// The parameter block: 9 one-byte flags, then 26 doubles at their natural
+// alignment.  The product's keys come from the descriptor the plug-in wrote:
+// keyed values as floats and keyed flags as booleans, each in index order.
+struct BlockLayout {
+    uint8 flags[9];
+    double values[26];
+};
+
+void printParams(const Host& host) {
+    const std::vector<uint8_t> bytes = host.parameterBytes();
+    if (bytes.empty()) {
+        std::printf("parameter block: none\n");
+        return;
+    }
+    std::printf("parameter block: %zu bytes\n", bytes.size());
+    if (bytes.size() < sizeof(BlockLayout)) {
+        std::printf("  (smaller than the %zu bytes of 9 flags and 26 doubles)\n", sizeof(BlockLayout));
+        return;
+    }
+    BlockLayout b;
+    std::memcpy(&b, bytes.data(), sizeof b);
+    std::vector<DescriptorKeyID> valueKeys, flagKeys;
+    if (std::optional<Descriptor> d = host.scriptDescriptor())
+        for (const DescriptorEntry& e : *d) {
+            if (e.type == typeFloat) valueKeys.push_back(e.key);
+            if (e.type == typeBoolean) flagKeys.push_back(e.key);
+        }
+    for (size_t j = 0; j < 9; ++j) {
+        std::string name = j < flagKeys.size() ? keyName(flagKeys[j]) : "flag[" + std::to_string(j) + "]";
+        std::printf("%s %d\n", name.c_str(), int(b.flags[j]));
+    }
+    for (size_t i = 0; i < 26; ++i) {
+        std::string name = i < valueKeys.size() ? keyName(valueKeys[i]) : "value[" + std::to_string(i) + "]";
+        std::printf("%s %.17g\n", name.c_str(), b.values[i]);
+    }
+}
+
+void printBalance(Host& host) {
+    std::printf("handles: %lld live, %lld locked\n", (long long)host.handles().live(),
+                (long long)host.handles().locked());
+    std::printf("buffers: %lld live, %lld allocations, %lld refused, peak %lld bytes\n",
+                (long long)host.buffers().live(), (long long)host.buffers().allocations(),
+                (long long)host.buffers().refused(), (long long)host.buffers().peakBytes());
+    std::printf("advance states: %zu, %zu refused\n", host.advanceCalls().size(), host.requestErrors().size());
+    for (const std::string& e : host.requestErrors()) std::printf("  %s\n", e.c_str());
+    std::printf("progress calls: %zu, abort polls: %lld\n", host.progressCalls().size(),
+                (long long)host.abortCalls());
+    const std::string report = host.leakReport();
+    std::printf("leaks and faults: %s\n", report.empty() ? "none" : "");
+    if (!report.empty()) std::printf("%s", report.c_str());
+}
+
+int run(const Options& o) {
+    Document doc;
+    if (!o.in.empty()) {
+        doc = readImage(o.in);
+    } else {
+        const int16 mode = modeFor(o.baseMode, o.depth);
+        if (mode < 0) usage(modeName(o.baseMode) + " has no " + std::to_string(o.depth) + "-bit form");
+        doc = Document(mode, o.width, o.height);
+        doc.fillPattern();
+    }
+    HostOptions ho;
+    ho.filterRect = o.rect;
+    ho.inTileWidth = o.tileW;
+    ho.inTileHeight = o.tileH;
+    if (o.maxSpace >= 0) ho.maxSpace = int32(o.maxSpace);
+    ho.bigDocument = o.bigDocument;
+
+    Plugin plugin(o.plugin, o.fresh);
+    Host host(std::move(doc), ho);
+    host.setScriptDescriptor(o.script, int16(o.dialog ? plugInDialogDisplay : plugInDialogDontDisplay));
+
+    const Document& d = host.document();
+    std::printf("plugin: %s\n", o.plugin.c_str());
+    std::printf("document: %s, %d x %d, %d planes, %d bits; filter rect %s\n", modeName(d.imageMode()).c_str(),
+                int(d.width()), int(d.height()), int(d.planes()), int(d.depth()), rectText(host.filterRect()).c_str());
+
+    int16 failed = noErr;
+    int continues = 0;
+    auto send = [&](int16 selector) {
+        const int16 r = plugin.call(host, selector);
+        if (selector != filterSelectorContinue)
+            std::printf("selector %d %s: result %d\n", int(selector), selectorName(selector), int(r));
+        if (selector == filterSelectorPrepare)
+            std::printf("  maxSpace %d, bufferSpace %d\n", int(host.record().maxSpace), int(host.record().bufferSpace));
+        if (r != noErr && failed == noErr) failed = r;
+        return r;
+    };
+    if (send(filterSelectorParameters) == noErr && send(filterSelectorPrepare) == noErr) {
+        send(filterSelectorStart);
+        while (host.afterSelector()) {
+            if (++continues > 1000000) {
+                std::printf("the plug-in asked for data after a million continue selectors; stopping\n");
+                host.failPass();
+                failed = filterBadParameters;
+                break;
+            }
+            const int16 r = plugin.call(host, filterSelectorContinue);
+            if (r != noErr) {
+                std::printf("selector 4 continue (#%d): result %d\n", continues, int(r));
+                if (failed == noErr) failed = r;
+            }
+        }
+        if (continues > 0) std::printf("selector 4 continue: %d call(s)\n", continues);
+        if (failed == noErr && host.result() != noErr) {
+            std::printf("the host refused a request: %d\n", int(host.result()));
+            failed = host.result();
+        }
+        if (failed == noErr) send(filterSelectorFinish);
+    }
+    if (o.printParams) printParams(host);
+    printBalance(host);
+    for (const std::string& a : host.alerts()) std::fprintf(stderr, "alert: %s\n", a.c_str());
+
+    if (!o.out.empty()) {
+        if (failed != noErr) {
+            std::fprintf(stderr, "pihost: the plug-in failed (%d); %s was not written\n", int(failed), o.out.c_str());
+        } else {
+            writeImage(host.document(), o.out);
+            std::printf("written: %s\n", o.out.c_str());
+        }
+    }
+    return failed == noErr && host.clean() ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    (void)argv;
-    if (argc < 2) std::fprintf(stderr, "usage: pihost PLUGIN [--selectors]\n");
-    return 2;
+    const Options o = parse(argc, argv);
+    try {
+        return run(o);
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "pihost: %s\n", e.what());
+        return 2;
+    }
 }
