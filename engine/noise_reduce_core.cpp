@@ -7,20 +7,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/nr_core_shared.h"
 #include "engine/planar_tile.h"
 #include "entry/engine_params.h"
 
 using namespace vexlor_simd;
 
 namespace {
-
-inline float brightnessFraction(float b) {
-#if defined(_WIN32)
-    return b * kInvBrightnessCeiling;
-#else
-    return b / kBrightnessCeiling;
-#endif
-}
 
 enum { kTileWidth = 64, kTileHeight = 16, kHalo = 3 };
 typedef planarTile<kTileWidth, kTileHeight, kHalo> nrTile;
@@ -38,46 +31,13 @@ VEXLOR_INLINE void noiseReduce8(const nrTile& t, int R, int j, const float* dst0
     // between functions built for different instruction sets.
     auto at = [S](const float* p, int dx, int dy) __attribute__((always_inline)) { return load8(p + dy * S + dx); };
 
-    const v8f c0 = at(p0, 0, 0), c1 = at(p1, 0, 0), c2 = at(p2, 0, 0);
-    v8f r0 = c0, r1 = c1, r2 = c2;
-    if (smoothReference) {
-        v8f s0 = at(p0, -1, -1), s1 = at(p1, -1, -1), s2 = at(p2, -1, -1);
-#pragma GCC unroll 9
-        for (int i = 1; i < 9; ++i) {
-            const int dx = i % 3 - 1, dy = i / 3 - 1;
-            s0 += at(p0, dx, dy);
-            s1 += at(p1, dx, dy);
-            s2 += at(p2, dx, dy);
-        }
-        r0 = s0 * kNinth;
-        r1 = s1 * kNinth;
-        r2 = s2 * kNinth;
-    }
-
-    v8f cost[kNeighbourDirections];
-#pragma GCC unroll 8
-    for (int d = 0; d < kNeighbourDirections; ++d) {
-#pragma GCC unroll 6
-        for (int k = 0; k < 6; ++k) {
-            const int dx = kDirectionProbeOffsets[d][k][0], dy = kDirectionProbeOffsets[d][k][1];
-            const v8f e = (abs8(r0 - at(p0, dx, dy)) + abs8(r1 - at(p1, dx, dy))) + abs8(r2 - at(p2, dx, dy));
-            cost[d] = k == 0 ? e : cost[d] + e;
-        }
-    }
-
-    // The tournament; every tie goes to the later contender.
-    const v8i zero = {};
+    // Reference colour, direction costs, tournament and similarity range:
+    // the steps every core shares.
+    const NoiseReduceStart<v8f> start =
+        noiseReduceCoreStart<v8f>(PlanarTileSource<nrTile>{t, R, j}, smoothReference, noiseLevel, hnlr);
+    const v8f c0 = start.c[0], c1 = start.c[1], c2 = start.c[2];
     const v8f fzero = {};
-    const v8i w01 = cost[0] < cost[1], w23 = cost[2] < cost[3];
-    const v8i w45 = cost[4] < cost[5], w67 = cost[6] < cost[7];
-    const v8f cA = w01 ? cost[0] : cost[1], cB = w23 ? cost[2] : cost[3];
-    const v8f cC = w45 ? cost[4] : cost[5], cD = w67 ? cost[6] : cost[7];
-    const v8i dA = w01 ? zero + 0 : zero + 1, dB = w23 ? zero + 2 : zero + 3;
-    const v8i dC = w45 ? zero + 4 : zero + 5, dD = w67 ? zero + 6 : zero + 7;
-    const v8i wAB = cA < cB, wCD = cC < cD;
-    const v8f cAB = wAB ? cA : cB, cCD = wCD ? cC : cD;
-    const v8i dAB = wAB ? dA : dB, dCD = wCD ? dC : dD;
-    const v8i dir = cAB < cCD ? dAB : dCD;
+    const v8i dir = start.direction;
     const v8i bit1 = (dir & 1) != 0, bit2 = (dir & 2) != 0, bit4 = (dir & 4) != 0;
 
     // Window entry k of each lane's own direction.
@@ -95,14 +55,7 @@ VEXLOR_INLINE void noiseReduce8(const nrTile& t, int R, int j, const float* dst0
         return bit4 ? a47 : a03;
     };
 
-    v8f b = (c0 + c1) + c2;
-    b = b < 0.0f ? fzero : b;
-    b = b > kBrightnessCeiling ? fzero + kBrightnessCeiling : b;
-#if defined(_WIN32)
-    const v8f U = (1.0f - b * kInvBrightnessCeiling * hnlr) * noiseLevel;
-#else
-    const v8f U = (1.0f - b / kBrightnessCeiling * hnlr) * noiseLevel;
-#endif
+    const v8f U = start.range;
     const v8f invU = 1.0f / U;
 
     v8f W = {}, S0 = {}, S1 = {}, S2 = {};
@@ -185,42 +138,12 @@ void noiseReduceRowsWithoutStrength(fl_image& source, fl_image& destination, fl_
 }  // namespace
 
 int chooseNeighbourDirection(const float* centre, int32 rowLength, bool smoothReference) {
-    float r0 = centre[0], r1 = centre[1], r2 = centre[2];
-    if (smoothReference) {
-        const float* p = centre - rowLength - 3;
-        float s0 = p[0], s1 = p[1], s2 = p[2];
-        for (int i = 1; i < 9; ++i) {
-            const float* q = centre + (i / 3 - 1) * rowLength + (i % 3 - 1) * 3;
-            s0 += q[0];
-            s1 += q[1];
-            s2 += q[2];
-        }
-        r0 = s0 * kNinth;
-        r1 = s1 * kNinth;
-        r2 = s2 * kNinth;
-    }
-    float cost[kNeighbourDirections];
-    for (int d = 0; d < kNeighbourDirections; ++d) {
-        for (int k = 0; k < 6; ++k) {
-            const float* q = centre + kDirectionProbeOffsets[d][k][1] * rowLength + kDirectionProbeOffsets[d][k][0] * 3;
-            const float e = (std::fabs(r0 - q[0]) + std::fabs(r1 - q[1])) + std::fabs(r2 - q[2]);
-            cost[d] = k == 0 ? e : cost[d] + e;
-        }
-    }
-    const int a = cost[0] < cost[1] ? 0 : 1;
-    const int b = cost[2] < cost[3] ? 2 : 3;
-    const int c = cost[4] < cost[5] ? 4 : 5;
-    const int d = cost[6] < cost[7] ? 6 : 7;
-    const int ab = cost[a] < cost[b] ? a : b;
-    const int cd = cost[c] < cost[d] ? c : d;
-    return cost[ab] < cost[cd] ? ab : cd;
+    return noiseReduceCoreStart<float>(InterleavedPixelSource{centre, rowLength}, smoothReference, 0.0f, 0.0f)
+        .direction;
 }
 
 float similarityRange(float c0, float c1, float c2, float noiseLevel) {
-    float b = (c0 + c1) + c2;
-    if (b < 0.0f) b = 0.0f;
-    if (b > kBrightnessCeiling) b = kBrightnessCeiling;
-    return (1.0f - brightnessFraction(b) * highnoiseLevelReduce) * noiseLevel;
+    return similarityRangeOf<float>(c0, c1, c2, noiseLevel, highnoiseLevelReduce);
 }
 
 void noiseReduceCoreAlgo(fl_image& source, fl_image& destination, fl_image& strengthMap, float, float noiseLevel,

@@ -78,6 +78,22 @@ VEXLOR_INLINE I tournamentPick(const V& costA, const I& a, const V& costB, const
     return lanes::select(first, a, b);
 }
 
+// Similarity range, narrower in bright pixels: U = (1 - b/765 x
+// highnoiseLevelReduce) x noiseLevel, b the channel sum clamped to 0..765 (a
+// negative brightness counts as 0).
+template <class V>
+VEXLOR_INLINE V similarityRangeOf(const V& c0, const V& c1, const V& c2, float noiseLevel, float highnoiseLevelReduce) {
+    using namespace lanes;
+    V b = (c0 + c1) + c2;
+    b = select(b < splat<V>(0.0f), splat<V>(0.0f), b);
+    b = select(b > splat<V>(kBrightnessCeiling), splat<V>(kBrightnessCeiling), b);
+#if defined(_WIN32)
+    return (1.0f - b * kInvBrightnessCeiling * highnoiseLevelReduce) * noiseLevel;
+#else
+    return (1.0f - b / kBrightnessCeiling * highnoiseLevelReduce) * noiseLevel;
+#endif
+}
+
 template <class V>
 struct NoiseReduceStart {
     V c[3];                                   // the centre pixel
@@ -128,16 +144,7 @@ VEXLOR_INLINE NoiseReduceStart<V> noiseReduceCoreStart(const Src& src, bool smoo
     const I wB = tournamentPick(c45, w45, c67, w67, cB);
     s.direction = tournamentPick(cA, wA, cB, wB, cW);
 
-    // Similarity range, narrower in bright pixels; a negative brightness
-    // counts as 0.
-    V b = (s.c[0] + s.c[1]) + s.c[2];
-    b = select(b < splat<V>(0.0f), splat<V>(0.0f), b);
-    b = select(b > splat<V>(kBrightnessCeiling), splat<V>(kBrightnessCeiling), b);
-#if defined(_WIN32)
-    s.range = (1.0f - b * kInvBrightnessCeiling * highnoiseLevelReduce) * noiseLevel;
-#else
-    s.range = (1.0f - b / kBrightnessCeiling * highnoiseLevelReduce) * noiseLevel;
-#endif
+    s.range = similarityRangeOf<V>(s.c[0], s.c[1], s.c[2], noiseLevel, highnoiseLevelReduce);
     return s;
 }
 
