@@ -289,6 +289,7 @@ int run(const Options& o) {
     }
     if (o.printParams) printParams(host);
     printBalance(host);
+    std::fflush(stdout);
     for (const std::string& a : host.alerts()) std::fprintf(stderr, "alert: %s\n", a.c_str());
 
     if (!o.out.empty()) {
