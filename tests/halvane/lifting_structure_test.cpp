@@ -1,0 +1,186 @@
+// The four-level structure: what zero amounts leave, independence of the
+// thread count, and every failure and cancel path freeing what it holds
+// exactly once.
+#include <algorithm>
+#include <cmath>
+
+#include "engine/lifting.h"
+#include "halvane/lifting_structure.h"
+#include "halvane_host.h"
+
+namespace {
+
+class LiftingStructure : public HalvaneHostTest {
+protected:
+    // Runs the structure on a w x h pattern; returns its result and the
+    // input as it was.
+    OSErr run(int32 w, int32 h, std::vector<float>& input, std::vector<float>& output) {
+        fl_image img(w, h);
+        fillImage(img, patternValue);
+        input = interior(img);
+        fl_image dst(getFlimageDimensions(img));
+        const OSErr r = noiseReduceLiftingStructure(img, dst);
+        if (r == noErr) {
+            EXPECT_EQ(img.data, nullptr) << "the input's buffer is released after a successful run";
+            output = interior(dst);
+        }
+        return r;
+    }
+    void zeroAmounts() {
+        for (int i = 8; i <= 11; ++i) block_.values[i] = 0;  // noise reduction per level
+        block_.values[12] = 0;                               // luma sharpening
+        block_.values[19] = 0;                               // colour sharpening
+    }
+};
+
+TEST_F(LiftingStructure, ZeroAmountsWithTheStandardCoreReturnTheInput) {
+    zeroAmounts();
+    block_.flags[8] = 0;
+    derive();
+    std::vector<float> in, out;
+    ASSERT_EQ(run(61, 45, in, out), noErr);
+    ASSERT_EQ(in.size(), out.size());
+    for (size_t i = 0; i < in.size(); ++i) ASSERT_NEAR(out[i], in[i], 1e-3f) << i;
+}
+
+// The cleaner core replaces each pixel by its block mean whatever the
+// amount: with the cleaner core on (Halvane's default) zero amounts still
+// smooth.
+TEST_F(LiftingStructure, ZeroAmountsWithTheCleanerCoreStillSmooth) {
+    zeroAmounts();
+    block_.flags[8] = 1;
+    derive();
+    std::vector<float> in, out;
+    ASSERT_EQ(run(61, 45, in, out), noErr);
+    float largest = 0;
+    for (size_t i = 0; i < in.size(); ++i) largest = std::max(largest, std::fabs(out[i] - in[i]));
+    EXPECT_GT(largest, 1.0f);
+}
+
+TEST_F(LiftingStructure, DestinationOfAnotherSizeIsRefused) {
+    fl_image img(40, 40), dst(40, 39);
+    fillImage(img, patternValue);
+    const std::vector<float> before = interior(img);
+    EXPECT_EQ(noiseReduceLiftingStructure(img, dst), kLiftingSizeMismatch);
+    EXPECT_NE(dst.data, nullptr);
+    EXPECT_TRUE(sameBits(before, interior(img)));
+    EXPECT_TRUE(alerts().empty());
+}
+
+TEST_F(LiftingStructure, LevelNoiseHasAFloor) {
+    EXPECT_EQ(liftingLevelNoise(0.0f), 1e-5f);
+    EXPECT_EQ(liftingLevelNoise(-3.0f), 1e-5f);
+    EXPECT_EQ(liftingLevelNoise(std::nanf("")), 1e-5f);
+    EXPECT_EQ(liftingLevelNoise(2e-5f), 2e-5f);
+}
+
+class ThreadCounts : public LiftingStructure, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ThreadCounts, ResultIsBitIdenticalForAnyThreadCount) {
+    block_.flags[8] = GetParam();
+    derive();
+    std::vector<float> reference;
+    for (int32 n : {1, 3, 4, 8}) {
+        setEngineThreadCount(n);
+        std::vector<float> in, out;
+        ASSERT_EQ(run(157, 101, in, out), noErr);
+        if (reference.empty())
+            reference = out;
+        else
+            EXPECT_TRUE(sameBits(reference, out)) << n << " threads";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CleanerCore, ThreadCounts, ::testing::Bool());
+
+class RefusedBuffers : public LiftingStructure, public ::testing::WithParamInterface<bool> {};
+
+// Every buffer the structure (with its driver calls) allocates, refused in
+// turn: one alert, -108, the input keeps its buffer, nothing leaks, and no
+// buffer is unlocked or freed twice (the host records that as a fault).
+TEST_P(RefusedBuffers, EachRefusalFailsCleanly) {
+    block_.flags[8] = GetParam();
+    derive();
+    int64_t total = 0;
+    {
+        fl_image img(33, 29), dst(33, 29);
+        fillImage(img, patternValue);
+        host().buffers().resetCount();
+        ASSERT_EQ(noiseReduceLiftingStructure(img, dst), noErr);
+        total = host().buffers().allocations();
+    }
+    // D0, L1 to L3, D1, D2, a prediction per step, two work images per level,
+    // and the destination.
+    EXPECT_EQ(total, 1 + 3 + 2 + 6 + 4 * 2 + 1);
+    for (int64_t n = 1; n <= total; ++n) {
+        host().clearAlerts();
+        host().result() = 0;
+        {
+            fl_image img(33, 29), dst(33, 29);
+            fillImage(img, patternValue);
+            host().buffers().resetCount();
+            host().buffers().plan.refuseNth = n;
+            EXPECT_EQ(noiseReduceLiftingStructure(img, dst), memFullErr) << "refusing buffer " << n;
+            host().buffers().plan.refuseNth = 0;
+            EXPECT_EQ(alerts().size(), 1u) << "refusing buffer " << n;
+            EXPECT_EQ(host().result(), userCanceledErr);
+            EXPECT_NE(img.data, nullptr) << "the input keeps its buffer";
+            EXPECT_EQ(host().buffers().live(), 1) << "only the input is left (dst gave its buffer up), refusing " << n;
+        }
+        EXPECT_EQ(host().buffers().live(), 0);
+        ASSERT_EQ(host().leakReport(), "") << "refusing buffer " << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CleanerCore, RefusedBuffers, ::testing::Bool());
+
+// A cancel seen at any poll of the run (after each level's passes and by
+// the structure after each level) ends it with -128, no buffer for dst and
+// nothing left allocated.
+TEST_F(LiftingStructure, CancelAfterAnyLevel) {
+    int64_t polls = 0;
+    {
+        beginFilteringRun(true);
+        fl_image img(40, 30), dst(40, 30);
+        fillImage(img, patternValue);
+        ASSERT_EQ(noiseReduceLiftingStructure(img, dst), noErr);
+        polls = host().abortCalls();
+    }
+    ASSERT_GE(polls, 4);  // at least the structure's own poll after each level
+    for (int64_t k = 1; k <= polls; ++k) {
+        makeHost();
+        useDefaults();
+        beginFilteringRun(true);
+        host().cancelAtAbortCall = int32(k);
+        {
+            fl_image img(40, 30), dst(40, 30);
+            fillImage(img, patternValue);
+            EXPECT_EQ(noiseReduceLiftingStructure(img, dst), userCanceledErr) << "cancel at poll " << k;
+            EXPECT_EQ(dst.data, nullptr);
+            EXPECT_EQ(host().result(), userCanceledErr);
+            EXPECT_TRUE(alerts().empty());
+        }
+        EXPECT_EQ(host().buffers().live(), 0);
+        ASSERT_EQ(host().leakReport(), "") << "cancel at poll " << k;
+        globalUserCancelled = false;
+    }
+}
+
+TEST_F(LiftingStructure, CancelRecordedBeforeTheRunEndsItAfterLevelZero) {
+    globalUserCancelled = true;
+    fl_image img(30, 30), dst(30, 30);
+    fillImage(img, patternValue);
+    host().buffers().resetCount();
+    EXPECT_EQ(noiseReduceLiftingStructure(img, dst), userCanceledErr);
+    // D0 and level 0's two work images: nothing after the first level.
+    EXPECT_EQ(host().buffers().allocations(), 3);
+    EXPECT_EQ(dst.data, nullptr);
+}
+
+TEST_F(LiftingStructure, SmallestImageRuns) {
+    std::vector<float> in, out;
+    ASSERT_EQ(run(25, 25, in, out), noErr);
+    for (float v : out) ASSERT_TRUE(std::isfinite(v));
+}
+
+}  // namespace
