@@ -144,9 +144,6 @@ struct Host::Impl {
     ReadDescriptorProcs readProcs{};
     WriteDescriptorProcs writeProcs{};
     PIDescriptorParameters descriptorParameters{};
-    SPBasicSuite basic{};
-    PSActionDescriptorProcs actionProcs{};
-    PSDescriptorRegistryProcs registryProcs{};
     BigDocumentStruct big{};
     Str255 errorString{};
 
@@ -788,7 +785,14 @@ PIActionDescriptor newActionDescriptor(Host& h, Descriptor entries) {
     return reinterpret_cast<PIActionDescriptor>(a);
 }
 
-// Basic suite.
+// Basic suite.  Its tables are process-wide: a plug-in keeps them past the
+// host call that gave them (suite holders release at unload).
+PSActionDescriptorProcs actionProcs{adMake, adFree, adHasKey, adGetCount, adPutInteger, adPutFloat,
+                                    adPutBoolean, adGetInteger, adGetFloat, adGetBoolean};
+PSDescriptorRegistryProcs registryProcs{regRegister, regErase, regGet};
+std::mutex processSuitesMutex;
+std::map<std::string, int64_t> processAcquired, processReleased;
+
 SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) {
     HOST_ENTRY();
     if (suite) *suite = nullptr;
@@ -800,26 +804,37 @@ SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) {
         if (extra != h.impl().extraSuites.end()) {
             if (extra->second.version == version) procs = extra->second.procs;
         } else if (n == kPSRegistrySuite && version == kPSRegistrySuiteVersion1) {
-            procs = &h.impl().registryProcs;
+            procs = &registryProcs;
         } else if (n == kPSActionDescriptorSuite && version >= 1 && version <= kPSActionDescriptorSuiteVersion) {
-            procs = &h.impl().actionProcs;
+            procs = &actionProcs;
         }
     }
     if (!procs) return kSPSuiteNotFoundError;
     *suite = procs;
     ++Host::Impl::acquired(h)[n];
+    std::lock_guard<std::mutex> lock(processSuitesMutex);
+    ++processAcquired[n];
     return kSPNoError;
 }
+// A suite holder may release at unload, after the host that gave the suite
+// is gone: the release is then only counted for the process.
 SPErr SPAPI basicRelease(const char* name, int32) {
-    HOST_ENTRY();
     if (!name) return paramErr;
     std::string n(name);
-    int64_t& released = Host::Impl::released(h)[n];
-    if (released + 1 > Host::Impl::acquired(h)[n]) {
-        h.recordFault("ReleaseSuite: " + n + " released more often than acquired");
+    bool tooMany;
+    {
+        std::lock_guard<std::mutex> lock(processSuitesMutex);
+        tooMany = processReleased[n] + 1 > processAcquired[n];
+        if (!tooMany) ++processReleased[n];
+    }
+    Host* h = gCurrent;
+    if (!h) return tooMany ? SPErr(paramErr) : SPErr(kSPNoError);
+    Lock lock_(h->impl().mutex);
+    if (tooMany) {
+        h->recordFault("ReleaseSuite: " + n + " released more often than acquired");
         return paramErr;
     }
-    ++released;
+    ++Host::Impl::released(*h)[n];
     return kSPNoError;
 }
 Boolean SPAPI basicIsEqual(const char* a, const char* b) {
@@ -835,8 +850,8 @@ SPErr SPAPI basicAllocate(size_t size, void** block) {
     return kSPNoError;
 }
 SPErr SPAPI basicFree(void* block) {
-    HOST_ENTRY();
     if (!block) return kSPNoError;
+    HOST_ENTRY();
     auto& blocks = Host::Impl::blocks(h);
     if (!blocks.erase(block)) {
         h.recordFault("FreeBlock: " + pointerText(block) + " is not a block of this host");
@@ -983,11 +998,8 @@ void Host::buildRecord() {
     m.writeProcs = WriteDescriptorProcs{0, 5, writeOpen, writeClose, writeInteger, writeFloat, writeBoolean};
     m.descriptorParameters = PIDescriptorParameters{0, int16(plugInDialogDisplay), int16(plugInDialogOptional),
                                                     nullptr, &m.writeProcs, &m.readProcs};
-    m.basic = SPBasicSuite{basicAcquire, basicRelease, basicIsEqual, basicAllocate, basicFree, basicReallocate,
-                           basicUndefined};
-    m.actionProcs = PSActionDescriptorProcs{adMake, adFree, adHasKey, adGetCount, adPutInteger, adPutFloat,
-                                            adPutBoolean, adGetInteger, adGetFloat, adGetBoolean};
-    m.registryProcs = PSDescriptorRegistryProcs{regRegister, regErase, regGet};
+    static SPBasicSuite basic{basicAcquire, basicRelease, basicIsEqual, basicAllocate, basicFree, basicReallocate,
+                              basicUndefined};
 
     const VPoint size{doc_.height(), doc_.width()};
     m.big = BigDocumentStruct{};
@@ -1034,7 +1046,7 @@ void Host::buildRecord() {
     r.absTileHeight = options_.inTileHeight;
     r.descriptorParameters = options_.descriptorParameters ? &m.descriptorParameters : nullptr;
     r.errorString = &m.errorString;
-    r.sSPBasic = options_.basicSuite ? &m.basic : nullptr;
+    r.sSPBasic = options_.basicSuite ? &basic : nullptr;
     r.plugInRef = nullptr;
     r.depth = options_.depthField >= 0 ? options_.depthField : doc_.depth();
     r.bigDocumentData = options_.bigDocument ? &m.big : nullptr;

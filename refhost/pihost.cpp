@@ -245,8 +245,10 @@ int run(const Options& o) {
     if (o.maxSpace >= 0) ho.maxSpace = int32(o.maxSpace);
     ho.bigDocument = o.bigDocument;
 
-    Plugin plugin(o.plugin, o.fresh);
+    // The plug-in is unloaded before the host goes: its suite holders
+    // release at unload.
     Host host(std::move(doc), ho);
+    Plugin plugin(o.plugin, o.fresh);
     host.setScriptDescriptor(o.script, int16(o.dialog ? plugInDialogDisplay : plugInDialogDontDisplay));
 
     const Document& d = host.document();

@@ -341,6 +341,9 @@ public:
     std::optional<Descriptor> actionDescriptor(PIActionDescriptor d) const;
 
     // Basic suite: counts per suite name, and extra suites tests provide.
+    // A release with no current host (a suite holder at unload) is counted
+    // for the process only; one beyond every acquisition in the process is
+    // a fault.
     int64_t acquireCount(const std::string& name) const;
     int64_t releaseCount(const std::string& name) const;
     int64_t unreleasedSuites() const;  // acquisitions minus releases, all names
