@@ -348,7 +348,7 @@ TEST_P(ProductIdentity, ArchitecturesDifferOnlyInTheEntryPointKey) {
 INSTANTIATE_TEST_SUITE_P(Products, ProductIdentity, ::testing::Values("halvane", "glimra"),
                          [](const auto& info) { return std::string(info.param); });
 
-TEST(ProductIdentity, ProductsHaveTheirOwnRegistryKeys) {
+TEST(RegistryKeys, EachProductHasItsOwn) {
     const std::string h = productSourceString(productOf({"halvane", Arch::X86_64}), "kRegistryKey");
     const std::string g = productSourceString(productOf({"glimra", Arch::X86_64}), "kRegistryKey");
     ASSERT_FALSE(h.empty());
