@@ -223,6 +223,12 @@ namespace {
 void profile(double preset) {
     const int16 planes = getExpectedImagePlanes();
     gParams->values[1] = preset;
+    // A mode without planes has nothing to measure (and every per-plane
+    // quotient below would divide by zero).
+    if (planes < 1) {
+        doAlertBox(kProfilingNoMidtonesText);
+        return;
+    }
 
     const VRect filter = GetFilterRect();
     const int32 width = std::max<int32>(0, filter.right - filter.left);

@@ -7,6 +7,7 @@
 
 #include "engine/autoprofile.h"
 #include "entry/host_services.h"
+#include "image/colorspace_luts.h"
 #include "persistence_support.h"
 
 using namespace persistence_test;
@@ -93,6 +94,28 @@ TEST(ProfilingModes, GreyIsRgbTimesTheFactorAndLabIsDoubled) {
         EXPECT_NEAR(lab, rgb * 2, 1e-9 * lab);
         EXPECT_NEAR(lab48, rgb * 2, 1e-9 * lab);
     }
+}
+
+// A 32-bit document holds linear light: profiled through the gamma tables it
+// measures like the 8-bit image it encodes.
+TEST(ProfilingModes, LinearFloatImageMeasuresLikeItsGammaEncoding) {
+    const Document gamma = noisyDocument(plugInModeRGBColor, 256, 192, 10, 8);
+    Document linear(plugInModeRGB96, 256, 192);
+    linear.fill([&](int32 x, int32 y, int16 p) {
+        float v = float(gamma.get(x, y, p));
+        gamToLin(v);
+        return double(v);
+    });
+    const double expected = profileDocument(gamma).block.values[0];
+    BoundHost b(linear);
+    {
+        colorspaceConversionLUTs tables;
+        ASSERT_TRUE(tables.ok());
+        autoProfile(digitalHNLdefaultDouble);
+    }
+    EXPECT_TRUE(b.host.alerts().empty());
+    EXPECT_NEAR(b.block.values[0], expected, 0.02 * expected);
+    EXPECT_EQ(b.host.leakReport(), "");
 }
 
 TEST(ProfilingPresets, FilmUsesItsFormulaAndOpensTheProtection) {
