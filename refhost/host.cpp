@@ -1065,6 +1065,11 @@ void Host::recordFault(const std::string& text) {
 void Host::beginSelector(int16 selector) {
     install();
     result_ = 0;
+    if (selector == filterSelectorPrepare) {
+        // The memory offer is made afresh for every run.
+        record_.maxSpace = options_.maxSpace;
+        record_.bufferSpace = options_.bufferSpace;
+    }
     if (selector == filterSelectorStart) {
         // A pass starts with nothing requested and nothing served.
         discardPending();

@@ -30,7 +30,8 @@ const char* const kUsage =
     "  --set KEY=VALUE        scripting parameter: a number, or true/false; repeatable\n"
     "  --dialog               ask the plug-in to show its dialog (default: do not)\n"
     "  --no-big-document      offer no big-document record (16-bit rectangles only)\n"
-    "  --print-params         print the parameter block after the run\n"
+    "  --print-params         print the parameter block after the run (always with --selectors\n"
+    "                         or a synthetic document)\n"
     "  --fresh                load a fresh copy of the module\n";
 
 struct Options {
@@ -41,7 +42,7 @@ struct Options {
     int32 tileW = 0, tileH = 0;
     int64_t maxSpace = -1;
     Descriptor script;
-    bool dialog = false, bigDocument = true, printParams = false, fresh = false;
+    bool dialog = false, bigDocument = true, printParams = false, fresh = false, selectors = false;
 };
 
 [[noreturn]] void usage(const std::string& problem) {
@@ -111,6 +112,7 @@ Options parse(int argc, char** argv) {
         const std::string& a = args[i];
         int64_t n;
         if (a == "--selectors") {
+            o.selectors = true;
         } else if (a == "--in") {
             o.in = value(i);
         } else if (a == "--out") {
@@ -289,7 +291,7 @@ int run(const Options& o) {
         }
         if (failed == noErr) send(filterSelectorFinish);
     }
-    if (o.printParams) printParams(host);
+    if (o.printParams || o.selectors || o.in.empty()) printParams(host);
     printBalance(host);
     std::fflush(stdout);
     for (const std::string& a : host.alerts()) std::fprintf(stderr, "alert: %s\n", a.c_str());

@@ -129,7 +129,7 @@ struct HostOptions {
     int32 maxSpace = 256 * 1024 * 1024;
     int32 bufferSpace = 0;
     int32 inTileWidth = 0, inTileHeight = 0;
-    bool haveMask = false;          // the host offers a selection mask (all 255)
+    bool haveMask = false;          // the host offers a selection mask (mask(), one 8-bit plane)
     bool bigDocument = true;        // offer the big-document record
     bool basicSuite = true;         // false: sSPBasic is null
     std::set<std::string> refusedSuites;  // AcquireSuite of these fails
@@ -170,8 +170,8 @@ public:
     RefusalPlan plan;
     void resetCount() { count_ = 0; }
     int64_t allocations() const { return count_; }
-    // Refuse the next N-th lock (1 = next), once.
-    void refuseLockNth(int64_t n) { refuseLock_ = n; }
+    // Refuse the n-th lock from now (1 = the next one), once.
+    void refuseLockNth(int64_t n) { refuseLock_ = lockCount_ + n; }
 
     Handle create(int32 size);              // counted, may be refused (null)
     void dispose(Handle h);                 // fault on a bad or dead handle
@@ -185,7 +185,7 @@ public:
     Handle createWith(const std::vector<uint8_t>& bytes);  // never refused
 
     int64_t live() const;
-    int64_t locked() const;                 // live handles with a lock count > 0
+    int64_t locked() const;                 // live handles locked now (a flag: locks do not nest)
     std::vector<Handle> liveHandles() const;
 
 private:
@@ -278,8 +278,11 @@ public:
     // The selection mask (width x height, 8 bits); all 255 at the start.
     std::vector<uint8_t>& mask() { return mask_; }
 
-    // Selectors: the host's side of a call.  Sets up the record for the
-    // selector and clears result(); the caller then calls PluginMain.
+    // Selectors: the host's side of a call.  Makes this Host current, clears
+    // result() and sets up the record for the selector: prepare offers
+    // maxSpace and bufferSpace from the options again; start clears the
+    // rectangles and remembers the document so that a failed pass can be
+    // undone.  The caller then calls PluginMain.
     void beginSelector(int16 selector);
     // After the plug-in's start or continue returned: commits the pending
     // output, then serves the requested rectangles.  True when the plug-in
