@@ -10,7 +10,6 @@
 #include "engine/band_driver.h"
 #include "engine/lifting.h"
 #include "entry/engine_params.h"
-#include "entry/filter.h"
 #include "entry/globals.h"
 #include "entry/host_services.h"
 #include "halvane/cleaner_core.h"
@@ -24,8 +23,6 @@ namespace {
 
 typedef std::unique_ptr<fl_image> imagePtr;
 
-// The choice of core in the first pass, the sharpening in the second.
-const bandDriverCores halvaneCores = {halvaneNoiseReduceCore, sharpenAfterNoiseReduce};
 
 // A new image, or null after the out-of-memory alert.
 imagePtr newImage(const flimageDimensions& d) {
@@ -69,6 +66,10 @@ OSErr runLevel(fl_image& img, int level) {
     static float* const sharp[4] = {&level0SharpAmount, &level1SharpAmount, &level2SharpAmount, &level3SharpAmount};
     static float* const chroma[4] = {&level0ChromaSharpAmount, &level1ChromaSharpAmount, &level2ChromaSharpAmount,
                                      &level3ChromaSharpAmount};
+    // The choice of core in the first pass (made at each band's start), the
+    // sharpening in the second.  The cleaner core replaces every pixel
+    // outright, so its destination needs no copy of the image first.
+    const bandDriverCores halvaneCores = {halvaneNoiseReduceCore, sharpenAfterNoiseReduce, cleanerSmoothAreas};
     return noiseReduceRunThreads(img, kLevelConstants[level], liftingLevelNoise(*noise[level]), level == 0,
                                  *amount[level], *sharp[level], *chroma[level], halvaneCores);
 }
@@ -164,5 +165,3 @@ OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
     img.freeBuffer();
     return noErr;
 }
-
-OSErr runLiftingStructure(fl_image& in, fl_image& out) { return noiseReduceLiftingStructure(in, out); }
