@@ -163,7 +163,6 @@ void DoFilter() {
 
 OSErr doSpatialEffect(spatialSourceStruct source, spatialDestStruct destination, bool finalPass, int32 depth) {
     FilteringRun run(finalPass);
-    if (!imageHasOneOrThreePlanes()) return userCanceledErr;
     calcInternalFilterParams();
     SetInRect(source.rect);
     const bool megatiles = notInGUI && megatilesIsImageLargeEnough();

@@ -1,5 +1,7 @@
 // Glimra's tables: parameter defaults, scripting and registry keys, names.
 #include "entry/params.h"
+#include "engine/smooth_area_pipeline.h"
+#include "entry/filter.h"
 #include "entry/product.h"
 
 const bool kProductIsHalvane = false;
@@ -20,3 +22,6 @@ const DescriptorKeyID kCleanerSmoothAreasKey = 0;
 
 // Glimra has no partial reset.
 void resetNRParams() {}
+
+// Glimra's engine over one piece: noise reduction, then the matte.
+OSErr runLiftingStructure(fl_image& in, fl_image& out) { return OSErr(smoothDetectLiftingStructure(in, out)); }

@@ -1,7 +1,9 @@
 // Halvane's tables: parameter defaults, scripting and registry keys, names.
 #include "entry/globals.h"
 #include "entry/params.h"
+#include "entry/filter.h"
 #include "entry/product.h"
+#include "halvane/lifting_structure.h"
 
 const bool kProductIsHalvane = true;
 const char* const kProductName = "Halvane";
@@ -22,3 +24,6 @@ const DescriptorKeyID kCleanerSmoothAreasKey = FourCC("Blai");
 void resetNRParams() {
     for (int i : {6, 7, 12, 19}) gParams->values[i] = DefaultGUI[i];
 }
+
+// Halvane's engine over one piece: the four-level noise reduction.
+OSErr runLiftingStructure(fl_image& in, fl_image& out) { return noiseReduceLiftingStructure(in, out); }

@@ -42,6 +42,8 @@ void DoStart() {
         *gResult = userCanceledErr;
         return;
     }
+    // Neither profiling nor the dialog can make sense of four planes.
+    if (!imageHasOneOrThreePlanes()) return;
 
     unsigned char showDialog = 0;
     const OSErr scriptResult = ReadScriptParameters(&showDialog);
