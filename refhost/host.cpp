@@ -1203,6 +1203,14 @@ OSErr Host::serveRequest() {
     }
     if (maskWanted)
         check(!inside(q.mask, H, W), "maskRect " + rectText(q.mask) + " lies outside the image " + rectText(doc_.bounds()));
+    // Row bytes are 32-bit in the record; a padded request could still ask
+    // for more than that.
+    auto tooWide = [&](const VRect& rc, int16 lo, int16 hi) {
+        return (int64_t(rc.right) - rc.left) * (hi - lo + 1) * doc_.sampleBytes() + options_.rowSlackBytes + 8 >
+               int64_t(0x7FFFFFFF);
+    };
+    check(inWanted && problem.empty() && tooWide(q.in, r.inLoPlane, r.inHiPlane),
+          "inRect " + rectText(q.in) + " is too wide for 32-bit row bytes");
 
     if (!problem.empty()) {
         call.result = options_.badRequestError;

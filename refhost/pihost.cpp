@@ -32,7 +32,8 @@ const char* const kUsage =
     "  --no-big-document      offer no big-document record (16-bit rectangles only)\n"
     "  --print-params         print the parameter block after the run (always with --selectors\n"
     "                         or a synthetic document)\n"
-    "  --fresh                load a fresh copy of the module\n";
+    "  --fresh                load a fresh copy of the module\n"
+    "  --about                send the about selector first\n";
 
 struct Options {
     std::string plugin, in, out;
@@ -42,7 +43,7 @@ struct Options {
     int32 tileW = 0, tileH = 0;
     int64_t maxSpace = -1;
     Descriptor script;
-    bool dialog = false, bigDocument = true, printParams = false, fresh = false, selectors = false;
+    bool dialog = false, bigDocument = true, printParams = false, fresh = false, selectors = false, about = false;
 };
 
 [[noreturn]] void usage(const std::string& problem) {
@@ -146,6 +147,8 @@ Options parse(int argc, char** argv) {
             o.printParams = true;
         } else if (a == "--fresh") {
             o.fresh = true;
+        } else if (a == "--about") {
+            o.about = true;
         } else if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             std::exit(0);
@@ -269,6 +272,7 @@ int run(const Options& o) {
         if (r != noErr && failed == noErr) failed = r;
         return r;
     };
+    if (o.about) send(filterSelectorAbout);
     if (send(filterSelectorParameters) == noErr && send(filterSelectorPrepare) == noErr) {
         send(filterSelectorStart);
         while (host.afterSelector()) {
