@@ -1,55 +1,30 @@
-// A reference host bound to the plug-in's globals for in-process tests of the
-// image code; every test ends with nothing leaked and no host fault.
+// The shared host fixture with the few helpers the image tests use; every
+// test also ends with no host buffer left live.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "entry/globals.h"
-#include "refhost/refhost.h"
+#include "support/host_fixture.h"
 
-class ImageHostTest : public ::testing::Test {
+class ImageHostTest : public HostFixture {
 protected:
-    // A fresh host holding doc; the plug-in's globals point at it.
-    refhost::Host& makeHost(refhost::Document doc, refhost::HostOptions options = refhost::HostOptions()) {
-        unbind();
-        host_ = std::make_unique<refhost::Host>(std::move(doc), options);
-        host_->beginSelector(filterSelectorStart);
-        storeGlobals(filterSelectorStart, &host_->record(), &host_->data(), &host_->result());
-        return *host_;
-    }
-    refhost::Host& makeHost() { return makeHost(refhost::Document(plugInModeRGBColor, 8, 8)); }
-
-    refhost::Host& host() { return *host_; }
-    const std::vector<std::string>& alerts() { return host_->alerts(); }
-    int16 result() { return host_->result(); }
-    int64_t liveBuffers() { return host_->buffers().live(); }
+    const std::vector<std::string>& alerts() { return host().alerts(); }
+    int64_t liveBuffers() { return host().buffers().live(); }
+    // Refuses the n-th buffer allocation from now on (1 = the next one).
     void refuseAllocation(int64_t n) {
-        host_->buffers().resetCount();
-        host_->buffers().plan.refuseNth = n;
+        host().buffers().resetCount();
+        host().buffers().plan.refuseNth = n;
     }
 
     void TearDown() override {
-        if (host_) {
-            EXPECT_EQ(host_->buffers().live(), 0) << "host buffers left live";
-            EXPECT_EQ(host_->leakReport(), "");
+        if (gFilterRecord) {
+            EXPECT_EQ(liveBuffers(), 0) << "host buffers left live";
         }
-        unbind();
-    }
-
-private:
-    void unbind() {
-        host_.reset();
         gParams = nullptr;
         gData = nullptr;
-        gFilterRecord = nullptr;
-        gResult = nullptr;
-        gDataHandle = nullptr;
+        HostFixture::TearDown();
     }
-    std::unique_ptr<refhost::Host> host_;
 };
 
 inline const char* const kOutOfMemoryAlert =
