@@ -2,6 +2,7 @@
 #include "refhost/image_io.h"
 
 #include <png.h>
+#define TIFF_DISABLE_DEPRECATED  // its int16/int32 would clash with the host interface's
 #include <tiffio.h>
 
 #include <algorithm>
