@@ -516,6 +516,7 @@ OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32, intptr_t simple
 // Descriptor reading.
 PIReadDescriptor MACPASCAL readOpen(PIDescriptorHandle descriptor, DescriptorKeyIDArray keys) {
     HOST_ENTRY();
+    if (h.refuseOpenRead) return nullptr;
     std::optional<Descriptor> d = h.readDescriptorHandle(descriptor);
     if (!d) {
         h.recordFault("openReadDescriptorProc: " + pointerText(descriptor) + " is not a descriptor handle");
@@ -595,6 +596,7 @@ OSErr MACPASCAL readClose(PIReadDescriptor token) {
 // Descriptor writing.
 PIWriteDescriptor MACPASCAL writeOpen() {
     HOST_ENTRY();
+    if (h.refuseOpenWrite) return nullptr;
     auto* t = new WriteToken;
     h.impl().writeTokens.insert(t);
     return reinterpret_cast<PIWriteDescriptor>(t);

@@ -330,6 +330,8 @@ public:
     // The entries of the record's current descriptor handle; nullopt without one.
     std::optional<Descriptor> scriptDescriptor() const;
     Handle makeDescriptorHandle(const Descriptor& d);           // a counted host handle
+    // openReadDescriptorProc / openWriteDescriptorProc give a null token.
+    bool refuseOpenRead = false, refuseOpenWrite = false;
     std::optional<Descriptor> readDescriptorHandle(Handle h) const;
     int64_t openReadTokens() const;
     int64_t openWriteTokens() const;

@@ -100,6 +100,15 @@ TEST_F(Descriptors, WriteProceduresMakeACountedHandleThatReadsBackAsAList) {
     EXPECT_EQ(host().scriptDescriptor(), expected);
 }
 
+TEST_F(Descriptors, OpeningCanBeRefused) {
+    makeHost();
+    host().setScriptDescriptor({DescriptorEntry::Float(kA, 1)});
+    host().refuseOpenRead = host().refuseOpenWrite = true;
+    EXPECT_EQ(read().openReadDescriptorProc(params().descriptor, nullptr), nullptr);
+    EXPECT_EQ(write().openWriteDescriptorProc(), nullptr);
+    EXPECT_TRUE(host().faults().empty());
+}
+
 TEST_F(Descriptors, UnclosedTokensAreLeaks) {
     makeHost();
     checkLeaks = false;
