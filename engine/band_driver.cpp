@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "engine/noise_reduce_core.h"
 #include "engine/smooth_detect_core.h"
@@ -161,8 +162,8 @@ int32 runBands(int32 height, bandBody body, void* context) {
 
 // ---------------------------------------------------------------------------
 
-const bandDriverCores glimraNoiseReduceCores = {noiseReduceCoreAlgoWithoutStrength, nullptr};
-const bandDriverCores smoothDetectCores = {smoothDetectCoreAlgo, nullptr};
+const bandDriverCores glimraNoiseReduceCores = {noiseReduceCoreAlgoWithoutStrength, nullptr, true};
+const bandDriverCores smoothDetectCores = {smoothDetectCoreAlgo, nullptr, true};
 
 namespace {
 
@@ -217,19 +218,22 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
     if (handleInvalidMemory(strengthMap)) return memFullErr;
 
     // First pass: the result receives a copy of the image, band by band,
-    // and the core blends into it.
+    // and the core blends into it.  (The border rows and columns of the copy
+    // are replaced by the result's own border below, so a core that writes
+    // every pixel needs no copy at all.)
+    const bool copy = !cores.firstPassWritesEveryPixel;
     auto firstPass = [&](const bandInfo& b) {
         int32 first, end;
         bandPaddedRows(image, b, first, end);
         const int32 top = b.firstRow + image.padY;
-        copyPaddedRows(image, result, first, std::min(top, end));
+        if (copy) copyPaddedRows(image, result, first, std::min(top, end));
         for (int32 y = b.firstRow; y < b.endRow; y += kFirstPassChunkRows) {
             const int32 yEnd = std::min<int32>(y + kFirstPassChunkRows, b.endRow);
-            copyPaddedRows(image, result, y + image.padY, yEnd + image.padY);
+            if (copy) copyPaddedRows(image, result, y + image.padY, yEnd + image.padY);
             cores.firstPass(image, result, strengthMap, levelConstant, noiseLevel, smoothReference, amount,
                             sharpAmount, y, yEnd, b.band);
         }
-        copyPaddedRows(image, result, std::max(first, b.endRow + image.padY), end);
+        if (copy) copyPaddedRows(image, result, std::max(first, b.endRow + image.padY), end);
     };
     runBands(image.height, firstPass);
 
@@ -252,7 +256,10 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
             return userCanceledErr;
         }
     } else {
-        flimageToFlimageThreaded(result, image);
+        // The image takes the result's buffer; its own goes with the result.
+        std::swap(image.bufferID, result.bufferID);
+        std::swap(image.data, result.data);
+        std::swap(image.locked, result.locked);
     }
     image.paddingGenerated = false;
     return noErr;

@@ -78,6 +78,10 @@ typedef void (*bandSecondPassFunction)(fl_image& source, fl_image& destination, 
 struct bandDriverCores {
     bandCoreFunction firstPass;
     bandSecondPassFunction secondPass;  // null: the second pass changes nothing
+    // The first-pass core writes all three channels of every pixel of its
+    // rows without reading the destination: the destination need not be
+    // given a copy of the image first.
+    bool firstPassWritesEveryPixel;
 };
 
 // Glimra's: the noise-reduction core without a strength map, no sharpening.
@@ -89,6 +93,9 @@ extern const bandDriverCores smoothDetectCores;
 // strength map allocated from the host; the first pass writes the result
 // from the image; the result (with a fresh border) replaces the image; the
 // second pass writes the image from the result and the strength map.
+// Without a second pass the image takes over the result's buffer instead of
+// a copy of it (same size; the image's bufferID and data change, so callers
+// keep no pointer into it across the call).
 // Returns 0; -108 when the host refused a buffer (after the alert, with the
 // host result at -128; the image keeps its pixels); -128 on a cancel seen
 // after either pass (after the first: the image keeps its pixels).  On

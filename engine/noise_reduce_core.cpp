@@ -8,134 +8,68 @@
 #include <cmath>
 
 #include "engine/nr_core_shared.h"
-#include "engine/planar_tile.h"
 #include "entry/engine_params.h"
 
-using namespace vexlor_simd;
+#include "engine/noise_reduce_rows.h"
+
+// The same rows built for wider instruction sets, chosen once when the
+// module loads (x86 builds; elsewhere this file's build runs).
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define VEXLOR_NR_DISPATCH 1
+void noiseReduceRowsKeepingStrengthAvx2(fl_image&, fl_image&, fl_image&, float, bool, float, int32, int32);
+void noiseReduceRowsFromSourceAvx2(fl_image&, fl_image&, fl_image&, float, bool, float, int32, int32);
+void noiseReduceRowsKeepingStrengthAvx512(fl_image&, fl_image&, fl_image&, float, bool, float, int32, int32);
+void noiseReduceRowsFromSourceAvx512(fl_image&, fl_image&, fl_image&, float, bool, float, int32, int32);
+#else
+#define VEXLOR_NR_DISPATCH 0
+#endif
 
 namespace {
 
-enum { kTileWidth = 64, kTileHeight = 16, kHalo = 3 };
-typedef planarTile<kTileWidth, kTileHeight, kHalo> nrTile;
+enum noiseReduceIsa { kIsaBaseline, kIsaAvx2, kIsaAvx512 };
 
-// Eight pixels: the centre of lane l is plane column j + l of plane row R.
-// out* receive the new destination channels, strength the blend strength.
-VEXLOR_INLINE void noiseReduce8(const nrTile& t, int R, int j, const float* dst0, const float* dst1,
-                                const float* dst2, bool smoothReference, float noiseLevel, float amount, float hnlr,
-                                float* out0, float* out1, float* out2, float* strength) {
-    const int S = nrTile::kStride;
-    const float* p0 = &t.plane[0][R][j];
-    const float* p1 = &t.plane[1][R][j];
-    const float* p2 = &t.plane[2][R][j];
-    // Lambdas here are always inlined: a vector must not cross a call
-    // between functions built for different instruction sets.
-    auto at = [S](const float* p, int dx, int dy) __attribute__((always_inline)) { return load8(p + dy * S + dx); };
-
-    // Reference colour, direction costs, tournament and similarity range:
-    // the steps every core shares.
-    const NoiseReduceStart<v8f> start =
-        noiseReduceCoreStart<v8f>(PlanarTileSource<nrTile>{t, R, j}, smoothReference, noiseLevel, hnlr);
-    const v8f c0 = start.c[0], c1 = start.c[1], c2 = start.c[2];
-    const v8f fzero = {};
-    const v8i dir = start.direction;
-    const v8i bit1 = (dir & 1) != 0, bit2 = (dir & 2) != 0, bit4 = (dir & 4) != 0;
-
-    // Window entry k of each lane's own direction.
-    auto pick = [&](const float* p, int k) __attribute__((always_inline)) {
-        const v8f a01 = bit1 ? at(p, kNeighbourWindowOffsets[1][k][0], kNeighbourWindowOffsets[1][k][1])
-                             : at(p, kNeighbourWindowOffsets[0][k][0], kNeighbourWindowOffsets[0][k][1]);
-        const v8f a23 = bit1 ? at(p, kNeighbourWindowOffsets[3][k][0], kNeighbourWindowOffsets[3][k][1])
-                             : at(p, kNeighbourWindowOffsets[2][k][0], kNeighbourWindowOffsets[2][k][1]);
-        const v8f a45 = bit1 ? at(p, kNeighbourWindowOffsets[5][k][0], kNeighbourWindowOffsets[5][k][1])
-                             : at(p, kNeighbourWindowOffsets[4][k][0], kNeighbourWindowOffsets[4][k][1]);
-        const v8f a67 = bit1 ? at(p, kNeighbourWindowOffsets[7][k][0], kNeighbourWindowOffsets[7][k][1])
-                             : at(p, kNeighbourWindowOffsets[6][k][0], kNeighbourWindowOffsets[6][k][1]);
-        const v8f a03 = bit2 ? a23 : a01;
-        const v8f a47 = bit2 ? a67 : a45;
-        return bit4 ? a47 : a03;
-    };
-
-    const v8f U = start.range;
-    const v8f invU = 1.0f / U;
-
-    v8f W = {}, S0 = {}, S1 = {}, S2 = {};
-#pragma GCC unroll 20
-    for (int k = 0; k < kNeighbourWindowSize; ++k) {
-        const v8f q0 = pick(p0, k), q1 = pick(p1, k), q2 = pick(p2, k);
-        const v8f d = (abs8(c0 - q0) + abs8(c1 - q1)) + abs8(c2 - q2);
-        const v8f w = d > U ? fzero : 1.0f - d * invU;
-        W += w;
-        S0 += w * q0;
-        S1 += w * q1;
-        S2 += w * q2;
-    }
-
-    const v8i blended = (W == W) & (W != 0.0f);
-    const v8f m = (1.0f - 1.0f / (W + 1.0f)) * amount;
-    const v8f keep = 1.0f - m;
-    store8(out0, blended ? keep * load8(dst0) + m * S0 / W : c0);
-    store8(out1, blended ? keep * load8(dst1) + m * S1 / W : c1);
-    store8(out2, blended ? keep * load8(dst2) + m * S2 / W : c2);
-    store8(strength, blended ? m : fzero);
+noiseReduceIsa widestIsa() {
+#if VEXLOR_NR_DISPATCH
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq"))
+        return kIsaAvx512;
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return kIsaAvx2;
+#endif
+    return kIsaBaseline;
 }
 
-template <bool WriteStrength>
-VEXLOR_INLINE void noiseReduceRows(fl_image& source, fl_image& destination, fl_image& strengthMap,
-                                   float noiseLevel, bool smoothReference, float amount, int32 firstRow,
-                                   int32 endRow) {
-    const int32 width = source.width;
-    if (firstRow >= endRow || width <= 0) return;
-    const float hnlr = highnoiseLevelReduce;
-    nrTile tile;
-    alignas(32) float dst[3][kTileWidth] = {};
-    alignas(32) float out[3][kTileWidth];
-    alignas(32) float strength[kTileWidth];
-    for (int32 y0 = firstRow; y0 < endRow; y0 += kTileHeight) {
-        const int th = int(std::min<int32>(kTileHeight, endRow - y0));
-        for (int32 x0 = 0; x0 < width; x0 += kTileWidth) {
-            const int tw = int(std::min<int32>(kTileWidth, width - x0));
-            tile.load(source, x0, y0, tw, th);
-            for (int r = 0; r < th; ++r) {
-                const int32 y = y0 + r;
-                float* __restrict d = destination.data +
-                    (int64_t(y + destination.padY) * destination.paddedWidth + destination.padX + x0) * 3;
-                for (int i = 0; i < tw; ++i) {
-                    dst[0][i] = d[3 * i];
-                    dst[1][i] = d[3 * i + 1];
-                    dst[2][i] = d[3 * i + 2];
-                }
-                for (int i = 0; i < tw; i += 8)
-                    noiseReduce8(tile, r + kHalo, i + kHalo, &dst[0][i], &dst[1][i], &dst[2][i], smoothReference,
-                                 noiseLevel, amount, hnlr, &out[0][i], &out[1][i], &out[2][i], &strength[i]);
-                for (int i = 0; i < tw; ++i) {
-                    d[3 * i] = out[0][i];
-                    d[3 * i + 1] = out[1][i];
-                    d[3 * i + 2] = out[2][i];
-                }
-                if (WriteStrength) {
-                    float* __restrict s = strengthMap.data +
-                        (int64_t(y + strengthMap.padY) * strengthMap.paddedWidth + strengthMap.padX + x0) * 3;
-                    for (int i = 0; i < tw; ++i) s[3 * i] = strength[i];
-                }
-            }
-        }
-    }
+noiseReduceIsa isa = widestIsa();
+
+noiseReduceRowsFunction keepingStrength() {
+#if VEXLOR_NR_DISPATCH
+    if (isa == kIsaAvx512) return noiseReduceRowsKeepingStrengthAvx512;
+    if (isa == kIsaAvx2) return noiseReduceRowsKeepingStrengthAvx2;
+#endif
+    return noiseReduceRowsKeepingStrength;
 }
 
-VEXLOR_KERNEL_CLONES
-void noiseReduceRowsWithStrength(fl_image& source, fl_image& destination, fl_image& strengthMap, float noiseLevel,
-                                 bool smoothReference, float amount, int32 firstRow, int32 endRow) {
-    noiseReduceRows<true>(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow, endRow);
+noiseReduceRowsFunction fromSource() {
+#if VEXLOR_NR_DISPATCH
+    if (isa == kIsaAvx512) return noiseReduceRowsFromSourceAvx512;
+    if (isa == kIsaAvx2) return noiseReduceRowsFromSourceAvx2;
+#endif
+    return noiseReduceRowsFromSource;
 }
 
-VEXLOR_KERNEL_CLONES
-void noiseReduceRowsWithoutStrength(fl_image& source, fl_image& destination, fl_image& strengthMap,
-                                    float noiseLevel, bool smoothReference, float amount, int32 firstRow,
-                                    int32 endRow) {
-    noiseReduceRows<false>(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow, endRow);
-}
+noiseReduceRowsFunction rowsKeepingStrength = keepingStrength();
+noiseReduceRowsFunction rowsFromSource = fromSource();
 
 }  // namespace
+
+int noiseReduceInstructionSets() { return int(widestIsa()) + 1; }
+
+void useNoiseReduceInstructionSet(int i) {
+    const int widest = int(widestIsa());
+    isa = noiseReduceIsa(i < 0 || i > widest ? widest : i);
+    rowsKeepingStrength = keepingStrength();
+    rowsFromSource = fromSource();
+}
 
 int chooseNeighbourDirection(const float* centre, int32 rowLength, bool smoothReference) {
     return noiseReduceCoreStart<float>(InterleavedPixelSource{centre, rowLength}, smoothReference, 0.0f, 0.0f)
@@ -148,13 +82,11 @@ float similarityRange(float c0, float c1, float c2, float noiseLevel) {
 
 void noiseReduceCoreAlgo(fl_image& source, fl_image& destination, fl_image& strengthMap, float, float noiseLevel,
                          bool smoothReference, float amount, float, int32 firstRow, int32 endRow, int32) {
-    noiseReduceRowsWithStrength(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow,
-                                endRow);
+    rowsKeepingStrength(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow, endRow);
 }
 
 void noiseReduceCoreAlgoWithoutStrength(fl_image& source, fl_image& destination, fl_image& strengthMap, float,
                                         float noiseLevel, bool smoothReference, float amount, float, int32 firstRow,
                                         int32 endRow, int32) {
-    noiseReduceRowsWithoutStrength(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow,
-                                   endRow);
+    rowsFromSource(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow, endRow);
 }

@@ -48,8 +48,17 @@ void noiseReduceCoreAlgo(fl_image& source, fl_image& destination, fl_image& stre
                          float noiseLevel, bool smoothReference, float amount, float sharpAmount, int32 firstRow,
                          int32 endRow, int32 band);
 
-// Glimra's form: the same pixels, and the strength map is left untouched
-// (nothing reads it).
+// Glimra's form, for the driver: the destination's rows are taken to hold a
+// copy of the source (the driver's contract), so the pixels blended are read
+// from the source and the destination is only written: the same result
+// without the copy.  The strength map is left untouched (nothing reads it).
 void noiseReduceCoreAlgoWithoutStrength(fl_image& source, fl_image& destination, fl_image& strengthMap,
                                         float levelConstant, float noiseLevel, bool smoothReference, float amount,
                                         float sharpAmount, int32 firstRow, int32 endRow, int32 band);
+
+// The core is built for several instruction sets and runs the widest the
+// processor has; every one computes the same values.  For tests and
+// benchmarks: how many there are here (the baseline is 0), and the one to
+// use (out of range: the widest).  Not while a core runs.
+int noiseReduceInstructionSets();
+void useNoiseReduceInstructionSet(int index);

@@ -20,26 +20,37 @@ typedef planarTile<kTileWidth, kTileHeight, kHalo> sdTile;
 inline constexpr signed char kNeighbours[8][2] = {{1, 0},  {-1, 0}, {0, 1},  {0, -1},
                                                   {-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
 
-VEXLOR_INLINE void smoothDetect4(const sdTile& t, int R, int j, double low, float scale, bool invert, float* out) {
+typedef double v8d __attribute__((vector_size(64)));
+
+// One row of a tile: the activity of every pixel is a chain of 24 rounded
+// additions; the chains of all the row's pixels advance together, term by
+// term, so that many are in flight at once.
+VEXLOR_INLINE void smoothDetectRow(const sdTile& t, int R, int tw, double low, float scale, bool invert,
+                                   float* __restrict activity) {
     const int S = sdTile::kStride;
-    v4f a = {};
-#pragma GCC unroll 3
+    for (int i = 0; i < tw; i += 8) store8(activity + i, v8f{});
+#pragma GCC unroll 1
     for (int ch = 0; ch < 3; ++ch) {
-        const float* p = &t.plane[ch][R][j];
-        const v4f c = load4(p);
-#pragma GCC unroll 8
+        const float* row = &t.plane[ch][R][kHalo];
+#pragma GCC unroll 1
         for (int n = 0; n < 8; ++n) {
-            const v4f diff = abs4(c - load4(p + kNeighbours[n][1] * S + kNeighbours[n][0]));
-            v4d term = __builtin_convertvector(diff, v4d) - low;
-            term = term < 0.0 ? v4d{} : term;
-            a = __builtin_convertvector(__builtin_convertvector(a, v4d) + term, v4f);
+            const float* nb = row + kNeighbours[n][1] * S + kNeighbours[n][0];
+            for (int i = 0; i < tw; i += 8) {
+                const v8f diff = abs8(load8(row + i) - load8(nb + i));
+                v8d term = __builtin_convertvector(diff, v8d) - low;
+                term = term < 0.0 ? v8d{} : term;
+                const v8d sum = __builtin_convertvector(load8(activity + i), v8d) + term;
+                store8(activity + i, __builtin_convertvector(sum, v8f));
+            }
         }
     }
-    a = a * kSmoothDetectMean * scale;
-    const v4f white = v4f{} + 255.0f;
-    a = a <= 255.0f ? a : white;
-    if (invert) a = white - a;
-    store4(out, a);
+    const v8f white = v8f{} + 255.0f;
+    for (int i = 0; i < tw; i += 8) {
+        v8f a = load8(activity + i) * kSmoothDetectMean * scale;
+        a = a <= 255.0f ? a : white;
+        if (invert) a = white - a;
+        store8(activity + i, a);
+    }
 }
 
 VEXLOR_KERNEL_CLONES
@@ -64,7 +75,7 @@ void smoothDetectRows(fl_image& source, fl_image& destination, bool greyMatte, i
                     for (int i = 0; i < 3 * tw; ++i) d[i] = mid;
                     continue;
                 }
-                for (int i = 0; i < tw; i += 4) smoothDetect4(tile, r + kHalo, i + kHalo, low, scale, invert, &out[i]);
+                smoothDetectRow(tile, r + kHalo, tw, low, scale, invert, out);
                 for (int i = 0; i < tw; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = out[i];
             }
         }

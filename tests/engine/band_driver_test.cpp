@@ -243,7 +243,7 @@ void secondPass(fl_image& source, fl_image& destination, fl_image& strengthMap, 
 }  // namespace hooks
 
 TEST_F(BandDriver, AProductsCoresAreCalledForEveryBand) {
-    const bandDriverCores cores = {hooks::firstPass, hooks::secondPass};
+    const bandDriverCores cores = {hooks::firstPass, hooks::secondPass, false};
     for (int32 n : {1, 4, 7}) {
         setEngineThreadCount(n);
         hooks::rowsSeen.assign(23, 0);
@@ -269,7 +269,7 @@ class SecondPassCancel : public BandDriver, public ::testing::WithParamInterface
 
 TEST_P(SecondPassCancel, IsReturnedAsUserCanceled) {
     setEngineThreadCount(4);
-    const bandDriverCores cores = {hooks::firstPass, hooks::secondPass};
+    const bandDriverCores cores = {hooks::firstPass, hooks::secondPass, false};
     hooks::rowsSeen.assign(23, 0);
     hooks::cancelInBand = GetParam();
     fl_image img(31, 23);

@@ -1,0 +1,32 @@
+// The noise-reduction core's rows built for AVX2 (arch=x86-64-v3); chosen at load time
+// by noise_reduce_core.cpp on processors that have it.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+
+// Everything with external linkage comes before the target pragma, so that
+// only this file's own (internal) copies are built for the wider target.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "PITypes.h"
+#include "entry/engine_params.h"
+#include "image/fl_image.h"
+
+#pragma GCC target("arch=x86-64-v3")
+#include "engine/noise_reduce_rows.h"
+
+void noiseReduceRowsKeepingStrengthAvx2(fl_image& source, fl_image& destination, fl_image& strengthMap,
+                                    float noiseLevel, bool smoothReference, float amount, int32 firstRow,
+                                    int32 endRow) {
+    noiseReduceRowsKeepingStrength(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow,
+                                   endRow);
+}
+
+void noiseReduceRowsFromSourceAvx2(fl_image& source, fl_image& destination, fl_image& strengthMap, float noiseLevel,
+                               bool smoothReference, float amount, int32 firstRow, int32 endRow) {
+    noiseReduceRowsFromSource(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow,
+                              endRow);
+}
+
+#endif
