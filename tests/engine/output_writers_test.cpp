@@ -1,0 +1,213 @@
+// Glimra's output writers at 8, 16 and 32 bits, the one-plane rule and the
+// shared buffer handling.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <limits>
+
+#include "engine/output_writers.h"
+#include "engine_host.h"
+#include "image/colorspace_luts.h"
+
+namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+// Channel 0 of the test row, and what 8 and 16 bits store for it.
+const float kValues[] = {-3.0f, kNaN, 127.5f, 255.0f, 300.0f, 127.49f, 254.5f, 0.0f};
+const uint8 kExpected8[] = {0, 0, 128, 255, 255, 127, 255, 0};
+const uint16 kExpected16[] = {0, 0, 16384, 32768, 32768, 16383, 32704, 0};
+const int32 kCount = 8;
+
+// A buffer whose last byte is followed by an unreadable page: reading or
+// writing past it faults.
+class GuardedBuffer {
+public:
+    explicit GuardedBuffer(size_t bytes) {
+        page_ = size_t(sysconf(_SC_PAGESIZE));
+        span_ = (bytes + page_ - 1) / page_ * page_ + page_;
+        base_ = static_cast<uint8_t*>(mmap(nullptr, span_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        mprotect(base_ + span_ - page_, page_, PROT_NONE);
+        data_ = base_ + span_ - page_ - bytes;
+        std::memset(data_, 0xAB, bytes);
+    }
+    ~GuardedBuffer() { munmap(base_, span_); }
+    template <typename T>
+    T* as() {
+        return reinterpret_cast<T*>(data_);
+    }
+
+private:
+    size_t page_, span_;
+    uint8_t* base_;
+    uint8_t* data_;
+};
+
+class OutputWriters : public EngineHostTest {
+protected:
+    // A kCount x 2 image: row 0 holds kValues in channel 0, channel 1 = 10,
+    // channel 2 = kValues reversed; row 1 holds 50, 60, 70.
+    void fill(fl_image& img) {
+        fillImage(img, [](int32 x, int32 y, int ch) {
+            if (y == 1) return 50.0f + 10.0f * float(ch);
+            return ch == 0 ? kValues[x] : ch == 1 ? 10.0f : kValues[kCount - 1 - x];
+        });
+    }
+};
+
+TEST_F(OutputWriters, EightAndSixteenBitsClampAndRoundHalfUp) {
+    fl_image img(kCount, 2);
+    fill(img);
+    std::vector<uint8> out8(kCount * 2 * 3, 7);
+    std::vector<uint16> out16(kCount * 2 * 3, 7);
+    lumaChromaMixTo8BitMaster(nullptr, 0, out8.data(), kCount * 3, kCount, 2, 0, 0, img, 0, 0, true, 3);
+    lumaChromaMixTo16Bit(nullptr, 0, out16.data(), kCount * 3 * 2, kCount, 2, 0, 0, img, 0, 0, true, 3);
+    for (int32 x = 0; x < kCount; ++x) {
+        EXPECT_EQ(out8[3 * x], kExpected8[x]) << x;
+        EXPECT_EQ(out8[3 * x + 1], 10);
+        EXPECT_EQ(out8[3 * x + 2], kExpected8[kCount - 1 - x]);
+        EXPECT_EQ(out16[3 * x], kExpected16[x]) << x;
+        EXPECT_EQ(out16[3 * x + 1], 1285);  // 10 x 128.50197 + 0.5
+        EXPECT_EQ(out16[3 * x + 2], kExpected16[kCount - 1 - x]);
+        EXPECT_EQ(out8[3 * kCount + 3 * x + 2], 70);
+    }
+}
+
+TEST_F(OutputWriters, ThirtyTwoBitsInterpolateTheLinearTable) {
+    colorspaceConversionLUTs tables;
+    ASSERT_TRUE(tables.ok());
+    fl_image img(kCount, 2);
+    fill(img);
+    std::vector<float> out(kCount * 2 * 3, 7.0f);
+    lumaChromaMixTo32Bit(nullptr, 0, out.data(), kCount * 3 * 4, kCount, 2, 0, 0, img, 0, 0, true, 3);
+    EXPECT_EQ(out[0], 0.0f);                       // -3
+    EXPECT_EQ(out[3], 0.0f);                       // NaN
+    EXPECT_EQ(out[6], cspacePtrLUT2[2040]);        // 127.5: t = 2040 exactly
+    EXPECT_EQ(out[9], cspacePtrLUT2[4080]);        // 255
+    EXPECT_EQ(out[12], cspacePtrLUT2[4080]);       // 300 clamps to 255
+    EXPECT_FLOAT_EQ(out[15], 0.16f * cspacePtrLUT2[2039] + 0.84f * cspacePtrLUT2[2040]);  // 127.49
+    EXPECT_EQ(out[4], cspacePtrLUT2[160]);         // 10
+    EXPECT_NEAR(out[9], 1.0f, 1e-6f);
+}
+
+TEST_F(OutputWriters, WithoutTheTablesThirtyTwoBitsWritesNothingAndAlerts) {
+    fl_image img(kCount, 2);
+    fill(img);
+    std::vector<float> out(kCount * 2 * 3, 7.0f);
+    lumaChromaMixTo32Bit(nullptr, 0, out.data(), kCount * 3 * 4, kCount, 2, 0, 0, img, 0, 0, true, 3);
+    for (float v : out) EXPECT_EQ(v, 7.0f);
+    EXPECT_EQ(alerts().size(), 1u);
+}
+
+// The one-plane rule: one sample per pixel (channel 2) whenever the
+// buffer has one plane, whatever pointer it is; three otherwise.
+struct PlaneCase {
+    int16 imageMode;
+    int16 planes;
+    int expectedSpp;
+};
+
+class OnePlaneRule : public OutputWriters, public ::testing::WithParamInterface<PlaneCase> {};
+
+TEST_P(OnePlaneRule, FollowsThePlaneCount) {
+    host().record().imageMode = GetParam().imageMode;
+    const int spp = GetParam().expectedSpp;
+    fl_image img(kCount, 2);
+    fill(img);
+    // A destination rectangle at (2, 1) in a buffer that ends exactly
+    // after it, and not the host's output pointer.
+    const int32 rowBytes = (kCount + 2) * spp;
+    GuardedBuffer out(size_t(rowBytes) * 3);
+    GuardedBuffer origin(size_t(rowBytes) * 3);
+    const lumaChromaMix_struct s = {origin.as<void>(), rowBytes, out.as<void>(), rowBytes, true, GetParam().planes};
+    const VRect r = {1, 2, 3, 2 + kCount};
+    lumaChromaMixTo8BitFromStruct(s, r, img, 0, 0);
+    const uint8* o = out.as<uint8>();
+    for (int32 x = 0; x < kCount; ++x) {
+        const uint8* p = o + rowBytes + (2 + x) * spp;
+        if (spp == 1) {
+            EXPECT_EQ(p[0], kExpected8[kCount - 1 - x]) << x;
+            EXPECT_EQ(o[2 * rowBytes + 2 + x], 60 + 10) << "row 1 stores channel 2";
+        } else {
+            EXPECT_EQ(p[0], kExpected8[x]) << x;
+            EXPECT_EQ(p[2], kExpected8[kCount - 1 - x]) << x;
+        }
+    }
+    // Outside the rectangle nothing changed.
+    for (int32 i = 0; i < rowBytes; ++i) EXPECT_EQ(o[i], 0xAB) << i;
+    for (int32 i = 0; i < 2 * spp; ++i) EXPECT_EQ(o[rowBytes + i], 0xAB) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, OnePlaneRule,
+                         ::testing::Values(PlaneCase{plugInModeGrayScale, kHostPlanes, 1},
+                                           PlaneCase{plugInModeRGBColor, kHostPlanes, 3},
+                                           PlaneCase{plugInModeRGBColor, 1, 1},
+                                           PlaneCase{plugInModeGrayScale, 3, 3}));
+
+TEST_F(OutputWriters, AOnePlaneOriginIsReadOneSampleAPixel) {
+    // What a mixing writer sees through the shared buffer handling: the
+    // origin row of a one-plane buffer, never past its end.
+    fl_image img(kCount, 3);
+    fill(img);
+    GuardedBuffer origin(size_t(kCount) * 3);
+    for (int32 i = 0; i < kCount * 3; ++i) origin.as<uint8>()[i] = uint8(i);
+    std::vector<uint8> out(size_t(kCount) * 3, 0);
+    const outputRectangle r = {origin.as<void>(), kCount, out.data(), kCount, kCount, 3, 0, 0, &img, 0, 0, 1};
+    int64_t sum = 0;
+    auto row = [&](const float*, const uint8* o, uint8* d, int spp, int32) {
+        EXPECT_EQ(spp, 1);
+        for (int32 x = 0; x < kCount; ++x) {
+            d[x] = o[x];
+            sum += o[x];
+        }
+    };
+    setEngineThreadCount(1);
+    forEachOutputRow<uint8>(r, row);
+    EXPECT_EQ(sum, int64_t(kCount * 3) * (kCount * 3 - 1) / 2);
+    for (int32 i = 0; i < kCount * 3; ++i) EXPECT_EQ(out[i], uint8(i));
+}
+
+TEST_F(OutputWriters, ACancelOrAnEmptyRectangleWritesNothing) {
+    fl_image img(kCount, 2);
+    fill(img);
+    std::vector<uint16> out(kCount * 2 * 3, 7);
+    lumaChromaMixTo16Bit(nullptr, 0, out.data(), kCount * 6, 0, 2, 0, 0, img, 0, 0, true, 3);
+    lumaChromaMixTo16Bit(nullptr, 0, out.data(), kCount * 6, kCount, -1, 0, 0, img, 0, 0, true, 3);
+    globalUserCancelled = true;
+    lumaChromaMixTo16Bit(nullptr, 0, out.data(), kCount * 6, kCount, 2, 0, 0, img, 0, 0, true, 3);
+    for (uint16 v : out) EXPECT_EQ(v, 7);
+}
+
+TEST_F(OutputWriters, StructFormsTakeTheRectangleAndImagePosition) {
+    fl_image img(kCount, 2);
+    fill(img);
+    std::vector<uint16> a(kCount * 3 * 3, 1), b(kCount * 3 * 3, 1);
+    const int32 rowBytes = kCount * 3 * 2;
+    // Pixels 2..5 of image row 0 to destination (1, 2).
+    lumaChromaMixTo16Bit(nullptr, 0, a.data(), rowBytes, 4, 1, 1, 2, img, 2, 0, true, 3);
+    const lumaChromaMix_struct s = {nullptr, 0, b.data(), rowBytes, true, 3};
+    lumaChromaMixTo16Bit(s, VRect{2, 1, 3, 5}, img, 2, 0);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a[2 * kCount * 3 + 3], kExpected16[2]);
+    EXPECT_EQ(a[2 * kCount * 3 + 6], kExpected16[3]);
+}
+
+TEST_F(OutputWriters, TheSameImageAtEveryDepth) {
+    colorspaceConversionLUTs tables;
+    ASSERT_TRUE(tables.ok());
+    fl_image img(300, 40);
+    fillNoisyScene(img, 8);
+    std::vector<uint8> o8(300 * 40 * 3);
+    std::vector<uint16> o16(300 * 40 * 3);
+    std::vector<float> o32(300 * 40 * 3);
+    lumaChromaMixTo8BitMaster(nullptr, 0, o8.data(), 900, 300, 40, 0, 0, img, 0, 0, true, 3);
+    lumaChromaMixTo16Bit(nullptr, 0, o16.data(), 1800, 300, 40, 0, 0, img, 0, 0, true, 3);
+    lumaChromaMixTo32Bit(nullptr, 0, o32.data(), 3600, 300, 40, 0, 0, img, 0, 0, true, 3);
+    for (size_t i = 0; i < o8.size(); ++i) {
+        const float v = std::min(std::max(img.data[((i / 900 + 3) * img.paddedWidth + 3) * 3 + i % 900], 0.0f), 255.0f);
+        ASSERT_EQ(o8[i], uint8(int(v + 0.5f)));
+        ASSERT_EQ(o16[i], uint16(int(v * 128.50197f + 0.5f)));
+        ASSERT_NEAR(o32[i], std::pow((v / 255.0f + 0.055f) / 1.055f, 2.4f), 2e-3f);
+    }
+}
+
+}  // namespace
