@@ -88,11 +88,15 @@ TEST(ProfilingModes, GreyIsRgbTimesTheFactorAndLabIsDoubled) {
             profileDocument(noisyDocument(plugInModeGrayScale, 256, 192, sigma, 3, true)).block.values[0]);
         const double lab = digitalEstimate(
             profileDocument(noisyDocument(plugInModeLabColor, 256, 192, sigma, 3, true)).block.values[0]);
+        // 16-bit Lab is doubled too; compared with 16-bit RGB, which goes
+        // through the same conversion to 8 bits.
+        const double rgb48 = digitalEstimate(
+            profileDocument(noisyDocument(plugInModeRGB48, 256, 192, sigma, 3, true)).block.values[0]);
         const double lab48 = digitalEstimate(
             profileDocument(noisyDocument(plugInModeLab48, 256, 192, sigma, 3, true)).block.values[0]);
         EXPECT_NEAR(grey, rgb * double(1.45f), 1e-9 * grey);
         EXPECT_NEAR(lab, rgb * 2, 1e-9 * lab);
-        EXPECT_NEAR(lab48, rgb * 2, 1e-9 * lab);
+        EXPECT_NEAR(lab48, rgb48 * 2, 1e-9 * lab48);
     }
 }
 

@@ -230,9 +230,10 @@ TEST_F(Registry, AFailedPutRegistersNothing) {
     const void* p = nullptr;
     ASSERT_EQ(host().record().sSPBasic->AcquireSuite(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion, &p),
               kSPNoError);
-    auto* procs = const_cast<PSActionDescriptorProcs*>(static_cast<const PSActionDescriptorProcs*>(p));
-    procs->PutBoolean = [](PIActionDescriptor, DescriptorKeyID, Boolean) -> SPErr { return memFullErr; };
+    PSActionDescriptorProcs failing = *static_cast<const PSActionDescriptorProcs*>(p);
     host().record().sSPBasic->ReleaseSuite(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion);
+    failing.PutBoolean = [](PIActionDescriptor, DescriptorKeyID, Boolean) -> SPErr { return memFullErr; };
+    host().provideSuite(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion, &failing);
     EXPECT_EQ(WriteRegistryParameters(), memFullErr);
     EXPECT_EQ(host().registry().count(kRegistryKey), 0u);
     expectSuitesBalanced();
@@ -243,12 +244,13 @@ TEST_F(Registry, AFailedPutRegistersNothing) {
 TEST_F(Registry, AWideSuiteErrorStaysAnError) {
     const void* p = nullptr;
     ASSERT_EQ(host().record().sSPBasic->AcquireSuite(kPSRegistrySuite, kPSRegistrySuiteVersion1, &p), kSPNoError);
-    auto* procs = const_cast<PSDescriptorRegistryProcs*>(static_cast<const PSDescriptorRegistryProcs*>(p));
-    procs->Get = [](const char*, PIActionDescriptor* d) -> SPErr {
+    PSDescriptorRegistryProcs failing = *static_cast<const PSDescriptorRegistryProcs*>(p);
+    host().record().sSPBasic->ReleaseSuite(kPSRegistrySuite, kPSRegistrySuiteVersion1);
+    failing.Get = [](const char*, PIActionDescriptor* d) -> SPErr {
         *d = nullptr;
         return SPErr(0x00010000);
     };
-    host().record().sSPBasic->ReleaseSuite(kPSRegistrySuite, kPSRegistrySuiteVersion1);
+    host().provideSuite(kPSRegistrySuite, kPSRegistrySuiteVersion1, &failing);
     const ParamBlock before = block();
     EXPECT_EQ(ReadRegistryParameters(), errPlugInHostInsufficient);
     EXPECT_TRUE(sameBlock(block(), before));
