@@ -4,9 +4,17 @@
 // the band split.
 #include "engine/lifting.h"
 
+#if defined(__GNUC__)
+// Eight-lane vectors pass between inlined helpers only.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "engine/band_driver.h"
+#include "engine/simd.h"
 #include "entry/engine_params.h"
 #include "host/big_document.h"
 
@@ -58,76 +66,155 @@ void ensurePadding(fl_image& img) {
     if (!img.paddingGenerated) img.generatePadding();
 }
 
-// One row of the reconstruction.
-void reconstructRow(const fl_image& coarse, const fl_image& fine, fl_image& out, int32 y) {
-    const int32 w = out.width;
-    const int32 Y = y / 2;
-    float* o = pixelAt(out, 0, y);
-    const float* f = pixelAt(fine, 0, y);
-    const float* c0 = pixelAt(coarse, 0, Y);
-    if ((y & 1) == 0) {
-        for (int32 x = 0; x < w; ++x, o += 3, f += 3) {
-            const float* c = c0 + (x / 2) * 3;
-            if ((x & 1) == 0) {
-                o[0] = c[0];
-                o[1] = c[1];
-                o[2] = c[2];
-            } else {
-                float wL = ramp(l1(f, f - 3));
-                float wR = ramp(l1(f, f + 3));
-                if (wL != 0.0f || wR != 0.0f) {
-                    const float s = wL + wR;
-                    wL = wL / s;
-                    wR = wR / s;
-                } else {
-                    wL = wR = 0.5f;
-                }
-                for (int k = 0; k < 3; ++k) o[k] = wL * c[k] + wR * c[k + 3];
-            }
-        }
-    } else {
-        const int64_t fineRow = int64_t(fine.paddedWidth) * 3;
-        const int64_t coarseRow = int64_t(coarse.paddedWidth) * 3;
-        for (int32 x = 0; x < w; ++x, o += 3, f += 3) {
-            const float* c = c0 + (x / 2) * 3;
-            if ((x & 1) == 0) {
-                float wU = ramp(l1(f, f - fineRow));
-                float wD = ramp(l1(f, f + fineRow));
-                if (wU != 0.0f || wD != 0.0f) {
-                    const float s = wU + wD;
-                    wU = wU / s;
-                    wD = wD / s;
-                } else {
-                    wU = wD = 0.5f;
-                }
-                for (int k = 0; k < 3; ++k) o[k] = wU * c[k] + wD * c[k + coarseRow];
-            } else {
-                float w1 = ramp(l1(f, f - fineRow - 3));
-                float w2 = ramp(l1(f, f - fineRow + 3));
-                float w3 = ramp(l1(f, f + fineRow - 3));
-                float w4 = ramp(l1(f, f + fineRow + 3));
-                if (w1 != 0.0f || w2 != 0.0f || w3 != 0.0f || w4 != 0.0f) {
-                    const float s = w1 + w2 + w3 + w4;
-                    w1 = w1 / s;
-                    w2 = w2 / s;
-                    w3 = w3 / s;
-                    w4 = w4 / s;
-                } else {
-                    w1 = w2 = w3 = w4 = 0.25f;
-                }
-                for (int k = 0; k < 3; ++k)
-                    o[k] = w1 * c[k] + w2 * c[k + 3] + w3 * c[k + coarseRow] + w4 * c[k + coarseRow + 3];
-            }
+// The reconstruction runs eight output pixels at a time on planar copies of
+// a chunk of the rows it reads: the fine rows y - 1, y and y + 1 with one
+// pixel on either side, and the coarse rows Y and Y + 1 expanded to fine
+// columns (cE[x] = coarse(x / 2), cN[x] = coarse(x / 2 + 1)).  Every lane
+// computes both forms of its row's rule and keeps the one of its column's
+// parity; the operations of each kept form are those of the rule, in its
+// order, so every pixel gets the value it would get alone.
+enum { kReconChunk = 64, kReconStride = kReconChunk + 2 + 8 };
+
+struct reconScratch {
+    float fine[3][3][kReconStride];     // rows y - 1, y, y + 1; column i is x0 - 1 + i
+    float cE[2][3][kReconStride];       // coarse rows Y, Y + 1; column i is x0 + i
+    float cN[2][3][kReconStride];
+};
+
+using vexlor_simd::v8f;
+using vexlor_simd::v8i;
+
+VEXLOR_INLINE v8f vload(const float* p) { return vexlor_simd::load8(p); }
+VEXLOR_INLINE v8f splat8(float x) { return v8f{} + x; }
+
+VEXLOR_INLINE v8f rampV(const v8f& d) {
+    const v8f fall = 1.0f + (reconSimilarityThreshold - d) * invReconSimilarityRolloff;
+    const v8f r = d > (reconSimilarityThreshold + reconSimilarityRolloff) ? splat8(0.0f) : fall;
+    return d <= reconSimilarityThreshold ? splat8(1.0f) : r;
+}
+
+VEXLOR_INLINE v8f l1V(const float* const p[3], const float* const q[3], int i, int di) {
+    return (vexlor_simd::abs8(vload(p[0] + i) - vload(q[0] + i + di)) +
+            vexlor_simd::abs8(vload(p[1] + i) - vload(q[1] + i + di))) +
+           vexlor_simd::abs8(vload(p[2] + i) - vload(q[2] + i + di));
+}
+
+VEXLOR_INLINE void deinterleave(const float* src, int n, float* d0, float* d1, float* d2) {
+    for (int i = 0; i < n; ++i, src += 3) {
+        d0[i] = src[0];
+        d1[i] = src[1];
+        d2[i] = src[2];
+    }
+}
+
+// Coarse row Y expanded to the fine columns x0 .. x0 + n - 1.
+VEXLOR_INLINE void expandCoarse(const fl_image& coarse, int32 Y, int32 x0, int n, float* const e[3],
+                                float* const nx[3]) {
+    const float* row = pixelAt(coarse, 0, Y);
+    for (int i = 0; i < n; ++i) {
+        const float* c = row + int64_t((x0 + i) / 2) * 3;
+        for (int k = 0; k < 3; ++k) {
+            e[k][i] = c[k];
+            nx[k][i] = c[k + 3];
         }
     }
 }
 
-void differenceRow(const fl_image& a, const fl_image& b, fl_image& out, int32 y) {
+VEXLOR_INLINE void reconstructRow(const fl_image& coarse, const fl_image& fine, fl_image& out, int32 y,
+                                  reconScratch& s) {
+    const int32 w = out.width;
+    const bool oddRow = (y & 1) != 0;
+    const int32 Y = y / 2;
+    const v8i oddColumn = {0, -1, 0, -1, 0, -1, 0, -1};
+    alignas(32) float res[3][kReconStride];
+    for (int32 x0 = 0; x0 < w; x0 += kReconChunk) {
+        const int n = int(std::min<int32>(kReconChunk, w - x0));
+        for (int r = oddRow ? 0 : 1; r < (oddRow ? 3 : 2); ++r)
+            deinterleave(pixelAt(fine, x0 - 1, y - 1 + r), n + 2, s.fine[r][0], s.fine[r][1], s.fine[r][2]);
+        for (int r = 0; r < (oddRow ? 2 : 1); ++r) {
+            float* const e[3] = {s.cE[r][0], s.cE[r][1], s.cE[r][2]};
+            float* const nx[3] = {s.cN[r][0], s.cN[r][1], s.cN[r][2]};
+            expandCoarse(coarse, Y + r, x0, n, e, nx);
+        }
+        // Column i of the fine planes is x0 - 1 + i: the centre of lane i is i + 1.
+        const float* const up[3] = {s.fine[0][0] + 1, s.fine[0][1] + 1, s.fine[0][2] + 1};
+        const float* const mid[3] = {s.fine[1][0] + 1, s.fine[1][1] + 1, s.fine[1][2] + 1};
+        const float* const down[3] = {s.fine[2][0] + 1, s.fine[2][1] + 1, s.fine[2][2] + 1};
+        for (int i = 0; i < n; i += 8) {
+            if (!oddRow) {
+                // Even columns: the coarse pixel; odd: left and right.
+                v8f wL = rampV(l1V(mid, mid, i, -1));
+                v8f wR = rampV(l1V(mid, mid, i, 1));
+                const v8i any = (wL != 0.0f) | (wR != 0.0f);
+                const v8f sum = wL + wR;
+                wL = any ? wL / sum : splat8(0.5f);
+                wR = any ? wR / sum : splat8(0.5f);
+                for (int k = 0; k < 3; ++k) {
+                    const v8f e = vload(s.cE[0][k] + i), nx = vload(s.cN[0][k] + i);
+                    const v8f blend = wL * e + wR * nx;
+                    vexlor_simd::store8(res[k] + i, oddColumn ? blend : e);
+                }
+            } else {
+                // Even columns: above and below.
+                v8f wU = rampV(l1V(mid, up, i, 0));
+                v8f wD = rampV(l1V(mid, down, i, 0));
+                const v8i anyV = (wU != 0.0f) | (wD != 0.0f);
+                const v8f sumV = wU + wD;
+                wU = anyV ? wU / sumV : splat8(0.5f);
+                wD = anyV ? wD / sumV : splat8(0.5f);
+                // Odd columns: the four diagonals.
+                v8f w1 = rampV(l1V(mid, up, i, -1));
+                v8f w2 = rampV(l1V(mid, up, i, 1));
+                v8f w3 = rampV(l1V(mid, down, i, -1));
+                v8f w4 = rampV(l1V(mid, down, i, 1));
+                const v8i any4 = (w1 != 0.0f) | (w2 != 0.0f) | (w3 != 0.0f) | (w4 != 0.0f);
+                const v8f sum4 = w1 + w2 + w3 + w4;
+                w1 = any4 ? w1 / sum4 : splat8(0.25f);
+                w2 = any4 ? w2 / sum4 : splat8(0.25f);
+                w3 = any4 ? w3 / sum4 : splat8(0.25f);
+                w4 = any4 ? w4 / sum4 : splat8(0.25f);
+                for (int k = 0; k < 3; ++k) {
+                    const v8f e0 = vload(s.cE[0][k] + i), n0 = vload(s.cN[0][k] + i);
+                    const v8f e1 = vload(s.cE[1][k] + i), n1 = vload(s.cN[1][k] + i);
+                    const v8f vertical = wU * e0 + wD * e1;
+                    const v8f diagonal = w1 * e0 + w2 * n0 + w3 * e1 + w4 * n1;
+                    vexlor_simd::store8(res[k] + i, oddColumn ? diagonal : vertical);
+                }
+            }
+        }
+        float* o = pixelAt(out, x0, y);
+        for (int i = 0; i < n; ++i, o += 3) {
+            o[0] = res[0][i];
+            o[1] = res[1][i];
+            o[2] = res[2][i];
+        }
+    }
+}
+
+// out = b - a over one row, eight samples at a time.
+VEXLOR_INLINE void differenceRow(const fl_image& a, const fl_image& b, fl_image& out, int32 y) {
     const float* pa = pixelAt(a, 0, y);
     const float* pb = pixelAt(b, 0, y);
     float* po = pixelAt(out, 0, y);
     const int32 n = out.width * 3;
-    for (int32 i = 0; i < n; ++i) po[i] = pb[i] - pa[i];
+    int32 i = 0;
+    for (; i + 8 <= n; i += 8) vexlor_simd::store8(po + i, vload(pb + i) - vload(pa + i));
+    for (; i < n; ++i) po[i] = pb[i] - pa[i];
+}
+
+VEXLOR_KERNEL_CLONES void reconstructRowsKernel(const fl_image& coarse, const fl_image& fine, fl_image& out,
+                                                fl_image* details, int32 firstRow, int32 endRow) {
+    reconScratch s;
+    std::memset(&s, 0, sizeof s);
+    for (int32 y = firstRow; y < endRow; ++y) {
+        reconstructRow(coarse, fine, out, y, s);
+        if (details) differenceRow(fine, out, *details, y);
+    }
+}
+
+VEXLOR_KERNEL_CLONES void differenceRowsKernel(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow,
+                                               int32 endRow) {
+    for (int32 y = firstRow; y < endRow; ++y) differenceRow(a, b, out, y);
 }
 
 }  // namespace
@@ -161,19 +248,16 @@ void similarityLiftRows(const fl_image& source, fl_image& destination, int32 fir
 
 void similarityReconstructRows(const fl_image& coarse, const fl_image& fine, fl_image& out, int32 firstRow,
                                int32 endRow) {
-    for (int32 y = firstRow; y < endRow; ++y) reconstructRow(coarse, fine, out, y);
+    reconstructRowsKernel(coarse, fine, out, nullptr, firstRow, endRow);
 }
 
 void differenceRows(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow, int32 endRow) {
-    for (int32 y = firstRow; y < endRow; ++y) differenceRow(a, b, out, y);
+    differenceRowsKernel(a, b, out, firstRow, endRow);
 }
 
 void reconstructAndDifferenceRows(const fl_image& coarse, const fl_image& fine, fl_image& prediction,
                                   fl_image& details, int32 firstRow, int32 endRow) {
-    for (int32 y = firstRow; y < endRow; ++y) {
-        reconstructRow(coarse, fine, prediction, y);
-        differenceRow(fine, prediction, details, y);
-    }
+    reconstructRowsKernel(coarse, fine, prediction, &details, firstRow, endRow);
 }
 
 OSErr similarityLift(fl_image& source, fl_image& destination) {

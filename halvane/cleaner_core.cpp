@@ -32,15 +32,19 @@ typedef PlanarTileSource<cleanerTile> TileSource;
 constexpr float kMainLineExtra = 4.0f;
 constexpr float kStrengthOffset = 0.9f;
 
-// Bit d set: pixel (dx, dy) is on direction d's main line.
-constexpr uint8_t mainLineMembers(int dx, int dy) {
-    uint8_t bits = 0;
+// Bit d of kMainLineMembers[dy + 3][dx + 3] set: pixel (dx, dy) is on
+// direction d's main line.  A table, so that the unrolled loops see constants.
+struct mainLineTable {
+    uint8_t bits[7][7];
+};
+constexpr mainLineTable makeMainLineTable() {
+    mainLineTable t{};
     for (int d = 0; d < 8; ++d)
         for (int k = 0; k < 6; ++k)
-            if (kDirectionMainLineOffsets[d][k][0] == dx && kDirectionMainLineOffsets[d][k][1] == dy)
-                bits |= uint8_t(1u << d);
-    return bits;
+            t.bits[kDirectionMainLineOffsets[d][k][1] + 3][kDirectionMainLineOffsets[d][k][0] + 3] |= uint8_t(1u << d);
+    return t;
 }
+constexpr mainLineTable kMainLineMembers = makeMainLineTable();
 
 inline float* pixelAt(fl_image& img, int32 x, int32 y) {
     return img.data + ((int64_t(y) + img.padY) * img.paddedWidth + (int64_t(x) + img.padX)) * 3;
@@ -73,9 +77,10 @@ VEXLOR_INLINE void cleanerPixels(const TileSource& s, bool smoothReference, floa
             S0 += w * q0;
             S1 += w * q1;
             S2 += w * q2;
-            const uint8_t members = mainLineMembers(dx, dy);
+            const uint8_t members = kMainLineMembers.bits[dy + 3][dx + 3];
             if (members) {
                 v8i on = splatIndex<v8i>(0);
+#pragma GCC unroll 8
                 for (int k = 0; k < 8; ++k)
                     if (members & (1u << k)) on |= isDir[k];
                 const v8f w4 = select(on, w * kMainLineExtra, zero);

@@ -116,6 +116,68 @@ TEST_F(Lifting, ReconstructThenUndifferenceReturnsTheFineImage) {
     for (size_t i = 0; i < a.size(); ++i) ASSERT_NEAR(a[i], b[i], 1e-4f) << i;
 }
 
+// The reconstruction rule for one pixel, written plainly.
+float rampOf(float d) {
+    if (d <= 10.0f) return 1.0f;
+    if (d > 10.0f + 200.0f) return 0.0f;
+    return 1.0f + (10.0f - d) * (1.0f / 200.0f);
+}
+float l1Of(const float* p, const float* q) {
+    return std::fabs(p[0] - q[0]) + std::fabs(p[1] - q[1]) + std::fabs(p[2] - q[2]);
+}
+void referenceReconstruct(fl_image& coarse, fl_image& fine, int32 x, int32 y, float out[3]) {
+    float* f = px(fine, x, y);
+    const int64_t row = int64_t(fine.paddedWidth) * 3;
+    float* c = px(coarse, x / 2, y / 2);
+    const int64_t crow = int64_t(coarse.paddedWidth) * 3;
+    const bool oddX = x & 1, oddY = y & 1;
+    if (!oddX && !oddY) {
+        for (int k = 0; k < 3; ++k) out[k] = c[k];
+    } else if (oddX != oddY) {
+        const int64_t step = oddX ? 3 : row, cstep = oddX ? 3 : crow;
+        float a = rampOf(l1Of(f, f - step)), b = rampOf(l1Of(f, f + step));
+        if (a != 0.0f || b != 0.0f) {
+            const float sum = a + b;
+            a = a / sum;
+            b = b / sum;
+        } else {
+            a = b = 0.5f;
+        }
+        for (int k = 0; k < 3; ++k) out[k] = a * c[k] + b * c[k + cstep];
+    } else {
+        float w[4] = {rampOf(l1Of(f, f - row - 3)), rampOf(l1Of(f, f - row + 3)), rampOf(l1Of(f, f + row - 3)),
+                      rampOf(l1Of(f, f + row + 3))};
+        if (w[0] != 0.0f || w[1] != 0.0f || w[2] != 0.0f || w[3] != 0.0f) {
+            const float sum = w[0] + w[1] + w[2] + w[3];
+            for (float& v : w) v = v / sum;
+        } else {
+            for (float& v : w) v = 0.25f;
+        }
+        for (int k = 0; k < 3; ++k)
+            out[k] = w[0] * c[k] + w[1] * c[k + 3] + w[2] * c[k + crow] + w[3] * c[k + crow + 3];
+    }
+}
+
+TEST_F(Lifting, ReconstructionIsTheRuleAtEveryPixel) {
+    for (int32 w : {25, 64, 130, 151}) {
+        fl_image fine(w, 37);
+        // Steps and noise, so that every branch of the ramp is taken.
+        fillImage(fine, [](int32 x, int32 y, int c) { return patternValue(x, y, c) * (x % 7 == 3 ? 3.0f : 1.0f); });
+        fl_image coarse(similarityLiftDimensions(fine));
+        ASSERT_EQ(similarityLift(fine, coarse), noErr);
+        fillImage(coarse, [](int32 x, int32 y, int c) { return patternValue(y, x, c); });
+        coarse.generatePadding();
+        fl_image out(getFlimageDimensions(fine));
+        ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
+        for (int32 y = 0; y < fine.height; ++y)
+            for (int32 x = 0; x < w; ++x) {
+                float expected[3];
+                referenceReconstruct(coarse, fine, x, y, expected);
+                for (int c = 0; c < 3; ++c) ASSERT_EQ(px(out, x, y)[c], expected[c]) << x << "," << y << " w " << w;
+            }
+    }
+}
+
 TEST_F(Lifting, FusedReconstructAndDifferenceMatchesTheTwoPasses) {
     fl_image fine(31, 27);
     fillImage(fine, patternValue);
