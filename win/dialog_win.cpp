@@ -1,6 +1,8 @@
 // The Windows filter dialog, run modally from the template "FILTERDIALOG".
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "entry/globals.h"
 #include "entry/product.h"
 #include "entry/start.h"
@@ -22,6 +24,9 @@ extern "C" __declspec(dllexport) INT_PTR WINAPI DissolveProc(HWND window, UINT m
 }
 
 bool showFilterDialog() {
+    // The template's sliders are trackbars of the common controls.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
     HWND owner = gFilterRecord->platformData ? reinterpret_cast<HWND>(gFilterRecord->platformData->hwnd) : nullptr;
     const INT_PTR answer = DialogBoxParamA(moduleInstance, "FILTERDIALOG", owner, DissolveProc, 0);
     // An error that a preview left while the dialog was open is not the run's.
