@@ -8,7 +8,7 @@
 #include "entry/start.h"
 #include "win/module_win.h"
 
-extern "C" __declspec(dllexport) INT_PTR WINAPI DissolveProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+extern "C" DIALOG_EXPORT INT_PTR WINAPI DissolveProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG: SetWindowTextA(window, kProductTitle); return 0;
         case WM_COMMAND: {
