@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/band_driver.h"
+#include "engine/noise_reduce_core.h"
 #include "engine/output_writers.h"
 #include "engine/smooth_area_pipeline.h"
 #include "entry/engine_params.h"
@@ -144,6 +145,23 @@ void NoiseReduction(benchmark::State& state) {
     setRate(state);
 }
 
+// The noise-reduction driver with the core built for each instruction set
+// (0: the baseline, which the Windows builds run).
+void NoiseReductionByInstructionSet(benchmark::State& state) {
+    Images& im = images();
+    setEngineThreadCount(1);
+    useNoiseReduceInstructionSet(int(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        im.restore();
+        state.ResumeTiming();
+        noiseReduceRunThreads(im.work, kSmoothAreaLevelConstant, level0noiseLevel, true, 1.0f, 0.0f, 0.0f);
+    }
+    useNoiseReduceInstructionSet(-1);
+    state.counters["MP/s"] = benchmark::Counter(double(kWidth) * kHeight / 1e6 * double(state.iterations()),
+                                                benchmark::Counter::kIsRate);
+}
+
 void SmoothDetection(benchmark::State& state) {
     Images& im = images();
     setEngineThreadCount(int32(state.range(0)));
@@ -168,6 +186,7 @@ void Write8Bit(benchmark::State& state) {
 #define THREADS Arg(1)->Arg(2)->Arg(4)->Arg(8)->UseRealTime()->Unit(benchmark::kMillisecond)
 BENCHMARK(Pipeline)->THREADS->MinTime(2.0);
 BENCHMARK(NoiseReduction)->THREADS;
+BENCHMARK(NoiseReductionByInstructionSet)->DenseRange(0, 2)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(SmoothDetection)->THREADS;
 BENCHMARK(Write8Bit)->THREADS;
 

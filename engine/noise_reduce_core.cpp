@@ -10,11 +10,19 @@
 #include "engine/nr_core_shared.h"
 #include "entry/engine_params.h"
 
+// The baseline: SSE2 on x86, which has no blend instruction.
+#if defined(__SSE4_1__) || !(defined(__x86_64__) || defined(__i386__))
+#define VEXLOR_NR_SELECT vectorSelect
+#else
+#define VEXLOR_NR_SELECT bitwiseSelect
+#endif
 #include "engine/noise_reduce_rows.h"
 
 // The same rows built for wider instruction sets, chosen once when the
-// module loads (x86 builds; elsewhere this file's build runs).
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// module loads (x86 builds; elsewhere this file's build runs).  Not on
+// Windows: its 16-byte stack alignment and GCC's 32-byte spills of AVX
+// registers do not go together.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
 #define VEXLOR_NR_DISPATCH 1
 void noiseReduceRowsKeepingStrengthAvx2(fl_image&, fl_image&, fl_image&, float, bool, float, int32, int32);
 void noiseReduceRowsFromSourceAvx2(fl_image&, fl_image&, fl_image&, float, bool, float, int32, int32);

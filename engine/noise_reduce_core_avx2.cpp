@@ -1,6 +1,6 @@
 // The noise-reduction core's rows built for AVX2 (arch=x86-64-v3); chosen at load time
 // by noise_reduce_core.cpp on processors that have it.
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
 
 // Everything with external linkage comes before the target pragma, so that
 // only this file's own (internal) copies are built for the wider target.

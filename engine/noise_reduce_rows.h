@@ -25,6 +25,20 @@ struct vectorSelect {
     static VEXLOR_INLINE Mask bit(const v8i& dir, int b) { return (dir & b) != 0; }
     static VEXLOR_INLINE v8f pick(const Mask& m, const v8f& a, const v8f& b) { return m ? a : b; }
 };
+// The same as bit operations, for targets without a blend instruction
+// (SSE2), where a vector conditional would be taken apart lane by lane.
+struct bitwiseSelect {
+    typedef v8i Mask;
+    static VEXLOR_INLINE Mask bit(const v8i& dir, int b) { return (dir & b) != 0; }
+    static VEXLOR_INLINE v8f pick(const Mask& m, const v8f& a, const v8f& b) {
+        return (v8f)(((v8i)a & m) | ((v8i)b & ~m));
+    }
+};
+
+// The file's choice of the two (noise_reduce_core.cpp builds the baseline).
+#ifndef VEXLOR_NR_SELECT
+#define VEXLOR_NR_SELECT vectorSelect
+#endif
 
 // Eight pixels: the centre of lane l is plane column j + l of plane row R.
 // out* receive the new destination channels, strength the blend strength.
@@ -72,7 +86,7 @@ VEXLOR_INLINE void noiseReduce8(const nrTile& t, int R, int j, const float* dst0
     for (int k = 0; k < kNeighbourWindowSize; ++k) {
         const v8f q0 = pick(p0, k), q1 = pick(p1, k), q2 = pick(p2, k);
         const v8f d = (abs8(c0 - q0) + abs8(c1 - q1)) + abs8(c2 - q2);
-        const v8f w = d > U ? fzero : 1.0f - d * invU;
+        const v8f w = Select::pick(d > U, fzero, 1.0f - d * invU);
         W += w;
         S0 += w * q0;
         S1 += w * q1;
@@ -82,10 +96,10 @@ VEXLOR_INLINE void noiseReduce8(const nrTile& t, int R, int j, const float* dst0
     const v8i blended = (W == W) & (W != 0.0f);
     const v8f m = (1.0f - 1.0f / (W + 1.0f)) * amount;
     const v8f keep = 1.0f - m;
-    store8(out0, blended ? keep * load8(dst0) + m * S0 / W : c0);
-    store8(out1, blended ? keep * load8(dst1) + m * S1 / W : c1);
-    store8(out2, blended ? keep * load8(dst2) + m * S2 / W : c2);
-    store8(strength, blended ? m : fzero);
+    store8(out0, Select::pick(blended, keep * load8(dst0) + m * S0 / W, c0));
+    store8(out1, Select::pick(blended, keep * load8(dst1) + m * S1 / W, c1));
+    store8(out2, Select::pick(blended, keep * load8(dst2) + m * S2 / W, c2));
+    store8(strength, Select::pick(blended, m, fzero));
 }
 
 template <class Select, bool WriteStrength, bool ReadDestination>
@@ -145,13 +159,13 @@ typedef void (*noiseReduceRowsFunction)(fl_image&, fl_image&, fl_image&, float, 
 void noiseReduceRowsKeepingStrength(fl_image& source, fl_image& destination, fl_image& strengthMap,
                                     float noiseLevel, bool smoothReference, float amount, int32 firstRow,
                                     int32 endRow) {
-    noiseReduceRows<vectorSelect, true, true>(source, destination, strengthMap, noiseLevel, smoothReference, amount,
+    noiseReduceRows<VEXLOR_NR_SELECT, true, true>(source, destination, strengthMap, noiseLevel, smoothReference, amount,
                                               firstRow, endRow);
 }
 
 void noiseReduceRowsFromSource(fl_image& source, fl_image& destination, fl_image& strengthMap, float noiseLevel,
                                bool smoothReference, float amount, int32 firstRow, int32 endRow) {
-    noiseReduceRows<vectorSelect, false, false>(source, destination, strengthMap, noiseLevel, smoothReference,
+    noiseReduceRows<VEXLOR_NR_SELECT, false, false>(source, destination, strengthMap, noiseLevel, smoothReference,
                                                 amount, firstRow, endRow);
 }
 
