@@ -7,13 +7,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/nr_core_shared.h"
-#include "entry/engine_params.h"
-
-// The baseline: SSE2 on x86, which has no blend instruction.
-#if defined(__SSE4_1__) || !(defined(__x86_64__) || defined(__i386__))
+// The baseline: four lanes with SSE2, which has no blend instruction.
+#if defined(__AVX__) || !(defined(__x86_64__) || defined(__i386__))
+#define VEXLOR_NR_LANES v8f
 #define VEXLOR_NR_SELECT vectorSelect
 #else
+#define VEXLOR_NR_LANES v4f
 #define VEXLOR_NR_SELECT bitwiseSelect
 #endif
 #include "engine/noise_reduce_rows.h"

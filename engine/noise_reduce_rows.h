@@ -8,6 +8,19 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "engine/simd.h"
+
+// Four-lane forms of the shared first steps' lane operations, declared
+// before those steps so that they find them.
+typedef int32_t v4i __attribute__((vector_size(16)));
+namespace lanes {
+VEXLOR_INLINE vexlor_simd::v4f vabs(const vexlor_simd::v4f& x) { return vexlor_simd::abs4(x); }
+VEXLOR_INLINE vexlor_simd::v4f select(const v4i& m, const vexlor_simd::v4f& a, const vexlor_simd::v4f& b) {
+    return (vexlor_simd::v4f)(((v4i)a & m) | ((v4i)b & ~m));
+}
+VEXLOR_INLINE v4i select(const v4i& m, const v4i& a, const v4i& b) { return (a & m) | (b & ~m); }
+}  // namespace lanes
+
 #include "engine/nr_core_shared.h"
 #include "engine/planar_tile.h"
 #include "entry/engine_params.h"
@@ -19,90 +32,146 @@ using namespace vexlor_simd;
 enum { kTileWidth = 64, kTileHeight = 16, kHalo = 3 };
 typedef planarTile<kTileWidth, kTileHeight, kHalo> nrTile;
 
-// Per-lane choice of one of two vectors by a bit of the lane's direction.
-struct vectorSelect {
-    typedef v8i Mask;
-    static VEXLOR_INLINE Mask bit(const v8i& dir, int b) { return (dir & b) != 0; }
-    static VEXLOR_INLINE v8f pick(const Mask& m, const v8f& a, const v8f& b) { return m ? a : b; }
+// Lane types: eight floats where the target has 256-bit vectors, four
+// (SSE2) for the baseline, whose 256-bit comparisons would be taken apart
+// lane by lane.
+template <class V>
+struct laneType;
+template <>
+struct laneType<v8f> {
+    typedef v8i Index;
+    enum { kWidth = 8 };
+    static VEXLOR_INLINE v8f load(const float* p) { return load8(p); }
+    static VEXLOR_INLINE void store(float* p, const v8f& v) { store8(p, v); }
+    static VEXLOR_INLINE v8f abs(const v8f& v) { return abs8(v); }
 };
-// The same as bit operations, for targets without a blend instruction
-// (SSE2), where a vector conditional would be taken apart lane by lane.
+template <>
+struct laneType<v4f> {
+    typedef v4i Index;
+    enum { kWidth = 4 };
+    static VEXLOR_INLINE v4f load(const float* p) { return load4(p); }
+    static VEXLOR_INLINE void store(float* p, const v4f& v) { store4(p, v); }
+    static VEXLOR_INLINE v4f abs(const v4f& v) { return abs4(v); }
+};
+
+}  // namespace
+
+namespace lanes {
+template <>
+struct Traits<vexlor_simd::v4f> {
+    typedef v4i Mask;
+    typedef v4i Index;
+};
+}  // namespace lanes
+
+namespace {
+
+// Four consecutive pixels of a planarTile, for the shared first steps.
+template <class Tile>
+struct planarTileSource4 {
+    const Tile& tile;
+    int r, j;
+    VEXLOR_INLINE v4f at(int dx, int dy, int ch) const { return load4(&tile.plane[ch][r + dy][j + dx]); }
+};
+template <class V>
+struct tileSource;
+template <>
+struct tileSource<v8f> {
+    typedef PlanarTileSource<nrTile> type;
+};
+template <>
+struct tileSource<v4f> {
+    typedef planarTileSource4<nrTile> type;
+};
+
+// Per-lane choice of one of two vectors by a mask.
+template <class V>
+struct vectorSelect {
+    typedef typename laneType<V>::Index Mask;
+    static VEXLOR_INLINE Mask bit(const Mask& dir, int b) { return (dir & b) != 0; }
+    static VEXLOR_INLINE V pick(const Mask& m, const V& a, const V& b) { return m ? a : b; }
+};
+// The same as bit operations, for SSE2, which has no blend.
+template <class V>
 struct bitwiseSelect {
-    typedef v8i Mask;
-    static VEXLOR_INLINE Mask bit(const v8i& dir, int b) { return (dir & b) != 0; }
-    static VEXLOR_INLINE v8f pick(const Mask& m, const v8f& a, const v8f& b) {
-        return (v8f)(((v8i)a & m) | ((v8i)b & ~m));
+    typedef typename laneType<V>::Index Mask;
+    static VEXLOR_INLINE Mask bit(const Mask& dir, int b) { return (dir & b) != 0; }
+    static VEXLOR_INLINE V pick(const Mask& m, const V& a, const V& b) {
+        return (V)(((Mask)a & m) | ((Mask)b & ~m));
     }
 };
 
-// The file's choice of the two (noise_reduce_core.cpp builds the baseline).
-#ifndef VEXLOR_NR_SELECT
+// The file's lanes and choice (noise_reduce_core.cpp builds the baseline).
+#ifndef VEXLOR_NR_LANES
+#define VEXLOR_NR_LANES v8f
 #define VEXLOR_NR_SELECT vectorSelect
 #endif
 
-// Eight pixels: the centre of lane l is plane column j + l of plane row R.
+// kWidth pixels: the centre of lane l is plane column j + l of plane row R.
 // out* receive the new destination channels, strength the blend strength.
-template <class Select>
-VEXLOR_INLINE void noiseReduce8(const nrTile& t, int R, int j, const float* dst0, const float* dst1,
-                                const float* dst2, bool smoothReference, float noiseLevel, float amount, float hnlr,
-                                float* out0, float* out1, float* out2, float* strength) {
+template <class V, class Select>
+VEXLOR_INLINE void noiseReduceLanes(const nrTile& t, int R, int j, const float* dst0, const float* dst1,
+                                    const float* dst2, bool smoothReference, float noiseLevel, float amount,
+                                    float hnlr, float* out0, float* out1, float* out2, float* strength) {
+    typedef laneType<V> L;
+    typedef typename L::Index I;
     const int S = nrTile::kStride;
     const float* p0 = &t.plane[0][R][j];
     const float* p1 = &t.plane[1][R][j];
     const float* p2 = &t.plane[2][R][j];
     // Lambdas here are always inlined: a vector must not cross a call
     // between functions built for different instruction sets.
-    auto at = [S](const float* p, int dx, int dy) __attribute__((always_inline)) { return load8(p + dy * S + dx); };
+    auto at = [S](const float* p, int dx, int dy) __attribute__((always_inline)) { return L::load(p + dy * S + dx); };
 
     // Reference colour, direction costs, tournament and similarity range:
     // the steps every core shares.
-    const NoiseReduceStart<v8f> start =
-        noiseReduceCoreStart<v8f>(PlanarTileSource<nrTile>{t, R, j}, smoothReference, noiseLevel, hnlr);
-    const v8f c0 = start.c[0], c1 = start.c[1], c2 = start.c[2];
-    const v8f fzero = {};
-    const v8i dir = start.direction;
+    const NoiseReduceStart<V> start = noiseReduceCoreStart<V>(
+        typename tileSource<V>::type{t, R, j}, smoothReference, noiseLevel, hnlr);
+    const V c0 = start.c[0], c1 = start.c[1], c2 = start.c[2];
+    const V fzero = {};
+    const I dir = start.direction;
     const typename Select::Mask bit1 = Select::bit(dir, 1), bit2 = Select::bit(dir, 2), bit4 = Select::bit(dir, 4);
 
     // Window entry k of each lane's own direction.
     auto pick = [&](const float* p, int k) __attribute__((always_inline)) {
-        const v8f a01 = Select::pick(bit1, at(p, kNeighbourWindowOffsets[1][k][0], kNeighbourWindowOffsets[1][k][1]),
-                                        at(p, kNeighbourWindowOffsets[0][k][0], kNeighbourWindowOffsets[0][k][1]));
-        const v8f a23 = Select::pick(bit1, at(p, kNeighbourWindowOffsets[3][k][0], kNeighbourWindowOffsets[3][k][1]),
-                                        at(p, kNeighbourWindowOffsets[2][k][0], kNeighbourWindowOffsets[2][k][1]));
-        const v8f a45 = Select::pick(bit1, at(p, kNeighbourWindowOffsets[5][k][0], kNeighbourWindowOffsets[5][k][1]),
-                                        at(p, kNeighbourWindowOffsets[4][k][0], kNeighbourWindowOffsets[4][k][1]));
-        const v8f a67 = Select::pick(bit1, at(p, kNeighbourWindowOffsets[7][k][0], kNeighbourWindowOffsets[7][k][1]),
-                                        at(p, kNeighbourWindowOffsets[6][k][0], kNeighbourWindowOffsets[6][k][1]));
-        const v8f a03 = Select::pick(bit2, a23, a01);
-        const v8f a47 = Select::pick(bit2, a67, a45);
+        const V a01 = Select::pick(bit1, at(p, kNeighbourWindowOffsets[1][k][0], kNeighbourWindowOffsets[1][k][1]),
+                                   at(p, kNeighbourWindowOffsets[0][k][0], kNeighbourWindowOffsets[0][k][1]));
+        const V a23 = Select::pick(bit1, at(p, kNeighbourWindowOffsets[3][k][0], kNeighbourWindowOffsets[3][k][1]),
+                                   at(p, kNeighbourWindowOffsets[2][k][0], kNeighbourWindowOffsets[2][k][1]));
+        const V a45 = Select::pick(bit1, at(p, kNeighbourWindowOffsets[5][k][0], kNeighbourWindowOffsets[5][k][1]),
+                                   at(p, kNeighbourWindowOffsets[4][k][0], kNeighbourWindowOffsets[4][k][1]));
+        const V a67 = Select::pick(bit1, at(p, kNeighbourWindowOffsets[7][k][0], kNeighbourWindowOffsets[7][k][1]),
+                                   at(p, kNeighbourWindowOffsets[6][k][0], kNeighbourWindowOffsets[6][k][1]));
+        const V a03 = Select::pick(bit2, a23, a01);
+        const V a47 = Select::pick(bit2, a67, a45);
         return Select::pick(bit4, a47, a03);
     };
 
-    const v8f U = start.range;
-    const v8f invU = 1.0f / U;
+    const V U = start.range;
+    const V invU = 1.0f / U;
 
-    v8f W = {}, S0 = {}, S1 = {}, S2 = {};
+    V W = {}, S0 = {}, S1 = {}, S2 = {};
 #pragma GCC unroll 20
     for (int k = 0; k < kNeighbourWindowSize; ++k) {
-        const v8f q0 = pick(p0, k), q1 = pick(p1, k), q2 = pick(p2, k);
-        const v8f d = (abs8(c0 - q0) + abs8(c1 - q1)) + abs8(c2 - q2);
-        const v8f w = Select::pick(d > U, fzero, 1.0f - d * invU);
+        const V q0 = pick(p0, k), q1 = pick(p1, k), q2 = pick(p2, k);
+        const V d = (L::abs(c0 - q0) + L::abs(c1 - q1)) + L::abs(c2 - q2);
+        const V w = Select::pick(d > U, fzero, 1.0f - d * invU);
         W += w;
         S0 += w * q0;
         S1 += w * q1;
         S2 += w * q2;
     }
 
-    const v8i blended = (W == W) & (W != 0.0f);
-    const v8f m = (1.0f - 1.0f / (W + 1.0f)) * amount;
-    const v8f keep = 1.0f - m;
-    store8(out0, Select::pick(blended, keep * load8(dst0) + m * S0 / W, c0));
-    store8(out1, Select::pick(blended, keep * load8(dst1) + m * S1 / W, c1));
-    store8(out2, Select::pick(blended, keep * load8(dst2) + m * S2 / W, c2));
-    store8(strength, Select::pick(blended, m, fzero));
+    const I blended = (W == W) & (W != 0.0f);
+    const V m = (1.0f - 1.0f / (W + 1.0f)) * amount;
+    const V keep = 1.0f - m;
+    L::store(out0, Select::pick(blended, keep * L::load(dst0) + m * S0 / W, c0));
+    L::store(out1, Select::pick(blended, keep * L::load(dst1) + m * S1 / W, c1));
+    L::store(out2, Select::pick(blended, keep * L::load(dst2) + m * S2 / W, c2));
+    L::store(strength, Select::pick(blended, m, fzero));
 }
 
-template <class Select, bool WriteStrength, bool ReadDestination>
+template <class V, class Select, bool WriteStrength, bool ReadDestination>
 VEXLOR_INLINE void noiseReduceRows(fl_image& source, fl_image& destination, fl_image& strengthMap,
                                    float noiseLevel, bool smoothReference, float amount, int32 firstRow,
                                    int32 endRow) {
@@ -133,8 +202,8 @@ VEXLOR_INLINE void noiseReduceRows(fl_image& source, fl_image& destination, fl_i
                     for (int c = 0; c < 3; ++c)
                         for (int i = 0; i < tw; ++i) dst[c][i] = tile.plane[c][r + kHalo][i + kHalo];
                 }
-                for (int i = 0; i < tw; i += 8)
-                    noiseReduce8<Select>(tile, r + kHalo, i + kHalo, &dst[0][i], &dst[1][i], &dst[2][i],
+                for (int i = 0; i < tw; i += laneType<V>::kWidth)
+                    noiseReduceLanes<V, Select>(tile, r + kHalo, i + kHalo, &dst[0][i], &dst[1][i], &dst[2][i],
                                          smoothReference, noiseLevel, amount, hnlr, &out[0][i], &out[1][i], &out[2][i], &strength[i]);
                 for (int i = 0; i < tw; ++i) {
                     d[3 * i] = out[0][i];
@@ -159,13 +228,13 @@ typedef void (*noiseReduceRowsFunction)(fl_image&, fl_image&, fl_image&, float, 
 void noiseReduceRowsKeepingStrength(fl_image& source, fl_image& destination, fl_image& strengthMap,
                                     float noiseLevel, bool smoothReference, float amount, int32 firstRow,
                                     int32 endRow) {
-    noiseReduceRows<VEXLOR_NR_SELECT, true, true>(source, destination, strengthMap, noiseLevel, smoothReference, amount,
+    noiseReduceRows<VEXLOR_NR_LANES, VEXLOR_NR_SELECT<VEXLOR_NR_LANES>, true, true>(source, destination, strengthMap, noiseLevel, smoothReference, amount,
                                               firstRow, endRow);
 }
 
 void noiseReduceRowsFromSource(fl_image& source, fl_image& destination, fl_image& strengthMap, float noiseLevel,
                                bool smoothReference, float amount, int32 firstRow, int32 endRow) {
-    noiseReduceRows<VEXLOR_NR_SELECT, false, false>(source, destination, strengthMap, noiseLevel, smoothReference,
+    noiseReduceRows<VEXLOR_NR_LANES, VEXLOR_NR_SELECT<VEXLOR_NR_LANES>, false, false>(source, destination, strengthMap, noiseLevel, smoothReference,
                                                 amount, firstRow, endRow);
 }
 
