@@ -1,4 +1,5 @@
-// PNG and TIFF files in and out of documents.
+// PNG and TIFF files in and out of documents (and PPM/PGM, through
+// image_io_pnm.cpp).
 #include "refhost/image_io.h"
 
 #include <png.h>
@@ -12,33 +13,17 @@
 #include <cstring>
 #include <vector>
 
+#include "refhost/image_io_pnm.h"
 #include "refhost/platform.h"
 
 namespace refhost {
 
 namespace {
 
-// Nothing larger is read: the host keeps the whole image in memory.
-const int64_t kMaxImageBytes = int64_t(4) << 30;
-
-[[noreturn]] void fail(const std::string& path, const std::string& why) {
-    throw ImageIoError("'" + path + "': " + why);
-}
-
-uint16_t fileToHost16(uint32_t v) { return uint16_t((uint64_t(v) * 32768 * 2 + 65535) / (2 * 65535)); }
-uint16_t hostToFile16(uint32_t v) {
-    v = std::min<uint32_t>(v, 32768);
-    return uint16_t((uint64_t(v) * 65535 * 2 + 32768) / (2 * 32768));
-}
-
-std::string lowerExtension(const std::string& path) {
-    size_t dot = path.find_last_of('.');
-    size_t slash = path.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-    std::string e = path.substr(dot + 1);
-    for (char& c : e) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return e;
-}
+using imageio::fail;
+using imageio::fileToHost16;
+using imageio::hostToFile16;
+using imageio::kMaxImageBytes;
 
 // ---------------------------------------------------------------------------
 // PNG, through the classic interface: errors come back by longjmp, so the
@@ -409,6 +394,17 @@ Document readImage(const std::string& path) {
     bool isPng = n == 8 && std::memcmp(magic, pngMagic, 8) == 0;
     bool isTiff = n >= 4 && ((magic[0] == 'I' && magic[1] == 'I' && (magic[2] == 42 || magic[2] == 43) && magic[3] == 0) ||
                              (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && (magic[3] == 42 || magic[3] == 43)));
+    if (imageio::isPnmMagic(magic, n)) {
+        std::rewind(f);
+        try {
+            Document d = imageio::readPnm(f, path);
+            std::fclose(f);
+            return d;
+        } catch (...) {
+            std::fclose(f);
+            throw;
+        }
+    }
     if (isPng) {
         std::rewind(f);
         try {
@@ -423,13 +419,14 @@ Document readImage(const std::string& path) {
     std::fclose(f);
     if (isTiff) return readTiff(path);
     if (n == 0) fail(path, "the file is empty");
-    fail(path, "neither a PNG nor a TIFF file");
+    fail(path, "neither a PNG, TIFF, PPM nor PGM file");
 }
 
 void writeImage(const Document& doc, const std::string& path) {
-    const std::string ext = lowerExtension(path);
+    const std::string ext = imageio::lowerExtension(path);
+    if (imageio::isPnmExtension(ext)) return imageio::writePnmFile(doc, path);
     const bool png = ext == "png", tiff = ext == "tif" || ext == "tiff";
-    if (!png && !tiff) fail(path, "unknown output format; use .png, .tif or .tiff");
+    if (!png && !tiff) fail(path, "unknown output format; use .png, .tif, .tiff, .ppm or .pgm");
     if (doc.width() <= 0 || doc.height() <= 0) fail(path, "the document is empty");
     std::string tempPath, error;
     std::FILE* f = platform::createFileBeside(path, tempPath, error);

@@ -1,6 +1,8 @@
 // Reading and writing documents as image files: PNG (8 and 16 bits; grey,
 // grey+alpha, RGB, RGBA, palette) and TIFF (8 and 16 bits, 32-bit float;
-// grey, RGB, CMYK, and 8/16-bit ICC Lab).  Alpha is dropped.
+// grey, RGB, CMYK, and 8/16-bit ICC Lab).  Alpha is dropped.  Binary PPM
+// (RGB) and PGM (grey), maxval 255 or 65535, need no library: a build
+// without libpng and libtiff has those only.
 //
 // Samples convert to the host's scales: 16-bit files 0..65535 <-> 0..32768;
 // CMYK files (0 = no ink) <-> the host's inverted CMYK (255 = no ink).
@@ -21,7 +23,8 @@ struct ImageIoError : std::runtime_error {
 // a message that names the file and the reason.
 Document readImage(const std::string& path);
 
-// The format is taken from the extension (.png, .tif, .tiff; any case).
+// The format is taken from the extension (.png, .tif, .tiff, .ppm, .pgm;
+// any case).
 // The file is written beside the target under a temporary name and renamed
 // into place only when complete, so an existing file is never replaced by a
 // partial one.  Throws ImageIoError.

@@ -18,9 +18,10 @@ using namespace refhost;
 
 const char* const kUsage =
     "usage: pihost PLUGIN [options]\n"
+    "       pihost --convert IN OUT   copy an image file into the format of OUT's extension\n"
     "  --selectors            run the selectors on the document and report them (the default)\n"
-    "  --in FILE              filter this PNG or TIFF file instead of a synthetic document\n"
-    "  --out FILE             write the filtered document (PNG or TIFF, by extension)\n"
+    "  --in FILE              filter this PNG, TIFF, PPM or PGM file instead of a synthetic document\n"
+    "  --out FILE             write the filtered document (PNG, TIFF, PPM or PGM, by extension)\n"
     "  --mode MODE            synthetic document: gray, rgb, lab or cmyk (default rgb)\n"
     "  --depth BITS           synthetic document: 8, 16 or 32 (default 8)\n"
     "  --size WxH             synthetic document size (default 64x48)\n"
@@ -314,6 +315,16 @@ int run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--convert") == 0) {
+        if (argc != 4) usage("--convert wants IN and OUT");
+        try {
+            writeImage(readImage(argv[2]), argv[3]);
+            return 0;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "pihost: %s\n", e.what());
+            return 2;
+        }
+    }
     const Options o = parse(argc, argv);
     try {
         return run(o);

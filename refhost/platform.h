@@ -1,14 +1,25 @@
 // The few operating-system services the reference host needs, behind one
-// small interface: module loading and file replacement.  platform_posix.cpp
-// and platform_win.cpp implement it; nothing else in refhost is
-// platform-specific.
+// small interface: module loading, file replacement and answering alerts.
+// platform_posix.cpp and platform_win.cpp implement it; nothing else in
+// refhost is platform-specific.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
 namespace refhost {
+
+class Host;
+
 namespace platform {
+
+// Alerts the plug-in shows on the calling thread during one plug-in call are
+// answered at once and recorded into host (Host::recordAlert), so that a run
+// without anybody at the screen never blocks.  Returns a token for
+// endAlertCapture; calls nest.  The POSIX form does nothing: there the Carbon
+// stand-in hands alerts to the host.
+void* beginAlertCapture(Host& host);
+void endAlertCapture(void* token);
 
 // Loads a shared module; null with a message in error on failure.
 void* openModule(const std::string& path, std::string& error);

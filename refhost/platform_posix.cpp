@@ -128,5 +128,8 @@ void removeFile(const std::string& path) {
     if (!path.empty()) unlink(path.c_str());
 }
 
+void* beginAlertCapture(Host&) { return nullptr; }
+void endAlertCapture(void*) {}
+
 }  // namespace platform
 }  // namespace refhost

@@ -1,11 +1,15 @@
 // Windows form of the reference host's platform services.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "refhost/platform.h"
+#include "refhost/refhost.h"
 
 namespace refhost {
 namespace platform {
@@ -111,6 +115,94 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& er
 
 void removeFile(const std::string& path) {
     if (!path.empty()) DeleteFileA(path.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// Alerts: MessageBoxA on the plug-in's thread runs a modal loop that waits
+// for a click.  A computer-based-training hook on that thread sees the box as
+// it is activated; the host reads its text, records it and presses OK.
+
+namespace {
+
+const int kMessageBoxTextId = 0xFFFF;
+
+struct AlertWatch {
+    HHOOK hook = nullptr;     // set on the outermost watch of the thread only
+    Host* host = nullptr;
+    AlertWatch* outer = nullptr;
+    std::vector<HWND> answered;  // a box can be activated more than once
+};
+
+thread_local AlertWatch* tWatch = nullptr;
+
+BOOL CALLBACK onlyStaticsAndButtons(HWND child, LPARAM flag) {
+    char cls[32] = {0};
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") != 0 && lstrcmpiA(cls, "Button") != 0) {
+        *reinterpret_cast<bool*>(flag) = false;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A message box: a dialog with the message text item and nothing but
+// statics and buttons (the plug-in's own dialog has sliders and edits).
+bool isMessageBox(HWND w) {
+    char cls[16] = {0};
+    if (!GetClassNameA(w, cls, sizeof cls) || std::strcmp(cls, "#32770") != 0) return false;
+    if (!GetDlgItem(w, kMessageBoxTextId)) return false;
+    bool only = true;
+    EnumChildWindows(w, onlyStaticsAndButtons, reinterpret_cast<LPARAM>(&only));
+    return only;
+}
+
+std::string windowText(HWND w) {
+    if (!w) return std::string();
+    int n = GetWindowTextLengthA(w);
+    if (n <= 0) return std::string();
+    std::string text(size_t(n) + 1, '\0');
+    n = GetWindowTextA(w, &text[0], n + 1);
+    text.resize(size_t(std::max(n, 0)));
+    return text;
+}
+
+LRESULT CALLBACK alertHook(int code, WPARAM wParam, LPARAM lParam) {
+    AlertWatch* watch = tWatch;
+    if (code == HCBT_ACTIVATE && watch) {
+        HWND w = reinterpret_cast<HWND>(wParam);
+        if (isMessageBox(w) &&
+            std::find(watch->answered.begin(), watch->answered.end(), w) == watch->answered.end()) {
+            watch->answered.push_back(w);
+            watch->host->recordAlert(windowText(GetDlgItem(w, kMessageBoxTextId)));
+            // Posted, so that the box's own loop ends it as a click on OK would.
+            PostMessageA(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        }
+    }
+    return CallNextHookEx(watch ? watch->hook : nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+void* beginAlertCapture(Host& host) {
+    AlertWatch* watch = new AlertWatch;
+    watch->host = &host;
+    watch->outer = tWatch;
+    if (!watch->outer) {
+        watch->hook = SetWindowsHookExA(WH_CBT, alertHook, nullptr, GetCurrentThreadId());
+        if (!watch->hook) host.recordFault("cannot watch the plug-in's alerts: " + lastError());
+    } else {
+        watch->hook = watch->outer->hook;
+    }
+    tWatch = watch;
+    return watch;
+}
+
+void endAlertCapture(void* token) {
+    AlertWatch* watch = static_cast<AlertWatch*>(token);
+    if (!watch) return;
+    tWatch = watch->outer;
+    if (!watch->outer && watch->hook) UnhookWindowsHookEx(watch->hook);
+    delete watch;
 }
 
 }  // namespace platform

@@ -6,6 +6,17 @@
 
 namespace refhost {
 
+namespace {
+// Alerts are answered for the length of one plug-in call, exception or not.
+struct AlertCapture {
+    void* token;
+    explicit AlertCapture(Host& host) : token(platform::beginAlertCapture(host)) {}
+    ~AlertCapture() { platform::endAlertCapture(token); }
+    AlertCapture(const AlertCapture&) = delete;
+    AlertCapture& operator=(const AlertCapture&) = delete;
+};
+}  // namespace
+
 Plugin::Plugin(const std::string& path, bool freshCopy) : path_(path) {
     std::string error;
     std::string loadPath = path;
@@ -52,6 +63,7 @@ int16 Plugin::call(Host& host, int16 selector) {
         about_.plugInRef = host.record().plugInRef;
         record = &about_;
     }
+    AlertCapture capture(host);
     try {
         entry_(selector, record, &host.data(), &host.result());
     } catch (const std::exception& e) {

@@ -1,0 +1,39 @@
+// Internal to the image file code: what the PNG and TIFF paths share with
+// the library-free PPM/PGM path, which every build of the host has.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "refhost/image_io.h"
+
+namespace refhost {
+namespace imageio {
+
+// Nothing larger is read: the host keeps the whole image in memory.
+const int64_t kMaxImageBytes = int64_t(4) << 30;
+
+[[noreturn]] void fail(const std::string& path, const std::string& why);
+
+// 16-bit file samples 0..65535 <-> the host's 0..32768, rounded to nearest.
+inline uint16_t fileToHost16(uint32_t v) { return uint16_t((uint64_t(v) * 32768 * 2 + 65535) / (2 * 65535)); }
+inline uint16_t hostToFile16(uint32_t v) {
+    v = std::min<uint32_t>(v, 32768);
+    return uint16_t((uint64_t(v) * 65535 * 2 + 32768) / (2 * 32768));
+}
+
+// The extension without the dot, in lower case; empty without one.
+std::string lowerExtension(const std::string& path);
+
+// Binary PPM (P6, RGB) and PGM (P5, grey) with maxval 255 or 65535.
+bool isPnmExtension(const std::string& lowerExt);    // "ppm" or "pgm"
+bool isPnmMagic(const unsigned char* bytes, size_t n);  // "P5" or "P6" and a blank
+// Reads from the start of f; throws ImageIoError.
+Document readPnm(std::FILE* f, const std::string& path);
+// Writes beside path under a temporary name, then renames it into place.
+void writePnmFile(const Document& doc, const std::string& path);
+
+}  // namespace imageio
+}  // namespace refhost
