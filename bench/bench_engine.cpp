@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <cstring>
 #include <map>
 #include <random>
@@ -121,16 +122,31 @@ void setRate(benchmark::State& state) {
     state.counters["threads"] = double(state.range(0));
 }
 
+double processCpuSeconds() {
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// Besides the wall-clock rate: the CPU time of all threads per call, so
+// that scaling can be judged on a machine that other work shares
+// (MP/cpu-s stays constant when the bands scale perfectly).
 void Pipeline(benchmark::State& state) {
     Images& im = images();
     setEngineThreadCount(int32(state.range(0)));
+    double cpu = 0;
     for (auto _ : state) {
         state.PauseTiming();
         im.restore();
         state.ResumeTiming();
+        const double c0 = processCpuSeconds();
         if (smoothDetectLiftingStructure(im.work, im.destination) != 0) state.SkipWithError("pipeline failed");
+        cpu += processCpuSeconds() - c0;
     }
     setRate(state);
+    const double n = double(state.iterations());
+    state.counters["cpu_ms"] = 1e3 * cpu / n;
+    state.counters["MP/cpu-s"] = double(kWidth) * kHeight / 1e6 / (cpu / n);
 }
 
 void NoiseReduction(benchmark::State& state) {

@@ -187,8 +187,9 @@ bool samePaddedSize(const fl_image& a, const fl_image& b) {
 }
 
 // Rows per step of the first pass: the copy of the source rows into the
-// destination is still in cache when the core blends into them.
-enum { kFirstPassChunkRows = 32 };
+// destination is still in cache when the core blends into them, and the
+// cores' tiles are 16 rows high.
+enum { kFirstPassChunkRows = 16 };
 
 }  // namespace
 
@@ -217,23 +218,24 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
     fl_image strengthMap(dims);
     if (handleInvalidMemory(strengthMap)) return memFullErr;
 
-    // First pass: the result receives a copy of the image, band by band,
+    // First pass: the result receives a copy of the image, chunk by chunk,
     // and the core blends into it.  (The border rows and columns of the copy
     // are replaced by the result's own border below, so a core that writes
-    // every pixel needs no copy at all.)
+    // every pixel needs no copy at all.)  Every thread takes the next chunk
+    // of rows until none is left, so a thread that the system runs late
+    // delays no one; what a row becomes does not depend on who computes it.
     const bool copy = !cores.firstPassWritesEveryPixel;
+    const int32 chunks = (image.height + kFirstPassChunkRows - 1) / kFirstPassChunkRows;
+    std::atomic<int32> nextChunk{0};
     auto firstPass = [&](const bandInfo& b) {
-        int32 first, end;
-        bandPaddedRows(image, b, first, end);
-        const int32 top = b.firstRow + image.padY;
-        if (copy) copyPaddedRows(image, result, first, std::min(top, end));
-        for (int32 y = b.firstRow; y < b.endRow; y += kFirstPassChunkRows) {
-            const int32 yEnd = std::min<int32>(y + kFirstPassChunkRows, b.endRow);
+        for (int32 c = nextChunk.fetch_add(1, std::memory_order_relaxed); c < chunks;
+             c = nextChunk.fetch_add(1, std::memory_order_relaxed)) {
+            const int32 y = c * kFirstPassChunkRows;
+            const int32 yEnd = std::min<int32>(y + kFirstPassChunkRows, image.height);
             if (copy) copyPaddedRows(image, result, y + image.padY, yEnd + image.padY);
             cores.firstPass(image, result, strengthMap, levelConstant, noiseLevel, smoothReference, amount,
                             sharpAmount, y, yEnd, b.band);
         }
-        if (copy) copyPaddedRows(image, result, std::max(first, b.endRow + image.padY), end);
     };
     runBands(image.height, firstPass);
 

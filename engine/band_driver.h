@@ -91,7 +91,9 @@ extern const bandDriverCores smoothDetectCores;
 
 // One driver call: border of the image generated; a result image and a
 // strength map allocated from the host; the first pass writes the result
-// from the image; the result (with a fresh border) replaces the image; the
+// from the image, the first-pass core called for chunks of rows that the
+// threads take in turn (with the band number of the thread that takes
+// them: -1 on the calling thread); the result (with a fresh border) replaces the image; the
 // second pass writes the image from the result and the strength map.
 // Without a second pass the image takes over the result's buffer instead of
 // a copy of it (same size; the image's bufferID and data change, so callers

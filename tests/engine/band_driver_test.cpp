@@ -207,6 +207,8 @@ namespace hooks {
 std::mutex lock;
 std::vector<int> rowsSeen;
 std::set<int32> bandsSeen;
+std::thread::id caller;
+bool callerIsBandMinusOne = true;
 bool borderFresh = true;
 bool destinationHoldsSource = true;
 int32 cancelInBand = -2;
@@ -222,6 +224,7 @@ void firstPass(fl_image& source, fl_image& destination, fl_image& strengthMap, f
     std::lock_guard<std::mutex> g(lock);
     for (int32 y = firstRow; y < endRow; ++y) ++rowsSeen[y];
     bandsSeen.insert(band);
+    callerIsBandMinusOne = callerIsBandMinusOne && (band == -1) == (std::this_thread::get_id() == caller);
 }
 
 void secondPass(fl_image& source, fl_image& destination, fl_image& strengthMap, float sharpAmount, float, int32 firstRow,
@@ -242,20 +245,21 @@ void secondPass(fl_image& source, fl_image& destination, fl_image& strengthMap, 
 }
 }  // namespace hooks
 
-TEST_F(BandDriver, AProductsCoresAreCalledForEveryBand) {
+TEST_F(BandDriver, AProductsCoresSeeEveryRowOnceWithTheirThreadsBandNumber) {
     const bandDriverCores cores = {hooks::firstPass, hooks::secondPass, false};
     for (int32 n : {1, 4, 7}) {
         setEngineThreadCount(n);
-        hooks::rowsSeen.assign(23, 0);
+        hooks::rowsSeen.assign(123, 0);
         hooks::bandsSeen.clear();
         hooks::cancelInBand = -2;
-        fl_image img(31, 23);
+        hooks::caller = std::this_thread::get_id();
+        hooks::callerIsBandMinusOne = true;
+        fl_image img(31, 123);
         fillImage(img, [](int32 x, int32 y, int ch) { return float(x + 2 * y + ch); });
         EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f, cores), 0);
         for (int r : hooks::rowsSeen) EXPECT_EQ(r, 1);
-        std::set<int32> expected = {-1};
-        for (int32 i = 1; i < n; ++i) expected.insert(i);
-        EXPECT_EQ(hooks::bandsSeen, expected);
+        for (int32 band : hooks::bandsSeen) EXPECT_TRUE(band == -1 || (band >= 1 && band < n)) << band;
+        EXPECT_TRUE(hooks::callerIsBandMinusOne);
         EXPECT_TRUE(hooks::borderFresh);
         EXPECT_TRUE(hooks::destinationHoldsSource);
         // First pass +1, second pass + 4 x 0.5 on channel 0.
