@@ -24,12 +24,15 @@
 
 #include "engine/band_driver.h"
 #include "engine/lifting.h"
+#include "engine/noise_reduce_core.h"
 #include "engine/output_writers.h"
 #include "entry/engine_params.h"
 #include "entry/globals.h"
 #include "entry/host_services.h"
 #include "entry/params.h"
+#include "halvane/cleaner_core.h"
 #include "halvane/lifting_structure.h"
+#include "halvane/sharpen.h"
 #include "image/host_import.h"
 #include "refhost/refhost.h"
 
@@ -159,9 +162,8 @@ void BM_Halvane(benchmark::State& state) {
     b.usePool(false);
 }
 
-// The serial-looking passes of one level-0 step alone, on all threads: the
-// lift, the prediction with its detail band, the rebuild's prediction and
-// undo-difference, and the writer.
+// The passes of one level-0 step besides the cores, on 1 and 8 threads: the
+// lift, the detail band, the rebuild, and the writer.
 void BM_HalvanePasses(benchmark::State& state) {
     Bench& b = bench();
     b.derive(false);
@@ -173,9 +175,8 @@ void BM_HalvanePasses(benchmark::State& state) {
     fl_image prediction(getFlimageDimensions(img)), details(getFlimageDimensions(img));
     for (auto _ : state) {
         similarityLift(img, coarse);
-        similarityReconstructAndDifference(coarse, img, prediction, details);
-        similarityReconstruct(coarse, img, prediction);
-        unDifferencePass(prediction, details, prediction);
+        reconstructDetailsPass(coarse, img, details);
+        reconstructUnDifferencePass(coarse, img, details, prediction);
         lumaChromaMixTo8BitMaster(b.input.data(), b.width * 3, b.output.data(), b.width * 3, b.width, b.height, 0,
                                   0, prediction, 0, 0, true, 3);
     }
@@ -184,8 +185,49 @@ void BM_HalvanePasses(benchmark::State& state) {
                                                 benchmark::Counter::kIsRate);
 }
 
+// The per-band kernels alone on one thread, over the whole image at level
+// 0: 0 the standard core, 1 the cleaner core (widest lanes), 2 the cleaner
+// core on eight lanes, 3 the sharpening.
+void BM_HalvaneKernel(benchmark::State& state) {
+    Bench& b = bench();
+    b.derive(false);
+    b.usePool(true);
+    fl_image img(b.width, b.height);
+    copyIntoFlimage8bit(img, b.input.data(), b.width * 3, 0, 0, b.width, b.height);
+    img.generatePadding();
+    fl_image dst(getFlimageDimensions(img)), map(getFlimageDimensions(img));
+    flimageToFlimage(img, dst);
+    for (int32 y = 0; y < b.height; ++y)
+        for (int32 x = 0; x < b.width; ++x)
+            map.data[((int64_t(y) + map.padY) * map.paddedWidth + x + map.padX) * 3] = 0.5f;
+    const int64_t kernel = state.range(0);
+    cleanerLaneWidth = kernel == 2 ? 8 : 0;
+    for (auto _ : state) {
+        switch (kernel) {
+            case 0:
+                noiseReduceCoreAlgo(img, dst, map, 0, level0noiseLevel, true, level0NR, 0, 0, b.height, -1);
+                break;
+            case 1:
+            case 2:
+                noiseReduceCoreAlgo_cleanerSmoothAreas(img, dst, map, 0, level0noiseLevel, true, level0NR, 0, 0,
+                                                       b.height, -1);
+                break;
+            default:
+                sharpenAfterNoiseReduce(img, dst, map, level0SharpAmount, level0ChromaSharpAmount, 0, b.height, -1);
+        }
+        benchmark::ClobberMemory();
+    }
+    cleanerLaneWidth = 0;
+    b.usePool(false);
+    state.counters["MP/s"] = benchmark::Counter(double(b.width) * b.height / 1e6 * double(state.iterations()),
+                                                benchmark::Counter::kIsRate);
+    static const char* const names[] = {"standard core", "cleaner core", "cleaner core, 8 lanes", "sharpening"};
+    state.SetLabel(names[kernel]);
+}
+
 }  // namespace
 
+BENCHMARK(BM_HalvaneKernel)->ArgNames({"kernel"})->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Halvane)
     ->ArgNames({"threads", "cleaner", "pooled"})
     ->ArgsProduct({{1, 2, 4, 8}, {0, 1}, {1, 0}})

@@ -120,8 +120,13 @@ VEXLOR_INLINE void expandCoarse(const fl_image& coarse, int32 Y, int32 x0, int n
     }
 }
 
-VEXLOR_INLINE void reconstructRow(const fl_image& coarse, const fl_image& fine, fl_image& out, int32 y,
-                                  reconScratch& s) {
+// What a reconstructed row becomes: the prediction itself, the details
+// (prediction - fine) or the rebuilt row (prediction - details), each the one
+// subtraction of the separate passes.
+enum class reconSink { prediction, details, rebuilt };
+
+VEXLOR_INLINE void reconstructRow(const fl_image& coarse, const fl_image& fine, fl_image& out,
+                                  const fl_image* details, reconSink sink, int32 y, reconScratch& s) {
     const int32 w = out.width;
     const bool oddRow = (y & 1) != 0;
     const int32 Y = y / 2;
@@ -183,10 +188,26 @@ VEXLOR_INLINE void reconstructRow(const fl_image& coarse, const fl_image& fine, 
             }
         }
         float* o = pixelAt(out, x0, y);
-        for (int i = 0; i < n; ++i, o += 3) {
-            o[0] = res[0][i];
-            o[1] = res[1][i];
-            o[2] = res[2][i];
+        if (sink == reconSink::prediction) {
+            for (int i = 0; i < n; ++i, o += 3) {
+                o[0] = res[0][i];
+                o[1] = res[1][i];
+                o[2] = res[2][i];
+            }
+        } else if (sink == reconSink::details) {
+            const float* f = pixelAt(fine, x0, y);
+            for (int i = 0; i < n; ++i, o += 3, f += 3) {
+                o[0] = res[0][i] - f[0];
+                o[1] = res[1][i] - f[1];
+                o[2] = res[2][i] - f[2];
+            }
+        } else {
+            const float* d = pixelAt(*details, x0, y);
+            for (int i = 0; i < n; ++i, o += 3, d += 3) {
+                o[0] = res[0][i] - d[0];
+                o[1] = res[1][i] - d[1];
+                o[2] = res[2][i] - d[2];
+            }
         }
     }
 }
@@ -203,13 +224,11 @@ VEXLOR_INLINE void differenceRow(const fl_image& a, const fl_image& b, fl_image&
 }
 
 VEXLOR_KERNEL_CLONES void reconstructRowsKernel(const fl_image& coarse, const fl_image& fine, fl_image& out,
-                                                fl_image* details, int32 firstRow, int32 endRow) {
+                                                const fl_image* details, reconSink sink, int32 firstRow,
+                                                int32 endRow) {
     reconScratch s;
     std::memset(&s, 0, sizeof s);
-    for (int32 y = firstRow; y < endRow; ++y) {
-        reconstructRow(coarse, fine, out, y, s);
-        if (details) differenceRow(fine, out, *details, y);
-    }
+    for (int32 y = firstRow; y < endRow; ++y) reconstructRow(coarse, fine, out, details, sink, y, s);
 }
 
 VEXLOR_KERNEL_CLONES void differenceRowsKernel(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow,
@@ -248,16 +267,21 @@ void similarityLiftRows(const fl_image& source, fl_image& destination, int32 fir
 
 void similarityReconstructRows(const fl_image& coarse, const fl_image& fine, fl_image& out, int32 firstRow,
                                int32 endRow) {
-    reconstructRowsKernel(coarse, fine, out, nullptr, firstRow, endRow);
+    reconstructRowsKernel(coarse, fine, out, nullptr, reconSink::prediction, firstRow, endRow);
 }
 
 void differenceRows(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow, int32 endRow) {
     differenceRowsKernel(a, b, out, firstRow, endRow);
 }
 
-void reconstructAndDifferenceRows(const fl_image& coarse, const fl_image& fine, fl_image& prediction,
-                                  fl_image& details, int32 firstRow, int32 endRow) {
-    reconstructRowsKernel(coarse, fine, prediction, &details, firstRow, endRow);
+void reconstructDetailsRows(const fl_image& coarse, const fl_image& fine, fl_image& details, int32 firstRow,
+                            int32 endRow) {
+    reconstructRowsKernel(coarse, fine, details, nullptr, reconSink::details, firstRow, endRow);
+}
+
+void reconstructUnDifferenceRows(const fl_image& coarse, const fl_image& fine, const fl_image& details,
+                                 fl_image& out, int32 firstRow, int32 endRow) {
+    reconstructRowsKernel(coarse, fine, out, &details, reconSink::rebuilt, firstRow, endRow);
 }
 
 OSErr similarityLift(fl_image& source, fl_image& destination) {
@@ -282,16 +306,28 @@ OSErr similarityReconstruct(fl_image& coarse, fl_image& fine, fl_image& out) {
     return noErr;
 }
 
-OSErr similarityReconstructAndDifference(fl_image& coarse, fl_image& fine, fl_image& prediction, fl_image& details) {
-    if (anyInvalid(coarse, fine, prediction) || handleInvalidMemory(details)) return memFullErr;
-    if (!reconstructSizesMatch(coarse, fine, prediction) || !sameSize(fine, details)) return kLiftingSizeMismatch;
+OSErr reconstructDetailsPass(fl_image& coarse, fl_image& fine, fl_image& details) {
+    if (anyInvalid(coarse, fine, details)) return memFullErr;
+    if (!reconstructSizesMatch(coarse, fine, details) || &details == &fine || &details == &coarse)
+        return kLiftingSizeMismatch;
     ensurePadding(coarse);
     ensurePadding(fine);
-    runRowBands(prediction.height, [&](int32 first, int32 end) {
-        reconstructAndDifferenceRows(coarse, fine, prediction, details, first, end);
-    });
-    prediction.paddingGenerated = false;
+    runRowBands(details.height,
+                [&](int32 first, int32 end) { reconstructDetailsRows(coarse, fine, details, first, end); });
     details.paddingGenerated = false;
+    return noErr;
+}
+
+OSErr reconstructUnDifferencePass(fl_image& coarse, fl_image& fine, fl_image& details, fl_image& out) {
+    if (anyInvalid(coarse, fine, details) || handleInvalidMemory(out)) return memFullErr;
+    // out is written while fine and coarse are read around every pixel.
+    if (!reconstructSizesMatch(coarse, fine, out) || !sameSize(details, out) || &out == &fine || &out == &coarse)
+        return kLiftingSizeMismatch;
+    ensurePadding(coarse);
+    ensurePadding(fine);
+    runRowBands(out.height,
+                [&](int32 first, int32 end) { reconstructUnDifferenceRows(coarse, fine, details, out, first, end); });
+    out.paddingGenerated = false;
     return noErr;
 }
 

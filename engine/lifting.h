@@ -28,9 +28,13 @@ OSErr similarityLift(fl_image& source, fl_image& destination);
 OSErr similarityReconstruct(fl_image& coarse, fl_image& fine, fl_image& out);
 // out = b - a, per sample (details = prediction - fine).
 OSErr differencePass(fl_image& a, fl_image& b, fl_image& out);
-// similarityReconstruct(coarse, fine, prediction) followed by
-// differencePass(fine, prediction, details), in one sweep over the rows.
-OSErr similarityReconstructAndDifference(fl_image& coarse, fl_image& fine, fl_image& prediction, fl_image& details);
+// The prediction and its use in one sweep, without a prediction image:
+// details = similarityReconstruct(coarse, fine) - fine, the detail band of
+// differencePass; and out = similarityReconstruct(coarse, fine) - details,
+// the rebuilt level of unDifferencePass (out must not be fine or coarse).
+// Each value is the one subtraction of the separate passes.
+OSErr reconstructDetailsPass(fl_image& coarse, fl_image& fine, fl_image& details);
+OSErr reconstructUnDifferencePass(fl_image& coarse, fl_image& fine, fl_image& details, fl_image& out);
 // out = a - b, per sample (fine = prediction - details).  out's border is
 // marked stale, so the next pass that reads it regenerates it.
 OSErr unDifferencePass(fl_image& a, fl_image& b, fl_image& out);
@@ -42,10 +46,10 @@ void similarityLiftRows(const fl_image& source, fl_image& destination, int32 fir
 void similarityReconstructRows(const fl_image& coarse, const fl_image& fine, fl_image& out, int32 firstRow,
                                int32 endRow);
 void differenceRows(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow, int32 endRow);
-// The prediction and the details in one sweep: P = reconstruction,
-// D = P - fine, with exactly the arithmetic of the two separate passes.
-void reconstructAndDifferenceRows(const fl_image& coarse, const fl_image& fine, fl_image& prediction,
-                                  fl_image& details, int32 firstRow, int32 endRow);
+void reconstructDetailsRows(const fl_image& coarse, const fl_image& fine, fl_image& details, int32 firstRow,
+                            int32 endRow);
+void reconstructUnDifferenceRows(const fl_image& coarse, const fl_image& fine, const fl_image& details,
+                                 fl_image& out, int32 firstRow, int32 endRow);
 
 // Size checks of the passes, shared with the drivers that band them.
 bool liftSizesMatch(const fl_image& source, const fl_image& destination);

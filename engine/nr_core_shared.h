@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/neighbour_windows.h"
 #include "engine/noise_reduce_core.h"
@@ -23,6 +24,8 @@ namespace lanes {
 
 using vexlor_simd::v8f;
 using vexlor_simd::v8i;
+typedef float v16f __attribute__((vector_size(64)));
+typedef int32_t v16i __attribute__((vector_size(64)));
 enum { kWidth = 8 };
 
 template <class V>
@@ -36,6 +39,13 @@ template <>
 struct Traits<v8f> {
     typedef v8i Mask;
     typedef v8i Index;
+    enum { kLanes = 8 };
+};
+template <>
+struct Traits<v16f> {
+    typedef v16i Mask;
+    typedef v16i Index;
+    enum { kLanes = 16 };
 };
 
 VEXLOR_INLINE float vabs(float x) { return std::fabs(x); }
@@ -44,6 +54,21 @@ VEXLOR_INLINE float select(bool m, float a, float b) { return m ? a : b; }
 VEXLOR_INLINE v8f select(const v8i& m, const v8f& a, const v8f& b) { return m ? a : b; }
 VEXLOR_INLINE int32_t select(bool m, int32_t a, int32_t b) { return m ? a : b; }
 VEXLOR_INLINE v8i select(const v8i& m, const v8i& a, const v8i& b) { return m ? a : b; }
+VEXLOR_INLINE v16f vabs(const v16f& x) { return (v16f)((v16i)x & 0x7fffffff); }
+VEXLOR_INLINE v16f select(const v16i& m, const v16f& a, const v16f& b) { return m ? a : b; }
+VEXLOR_INLINE v16i select(const v16i& m, const v16i& a, const v16i& b) { return m ? a : b; }
+
+// Unaligned loads and stores of a lane vector.
+template <class V>
+VEXLOR_INLINE V load(const float* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+template <class V>
+VEXLOR_INLINE void store(float* p, const V& v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 template <class V>
 VEXLOR_INLINE V splat(float x) {
@@ -155,13 +180,11 @@ struct InterleavedPixelSource {
     VEXLOR_INLINE float at(int dx, int dy, int ch) const { return centre[dy * rowFloats + dx * 3 + ch]; }
 };
 
-// Accessor over a planarTile (engine/planar_tile.h): eight consecutive pixels
-// whose first centre is plane column j, plane row r.
-template <class Tile>
+// Accessor over a planarTile (engine/planar_tile.h): consecutive pixels, one
+// per lane of V, whose first centre is plane column j, plane row r.
+template <class Tile, class V = lanes::v8f>
 struct PlanarTileSource {
     const Tile& tile;
     int r, j;
-    VEXLOR_INLINE lanes::v8f at(int dx, int dy, int ch) const {
-        return vexlor_simd::load8(&tile.plane[ch][r + dy][j + dx]);
-    }
+    VEXLOR_INLINE V at(int dx, int dy, int ch) const { return lanes::load<V>(&tile.plane[ch][r + dy][j + dx]); }
 };

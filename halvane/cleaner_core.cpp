@@ -1,9 +1,9 @@
-// The cleaner core runs eight pixels at a time.  A band is walked in column
-// strips; for each strip a ring of the seven source rows around the current
-// row is kept in planar form on the stack (worker stacks are small, and the
-// kernel allocates nothing), so every neighbour of eight consecutive pixels
-// is one vector load.  The per-pixel arithmetic is that of one pixel alone:
-// results do not depend on the band split or the strip.
+// The cleaner core runs eight pixels at a time (sixteen where the processor
+// has 512-bit vectors).  A band is walked in tiles copied into channel planes
+// on the stack (worker stacks are small, and the kernel allocates nothing),
+// so every neighbour of consecutive pixels is one vector load.  The
+// per-pixel arithmetic is that of one pixel alone: results do not depend on
+// the lane count, the tile or the band split.
 #if defined(__GNUC__)
 // Eight-lane vectors pass between inlined helpers only.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -26,7 +26,6 @@ using lanes::v8i;
 
 enum { kTileWidth = 64, kTileHeight = 16, kHalo = 3 };
 typedef planarTile<kTileWidth, kTileHeight, kHalo> cleanerTile;
-typedef PlanarTileSource<cleanerTile> TileSource;
 
 // Extra weight of the direction's main line: its six pixels count 1 + 4.
 constexpr float kMainLineExtra = 4.0f;
@@ -50,40 +49,40 @@ inline float* pixelAt(fl_image& img, int32 x, int32 y) {
     return img.data + ((int64_t(y) + img.padY) * img.paddedWidth + (int64_t(x) + img.padX)) * 3;
 }
 
-VEXLOR_INLINE void store(float* p, const v8f& v) { std::memcpy(p, &v, sizeof v); }
-
-// Eight pixels: the shared first steps, then the 49 block weights and the
-// extra weight of the chosen main line.
-VEXLOR_INLINE void cleanerPixels(const TileSource& s, bool smoothReference, float noiseLevel, float reduce,
-                                 float* out0, float* out1, float* out2, float* strength) {
+// One pixel per lane: the shared first steps, then the 49 block weights and
+// the extra weight of the chosen main line.
+template <class V>
+VEXLOR_INLINE void cleanerPixels(const PlanarTileSource<cleanerTile, V>& s, bool smoothReference, float noiseLevel,
+                                 float reduce, float* out0, float* out1, float* out2, float* strength) {
     using namespace lanes;
-    const NoiseReduceStart<v8f> st = noiseReduceCoreStart<v8f>(s, smoothReference, noiseLevel, reduce);
-    const v8f U = st.range;
-    const v8f invU = 1.0f / U;
-    v8i isDir[8];
-    for (int d = 0; d < 8; ++d) isDir[d] = st.direction == splatIndex<v8i>(d);
+    typedef typename Traits<V>::Index I;
+    const NoiseReduceStart<V> st = noiseReduceCoreStart<V>(s, smoothReference, noiseLevel, reduce);
+    const V U = st.range;
+    const V invU = 1.0f / U;
+    I isDir[8];
+    for (int d = 0; d < 8; ++d) isDir[d] = st.direction == splatIndex<I>(d);
 
-    const v8f zero = splat<v8f>(0.0f);
-    v8f W = zero, S0 = zero, S1 = zero, S2 = zero;
-    v8f Wd = zero, Sd0 = zero, Sd1 = zero, Sd2 = zero;
+    const V zero = splat<V>(0.0f);
+    V W = zero, S0 = zero, S1 = zero, S2 = zero;
+    V Wd = zero, Sd0 = zero, Sd1 = zero, Sd2 = zero;
 #pragma GCC unroll 7
     for (int dy = -3; dy <= 3; ++dy) {
 #pragma GCC unroll 7
         for (int dx = -3; dx <= 3; ++dx) {
-            const v8f q0 = s.at(dx, dy, 0), q1 = s.at(dx, dy, 1), q2 = s.at(dx, dy, 2);
-            const v8f d = vabs(st.c[0] - q0) + vabs(st.c[1] - q1) + vabs(st.c[2] - q2);
-            const v8f w = select(d > U, zero, 1.0f - d * invU);
+            const V q0 = s.at(dx, dy, 0), q1 = s.at(dx, dy, 1), q2 = s.at(dx, dy, 2);
+            const V d = vabs(st.c[0] - q0) + vabs(st.c[1] - q1) + vabs(st.c[2] - q2);
+            const V w = select(d > U, zero, 1.0f - d * invU);
             W += w;
             S0 += w * q0;
             S1 += w * q1;
             S2 += w * q2;
             const uint8_t members = kMainLineMembers.bits[dy + 3][dx + 3];
             if (members) {
-                v8i on = splatIndex<v8i>(0);
+                I on = splatIndex<I>(0);
 #pragma GCC unroll 8
                 for (int k = 0; k < 8; ++k)
                     if (members & (1u << k)) on |= isDir[k];
-                const v8f w4 = select(on, w * kMainLineExtra, zero);
+                const V w4 = select(on, w * kMainLineExtra, zero);
                 Wd += w4;
                 Sd0 += w4 * q0;
                 Sd1 += w4 * q1;
@@ -91,19 +90,20 @@ VEXLOR_INLINE void cleanerPixels(const TileSource& s, bool smoothReference, floa
             }
         }
     }
-    const v8f Wt = W + Wd;
-    const v8i valid = (Wt != zero) & (Wt == Wt);
-    const v8f invW = 1.0f / Wt;
-    store(out0, select(valid, (S0 + Sd0) * invW, st.c[0]));
-    store(out1, select(valid, (S1 + Sd1) * invW, st.c[1]));
-    store(out2, select(valid, (S2 + Sd2) * invW, st.c[2]));
-    store(strength, select(valid, (Wt - kStrengthOffset) * invW, zero));
+    const V Wt = W + Wd;
+    const I valid = (Wt != zero) & (Wt == Wt);
+    const V invW = 1.0f / Wt;
+    store<V>(out0, select(valid, (S0 + Sd0) * invW, st.c[0]));
+    store<V>(out1, select(valid, (S1 + Sd1) * invW, st.c[1]));
+    store<V>(out2, select(valid, (S2 + Sd2) * invW, st.c[2]));
+    store<V>(strength, select(valid, (Wt - kStrengthOffset) * invW, zero));
 }
 
+template <class V>
 VEXLOR_INLINE void cleanerBand(const fl_image& src, fl_image& dst, fl_image& map, float noiseLevel,
                                bool smoothReference, float reduce, int32 firstRow, int32 endRow) {
     cleanerTile tile;
-    alignas(32) float out[4][kTileWidth];
+    alignas(64) float out[4][kTileWidth];
     const int32 width = src.width;
     for (int32 y0 = firstRow; y0 < endRow; y0 += kTileHeight) {
         const int th = int(std::min<int32>(kTileHeight, endRow - y0));
@@ -111,9 +111,9 @@ VEXLOR_INLINE void cleanerBand(const fl_image& src, fl_image& dst, fl_image& map
             const int tw = int(std::min<int32>(kTileWidth, width - x0));
             tile.load(src, x0, y0, tw, th);
             for (int r = 0; r < th; ++r) {
-                for (int i = 0; i < tw; i += lanes::kWidth)
-                    cleanerPixels(TileSource{tile, r + kHalo, i + kHalo}, smoothReference, noiseLevel, reduce,
-                                  &out[0][i], &out[1][i], &out[2][i], &out[3][i]);
+                for (int i = 0; i < tw; i += lanes::Traits<V>::kLanes)
+                    cleanerPixels<V>(PlanarTileSource<cleanerTile, V>{tile, r + kHalo, i + kHalo}, smoothReference,
+                                     noiseLevel, reduce, &out[0][i], &out[1][i], &out[2][i], &out[3][i]);
                 float* d = pixelAt(dst, x0, y0 + r);
                 float* m = pixelAt(map, x0, y0 + r);
                 for (int i = 0; i < tw; ++i) {
@@ -129,10 +129,25 @@ VEXLOR_INLINE void cleanerBand(const fl_image& src, fl_image& dst, fl_image& map
 
 VEXLOR_KERNEL_CLONES void cleanerBandKernel(const fl_image& src, fl_image& dst, fl_image& map, float noiseLevel,
                                              bool smoothReference, float reduce, int32 firstRow, int32 endRow) {
-    cleanerBand(src, dst, map, noiseLevel, smoothReference, reduce, firstRow, endRow);
+    cleanerBand<v8f>(src, dst, map, noiseLevel, smoothReference, reduce, firstRow, endRow);
 }
 
+// Sixteen lanes in 512-bit registers, where the module's kernels are cloned
+// at all (VEXLOR_KERNEL_CLONES) and the processor has them.
+#if defined(__x86_64__) && defined(__ELF__) && !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
+__attribute__((target("arch=x86-64-v4"))) void cleanerBandKernel512(const fl_image& src, fl_image& dst,
+                                                                    fl_image& map, float noiseLevel,
+                                                                    bool smoothReference, float reduce,
+                                                                    int32 firstRow, int32 endRow) {
+    cleanerBand<lanes::v16f>(src, dst, map, noiseLevel, smoothReference, reduce, firstRow, endRow);
+}
+const bool kHave512 = __builtin_cpu_supports("x86-64-v4");
+#define VEXLOR_CLEANER_512 1
+#endif
+
 }  // namespace
+
+int32 cleanerLaneWidth = 0;
 
 void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destination, fl_image& strengthMap,
                                             float /*levelConstant*/, float noiseLevel, bool smoothReference,
@@ -146,6 +161,13 @@ void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destinat
     firstRow = std::max<int32>(firstRow, 0);
     endRow = std::min<int32>(endRow, source.height);
     if (firstRow >= endRow || source.width <= 0) return;
+#if defined(VEXLOR_CLEANER_512)
+    if (kHave512 && cleanerLaneWidth != 8) {
+        cleanerBandKernel512(source, destination, strengthMap, noiseLevel, smoothReference, highnoiseLevelReduce,
+                             firstRow, endRow);
+        return;
+    }
+#endif
     cleanerBandKernel(source, destination, strengthMap, noiseLevel, smoothReference, highnoiseLevelReduce, firstRow,
                       endRow);
 }

@@ -1,6 +1,9 @@
 // The four-level structure.  Every image it makes is held by a unique_ptr
 // from the moment it is allocated, so each failure or cancel path frees
-// exactly what exists, once.  D0 is unlocked while the coarser levels run;
+// exactly what exists, once.  No prediction is kept in an image of its own:
+// the fused passes subtract it row by row as it is made (details =
+// prediction - fine going down, level = prediction - details coming up),
+// with the values of the separate passes and without a full-size image more.  D0 is unlocked while the coarser levels run;
 // its `locked` flag and data pointer follow the host's lock state, so the
 // destructor never unlocks a buffer that is not locked.
 #include "halvane/lifting_structure.h"
@@ -94,11 +97,7 @@ OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
     imagePtr L1 = newImage(similarityLiftDimensions(img));
     if (!L1) return memFullErr;
     if ((r = similarityLift(img, *L1)) != noErr) return r;
-    {
-        imagePtr P = newImage(getFlimageDimensions(img));
-        if (!P) return memFullErr;
-        if ((r = similarityReconstructAndDifference(*L1, img, *P, *D0)) != noErr) return r;
-    }
+    if ((r = reconstructDetailsPass(*L1, img, *D0)) != noErr) return r;
     unlockLevelImage(*D0);
 
     // Level 1.
@@ -109,11 +108,7 @@ OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
     if ((r = similarityLift(*L1, *L2)) != noErr) return r;
     imagePtr D1 = newImage(getFlimageDimensions(*L1));
     if (!D1) return memFullErr;
-    {
-        imagePtr P = newImage(getFlimageDimensions(*L1));
-        if (!P) return memFullErr;
-        if ((r = similarityReconstructAndDifference(*L2, *L1, *P, *D1)) != noErr) return r;
-    }
+    if ((r = reconstructDetailsPass(*L2, *L1, *D1)) != noErr) return r;
 
     // Level 2.
     if ((r = runLevel(*L2, 2)) != noErr) return r;
@@ -123,44 +118,29 @@ OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
     if ((r = similarityLift(*L2, *L3)) != noErr) return r;
     imagePtr D2 = newImage(getFlimageDimensions(*L2));
     if (!D2) return memFullErr;
-    {
-        imagePtr P = newImage(getFlimageDimensions(*L2));
-        if (!P) return memFullErr;
-        if ((r = similarityReconstructAndDifference(*L3, *L2, *P, *D2)) != noErr) return r;
-    }
+    if ((r = reconstructDetailsPass(*L3, *L2, *D2)) != noErr) return r;
 
     // Level 3, the coarsest.
     if ((r = runLevel(*L3, 3)) != noErr) return r;
     if (progressUpdate(0)) return userCanceledErr;
 
-    // Rebuild, coarse to fine.  unDifferencePass marks the rewritten level's
-    // border stale, so the next reconstruction that reads it as the coarse
-    // image regenerates it first.
-    {
-        imagePtr P = newImage(getFlimageDimensions(*L2));
-        if (!P) return memFullErr;
-        if ((r = similarityReconstruct(*L3, *L2, *P)) != noErr) return r;
-        if ((r = unDifferencePass(*P, *D2, *L2)) != noErr) return r;
-    }
-    D2.reset();
+    // Rebuild, coarse to fine.  Each rebuilt level is written over its own
+    // detail band (a pixel's details are read only for that pixel), so no
+    // prediction image is needed.  The rewrite marks the level's border
+    // stale, so the next reconstruction, which reads it as the coarse image,
+    // regenerates it first.
+    if ((r = reconstructUnDifferencePass(*L3, *L2, *D2, *D2)) != noErr) return r;  // D2 now holds level 2
     L3.reset();
-    {
-        imagePtr P = newImage(getFlimageDimensions(*L1));
-        if (!P) return memFullErr;
-        if ((r = similarityReconstruct(*L2, *L1, *P)) != noErr) return r;
-        if ((r = unDifferencePass(*P, *D1, *L1)) != noErr) return r;
-    }
-    D1.reset();
     L2.reset();
-    imagePtr P = newImage(getFlimageDimensions(img));
-    if (!P) return memFullErr;
-    if ((r = similarityReconstruct(*L1, img, *P)) != noErr) return r;
+    if ((r = reconstructUnDifferencePass(*D2, *L1, *D1, *D1)) != noErr) return r;  // D1 now holds level 1
+    D2.reset();
     L1.reset();
 
+    // The full-size level goes straight into dst.
     if (!reallocateImage(dst)) return memFullErr;
     if (!relockLevelImage(*D0)) return memFullErr;
-    if ((r = unDifferencePass(*P, *D0, dst)) != noErr) return r;
-    P.reset();
+    if ((r = reconstructUnDifferencePass(*D1, img, *D0, dst)) != noErr) return r;
+    D1.reset();
     D0.reset();
     img.freeBuffer();
     return noErr;

@@ -109,9 +109,8 @@ TEST_P(RefusedBuffers, EachRefusalFailsCleanly) {
         ASSERT_EQ(noiseReduceLiftingStructure(img, dst), noErr);
         total = host().buffers().allocations();
     }
-    // D0, L1 to L3, D1, D2, a prediction per step, two work images per level,
-    // and the destination.
-    EXPECT_EQ(total, 1 + 3 + 2 + 6 + 4 * 2 + 1);
+    // D0, L1 to L3, D1, D2, two work images per level, and the destination.
+    EXPECT_EQ(total, 1 + 3 + 2 + 4 * 2 + 1);
     for (int64_t n = 1; n <= total; ++n) {
         host().clearAlerts();
         host().result() = 0;

@@ -178,18 +178,32 @@ TEST_F(Lifting, ReconstructionIsTheRuleAtEveryPixel) {
     }
 }
 
-TEST_F(Lifting, FusedReconstructAndDifferenceMatchesTheTwoPasses) {
-    fl_image fine(31, 27);
+TEST_F(Lifting, FusedPassesMatchTheSeparatePasses) {
+    fl_image fine(131, 27);
     fillImage(fine, patternValue);
     fl_image coarse(similarityLiftDimensions(fine));
     ASSERT_EQ(similarityLift(fine, coarse), noErr);
+    fillImage(coarse, [](int32 x, int32 y, int c) { return patternValue(y, x, c); });
     const flimageDimensions d = getFlimageDimensions(fine);
-    fl_image p1(d), d1(d), p2(d), d2(d);
-    ASSERT_EQ(similarityReconstruct(coarse, fine, p1), noErr);
-    ASSERT_EQ(differencePass(fine, p1, d1), noErr);
-    ASSERT_EQ(similarityReconstructAndDifference(coarse, fine, p2, d2), noErr);
-    EXPECT_TRUE(sameBits(interior(p1), interior(p2)));
-    EXPECT_TRUE(sameBits(interior(d1), interior(d2)));
+    fl_image prediction(d), details(d), fused(d);
+    ASSERT_EQ(similarityReconstruct(coarse, fine, prediction), noErr);
+    ASSERT_EQ(differencePass(fine, prediction, details), noErr);
+    ASSERT_EQ(reconstructDetailsPass(coarse, fine, fused), noErr);
+    EXPECT_TRUE(sameBits(interior(details), interior(fused)));
+
+    fl_image other(d), rebuilt(d), rebuiltFused(d);
+    fillImage(other, [](int32 x, int32 y, int c) { return float((x * 7 + y * 3 + c) % 23) - 11.0f; });
+    ASSERT_EQ(unDifferencePass(prediction, other, rebuilt), noErr);
+    ASSERT_EQ(reconstructUnDifferencePass(coarse, fine, other, rebuiltFused), noErr);
+    EXPECT_TRUE(sameBits(interior(rebuilt), interior(rebuiltFused)));
+    // Over the details themselves, as the structure's rebuild does; the
+    // rewritten level's border is stale from then on.
+    other.generatePadding();
+    ASSERT_EQ(reconstructUnDifferencePass(coarse, fine, other, other), noErr);
+    EXPECT_TRUE(sameBits(interior(rebuilt), interior(other)));
+    EXPECT_FALSE(other.paddingGenerated);
+    // Never over an image the prediction reads.
+    EXPECT_EQ(reconstructUnDifferencePass(coarse, fine, other, fine), kLiftingSizeMismatch);
 }
 
 // A level rewritten by unDifferencePass is read as the coarse image of the
