@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# The Windows plug-ins under Wine: the Windows reference host (pihost.exe)
+# filters the sample photograph through both plug-ins, for x86-64 and x86,
+# and each output must equal, byte for byte, the native build's on the same
+# input.  Also checks that an alert is answered rather than left waiting.
+# Needs no display: the script starts its own Xvfb.  Builds what is missing
+# in $VEXLOR_BUILD_ROOT/{native,win-x86_64,win-i686}.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${VEXLOR_BUILD_ROOT:-$here/build}
+jobs=$(nproc)
+limit=300  # seconds for any one Wine call
+
+find_tool() {  # Debian keeps the loaders off PATH without the wine package
+  command -v "$1" 2>/dev/null || { [ -x "/usr/lib/wine/$2" ] && echo "/usr/lib/wine/$2"; } || true
+}
+wine=$(find_tool wine wine64)
+wineserver=$(find_tool wineserver wineserver)
+if [ -z "$wine" ] || [ -z "$wineserver" ] || ! command -v Xvfb >/dev/null; then
+  echo "wine-test: needs wine64, wine32 and xvfb (scripts/install-deps.sh --wine)" >&2
+  exit 1
+fi
+
+build_targets() {  # dir, cmake arguments...; configures once, then brings the targets up to date
+  local dir=$1
+  shift
+  [ -f "$dir/CMakeCache.txt" ] || cmake -S "$here" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs" --target pihost halvane glimra >/dev/null
+}
+echo "== builds for the Wine test"
+build_targets "$build/native"
+for arch in x86_64 i686; do
+  build_targets "$build/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-$arch.cmake"
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/wine-test-XXXXXX")
+xvfb_pid=
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+cleanup() {
+  [ -d "$WINEPREFIX" ] && timeout 30 "$wineserver" -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+now() { date +%s.%N; }
+since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
+
+# The input as PPM, and the native outputs to compare with.
+native=$build/native
+"$native/refhost/pihost" --convert "$here/samples/astronaut.png" "$work/astronaut.ppm"
+for product in halvane glimra; do
+  "$native/refhost/pihost" "$native/$product.plugin.so" --in "$work/astronaut.ppm" \
+    --out "$work/native-$product.ppm" >"$work/native-$product.log" 2>&1 ||
+    { cat "$work/native-$product.log" >&2; echo "wine-test: the native $product run failed" >&2; exit 1; }
+done
+
+# A display of our own: Xvfb picks a free number and tells it on fd 3.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "wine-test: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(tr -dc 0-9 <"$work/display")
+
+echo "== fresh Wine prefix"
+start=$(now)
+timeout -k 10 "$limit" "$wine" wineboot --init </dev/null >"$work/wineboot.log" 2>&1 ||
+  { cat "$work/wineboot.log" >&2; echo "wine-test: creating the prefix failed" >&2; exit 1; }
+timeout -k 10 "$limit" "$wineserver" -w
+echo "prefix created in $(since "$start") s"
+
+# Largest sample difference of two 8-bit PPM files of the same header.
+largest_difference() {
+  cmp -l "$1" "$2" | awk '
+    function oct(s,  v, i) { v = 0; for (i = 1; i <= length(s); i++) v = v * 8 + substr(s, i, 1); return v }
+    { d = oct($2) - oct($3); if (d < 0) d = -d; if (d > m) m = d; n++ }
+    END { printf "%d samples differ, largest difference %d", n, m }'
+}
+
+failures=0 identical=0 runs=0 timings=
+for arch in x86_64 i686; do
+  dir=$work/$arch
+  mkdir -p "$dir"
+  cp "$build/win-$arch/refhost/pihost.exe" "$build/win-$arch/halvane.8bf" "$build/win-$arch/glimra.8bf" \
+    "$work/astronaut.ppm" "$dir/"
+  for product in halvane glimra; do
+    runs=$((runs + 1))
+    start=$(now)
+    rc=0
+    (cd "$dir" && timeout -k 10 "$limit" "$wine" pihost.exe "$product.8bf" --in astronaut.ppm \
+      --out "$product.ppm" </dev/null >"$product.log" 2>&1) || rc=$?
+    took=$(since "$start")
+    timings="$timings $product-$arch ${took}s"
+    if [ "$rc" -ne 0 ] || [ ! -f "$dir/$product.ppm" ]; then
+      cat "$dir/$product.log" >&2
+      echo "$product ($arch): FAILED, exit status $rc$([ "$rc" -eq 124 ] && echo ', timed out') (${took} s)"
+      failures=$((failures + 1))
+    elif cmp -s "$dir/$product.ppm" "$work/native-$product.ppm"; then
+      echo "$product ($arch): identical to the native output (${took} s)"
+      identical=$((identical + 1))
+    elif [ "$(wc -c <"$dir/$product.ppm")" != "$(wc -c <"$work/native-$product.ppm")" ]; then
+      echo "$product ($arch): DIFFERENT, the files differ in size (${took} s)"
+      failures=$((failures + 1))
+    else
+      echo "$product ($arch): DIFFERENT, $(largest_difference "$dir/$product.ppm" "$work/native-$product.ppm") (${took} s)"
+      failures=$((failures + 1))
+    fi
+  done
+
+  # An alert (four planes are refused) must be answered, recorded and not block.
+  for product in halvane glimra; do
+    start=$(now)
+    rc=0
+    (cd "$dir" && timeout -k 10 "$limit" "$wine" pihost.exe "$product.8bf" --mode cmyk \
+      </dev/null >"alert-$product.log" 2>&1) || rc=$?
+    took=$(since "$start")
+    if [ "$rc" -ne 124 ] && grep -q '^alert: (Vexlor) Unexpected number of image planes\.' "$dir/alert-$product.log"; then
+      echo "$product ($arch): the alert was answered and recorded (${took} s)"
+    else
+      cat "$dir/alert-$product.log" >&2
+      echo "$product ($arch): FAILED, the alert was not answered (exit status $rc, ${took} s)"
+      failures=$((failures + 1))
+    fi
+  done
+done
+
+timeout 30 "$wineserver" -k >/dev/null 2>&1 || true
+if [ "$failures" -eq 0 ]; then
+  echo "wine-test: passed, $identical of $runs Wine runs identical to the native build; alerts answered (runs:$timings)"
+else
+  echo "wine-test: FAILED, $failures problem(s); $identical of $runs Wine runs identical to the native build"
+  exit 1
+fi
