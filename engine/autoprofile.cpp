@@ -216,6 +216,8 @@ void plugDeviationIntoParams(double estimate, const double& preset) {
         p.values[18] = std::min(155.0, std::max(0.0, 2 * p.values[0] + 45.0));
     }
     p.flags[6] = 0;
+    DefaultGUI[0] = p.values[0];
+    DefaultGUI[1] = p.values[1];
 }
 
 namespace {

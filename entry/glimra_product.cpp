@@ -12,7 +12,7 @@ const char* const kSettingsMagic = "Glimra ver1";
 const char* const kSettingsExtension = "glm";
 const char* const kImageTooSmallText = "Glimra error: Image is too small.";
 
-const checked_array<double, kParamValueCount> DefaultGUI = {{
+checked_array<double, kParamValueCount> DefaultGUI = {{
     40, 0.2, 1, 1, 1, 1, 0.3, 0, 1, 1, 1, 1, 4.0, 1, 1, 1, 1, 255, 0, 10.0, 1, 0, 0, 0, 0, 0,
 }};
 const checked_array<uint8, kParamFlagCount> BooleanDefault = {{1, 1, 0, 1, 0, 1, 0, 1, 0}};

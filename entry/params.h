@@ -21,7 +21,8 @@ struct parameterStructure {
 };
 
 // Product tables (entry/<product>_product.cpp).
-extern const checked_array<double, kParamValueCount> DefaultGUI;
+// Profiling makes its level and preset the defaults that a later reset restores.
+extern checked_array<double, kParamValueCount> DefaultGUI;
 extern const checked_array<uint8, kParamFlagCount> BooleanDefault;
 extern const checked_array<DescriptorKeyID, kParamValueCount> keyGUIParams;
 extern const checked_array<DescriptorKeyID, kParamFlagCount> keyBoolParams;
