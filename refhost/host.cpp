@@ -1075,7 +1075,7 @@ void Host::beginSelector(int16 selector) {
     if (selector == filterSelectorStart) {
         // A pass starts with nothing requested and nothing served.
         discardPending();
-        impl_->snapshot = doc_;
+        impl_->snapshot.reset();
         record_.inRect = record_.outRect = record_.maskRect = Rect{0, 0, 0, 0};
         impl_->big.inRect32 = impl_->big.outRect32 = impl_->big.maskRect32 = VRect{0, 0, 0, 0};
         record_.inputRate = record_.maskRate = 1 << 16;
@@ -1224,9 +1224,13 @@ OSErr Host::serveRequest() {
     }
     advances_.push_back(call);
 
-    // The previous output goes into the document before anything is served,
-    // so overlapping requests see what was written.
+    // The previous output goes into the document before anything is served.
+    // Input comes from the image as the pass found it: a filter reads its
+    // source, and what it has written so far is its destination.
+    // The source is taken at the pass's first request, before anything is written.
+    if (!m.snapshot) m.snapshot = doc_;
     commitPending();
+    const Document& source = *m.snapshot;
 
     const int32 sb = doc_.sampleBytes();
     auto rowBytesFor = [&](int64_t needed) {
@@ -1264,7 +1268,7 @@ OSErr Host::serveRequest() {
                 }
                 uint8_t* dst = row + int64_t(x) * n * sb;
                 if (!out) {
-                    std::memcpy(dst, doc_.pixel(sx, sy) + int64_t(r.inLoPlane) * sb, size_t(n) * sb);
+                    std::memcpy(dst, source.pixel(sx, sy) + int64_t(r.inLoPlane) * sb, size_t(n) * sb);
                 } else if (padding >= 0) {
                     for (int16 p = 0; p < n; ++p) std::memcpy(dst + p * sb, pad.data(), size_t(sb));
                 }  // plugInDoesNotWantPadding: the 0xFF bytes stay
