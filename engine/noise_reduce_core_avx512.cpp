@@ -14,6 +14,8 @@
 #include "image/fl_image.h"
 
 #pragma GCC target("arch=x86-64-v4")
+#define VEXLOR_NR_LANES v16f
+#define VEXLOR_NR_SELECT vectorSelect
 #include "engine/noise_reduce_rows.h"
 
 void noiseReduceRowsKeepingStrengthAvx512(fl_image& source, fl_image& destination, fl_image& strengthMap,

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/simd.h"
 
@@ -45,6 +46,20 @@ struct laneType<v8f> {
     static VEXLOR_INLINE void store(float* p, const v8f& v) { store8(p, v); }
     static VEXLOR_INLINE v8f abs(const v8f& v) { return abs8(v); }
 };
+using lanes::v16f;
+using lanes::v16i;
+template <>
+struct laneType<v16f> {
+    typedef v16i Index;
+    enum { kWidth = 16 };
+    static VEXLOR_INLINE v16f load(const float* p) {
+        v16f v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    static VEXLOR_INLINE void store(float* p, const v16f& v) { std::memcpy(p, &v, sizeof v); }
+    static VEXLOR_INLINE v16f abs(const v16f& v) { return (v16f)((v16i)v & 0x7fffffff); }
+};
 template <>
 struct laneType<v4f> {
     typedef v4i Index;
@@ -75,6 +90,10 @@ struct planarTileSource4 {
 };
 template <class V>
 struct tileSource;
+template <>
+struct tileSource<lanes::v16f> {
+    typedef PlanarTileSource<nrTile, lanes::v16f> type;
+};
 template <>
 struct tileSource<v8f> {
     typedef PlanarTileSource<nrTile> type;
@@ -191,21 +210,29 @@ VEXLOR_INLINE void noiseReduceRows(fl_image& source, fl_image& destination, fl_i
                 const int32 y = y0 + r;
                 float* __restrict d = destination.data +
                     (int64_t(y + destination.padY) * destination.paddedWidth + destination.padX + x0) * 3;
+                // What is blended: the destination's row, or (when it holds
+                // the source) the source row already in the planes.
+                const float* d0 = &tile.plane[0][r + kHalo][kHalo];
+                const float* d1 = &tile.plane[1][r + kHalo][kHalo];
+                const float* d2 = &tile.plane[2][r + kHalo][kHalo];
                 if (ReadDestination) {
-                    for (int i = 0; i < tw; ++i) {
+                    int i = 0;
+                    for (; i + 8 <= tw; i += 8) deinterleave3x8(d + 3 * i, &dst[0][i], &dst[1][i], &dst[2][i]);
+                    for (; i < tw; ++i) {
                         dst[0][i] = d[3 * i];
                         dst[1][i] = d[3 * i + 1];
                         dst[2][i] = d[3 * i + 2];
                     }
-                } else {
-                    // The destination holds the source: the planes have it.
-                    for (int c = 0; c < 3; ++c)
-                        for (int i = 0; i < tw; ++i) dst[c][i] = tile.plane[c][r + kHalo][i + kHalo];
+                    d0 = dst[0];
+                    d1 = dst[1];
+                    d2 = dst[2];
                 }
                 for (int i = 0; i < tw; i += laneType<V>::kWidth)
-                    noiseReduceLanes<V, Select>(tile, r + kHalo, i + kHalo, &dst[0][i], &dst[1][i], &dst[2][i],
+                    noiseReduceLanes<V, Select>(tile, r + kHalo, i + kHalo, d0 + i, d1 + i, d2 + i,
                                          smoothReference, noiseLevel, amount, hnlr, &out[0][i], &out[1][i], &out[2][i], &strength[i]);
-                for (int i = 0; i < tw; ++i) {
+                int i = 0;
+                for (; i + 8 <= tw; i += 8) interleave3x8(&out[0][i], &out[1][i], &out[2][i], d + 3 * i);
+                for (; i < tw; ++i) {
                     d[3 * i] = out[0][i];
                     d[3 * i + 1] = out[1][i];
                     d[3 * i + 2] = out[2][i];

@@ -29,7 +29,9 @@ struct planarTile {
             float* __restrict s0 = plane[0][r];
             float* __restrict s1 = plane[1][r];
             float* __restrict s2 = plane[2][r];
-            for (int j = 0; j < cols; ++j) {
+            int j = 0;
+            for (; j + 8 <= cols; j += 8) vexlor_simd::deinterleave3x8(p + 3 * j, s0 + j, s1 + j, s2 + j);
+            for (; j < cols; ++j) {
                 s0[j] = p[3 * j];
                 s1[j] = p[3 * j + 1];
                 s2[j] = p[3 * j + 2];

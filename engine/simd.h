@@ -37,6 +37,30 @@ VEXLOR_INLINE v4f abs4(const v4f& x) {
     return (v4f)((v4i)x & 0x7fffffff);
 }
 
+// Eight interleaved three-channel pixels (24 floats) to and from three
+// channel vectors: six two-vector shuffles each way instead of 24 scalar
+// moves.  Pure data movement.
+VEXLOR_INLINE void deinterleave3x8(const float* in, float* c0, float* c1, float* c2) {
+    const v8f a = load8(in), b = load8(in + 8), c = load8(in + 16);
+    // a: r0 g0 b0 r1 g1 b1 r2 g2 | b: b2 r3 g3 b3 r4 g4 b4 r5 | c: g5 b5 r6 g6 b6 r7 g7 b7
+    const v8f ab0 = __builtin_shuffle(a, b, v8i{0, 3, 6, 9, 12, 15, 0, 0});
+    const v8f ab1 = __builtin_shuffle(a, b, v8i{1, 4, 7, 10, 13, 0, 0, 0});
+    const v8f ab2 = __builtin_shuffle(a, b, v8i{2, 5, 8, 11, 14, 0, 0, 0});
+    store8(c0, __builtin_shuffle(ab0, c, v8i{0, 1, 2, 3, 4, 5, 10, 13}));
+    store8(c1, __builtin_shuffle(ab1, c, v8i{0, 1, 2, 3, 4, 8, 11, 14}));
+    store8(c2, __builtin_shuffle(ab2, c, v8i{0, 1, 2, 3, 4, 9, 12, 15}));
+}
+
+VEXLOR_INLINE void interleave3x8(const float* c0, const float* c1, const float* c2, float* out) {
+    const v8f r = load8(c0), g = load8(c1), b = load8(c2);
+    const v8f rg0 = __builtin_shuffle(r, g, v8i{0, 8, 0, 1, 9, 0, 2, 10});
+    const v8f rg1 = __builtin_shuffle(r, g, v8i{0, 3, 11, 0, 4, 12, 0, 5});
+    const v8f rg2 = __builtin_shuffle(r, g, v8i{13, 0, 6, 14, 0, 7, 15, 0});
+    store8(out, __builtin_shuffle(rg0, b, v8i{0, 1, 8, 3, 4, 9, 6, 7}));
+    store8(out + 8, __builtin_shuffle(rg1, b, v8i{10, 1, 2, 11, 4, 5, 12, 7}));
+    store8(out + 16, __builtin_shuffle(rg2, b, v8i{0, 13, 2, 3, 14, 5, 6, 15}));
+}
+
 }  // namespace vexlor_simd
 
 // The kernels are built once per instruction set and chosen when the module

@@ -76,7 +76,9 @@ void smoothDetectRows(fl_image& source, fl_image& destination, bool greyMatte, i
                     continue;
                 }
                 smoothDetectRow(tile, r + kHalo, tw, low, scale, invert, out);
-                for (int i = 0; i < tw; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = out[i];
+                int i = 0;
+                for (; i + 8 <= tw; i += 8) interleave3x8(out + i, out + i, out + i, d + 3 * i);
+                for (; i < tw; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = out[i];
             }
         }
     }
