@@ -17,7 +17,8 @@ namespace {
 using namespace refhost;
 
 const char* const kUsage =
-    "usage: pihost PLUGIN [options]\n"
+    "usage: pihost PLUGIN [INPUT OUTPUT] [options]\n"
+    "       (INPUT and OUTPUT are the same as --in INPUT --out OUTPUT)\n"
     "       pihost --convert IN OUT   copy an image file into the format of OUT's extension\n"
     "  --selectors            run the selectors on the document and report them (the default)\n"
     "  --in FILE              filter this PNG, TIFF, PPM or PGM file instead of a synthetic document\n"
@@ -157,8 +158,12 @@ Options parse(int argc, char** argv) {
             usage("unknown option " + a);
         } else if (o.plugin.empty()) {
             o.plugin = a;
+        } else if (o.in.empty()) {
+            o.in = a;
+        } else if (o.out.empty()) {
+            o.out = a;
         } else {
-            usage("more than one plug-in given");
+            usage("unexpected argument '" + a + "' (PLUGIN, INPUT and OUTPUT are given already)");
         }
     }
     if (o.plugin.empty()) usage("no plug-in given");
@@ -300,6 +305,18 @@ int run(const Options& o) {
     printBalance(host);
     std::fflush(stdout);
     for (const std::string& a : host.alerts()) std::fprintf(stderr, "alert: %s\n", a.c_str());
+
+    // A key the plug-in does not know would be skipped silently: say so, and
+    // write nothing.  The plug-in's own descriptor lists every key it knows.
+    if (failed == noErr && !o.script.empty()) {
+        const std::optional<Descriptor> known = host.scriptDescriptor();
+        for (const DescriptorEntry& e : o.script)
+            if (!known || !findEntry(*known, e.key)) {
+                std::fprintf(stderr, "pihost: the plug-in has no parameter '%s'%s\n", keyName(e.key).c_str(),
+                             o.out.empty() ? "" : (", " + o.out + " was not written").c_str());
+                return 2;
+            }
+    }
 
     if (!o.out.empty()) {
         if (failed != noErr) {

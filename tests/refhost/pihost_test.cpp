@@ -66,7 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCall{"badDepth", kModule + " --depth 12", "--depth is 8, 16 or 32"},
                       BadCall{"badKey", kModule + " --set toolong=1", "does not have 4 characters"},
                       BadCall{"unknownOption", kModule + " --frobnicate", "unknown option --frobnicate"},
-                      BadCall{"unreadableInput", kModule + " --in /nonexistent/in.png", "/nonexistent/in.png"}),
+                      BadCall{"unreadableInput", kModule + " --in /nonexistent/in.png", "/nonexistent/in.png"},
+                      BadCall{"unknownParameter", kModule + " --set Zzzz=1", "the plug-in has no parameter 'Zzzz'"},
+                      BadCall{"extraArgument", kModule + " a.png b.png c.png", "unexpected argument 'c.png'"}),
     [](const ::testing::TestParamInfo<BadCall>& i) { return std::string(i.param.name); });
 
 TEST(Pihost, AFailedRunDoesNotTouchTheOutputFile) {
@@ -80,6 +82,18 @@ TEST(Pihost, AFailedRunDoesNotTouchTheOutputFile) {
     EXPECT_NE(o.output.find("was not written"), std::string::npos) << o.output;
     std::ifstream f(out);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()), "keep me");
+    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+}
+
+TEST(Pihost, FiltersAnImageFileNamedByPosition) {
+    char dir[] = "/tmp/pihost-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string in = std::string(dir) + "/in.pgm", out = std::string(dir) + "/out.pgm";
+    ASSERT_EQ(pihost("--convert '" + std::string(VEXLOR_SAMPLES_DIR) + "/camera.png' '" + in + "'").status, 0);
+    const Outcome o = pihost(kModule + " '" + in + "' '" + out + "' --set Dbat=5000 --print-params");
+    EXPECT_EQ(o.status, 0) << o.output;
+    EXPECT_NE(o.output.find("Dbat 2550\n"), std::string::npos) << o.output;
+    EXPECT_TRUE(std::ifstream(out).good());
     std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
