@@ -10,7 +10,9 @@
 #endif
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/band_driver.h"
@@ -67,18 +69,25 @@ void ensurePadding(fl_image& img) {
 }
 
 // The reconstruction runs eight output pixels at a time on planar copies of
-// a chunk of the rows it reads: the fine rows y - 1, y and y + 1 with one
-// pixel on either side, and the coarse rows Y and Y + 1 expanded to fine
-// columns (cE[x] = coarse(x / 2), cN[x] = coarse(x / 2 + 1)).  Every lane
-// computes both forms of its row's rule and keeps the one of its column's
-// parity; the operations of each kept form are those of the rule, in its
-// order, so every pixel gets the value it would get alone.
-enum { kReconChunk = 64, kReconStride = kReconChunk + 2 + 8 };
+// the rows it reads, a chunk of columns at a time: a ring of the fine rows
+// y - 1, y and y + 1 with one pixel on either side, and of the coarse rows Y
+// and Y + 1, each copied once per chunk as the rows advance.  The coarse
+// pixels of eight fine columns are spread to them by a shuffle
+// (cE[x] = coarse(x / 2), cN[x] = coarse(x / 2 + 1)).  Every lane computes
+// both forms of its row's rule and keeps the one of its column's parity; the
+// operations of each kept form are those of the rule, in its order, so every
+// pixel gets the value it would get alone.
+enum {
+    kReconChunk = 256,
+    kReconFineStride = kReconChunk + 2 + 8,
+    kReconCoarseStride = kReconChunk / 2 + 2 + 8,
+};
 
 struct reconScratch {
-    float fine[3][3][kReconStride];     // rows y - 1, y, y + 1; column i is x0 - 1 + i
-    float cE[2][3][kReconStride];       // coarse rows Y, Y + 1; column i is x0 + i
-    float cN[2][3][kReconStride];
+    float fine[3][3][kReconFineStride];      // ring by row mod 3; column i is x0 - 1 + i
+    float coarse[2][3][kReconCoarseStride];  // ring by row mod 2; column i is x0 / 2 + i
+    int32 fineRow[3];
+    int32 coarseRow[2];
 };
 
 using vexlor_simd::v8f;
@@ -99,25 +108,52 @@ VEXLOR_INLINE v8f l1V(const float* const p[3], const float* const q[3], int i, i
            vexlor_simd::abs8(vload(p[2] + i) - vload(q[2] + i + di));
 }
 
+// n interleaved pixels into three planes, eight at a time by shuffles.
 VEXLOR_INLINE void deinterleave(const float* src, int n, float* d0, float* d1, float* d2) {
-    for (int i = 0; i < n; ++i, src += 3) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8, src += 24) {
+        const v8f a = vload(src), b = vload(src + 8), c = vload(src + 16);
+        // Channel k of pixel j is float 3j + k of a:b:c.
+        const v8f ab0 = __builtin_shuffle(a, b, v8i{0, 3, 6, 9, 12, 15, 0, 0});
+        const v8f ab1 = __builtin_shuffle(a, b, v8i{1, 4, 7, 10, 13, 0, 0, 0});
+        const v8f ab2 = __builtin_shuffle(a, b, v8i{2, 5, 8, 11, 14, 0, 0, 0});
+        vexlor_simd::store8(d0 + i, __builtin_shuffle(ab0, c, v8i{0, 1, 2, 3, 4, 5, 10, 13}));
+        vexlor_simd::store8(d1 + i, __builtin_shuffle(ab1, c, v8i{0, 1, 2, 3, 4, 8, 11, 14}));
+        vexlor_simd::store8(d2 + i, __builtin_shuffle(ab2, c, v8i{0, 1, 2, 3, 4, 9, 12, 15}));
+    }
+    for (; i < n; ++i, src += 3) {
         d0[i] = src[0];
         d1[i] = src[1];
         d2[i] = src[2];
     }
 }
 
-// Coarse row Y expanded to the fine columns x0 .. x0 + n - 1.
-VEXLOR_INLINE void expandCoarse(const fl_image& coarse, int32 Y, int32 x0, int n, float* const e[3],
-                                float* const nx[3]) {
-    const float* row = pixelAt(coarse, 0, Y);
-    for (int i = 0; i < n; ++i) {
-        const float* c = row + int64_t((x0 + i) / 2) * 3;
-        for (int k = 0; k < 3; ++k) {
-            e[k][i] = c[k];
-            nx[k][i] = c[k + 3];
-        }
+// The ring slot holding fine row r (r >= -1), copied in when it is not there.
+VEXLOR_INLINE int fineSlot(const fl_image& fine, int32 x0, int n, int32 r, reconScratch& s) {
+    const int slot = int((r + 3) % 3);
+    if (s.fineRow[slot] != r) {
+        deinterleave(pixelAt(fine, x0 - 1, r), n + 2, s.fine[slot][0], s.fine[slot][1], s.fine[slot][2]);
+        s.fineRow[slot] = r;
     }
+    return slot;
+}
+
+VEXLOR_INLINE int coarseSlot(const fl_image& coarse, int32 x0, int n, int32 Y, reconScratch& s) {
+    const int slot = int(Y % 2);
+    if (s.coarseRow[slot] != Y) {
+        deinterleave(pixelAt(coarse, x0 / 2, Y), (n - 1) / 2 + 2, s.coarse[slot][0], s.coarse[slot][1],
+                     s.coarse[slot][2]);
+        s.coarseRow[slot] = Y;
+    }
+    return slot;
+}
+
+// The coarse pixels of fine columns x0 + i .. x0 + i + 7 (i even): this and
+// the next.
+VEXLOR_INLINE void spreadCoarse(const float* plane, int i, v8f& e, v8f& nx) {
+    const v8f c = vload(plane + i / 2);
+    e = __builtin_shuffle(c, v8i{0, 0, 1, 1, 2, 2, 3, 3});
+    nx = __builtin_shuffle(c, v8i{1, 1, 2, 2, 3, 3, 4, 4});
 }
 
 // What a reconstructed row becomes: the prediction itself, the details
@@ -125,89 +161,88 @@ VEXLOR_INLINE void expandCoarse(const fl_image& coarse, int32 Y, int32 x0, int n
 // subtraction of the separate passes.
 enum class reconSink { prediction, details, rebuilt };
 
-VEXLOR_INLINE void reconstructRow(const fl_image& coarse, const fl_image& fine, fl_image& out,
-                                  const fl_image* details, reconSink sink, int32 y, reconScratch& s) {
-    const int32 w = out.width;
+VEXLOR_INLINE void reconstructChunkRow(const fl_image& coarse, const fl_image& fine, fl_image& out,
+                                       const fl_image* details, reconSink sink, int32 x0, int n, int32 y,
+                                       reconScratch& s) {
     const bool oddRow = (y & 1) != 0;
     const int32 Y = y / 2;
     const v8i oddColumn = {0, -1, 0, -1, 0, -1, 0, -1};
-    alignas(32) float res[3][kReconStride];
-    for (int32 x0 = 0; x0 < w; x0 += kReconChunk) {
-        const int n = int(std::min<int32>(kReconChunk, w - x0));
-        for (int r = oddRow ? 0 : 1; r < (oddRow ? 3 : 2); ++r)
-            deinterleave(pixelAt(fine, x0 - 1, y - 1 + r), n + 2, s.fine[r][0], s.fine[r][1], s.fine[r][2]);
-        for (int r = 0; r < (oddRow ? 2 : 1); ++r) {
-            float* const e[3] = {s.cE[r][0], s.cE[r][1], s.cE[r][2]};
-            float* const nx[3] = {s.cN[r][0], s.cN[r][1], s.cN[r][2]};
-            expandCoarse(coarse, Y + r, x0, n, e, nx);
-        }
-        // Column i of the fine planes is x0 - 1 + i: the centre of lane i is i + 1.
-        const float* const up[3] = {s.fine[0][0] + 1, s.fine[0][1] + 1, s.fine[0][2] + 1};
-        const float* const mid[3] = {s.fine[1][0] + 1, s.fine[1][1] + 1, s.fine[1][2] + 1};
-        const float* const down[3] = {s.fine[2][0] + 1, s.fine[2][1] + 1, s.fine[2][2] + 1};
+    alignas(32) float res[3][kReconChunk + 8];
+    // Column i of the fine planes is x0 - 1 + i: the centre of lane i is i + 1.
+    const int m = fineSlot(fine, x0, n, y, s);
+    const float* const mid[3] = {s.fine[m][0] + 1, s.fine[m][1] + 1, s.fine[m][2] + 1};
+    const int c0 = coarseSlot(coarse, x0, n, Y, s);
+    if (!oddRow) {
         for (int i = 0; i < n; i += 8) {
-            if (!oddRow) {
-                // Even columns: the coarse pixel; odd: left and right.
-                v8f wL = rampV(l1V(mid, mid, i, -1));
-                v8f wR = rampV(l1V(mid, mid, i, 1));
-                const v8i any = (wL != 0.0f) | (wR != 0.0f);
-                const v8f sum = wL + wR;
-                wL = any ? wL / sum : splat8(0.5f);
-                wR = any ? wR / sum : splat8(0.5f);
-                for (int k = 0; k < 3; ++k) {
-                    const v8f e = vload(s.cE[0][k] + i), nx = vload(s.cN[0][k] + i);
-                    const v8f blend = wL * e + wR * nx;
-                    vexlor_simd::store8(res[k] + i, oddColumn ? blend : e);
-                }
-            } else {
-                // Even columns: above and below.
-                v8f wU = rampV(l1V(mid, up, i, 0));
-                v8f wD = rampV(l1V(mid, down, i, 0));
-                const v8i anyV = (wU != 0.0f) | (wD != 0.0f);
-                const v8f sumV = wU + wD;
-                wU = anyV ? wU / sumV : splat8(0.5f);
-                wD = anyV ? wD / sumV : splat8(0.5f);
-                // Odd columns: the four diagonals.
-                v8f w1 = rampV(l1V(mid, up, i, -1));
-                v8f w2 = rampV(l1V(mid, up, i, 1));
-                v8f w3 = rampV(l1V(mid, down, i, -1));
-                v8f w4 = rampV(l1V(mid, down, i, 1));
-                const v8i any4 = (w1 != 0.0f) | (w2 != 0.0f) | (w3 != 0.0f) | (w4 != 0.0f);
-                const v8f sum4 = w1 + w2 + w3 + w4;
-                w1 = any4 ? w1 / sum4 : splat8(0.25f);
-                w2 = any4 ? w2 / sum4 : splat8(0.25f);
-                w3 = any4 ? w3 / sum4 : splat8(0.25f);
-                w4 = any4 ? w4 / sum4 : splat8(0.25f);
-                for (int k = 0; k < 3; ++k) {
-                    const v8f e0 = vload(s.cE[0][k] + i), n0 = vload(s.cN[0][k] + i);
-                    const v8f e1 = vload(s.cE[1][k] + i), n1 = vload(s.cN[1][k] + i);
-                    const v8f vertical = wU * e0 + wD * e1;
-                    const v8f diagonal = w1 * e0 + w2 * n0 + w3 * e1 + w4 * n1;
-                    vexlor_simd::store8(res[k] + i, oddColumn ? diagonal : vertical);
-                }
+            // Even columns: the coarse pixel; odd: left and right.
+            v8f wL = rampV(l1V(mid, mid, i, -1));
+            v8f wR = rampV(l1V(mid, mid, i, 1));
+            const v8i any = (wL != 0.0f) | (wR != 0.0f);
+            const v8f sum = wL + wR;
+            wL = any ? wL / sum : splat8(0.5f);
+            wR = any ? wR / sum : splat8(0.5f);
+            for (int k = 0; k < 3; ++k) {
+                v8f e, nx;
+                spreadCoarse(s.coarse[c0][k], i, e, nx);
+                const v8f blend = wL * e + wR * nx;
+                vexlor_simd::store8(res[k] + i, oddColumn ? blend : e);
             }
         }
-        float* o = pixelAt(out, x0, y);
-        if (sink == reconSink::prediction) {
-            for (int i = 0; i < n; ++i, o += 3) {
-                o[0] = res[0][i];
-                o[1] = res[1][i];
-                o[2] = res[2][i];
+    } else {
+        const int u = fineSlot(fine, x0, n, y - 1, s);
+        const int d = fineSlot(fine, x0, n, y + 1, s);
+        const float* const up[3] = {s.fine[u][0] + 1, s.fine[u][1] + 1, s.fine[u][2] + 1};
+        const float* const down[3] = {s.fine[d][0] + 1, s.fine[d][1] + 1, s.fine[d][2] + 1};
+        const int c1 = coarseSlot(coarse, x0, n, Y + 1, s);
+        for (int i = 0; i < n; i += 8) {
+            // Even columns: above and below.
+            v8f wU = rampV(l1V(mid, up, i, 0));
+            v8f wD = rampV(l1V(mid, down, i, 0));
+            const v8i anyV = (wU != 0.0f) | (wD != 0.0f);
+            const v8f sumV = wU + wD;
+            wU = anyV ? wU / sumV : splat8(0.5f);
+            wD = anyV ? wD / sumV : splat8(0.5f);
+            // Odd columns: the four diagonals.
+            v8f w1 = rampV(l1V(mid, up, i, -1));
+            v8f w2 = rampV(l1V(mid, up, i, 1));
+            v8f w3 = rampV(l1V(mid, down, i, -1));
+            v8f w4 = rampV(l1V(mid, down, i, 1));
+            const v8i any4 = (w1 != 0.0f) | (w2 != 0.0f) | (w3 != 0.0f) | (w4 != 0.0f);
+            const v8f sum4 = w1 + w2 + w3 + w4;
+            w1 = any4 ? w1 / sum4 : splat8(0.25f);
+            w2 = any4 ? w2 / sum4 : splat8(0.25f);
+            w3 = any4 ? w3 / sum4 : splat8(0.25f);
+            w4 = any4 ? w4 / sum4 : splat8(0.25f);
+            for (int k = 0; k < 3; ++k) {
+                v8f e0, n0, e1, n1;
+                spreadCoarse(s.coarse[c0][k], i, e0, n0);
+                spreadCoarse(s.coarse[c1][k], i, e1, n1);
+                const v8f vertical = wU * e0 + wD * e1;
+                const v8f diagonal = w1 * e0 + w2 * n0 + w3 * e1 + w4 * n1;
+                vexlor_simd::store8(res[k] + i, oddColumn ? diagonal : vertical);
             }
-        } else if (sink == reconSink::details) {
-            const float* f = pixelAt(fine, x0, y);
-            for (int i = 0; i < n; ++i, o += 3, f += 3) {
-                o[0] = res[0][i] - f[0];
-                o[1] = res[1][i] - f[1];
-                o[2] = res[2][i] - f[2];
-            }
-        } else {
-            const float* d = pixelAt(*details, x0, y);
-            for (int i = 0; i < n; ++i, o += 3, d += 3) {
-                o[0] = res[0][i] - d[0];
-                o[1] = res[1][i] - d[1];
-                o[2] = res[2][i] - d[2];
-            }
+        }
+    }
+    float* o = pixelAt(out, x0, y);
+    if (sink == reconSink::prediction) {
+        for (int i = 0; i < n; ++i, o += 3) {
+            o[0] = res[0][i];
+            o[1] = res[1][i];
+            o[2] = res[2][i];
+        }
+    } else if (sink == reconSink::details) {
+        const float* f = pixelAt(fine, x0, y);
+        for (int i = 0; i < n; ++i, o += 3, f += 3) {
+            o[0] = res[0][i] - f[0];
+            o[1] = res[1][i] - f[1];
+            o[2] = res[2][i] - f[2];
+        }
+    } else {
+        const float* dt = pixelAt(*details, x0, y);
+        for (int i = 0; i < n; ++i, o += 3, dt += 3) {
+            o[0] = res[0][i] - dt[0];
+            o[1] = res[1][i] - dt[1];
+            o[2] = res[2][i] - dt[2];
         }
     }
 }
@@ -228,7 +263,15 @@ VEXLOR_KERNEL_CLONES void reconstructRowsKernel(const fl_image& coarse, const fl
                                                 int32 endRow) {
     reconScratch s;
     std::memset(&s, 0, sizeof s);
-    for (int32 y = firstRow; y < endRow; ++y) reconstructRow(coarse, fine, out, details, sink, y, s);
+    // Rows outermost, so that every image is read in long runs; the rows
+    // of a chunk are copied for each row that reads them.
+    for (int32 y = firstRow; y < endRow; ++y)
+        for (int32 x0 = 0; x0 < out.width; x0 += kReconChunk) {
+            const int n = int(std::min<int32>(kReconChunk, out.width - x0));
+            s.fineRow[0] = s.fineRow[1] = s.fineRow[2] = INT32_MIN;
+            s.coarseRow[0] = s.coarseRow[1] = INT32_MIN;
+            reconstructChunkRow(coarse, fine, out, details, sink, x0, n, y, s);
+        }
 }
 
 VEXLOR_KERNEL_CLONES void differenceRowsKernel(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow,

@@ -26,6 +26,51 @@ inline float read32(float v, const float* lut3) {
     return (1.0f - f) * lut3[i] + f * lut3[i + 1];
 }
 
+inline float protectionOf(const lumaChromaMixParams& p, float luma) {
+    if (!(luma > p.lowThreshold)) return p.below;
+    if (luma >= p.highThreshold) return p.above;
+    return p.slope * luma + p.intercept;
+}
+
+inline void mixPixel(const lumaChromaMixParams& p, float R, float G, float B, const float* processed, float* out0,
+                     float* out1, float* out2, float mask) {
+    const float R2 = processed[0], G2 = processed[1], B2 = processed[2];
+    float Y, Y2, c1, c1p, c2, c2p;
+    if (p.lab) {
+        Y = R;
+        Y2 = R2;
+        c1 = G;
+        c1p = G2;
+        c2 = B;
+        c2p = B2;
+    } else {
+        Y = p.lumR * R + p.lumG * G + p.lumB * B;
+        Y2 = p.lumR * R2 + p.lumG * G2 + p.lumB * B2;
+        c1 = R - Y;
+        c1p = R2 - Y2;
+        c2 = B - Y;
+        c2p = B2 - Y2;
+    }
+    const float protection = protectionOf(p, Y2);
+    const float lumaShare = p.lumaMix * protection * mask;
+    const float chromaShare = p.chromaMix * mask;
+    const float keepShare = 1.0f - chromaShare;
+    const float Ymix = (1.0f - lumaShare) * Y + lumaShare * Y2;
+    const float first = chromaShare * c1p + keepShare * c1;
+    const float second = chromaShare * c2p + keepShare * c2;
+    if (p.lab) {
+        *out0 = Ymix;
+        *out1 = first;
+        *out2 = second;
+    } else {
+        const float outR = Ymix + first;
+        const float outB = Ymix + second;
+        *out0 = outR;
+        *out1 = (Ymix - p.lumR * outR - p.lumB * outB) * p.invLumG;
+        *out2 = outB;
+    }
+}
+
 // Sample conversions of one depth.
 struct depth8 {
     typedef uint8 Sample;
@@ -62,12 +107,12 @@ void mixRectangle(const outputRectangle& r, const Depth& depth, bool maskFlag) {
             const float m = mask ? float(mask[x]) * kMaskScale : 1.0f;
             if (spp == 1) {
                 const float v = depth.read(o[x]);
-                lumaChromaMixPixel(params, v, v, v, p, &out[0], &out[1], &out[2], m);
+                mixPixel(params, v, v, v, p, &out[0], &out[1], &out[2], m);
                 d[x] = depth.write(out[2]);
             } else {
                 const Sample* oi = o + int64_t(x) * 3;
-                lumaChromaMixPixel(params, depth.read(oi[0]), depth.read(oi[1]), depth.read(oi[2]), p, &out[0],
-                                   &out[1], &out[2], m);
+                mixPixel(params, depth.read(oi[0]), depth.read(oi[1]), depth.read(oi[2]), p, &out[0], &out[1],
+                         &out[2], m);
                 Sample* di = d + int64_t(x) * 3;
                 di[0] = depth.write(out[0]);
                 di[1] = depth.write(out[1]);
@@ -87,6 +132,13 @@ outputRectangle rectangle(const void* origin, int32 originRowBytes, void* destin
 
 }  // namespace
 
+float tonalProtection(const lumaChromaMixParams& p, float luma) { return protectionOf(p, luma); }
+
+void lumaChromaMixPixel(const lumaChromaMixParams& p, float R, float G, float B, const float* processed,
+                        float* out0, float* out1, float* out2, float mask) {
+    mixPixel(p, R, G, B, processed, out0, out1, out2, mask);
+}
+
 lumaChromaMixParams currentLumaChromaMixParams() {
     return lumaChromaMixParams{lumaMix,
                                chromaMix,
@@ -96,52 +148,11 @@ lumaChromaMixParams currentLumaChromaMixParams() {
                                highlightNRaboveThreshold,
                                highlightNRslope,
                                highlightNRintercept,
-                               isLABmode};
-}
-
-float tonalProtection(const lumaChromaMixParams& p, float luma) {
-    if (!(luma > p.lowThreshold)) return p.below;
-    if (luma >= p.highThreshold) return p.above;
-    return p.slope * luma + p.intercept;
-}
-
-void lumaChromaMixPixel(const lumaChromaMixParams& p, float R, float G, float B, const float* processed,
-                        float* out0, float* out1, float* out2, float mask) {
-    const float R2 = processed[0], G2 = processed[1], B2 = processed[2];
-    float Y, Y2, c1, c1p, c2, c2p;
-    if (p.lab) {
-        Y = R;
-        Y2 = R2;
-        c1 = G;
-        c1p = G2;
-        c2 = B;
-        c2p = B2;
-    } else {
-        Y = lumR * R + lumG * G + lumB * B;
-        Y2 = lumR * R2 + lumG * G2 + lumB * B2;
-        c1 = R - Y;
-        c1p = R2 - Y2;
-        c2 = B - Y;
-        c2p = B2 - Y2;
-    }
-    const float protection = tonalProtection(p, Y2);
-    const float lumaShare = p.lumaMix * protection * mask;
-    const float chromaShare = p.chromaMix * mask;
-    const float keepShare = 1.0f - chromaShare;
-    const float Ymix = (1.0f - lumaShare) * Y + lumaShare * Y2;
-    const float first = chromaShare * c1p + keepShare * c1;
-    const float second = chromaShare * c2p + keepShare * c2;
-    if (p.lab) {
-        *out0 = Ymix;
-        *out1 = first;
-        *out2 = second;
-    } else {
-        const float outR = Ymix + first;
-        const float outB = Ymix + second;
-        *out0 = outR;
-        *out1 = (Ymix - lumR * outR - lumB * outB) * invLumG;
-        *out2 = outB;
-    }
+                               isLABmode,
+                               lumR,
+                               lumG,
+                               lumB,
+                               invLumG};
 }
 
 void lumaChromaMixPixel(float keep, float R, float G, float B, const float* processed, float* out0, float* out1,

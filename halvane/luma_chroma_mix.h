@@ -12,6 +12,7 @@ struct lumaChromaMixParams {
     float lowThreshold, highThreshold;
     float below, above, slope, intercept;
     bool lab;
+    float lumR, lumG, lumB, invLumG;
 };
 lumaChromaMixParams currentLumaChromaMixParams();
 

@@ -68,6 +68,7 @@ VEXLOR_INLINE void sharpenRows(const fl_image& source, fl_image& destination, co
     const int64_t srcRow = int64_t(source.paddedWidth) * 3;
     const bool lab = isLABmode;
     const float gain = kSharpenGain;
+    const float wR = lumR, wG = lumG, wB = lumB, invG = invLumG;
     alignas(32) float means[kChunk * 3 + 8];
 
     for (int32 y = firstRow; y < endRow; ++y) {
@@ -93,8 +94,8 @@ VEXLOR_INLINE void sharpenRows(const fl_image& source, fl_image& destination, co
                     d[1] = c[1] + (c[1] - m[1]) * gc * gain;
                     d[2] = c[2] + (c[2] - m[2]) * gc * gain;
                 } else {
-                    const float Y = lumR * c[0] + lumG * c[1] + lumB * c[2];
-                    const float Ym = lumR * m[0] + lumG * m[1] + lumB * m[2];
+                    const float Y = wR * c[0] + wG * c[1] + wB * c[2];
+                    const float Ym = wR * m[0] + wG * m[1] + wB * m[2];
                     const float dr = c[0] - Y, db = c[2] - Y;
                     const float mr = m[0] - Ym, mb = m[2] - Ym;
                     const float dr2 = dr + (dr - mr) * gc * gain;
@@ -103,7 +104,7 @@ VEXLOR_INLINE void sharpenRows(const fl_image& source, fl_image& destination, co
                     const float R = Y2 + dr2;
                     const float B = Y2 + db2;
                     d[0] = R;
-                    d[1] = (Y2 - lumR * R - lumB * B) * invLumG;
+                    d[1] = (Y2 - wR * R - wB * B) * invG;
                     d[2] = B;
                 }
             }
