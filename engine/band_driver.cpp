@@ -193,6 +193,16 @@ enum { kFirstPassChunkRows = 16 };
 
 }  // namespace
 
+void threadedNoiseReduce(const threadedNoiseReduce_struct& r) {
+    r.core(*r.source, *r.destination, *r.strengthMap, r.levelConstant, r.noiseLevel, r.smoothReference, r.amount,
+           r.sharpAmount, r.firstRow, r.endRow, r.band);
+}
+
+void threadedSharpen(const threadedSharpen_struct& r) {
+    r.core(*r.source, *r.destination, *r.strengthMap, r.sharpAmount, r.chromaSharpAmount, r.firstRow, r.endRow,
+           r.band);
+}
+
 void flimageToFlimageThreaded(fl_image& src, fl_image& dst) {
     if (!src.data || !dst.data) return;
     if (!samePaddedSize(src, dst)) {
@@ -233,8 +243,8 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
             const int32 y = c * kFirstPassChunkRows;
             const int32 yEnd = std::min<int32>(y + kFirstPassChunkRows, image.height);
             if (copy) copyPaddedRows(image, result, y + image.padY, yEnd + image.padY);
-            cores.firstPass(image, result, strengthMap, levelConstant, noiseLevel, smoothReference, amount,
-                            sharpAmount, y, yEnd, b.band);
+            threadedNoiseReduce({&image, &result, &strengthMap, levelConstant, noiseLevel, smoothReference, amount,
+                                 sharpAmount, y, yEnd, b.band, cores.firstPass});
         }
     };
     runBands(image.height, firstPass);
@@ -249,8 +259,8 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
             int32 first, end;
             bandPaddedRows(result, b, first, end);
             copyPaddedRows(result, image, first, end);
-            cores.secondPass(result, image, strengthMap, sharpAmount, chromaSharpAmount, b.firstRow, b.endRow,
-                             b.band);
+            threadedSharpen({&result, &image, &strengthMap, sharpAmount, chromaSharpAmount, b.firstRow, b.endRow,
+                             b.band, cores.secondPass});
         };
         runBands(image.height, secondPass);
         if (globalUserCancelled) {

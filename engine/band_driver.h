@@ -75,6 +75,37 @@ typedef void (*bandSecondPassFunction)(fl_image& source, fl_image& destination, 
                                        float sharpAmount, float chromaSharpAmount, int32 firstRow, int32 endRow,
                                        int32 band);
 
+// What one call of a first-pass core gets, in the core's argument order.
+struct threadedNoiseReduce_struct {
+    fl_image* source;
+    fl_image* destination;
+    fl_image* strengthMap;
+    float levelConstant;
+    float noiseLevel;
+    bool smoothReference;  // smoothDetectCoreAlgo's grey-matte flag
+    float amount;
+    float sharpAmount;
+    int32 firstRow;
+    int32 endRow;
+    int32 band;
+    bandCoreFunction core;
+};
+// What one call of a second-pass core gets.
+struct threadedSharpen_struct {
+    fl_image* source;
+    fl_image* destination;
+    fl_image* strengthMap;
+    float sharpAmount;
+    float chromaSharpAmount;
+    int32 firstRow;
+    int32 endRow;
+    int32 band;
+    bandSecondPassFunction core;
+};
+// Call the record's core with the record's fields.
+void threadedNoiseReduce(const threadedNoiseReduce_struct& r);
+void threadedSharpen(const threadedSharpen_struct& r);
+
 struct bandDriverCores {
     bandCoreFunction firstPass;
     bandSecondPassFunction secondPass;  // null: the second pass changes nothing
