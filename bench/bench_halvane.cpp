@@ -74,12 +74,12 @@ void release(BufferID id) {
 int32 envSize(const char* name, int32 fallback) {
     const char* v = std::getenv(name);
     const int n = v ? std::atoi(v) : 0;
-    return n >= 25 ? n : fallback;
+    return n > 0 ? n : fallback;
 }
 
 struct Bench {
-    int32 width = envSize("HALVANE_BENCH_WIDTH", 6000);
-    int32 height = envSize("HALVANE_BENCH_HEIGHT", 4000);
+    int32 width = std::max<int32>(envSize("HALVANE_BENCH_WIDTH", 6000), 25);
+    int32 height = std::max<int32>(envSize("HALVANE_BENCH_HEIGHT", 4000), 25);
     std::unique_ptr<refhost::Host> host;
     BufferProcs hostProcs{}, poolProcs{};
     ParamBlock block;
@@ -201,14 +201,12 @@ void BM_HalvaneKernel(benchmark::State& state) {
         for (int32 x = 0; x < b.width; ++x)
             map.data[((int64_t(y) + map.padY) * map.paddedWidth + x + map.padX) * 3] = 0.5f;
     const int64_t kernel = state.range(0);
-    cleanerLaneWidth = kernel == 2 ? 8 : 0;
     for (auto _ : state) {
         switch (kernel) {
             case 0:
                 noiseReduceCoreAlgo(img, dst, map, 0, level0noiseLevel, true, level0NR, 0, 0, b.height, -1);
                 break;
             case 1:
-            case 2:
                 noiseReduceCoreAlgo_cleanerSmoothAreas(img, dst, map, 0, level0noiseLevel, true, level0NR, 0, 0,
                                                        b.height, -1);
                 break;
@@ -217,17 +215,16 @@ void BM_HalvaneKernel(benchmark::State& state) {
         }
         benchmark::ClobberMemory();
     }
-    cleanerLaneWidth = 0;
     b.usePool(false);
     state.counters["MP/s"] = benchmark::Counter(double(b.width) * b.height / 1e6 * double(state.iterations()),
                                                 benchmark::Counter::kIsRate);
-    static const char* const names[] = {"standard core", "cleaner core", "cleaner core, 8 lanes", "sharpening"};
+    static const char* const names[] = {"standard core", "cleaner core", "sharpening"};
     state.SetLabel(names[kernel]);
 }
 
 }  // namespace
 
-BENCHMARK(BM_HalvaneKernel)->ArgNames({"kernel"})->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HalvaneKernel)->ArgNames({"kernel"})->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Halvane)
     ->ArgNames({"threads", "cleaner", "pooled"})
     ->ArgsProduct({{1, 2, 4, 8}, {0, 1}, {1, 0}})

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "engine/band_driver.h"
+#include "engine/planar_copy.h"
 #include "engine/simd.h"
 #include "entry/engine_params.h"
 #include "host/big_document.h"
@@ -108,31 +109,11 @@ VEXLOR_INLINE v8f l1V(const float* const p[3], const float* const q[3], int i, i
            vexlor_simd::abs8(vload(p[2] + i) - vload(q[2] + i + di));
 }
 
-// n interleaved pixels into three planes, eight at a time by shuffles.
-VEXLOR_INLINE void deinterleave(const float* src, int n, float* d0, float* d1, float* d2) {
-    int i = 0;
-    for (; i + 8 <= n; i += 8, src += 24) {
-        const v8f a = vload(src), b = vload(src + 8), c = vload(src + 16);
-        // Channel k of pixel j is float 3j + k of a:b:c.
-        const v8f ab0 = __builtin_shuffle(a, b, v8i{0, 3, 6, 9, 12, 15, 0, 0});
-        const v8f ab1 = __builtin_shuffle(a, b, v8i{1, 4, 7, 10, 13, 0, 0, 0});
-        const v8f ab2 = __builtin_shuffle(a, b, v8i{2, 5, 8, 11, 14, 0, 0, 0});
-        vexlor_simd::store8(d0 + i, __builtin_shuffle(ab0, c, v8i{0, 1, 2, 3, 4, 5, 10, 13}));
-        vexlor_simd::store8(d1 + i, __builtin_shuffle(ab1, c, v8i{0, 1, 2, 3, 4, 8, 11, 14}));
-        vexlor_simd::store8(d2 + i, __builtin_shuffle(ab2, c, v8i{0, 1, 2, 3, 4, 9, 12, 15}));
-    }
-    for (; i < n; ++i, src += 3) {
-        d0[i] = src[0];
-        d1[i] = src[1];
-        d2[i] = src[2];
-    }
-}
-
 // The ring slot holding fine row r (r >= -1), copied in when it is not there.
 VEXLOR_INLINE int fineSlot(const fl_image& fine, int32 x0, int n, int32 r, reconScratch& s) {
     const int slot = int((r + 3) % 3);
     if (s.fineRow[slot] != r) {
-        deinterleave(pixelAt(fine, x0 - 1, r), n + 2, s.fine[slot][0], s.fine[slot][1], s.fine[slot][2]);
+        deinterleave3(pixelAt(fine, x0 - 1, r), n + 2, s.fine[slot][0], s.fine[slot][1], s.fine[slot][2]);
         s.fineRow[slot] = r;
     }
     return slot;
@@ -141,7 +122,7 @@ VEXLOR_INLINE int fineSlot(const fl_image& fine, int32 x0, int n, int32 r, recon
 VEXLOR_INLINE int coarseSlot(const fl_image& coarse, int32 x0, int n, int32 Y, reconScratch& s) {
     const int slot = int(Y % 2);
     if (s.coarseRow[slot] != Y) {
-        deinterleave(pixelAt(coarse, x0 / 2, Y), (n - 1) / 2 + 2, s.coarse[slot][0], s.coarse[slot][1],
+        deinterleave3(pixelAt(coarse, x0 / 2, Y), (n - 1) / 2 + 2, s.coarse[slot][0], s.coarse[slot][1],
                      s.coarse[slot][2]);
         s.coarseRow[slot] = Y;
     }
@@ -225,11 +206,7 @@ VEXLOR_INLINE void reconstructChunkRow(const fl_image& coarse, const fl_image& f
     }
     float* o = pixelAt(out, x0, y);
     if (sink == reconSink::prediction) {
-        for (int i = 0; i < n; ++i, o += 3) {
-            o[0] = res[0][i];
-            o[1] = res[1][i];
-            o[2] = res[2][i];
-        }
+        interleave3(res[0], res[1], res[2], n, o);
     } else if (sink == reconSink::details) {
         const float* f = pixelAt(fine, x0, y);
         for (int i = 0; i < n; ++i, o += 3, f += 3) {

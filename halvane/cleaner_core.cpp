@@ -1,5 +1,5 @@
-// The cleaner core runs eight pixels at a time (sixteen where the processor
-// has 512-bit vectors).  A band is walked in tiles copied into channel planes
+// The cleaner core runs eight pixels at a time (sixteen-lane vectors gained
+// nothing measurable here).  A band is walked in tiles copied into channel planes
 // on the stack (worker stacks are small, and the kernel allocates nothing),
 // so every neighbour of consecutive pixels is one vector load.  The
 // per-pixel arithmetic is that of one pixel alone: results do not depend on
@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "engine/nr_core_shared.h"
+#include "engine/planar_copy.h"
 #include "engine/planar_tile.h"
 #include "engine/noise_reduce_core.h"
 #include "entry/engine_params.h"
@@ -60,6 +61,7 @@ VEXLOR_INLINE void cleanerPixels(const PlanarTileSource<cleanerTile, V>& s, bool
     const V U = st.range;
     const V invU = 1.0f / U;
     I isDir[8];
+#pragma GCC unroll 8
     for (int d = 0; d < 8; ++d) isDir[d] = st.direction == splatIndex<I>(d);
 
     const V zero = splat<V>(0.0f);
@@ -99,6 +101,19 @@ VEXLOR_INLINE void cleanerPixels(const PlanarTileSource<cleanerTile, V>& s, bool
     store<V>(strength, select(valid, (Wt - kStrengthOffset) * invW, zero));
 }
 
+// The tile of planarTile::load, copied eight pixels at a time: the tile
+// whose first pixel is (x0, y0), tw x th pixels, with the halo around it;
+// columns past it are zeroed so that partial vectors compute on numbers.
+VEXLOR_INLINE void fillTile(cleanerTile& t, const fl_image& img, int32 x0, int32 y0, int tw, int th) {
+    const int cols = tw + 2 * kHalo;
+    for (int r = 0; r < th + 2 * kHalo; ++r) {
+        const float* p =
+            img.data + (int64_t(y0 - kHalo + r + img.padY) * img.paddedWidth + (x0 - kHalo + img.padX)) * 3;
+        deinterleave3(p, cols, t.plane[0][r], t.plane[1][r], t.plane[2][r]);
+        for (int j = cols; j < cleanerTile::kStride; ++j) t.plane[0][r][j] = t.plane[1][r][j] = t.plane[2][r][j] = 0.0f;
+    }
+}
+
 template <class V>
 VEXLOR_INLINE void cleanerBand(const fl_image& src, fl_image& dst, fl_image& map, float noiseLevel,
                                bool smoothReference, float reduce, int32 firstRow, int32 endRow) {
@@ -109,19 +124,14 @@ VEXLOR_INLINE void cleanerBand(const fl_image& src, fl_image& dst, fl_image& map
         const int th = int(std::min<int32>(kTileHeight, endRow - y0));
         for (int32 x0 = 0; x0 < width; x0 += kTileWidth) {
             const int tw = int(std::min<int32>(kTileWidth, width - x0));
-            tile.load(src, x0, y0, tw, th);
+            fillTile(tile, src, x0, y0, tw, th);
             for (int r = 0; r < th; ++r) {
                 for (int i = 0; i < tw; i += lanes::Traits<V>::kLanes)
                     cleanerPixels<V>(PlanarTileSource<cleanerTile, V>{tile, r + kHalo, i + kHalo}, smoothReference,
                                      noiseLevel, reduce, &out[0][i], &out[1][i], &out[2][i], &out[3][i]);
-                float* d = pixelAt(dst, x0, y0 + r);
+                interleave3(out[0], out[1], out[2], tw, pixelAt(dst, x0, y0 + r));
                 float* m = pixelAt(map, x0, y0 + r);
-                for (int i = 0; i < tw; ++i) {
-                    d[3 * i] = out[0][i];
-                    d[3 * i + 1] = out[1][i];
-                    d[3 * i + 2] = out[2][i];
-                    m[3 * i] = out[3][i];
-                }
+                for (int i = 0; i < tw; ++i) m[3 * i] = out[3][i];
             }
         }
     }
@@ -132,22 +142,8 @@ VEXLOR_KERNEL_CLONES void cleanerBandKernel(const fl_image& src, fl_image& dst, 
     cleanerBand<v8f>(src, dst, map, noiseLevel, smoothReference, reduce, firstRow, endRow);
 }
 
-// Sixteen lanes in 512-bit registers, where the module's kernels are cloned
-// at all (VEXLOR_KERNEL_CLONES) and the processor has them.
-#if defined(__x86_64__) && defined(__ELF__) && !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
-__attribute__((target("arch=x86-64-v4"))) void cleanerBandKernel512(const fl_image& src, fl_image& dst,
-                                                                    fl_image& map, float noiseLevel,
-                                                                    bool smoothReference, float reduce,
-                                                                    int32 firstRow, int32 endRow) {
-    cleanerBand<lanes::v16f>(src, dst, map, noiseLevel, smoothReference, reduce, firstRow, endRow);
-}
-const bool kHave512 = __builtin_cpu_supports("x86-64-v4");
-#define VEXLOR_CLEANER_512 1
-#endif
 
 }  // namespace
-
-int32 cleanerLaneWidth = 0;
 
 void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destination, fl_image& strengthMap,
                                             float /*levelConstant*/, float noiseLevel, bool smoothReference,
@@ -161,13 +157,6 @@ void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destinat
     firstRow = std::max<int32>(firstRow, 0);
     endRow = std::min<int32>(endRow, source.height);
     if (firstRow >= endRow || source.width <= 0) return;
-#if defined(VEXLOR_CLEANER_512)
-    if (kHave512 && cleanerLaneWidth != 8) {
-        cleanerBandKernel512(source, destination, strengthMap, noiseLevel, smoothReference, highnoiseLevelReduce,
-                             firstRow, endRow);
-        return;
-    }
-#endif
     cleanerBandKernel(source, destination, strengthMap, noiseLevel, smoothReference, highnoiseLevelReduce, firstRow,
                       endRow);
 }

@@ -17,10 +17,6 @@ void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destinat
                                             float amount, float sharpAmount, int32 firstRow, int32 endRow,
                                             int32 band);
 
-// 8: the cleaner core runs eight lanes even where sixteen are available (for
-// tests that compare the two); 0: the widest the processor has.
-extern int32 cleanerLaneWidth;
-
 // Halvane's per-band core: the cleaner core when cleanerSmoothAreas is set,
 // the standard core otherwise, with the same arguments.  The flag does not
 // change during a run, so every band of a pass runs the same core.

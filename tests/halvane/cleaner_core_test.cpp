@@ -119,22 +119,6 @@ TEST_F(CleanerCore, MatchesTheAlgorithmPixelByPixel) {
     }
 }
 
-TEST_F(CleanerCore, LaneWidthChangesNothing) {
-    fl_image src(150, 40);
-    fillImage(src, patternValue);
-    std::vector<float> wide, narrow;
-    for (int32 lanes : {0, 8}) {
-        cleanerLaneWidth = lanes;
-        fl_image dst(150, 40), map(150, 40);
-        run(src, dst, map, 35.0f, true);
-        std::vector<float> v = interior(dst), m = interior(map);
-        for (size_t i = 0; i < m.size(); i += 3) v.push_back(m[i]);
-        (lanes ? narrow : wide) = v;
-    }
-    cleanerLaneWidth = 0;
-    EXPECT_TRUE(sameBits(wide, narrow));
-}
-
 TEST_F(CleanerCore, MainLinesAreTheWindowsFirstSixEntries) {
     for (int d = 0; d < kNeighbourDirections; ++d)
         for (int k = 0; k < 6; ++k) {
