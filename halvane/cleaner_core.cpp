@@ -28,8 +28,8 @@ using lanes::v8i;
 enum { kTileWidth = 64, kTileHeight = 16, kHalo = 3 };
 typedef planarTile<kTileWidth, kTileHeight, kHalo> cleanerTile;
 
-// Extra weight of the direction's main line: its six pixels count 1 + 4.
-constexpr float kMainLineExtra = 4.0f;
+// Weight factor of the direction's main line: its six pixels count 1 + 4.
+constexpr float kMainLineWeight = 5.0f;
 constexpr float kStrengthOffset = 0.9f;
 
 // Bit d of kMainLineMembers[dy + 3][dx + 3] set: pixel (dx, dy) is on
@@ -66,39 +66,35 @@ VEXLOR_INLINE void cleanerPixels(const PlanarTileSource<cleanerTile, V>& s, bool
 
     const V zero = splat<V>(0.0f);
     V W = zero, S0 = zero, S1 = zero, S2 = zero;
-    V Wd = zero, Sd0 = zero, Sd1 = zero, Sd2 = zero;
 #pragma GCC unroll 7
     for (int dy = -3; dy <= 3; ++dy) {
 #pragma GCC unroll 7
         for (int dx = -3; dx <= 3; ++dx) {
             const V q0 = s.at(dx, dy, 0), q1 = s.at(dx, dy, 1), q2 = s.at(dx, dy, 2);
             const V d = vabs(st.c[0] - q0) + vabs(st.c[1] - q1) + vabs(st.c[2] - q2);
-            const V w = select(d > U, zero, 1.0f - d * invU);
-            W += w;
-            S0 += w * q0;
-            S1 += w * q1;
-            S2 += w * q2;
+            V w = select(d > U, zero, 1.0f - d * invU);
+            // On the chosen main line the pixel counts once in the block and
+            // four times more for the direction: five times its weight.
             const uint8_t members = kMainLineMembers.bits[dy + 3][dx + 3];
             if (members) {
                 I on = splatIndex<I>(0);
 #pragma GCC unroll 8
                 for (int k = 0; k < 8; ++k)
                     if (members & (1u << k)) on |= isDir[k];
-                const V w4 = select(on, w * kMainLineExtra, zero);
-                Wd += w4;
-                Sd0 += w4 * q0;
-                Sd1 += w4 * q1;
-                Sd2 += w4 * q2;
+                w = select(on, w * kMainLineWeight, w);
             }
+            W += w;
+            S0 += w * q0;
+            S1 += w * q1;
+            S2 += w * q2;
         }
     }
-    const V Wt = W + Wd;
-    const I valid = (Wt != zero) & (Wt == Wt);
-    const V invW = 1.0f / Wt;
-    store<V>(out0, select(valid, (S0 + Sd0) * invW, st.c[0]));
-    store<V>(out1, select(valid, (S1 + Sd1) * invW, st.c[1]));
-    store<V>(out2, select(valid, (S2 + Sd2) * invW, st.c[2]));
-    store<V>(strength, select(valid, (Wt - kStrengthOffset) * invW, zero));
+    const I valid = (W != zero) & (W == W);
+    const V invW = 1.0f / W;
+    store<V>(out0, select(valid, S0 * invW, st.c[0]));
+    store<V>(out1, select(valid, S1 * invW, st.c[1]));
+    store<V>(out2, select(valid, S2 * invW, st.c[2]));
+    store<V>(strength, select(valid, (W - kStrengthOffset) * invW, zero));
 }
 
 // The tile of planarTile::load, copied eight pixels at a time: the tile
