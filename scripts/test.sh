@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Every test: the native build with its unit and plug-in tests, the same
-# tests under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# Windows cross builds of both plug-ins for x86-64 and x86.
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows
+# cross builds of both plug-ins for x86-64 and x86 with their resources
+# checked, and both run under Wine (scripts/wine-test.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXLOR_BUILD_ROOT:-$here/build}
 jobs=$(nproc)
 
-"$here/scripts/install-deps.sh" --windows
+"$here/scripts/install-deps.sh" --windows --wine
 
 echo "== native build and tests"
 cmake -S "$here" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -31,4 +32,10 @@ for arch in x86_64 i686; do
     echo "$(basename "$plugin") ($arch) exports PluginMain"
   done
 done
+
+echo "== resources of the Windows modules"
+VEXLOR_WIN_MODULES_X86_64="$build/win-x86_64" VEXLOR_WIN_MODULES_I686="$build/win-i686" "$build/native/tests/test_resources"
+
+echo "== Windows plug-ins under Wine"
+VEXLOR_BUILD_ROOT="$build" "$here/scripts/wine-test.sh"
 echo "all test stages passed"
