@@ -27,7 +27,8 @@ for arch in x86_64 i686; do
     -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$build/win-$arch" -j"$jobs"
   for plugin in "$build/win-$arch"/*.8bf; do
-    "$arch-w64-mingw32-objdump" -p "$plugin" | grep -Eq '\] _?PluginMain(@[0-9]+)?$' ||
+    exports=$("$arch-w64-mingw32-objdump" -p "$plugin")
+    grep -Eq '^\s*\[ *[0-9]+\] PluginMain$' <<<"$exports" ||
       { echo "$plugin does not export PluginMain" >&2; exit 1; }
     echo "$(basename "$plugin") ($arch) exports PluginMain"
   done
