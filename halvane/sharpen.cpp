@@ -12,6 +12,7 @@
 
 #include <cstring>
 
+#include "engine/planar_copy.h"
 #include "engine/simd.h"
 
 #include "entry/engine_params.h"
@@ -70,6 +71,13 @@ VEXLOR_INLINE void sharpenRows(const fl_image& source, fl_image& destination, co
     const float gain = kSharpenGain;
     const float wR = lumR, wG = lumG, wB = lumB, invG = invLumG;
     alignas(32) float means[kChunk * 3 + 8];
+    // Planes of the means, the centres, the strengths and the results; the
+    // lanes past a chunk's last pixel compute on zeros and are not stored.
+    alignas(32) float m[3][kChunk + 8] = {}, c[3][kChunk + 8] = {}, r[3][kChunk + 8];
+    alignas(32) float strength[kChunk + 8] = {}, spare[kChunk + 8];
+    using vexlor_simd::v8f;
+    using vexlor_simd::load8;
+    using vexlor_simd::store8;
 
     for (int32 y = firstRow; y < endRow; ++y) {
         const float* srcLine = source.data + ((int64_t(y) + source.padY) * source.paddedWidth + source.padX) * 3;
@@ -80,34 +88,37 @@ VEXLOR_INLINE void sharpenRows(const fl_image& source, fl_image& destination, co
         for (int32 x0 = 0; x0 < width; x0 += kChunk) {
             const int32 n = width - x0 < kChunk ? width - x0 : kChunk;
             neighbourhoodMeans(srcLine + int64_t(x0) * 3, srcRow, n, means);
-            for (int32 i = 0; i < n; ++i) {
-                const int64_t x = x0 + i;
-                const float* c = srcLine + x * 3;
-                const float* m = means + i * 3;
-                float s = mapLine[x * 3];
-                if (!(s >= 0.0f)) s = 0.0f;
-                const float gl = s * sharpAmount;
-                const float gc = s * chromaSharpAmount;
-                float* d = dstLine + x * 3;
+            // The per-pixel step on planes, eight pixels at a time.
+            deinterleave3(means, n, m[0], m[1], m[2]);
+            deinterleave3(srcLine + int64_t(x0) * 3, n, c[0], c[1], c[2]);
+            deinterleave3(mapLine + int64_t(x0) * 3, n, strength, spare, spare);
+            for (int32 i = 0; i < n; i += 8) {
+                v8f st = load8(strength + i);
+                st = st >= 0.0f ? st : v8f{};
+                const v8f gl = st * sharpAmount;
+                const v8f gc = st * chromaSharpAmount;
+                const v8f c0 = load8(c[0] + i), c1 = load8(c[1] + i), c2 = load8(c[2] + i);
+                const v8f m0 = load8(m[0] + i), m1 = load8(m[1] + i), m2 = load8(m[2] + i);
                 if (lab) {
-                    d[0] = c[0] + (c[0] - m[0]) * gl * gain;
-                    d[1] = c[1] + (c[1] - m[1]) * gc * gain;
-                    d[2] = c[2] + (c[2] - m[2]) * gc * gain;
+                    store8(r[0] + i, c0 + (c0 - m0) * gl * gain);
+                    store8(r[1] + i, c1 + (c1 - m1) * gc * gain);
+                    store8(r[2] + i, c2 + (c2 - m2) * gc * gain);
                 } else {
-                    const float Y = wR * c[0] + wG * c[1] + wB * c[2];
-                    const float Ym = wR * m[0] + wG * m[1] + wB * m[2];
-                    const float dr = c[0] - Y, db = c[2] - Y;
-                    const float mr = m[0] - Ym, mb = m[2] - Ym;
-                    const float dr2 = dr + (dr - mr) * gc * gain;
-                    const float db2 = db + (db - mb) * gc * gain;
-                    const float Y2 = Y + (Y - Ym) * gl * gain;
-                    const float R = Y2 + dr2;
-                    const float B = Y2 + db2;
-                    d[0] = R;
-                    d[1] = (Y2 - wR * R - wB * B) * invG;
-                    d[2] = B;
+                    const v8f Y = wR * c0 + wG * c1 + wB * c2;
+                    const v8f Ym = wR * m0 + wG * m1 + wB * m2;
+                    const v8f dr = c0 - Y, db = c2 - Y;
+                    const v8f mr = m0 - Ym, mb = m2 - Ym;
+                    const v8f dr2 = dr + (dr - mr) * gc * gain;
+                    const v8f db2 = db + (db - mb) * gc * gain;
+                    const v8f Y2 = Y + (Y - Ym) * gl * gain;
+                    const v8f R = Y2 + dr2;
+                    const v8f B = Y2 + db2;
+                    store8(r[0] + i, R);
+                    store8(r[1] + i, (Y2 - wR * R - wB * B) * invG);
+                    store8(r[2] + i, B);
                 }
             }
+            interleave3(r[0], r[1], r[2], n, dstLine + int64_t(x0) * 3);
         }
         if (y % 100 == 50 && threadedProgressUpdate(band)) return;
     }
