@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "plugin/plugin_support.h"
 #include "refhost/refhost.h"
 
 using refhost::Document;
@@ -14,10 +15,6 @@ using refhost::HostOptions;
 using refhost::Plugin;
 
 namespace {
-std::string modulePath(const std::string& product) {
-    return std::string(VEXLOR_PLUGIN_DIR) + "/" + product + ".plugin.so";
-}
-
 struct PassResult {
     Document result;
     std::vector<refhost::AdvanceCall> advances;
@@ -28,7 +25,7 @@ PassResult filter(const std::string& product, const Document& doc, int32 hostTil
     HostOptions o;
     o.inTileWidth = o.inTileHeight = hostTile;
     Host host(doc, o);
-    host.setScriptDescriptor({}, plugInDialogDontDisplay);
+    playSilently(host);
     EXPECT_EQ(refhost::runFilter(plugin, host).result, noErr);
     EXPECT_TRUE(host.alerts().empty()) << host.alerts()[0];
     EXPECT_TRUE(host.clean()) << host.leakReport();

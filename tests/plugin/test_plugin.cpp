@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "plugin/plugin_support.h"
 #include "refhost/refhost.h"
 
 using refhost::Descriptor;
@@ -17,10 +18,6 @@ using refhost::HostOptions;
 using refhost::Plugin;
 
 namespace {
-std::string modulePath(const std::string& product) {
-    return std::string(VEXLOR_PLUGIN_DIR) + "/" + product + ".plugin.so";
-}
-
 struct Block {
     uint8_t flags[9];
     double values[26];
@@ -55,10 +52,6 @@ const ProductDefaults kDefaults[] = {
 uint32_t answerOk(const char*, void*) { return kHICommandOK; }
 uint32_t answerCancel(const char*, void*) { return kHICommandCancel; }
 
-// A run without the dialog: the script says not to show it.
-void playSilently(Host& host, const Descriptor& d = Descriptor()) {
-    host.setScriptDescriptor(d, plugInDialogDontDisplay);
-}
 }  // namespace
 
 class ProductTest : public testing::TestWithParam<ProductDefaults> {
