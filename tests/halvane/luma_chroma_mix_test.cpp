@@ -206,6 +206,46 @@ TEST_F(LumaChromaMix, EightBitWriterRoundsAndClamps) {
     EXPECT_EQ(dst[5], 0);
 }
 
+// Rows long enough for the eight-pixel form and its remainder: every sample
+// is the pixel kernel's, with the protection ramp and the mask at work.
+class MixRows : public LumaChromaMix, public ::testing::WithParamInterface<int> {};
+
+TEST_P(MixRows, WriterStoresThePixelKernel) {
+    const int16 planes = int16(GetParam());
+    block_.values[17] = 90;
+    block_.values[18] = 60;
+    derive();
+    const int32 w = 21, h = 3;
+    fl_image img(w, h);
+    fillImage(img, [](int32 x, int32 y, int c) { return float((x * 37 + y * 11 + c * 53) % 256); });
+    std::vector<uint8> origin(size_t(w) * h * planes), dst(origin.size(), 0), mask(size_t(w) * h);
+    for (size_t i = 0; i < origin.size(); ++i) origin[i] = uint8((i * 29) % 256);
+    for (size_t i = 0; i < mask.size(); ++i) mask[i] = uint8((i * 71) % 256);
+    gFilterRecord->maskData = mask.data();
+    gFilterRecord->maskRowBytes = w;
+    lumaChromaMixTo8BitMaster(origin.data(), w * planes, dst.data(), w * planes, w, h, 0, 0, img, 0, 0, true,
+                              planes);
+    const lumaChromaMixParams p = currentLumaChromaMixParams();
+    for (int32 y = 0; y < h; ++y)
+        for (int32 x = 0; x < w; ++x) {
+            const size_t i = size_t(y) * w + x;
+            const uint8* o = &origin[i * planes];
+            float out[3];
+            const float m = float(mask[i]) * 0.003921569f;
+            if (planes == 1)
+                lumaChromaMixPixel(p, o[0], o[0], o[0], px(img, x, y), &out[0], &out[1], &out[2], m);
+            else
+                lumaChromaMixPixel(p, o[0], o[1], o[2], px(img, x, y), &out[0], &out[1], &out[2], m);
+            if (planes == 1) {
+                ASSERT_EQ(dst[i], storeAs8Bit(out[2])) << x << "," << y;
+            } else {
+                for (int c = 0; c < 3; ++c) ASSERT_EQ(dst[i * 3 + c], storeAs8Bit(out[c])) << x << "," << y;
+            }
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Planes, MixRows, ::testing::Values(1, 3));
+
 TEST_F(LumaChromaMix, CancelledRunWritesNothing) {
     shares(1.0f, 1.0f);
     globalUserCancelled = true;
