@@ -187,6 +187,12 @@ void mixRectangle(const outputRectangle& r, const Depth& depth, bool maskFlag) {
     typedef typename Depth::Sample Sample;
     // Halvane mixes the input back in: without it there is nothing to write.
     if (!r.origin) return;
+    // The rectangle's pixels must all be interior pixels of the image: its
+    // loop must not run past the image that it reads.
+    const fl_image& img = *r.image;
+    if (r.imageX < 0 || r.imageY < 0 || int64_t(r.imageX) + r.width > img.width ||
+        int64_t(r.imageY) + r.height > img.height)
+        return;
     const lumaChromaMixParams params = currentLumaChromaMixParams();
     const uint8* maskData = gFilterRecord ? static_cast<const uint8*>(gFilterRecord->maskData) : nullptr;
     const int32 maskRowBytes = gFilterRecord ? gFilterRecord->maskRowBytes : 0;

@@ -246,6 +246,19 @@ TEST_P(MixRows, WriterStoresThePixelKernel) {
 
 INSTANTIATE_TEST_SUITE_P(Planes, MixRows, ::testing::Values(1, 3));
 
+TEST_F(LumaChromaMix, RectangleBeyondTheImageWritesNothing) {
+    shares(1.0f, 1.0f);
+    fl_image img(4, 2);
+    std::vector<uint8> origin(5 * 3 * 3, 1), dst(5 * 3 * 3, 9);
+    fillImage(img, [](int32, int32, int) { return 50.0f; });
+    lumaChromaMixTo8BitMaster(origin.data(), 15, dst.data(), 15, 5, 2, 0, 0, img, 0, 0, true, 3);  // too wide
+    lumaChromaMixTo8BitMaster(origin.data(), 15, dst.data(), 15, 4, 2, 0, 0, img, 0, 1, true, 3);  // too low
+    lumaChromaMixTo8BitMaster(origin.data(), 15, dst.data(), 15, 4, 2, 0, 0, img, -1, 0, true, 3);
+    EXPECT_EQ(dst, std::vector<uint8>(5 * 3 * 3, 9));
+    lumaChromaMixTo8BitMaster(origin.data(), 15, dst.data(), 15, 4, 2, 0, 0, img, 0, 0, true, 3);
+    EXPECT_EQ(dst[0], 50);
+}
+
 TEST_F(LumaChromaMix, CancelledRunWritesNothing) {
     shares(1.0f, 1.0f);
     globalUserCancelled = true;
