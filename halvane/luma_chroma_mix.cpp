@@ -10,9 +10,11 @@
 
 #include "halvane/luma_chroma_mix.h"
 
+#include <cstring>
+#include <type_traits>
+
 #include "engine/nr_core_shared.h"
 #include "engine/planar_copy.h"
-
 #include "entry/engine_params.h"
 #include "entry/globals.h"
 #include "image/colorspace_luts.h"
@@ -105,6 +107,38 @@ struct depth32 {
     float write(float v) const { return storeAs32Bit(v, lut2); }
 };
 
+typedef uint8_t bytes8 __attribute__((vector_size(8)));
+
+template <typename Depth>
+VEXLOR_INLINE void readSamples(const Depth& depth, const typename Depth::Sample* o, int32 x, int spp,
+                               float in[3][8]) {
+    for (int i = 0; i < 8; ++i) {
+        if (spp == 1) {
+            in[0][i] = in[1][i] = in[2][i] = depth.read(o[x + i]);
+        } else {
+            const typename Depth::Sample* oi = o + int64_t(x + i) * 3;
+            in[0][i] = depth.read(oi[0]);
+            in[1][i] = depth.read(oi[1]);
+            in[2][i] = depth.read(oi[2]);
+        }
+    }
+}
+
+template <typename Depth>
+VEXLOR_INLINE void writeSamples(const Depth& depth, const float out[3][8], typename Depth::Sample* d, int32 x,
+                                int spp) {
+    for (int i = 0; i < 8; ++i) {
+        if (spp == 1) {
+            d[x + i] = depth.write(out[2][i]);
+        } else {
+            typename Depth::Sample* di = d + int64_t(x + i) * 3;
+            di[0] = depth.write(out[0][i]);
+            di[1] = depth.write(out[1][i]);
+            di[2] = depth.write(out[2][i]);
+        }
+    }
+}
+
 // One row: eight pixels at a time on planes, the last few one by one, with
 // the same kernel.
 template <typename Depth>
@@ -115,16 +149,22 @@ VEXLOR_INLINE void mixRowBody(const lumaChromaMixParams& params, const Depth& de
     alignas(32) float in[3][8], pr[3][8], out[3][8], m[8];
     int32 x = 0;
     for (; x + 8 <= width; x += 8, p += 24) {
-        for (int i = 0; i < 8; ++i) {
-            m[i] = mask ? float(mask[x + i]) * kMaskScale : 1.0f;
-            if (spp == 1) {
-                in[0][i] = in[1][i] = in[2][i] = depth.read(o[x + i]);
+        for (int i = 0; i < 8; ++i) m[i] = mask ? float(mask[x + i]) * kMaskScale : 1.0f;
+        if constexpr (std::is_same<Sample, uint8>::value) {
+            if (spp == 3) {
+                // 24 bytes to floats (exact), then to planes.
+                alignas(32) float f[24];
+                for (int k = 0; k < 3; ++k) {
+                    bytes8 b;
+                    std::memcpy(&b, o + int64_t(x) * 3 + 8 * k, sizeof b);
+                    vexlor_simd::store8(f + 8 * k, __builtin_convertvector(b, v8f));
+                }
+                deinterleave3(f, 8, in[0], in[1], in[2]);
             } else {
-                const Sample* oi = o + int64_t(x + i) * 3;
-                in[0][i] = depth.read(oi[0]);
-                in[1][i] = depth.read(oi[1]);
-                in[2][i] = depth.read(oi[2]);
+                readSamples(depth, o, x, spp, in);
             }
+        } else {
+            readSamples(depth, o, x, spp, in);
         }
         deinterleave3(p, 8, pr[0], pr[1], pr[2]);
         using vexlor_simd::load8;
@@ -134,16 +174,22 @@ VEXLOR_INLINE void mixRowBody(const lumaChromaMixParams& params, const Depth& de
         vexlor_simd::store8(out[0], o0);
         vexlor_simd::store8(out[1], o1);
         vexlor_simd::store8(out[2], o2);
-        for (int i = 0; i < 8; ++i) {
-            if (spp == 1) {
-                d[x + i] = depth.write(out[2][i]);
-            } else {
-                Sample* di = d + int64_t(x + i) * 3;
-                di[0] = depth.write(out[0][i]);
-                di[1] = depth.write(out[1][i]);
-                di[2] = depth.write(out[2][i]);
+        if constexpr (std::is_same<Sample, uint8>::value) {
+            if (spp == 3) {
+                // The stores of storeAs8Bit, eight samples at a time.
+                alignas(32) float f[24];
+                interleave3(out[0], out[1], out[2], 8, f);
+                for (int k = 0; k < 3; ++k) {
+                    v8f v = vexlor_simd::load8(f + 8 * k);
+                    v = v >= 0.0f ? v : v8f{};
+                    v = v > 255.0f ? v8f{} + 255.0f : v;
+                    const bytes8 b = __builtin_convertvector(__builtin_convertvector(v + 0.5f, lanes::v8i), bytes8);
+                    std::memcpy(d + int64_t(x) * 3 + 8 * k, &b, sizeof b);
+                }
+                continue;
             }
         }
+        writeSamples(depth, out, d, x, spp);
     }
     for (; x < width; ++x, p += 3) {
         const float mv = mask ? float(mask[x]) * kMaskScale : 1.0f;
