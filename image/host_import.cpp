@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "engine/band_driver.h"
 #include "entry/globals.h"
 #include "entry/host_services.h"
 #include "host/big_document.h"
@@ -18,7 +19,8 @@ const int32 kDefaultHostTile = 256;
 const float k16BitToByteScale = 0.007781982421875f;
 
 // Walks the source as the host lays it out: rows rowBytes apart, pixels of
-// `planes` samples; channel offsets 0, c1, c2 within a pixel.
+// `planes` samples; channel offsets 0, c1, c2 within a pixel.  Rows are
+// independent, so they are copied in bands on every processor.
 template <typename Sample, typename Convert>
 void copyInto(fl_image& img, const void* src, int32 rowBytes, int32 x, int32 y, int32 width, int32 height,
               Convert convert) {
@@ -29,18 +31,21 @@ void copyInto(fl_image& img, const void* src, int32 rowBytes, int32 x, int32 y, 
     const int c1 = planes == 1 ? 0 : 1;
     const int c2 = planes == 1 ? 0 : 2;
     const Sample* const base = static_cast<const Sample*>(src);
-    for (int32 j = 0; j < height; ++j) {
-        // The row's byte offset in whole samples.
-        const Sample* s = base + (int64_t(y) + j) * rowBytes / int64_t(sizeof(Sample)) + int64_t(planes) * x;
-        float* d = img.data + ((int64_t(j) + img.padY) * img.paddedWidth + img.padX) * 3;
-        for (int32 i = 0; i < width; ++i) {
-            d[0] = convert(s[0]);
-            d[1] = convert(s[c1]);
-            d[2] = convert(s[c2]);
-            s += planes;
-            d += 3;
+    auto rows = [&](const bandInfo& band) {
+        for (int32 j = band.firstRow; j < band.endRow; ++j) {
+            // The row's byte offset in whole samples.
+            const Sample* s = base + (int64_t(y) + j) * rowBytes / int64_t(sizeof(Sample)) + int64_t(planes) * x;
+            float* d = img.data + ((int64_t(j) + img.padY) * img.paddedWidth + img.padX) * 3;
+            for (int32 i = 0; i < width; ++i) {
+                d[0] = convert(s[0]);
+                d[1] = convert(s[c1]);
+                d[2] = convert(s[c2]);
+                s += planes;
+                d += 3;
+            }
         }
-    }
+    };
+    runBands(height, rows);
 }
 
 }  // namespace
