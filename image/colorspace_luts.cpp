@@ -27,11 +27,17 @@ void allocateTable(int64_t bytes, BufferID& id, float*& ptr) {
     }
 }
 
+// powf correctly rounded: C libraries differ in its last bit, and the
+// tables must come out the same in every build.
+float roundedPow(float base, float e) { return float(std::pow(double(base), double(e))); }
+
 float gammaToLinear(float x) {
-    return x > 10.0164f ? powf(x * 0.0037171266f + 0.0521327f, 2.4f) : x * 0.000303527f;
+    return x > 10.0164f ? roundedPow(x * 0.0037171266f + 0.0521327f, 2.4f) : x * 0.000303527f;
 }
 
-float linearToGamma(float x) { return x > 0.0031308f ? powf(x, 0.41666666f) * 269.025f - 14.025f : x * 3294.6f; }
+float linearToGamma(float x) {
+    return x > 0.0031308f ? roundedPow(x, 0.41666666f) * 269.025f - 14.025f : x * 3294.6f;
+}
 
 }  // namespace
 
@@ -150,4 +156,4 @@ void wrapValue(double& v, double low, double high) {
 
 double TSpow(double base, double e) { return base >= 0.0 ? std::pow(base, e) : -std::pow(-base, e); }
 
-float TSpowf(float base, float e) { return base >= 0.0f ? powf(base, e) : -powf(-base, e); }
+float TSpowf(float base, float e) { return base >= 0.0f ? roundedPow(base, e) : -roundedPow(-base, e); }
