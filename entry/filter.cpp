@@ -2,6 +2,7 @@
 // with an apron, with progress after every piece.
 #include "entry/filter.h"
 
+#include "engine/lifting.h"
 #include "engine/output_writers.h"
 #include "entry/alerts.h"
 #include "entry/engine_params.h"
@@ -206,7 +207,7 @@ OSErr doSpatialEffect(spatialSourceStruct source, spatialDestStruct destination,
     OSErr err;
     if (megatiles)
         err = megatilePath(ops, source.rect);
-    else if (int64_t(width) * height > 1000000 && width >= 135 && height >= 135)
+    else if (processInQuadrants(width, height))
         err = quadrantPath(ops, width, height, src, srcRowBytes, writer);
     else
         err = filterPiece(ops, width, height, src, srcRowBytes, 0, 0, writer, VRect{0, 0, height, width}, 0, 0,
