@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "refhost/convert.h"
 #include "refhost/image_io.h"
 #include "refhost/refhost.h"
 
@@ -23,8 +24,8 @@ const char* const kUsage =
     "  --selectors            run the selectors on the document and report them (the default)\n"
     "  --in FILE              filter this PNG, TIFF, PPM or PGM file instead of a synthetic document\n"
     "  --out FILE             write the filtered document (PNG, TIFF, PPM or PGM, by extension)\n"
-    "  --mode MODE            synthetic document: gray, rgb, lab or cmyk (default rgb)\n"
-    "  --depth BITS           synthetic document: 8, 16 or 32 (default 8)\n"
+    "  --mode MODE            gray, rgb, lab or cmyk (default rgb); an image file is converted\n"
+    "  --depth BITS           8, 16 or 32 (default 8); an image file is converted\n"
     "  --size WxH             synthetic document size (default 64x48)\n"
     "  --rect T,L,B,R         filter rectangle (default: the whole image)\n"
     "  --tile WxH             the host's tile size (default: none)\n"
@@ -41,6 +42,7 @@ struct Options {
     std::string plugin, in, out;
     int16 baseMode = plugInModeRGBColor;
     int32 depth = 8, width = 64, height = 48;
+    bool modeGiven = false, depthGiven = false;  // an image file is converted to them
     VRect rect{0, 0, 0, 0};
     int32 tileW = 0, tileH = 0;
     int64_t maxSpace = -1;
@@ -127,9 +129,11 @@ Options parse(int argc, char** argv) {
             else if (m == "lab") o.baseMode = plugInModeLabColor;
             else if (m == "cmyk") o.baseMode = plugInModeCMYKColor;
             else usage("unknown mode '" + m + "'");
+            o.modeGiven = true;
         } else if (a == "--depth") {
             if (!parseInt(value(i), n) || (n != 8 && n != 16 && n != 32)) usage("--depth is 8, 16 or 32");
             o.depth = int32(n);
+            o.depthGiven = true;
         } else if (a == "--size") {
             if (!parseSize(value(i), o.width, o.height)) usage("--size wants WxH, e.g. 64x48");
         } else if (a == "--rect") {
@@ -243,6 +247,14 @@ int run(const Options& o) {
     Document doc;
     if (!o.in.empty()) {
         doc = readImage(o.in);
+        if (o.modeGiven || o.depthGiven) {
+            try {
+                doc = convertDocument(doc, o.modeGiven ? o.baseMode : baseModeOf(doc.imageMode()),
+                                      o.depthGiven ? o.depth : doc.depth());
+            } catch (const std::invalid_argument& e) {
+                usage(std::string(o.in) + ": " + e.what());
+            }
+        }
     } else {
         const int16 mode = modeFor(o.baseMode, o.depth);
         if (mode < 0) usage(modeName(o.baseMode) + " has no " + std::to_string(o.depth) + "-bit form");

@@ -1,0 +1,61 @@
+// Mode and depth conversion of documents.
+#include "refhost/convert.h"
+
+#include <cmath>
+
+namespace refhost {
+
+int16 baseModeOf(int16 mode) {
+    for (int16 base : {plugInModeGrayScale, plugInModeRGBColor, plugInModeLabColor, plugInModeCMYKColor})
+        for (int32 depth : {8, 16, 32})
+            if (modeFor(base, depth) == mode) return base;
+    return -1;
+}
+
+namespace {
+
+double decodeSrgb(double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); }
+double encodeSrgb(double v) { return v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055; }
+
+// A sample as 0..1 on the encoded scale of 8 and 16 bits.
+double encoded(const Document& d, double v, bool colour) {
+    switch (d.depth()) {
+        case 8: return v / 255.0;
+        case 16: return v / 32768.0;
+        default: return colour ? encodeSrgb(std::min(1.0, std::max(0.0, v))) : v;
+    }
+}
+
+double stored(int32 depth, double e, bool colour) {
+    switch (depth) {
+        case 8: return e * 255.0;
+        case 16: return e * 32768.0;
+        default: return colour ? decodeSrgb(e) : e;
+    }
+}
+}  // namespace
+
+Document convertDocument(const Document& src, int16 baseMode, int32 depth) {
+    const int16 from = baseModeOf(src.imageMode());
+    const int16 mode = modeFor(baseMode, depth);
+    if (from < 0 || mode < 0) throw std::invalid_argument(modeName(baseMode) + " has no " + std::to_string(depth) + "-bit form");
+    const bool greyRgb = (from == plugInModeGrayScale || from == plugInModeRGBColor) &&
+                         (baseMode == plugInModeGrayScale || baseMode == plugInModeRGBColor);
+    if (from != baseMode && !greyRgb)
+        throw std::invalid_argument("cannot convert " + modeName(src.imageMode()) + " to " + modeName(mode) +
+                                    ": only grey and RGB convert into each other");
+    // Lab and CMYK samples are not light: they are rescaled, not decoded.
+    const bool colour = greyRgb;
+    Document dst(mode, src.width(), src.height());
+    for (int32 y = 0; y < src.height(); ++y)
+        for (int32 x = 0; x < src.width(); ++x) {
+            double e[4];
+            for (int16 p = 0; p < src.planes(); ++p) e[p] = encoded(src, src.get(x, y, p), colour);
+            if (src.planes() == 3 && dst.planes() == 1) e[0] = 0.299 * e[0] + 0.587 * e[1] + 0.114 * e[2];
+            if (src.planes() == 1 && dst.planes() == 3) e[1] = e[2] = e[0];
+            for (int16 p = 0; p < dst.planes(); ++p) dst.set(x, y, p, stored(depth, e[p], colour));
+        }
+    return dst;
+}
+
+}  // namespace refhost
