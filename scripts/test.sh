@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Every test: the native build with its unit and plug-in tests, the same
-# tests under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows
-# cross builds of both plug-ins for x86-64 and x86 with their resources
-# checked, and both run under Wine (scripts/wine-test.sh).
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, the engines'
+# thread drivers under ThreadSanitizer, the Windows cross builds of both
+# plug-ins for x86-64 and x86 with their resources checked, and both run
+# under Wine (scripts/wine-test.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXLOR_BUILD_ROOT:-$here/build}
@@ -20,6 +21,12 @@ cmake -S "$here" -B "$build/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLOR_SAN
 cmake --build "$build/asan" -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$build/asan" --output-on-failure -j"$jobs" -LE slow
+
+echo "== thread sanitizer on the engines' thread drivers"
+cmake -S "$here" -B "$build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLOR_SANITIZE=thread >/dev/null
+cmake --build "$build/tsan" -j"$jobs" --target test_engine test_halvane
+TSAN_OPTIONS=halt_on_error=1 "$build/tsan/tests/test_engine"
+TSAN_OPTIONS=halt_on_error=1 "$build/tsan/tests/test_halvane"
 
 echo "== Windows cross builds"
 for arch in x86_64 i686; do
