@@ -18,7 +18,8 @@
 //
 // Options: --plugins DIR (where halvane.plugin.so and glimra.plugin.so are;
 // default: the build's), --repeat N (default 3), --size WxH, --only NAME
-// (a configuration whose name contains NAME).
+// (a configuration whose name contains NAME), --test-host (fresh, filled
+// buffers for every request, as the tests have them).
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -68,6 +69,10 @@ struct Options {
     int repeat = 3;
     int32 width = 6000, height = 4000;
     std::string only;
+    // The reference host as the tests use it: every buffer fresh memory,
+    // filled with 0xFF.  Otherwise freed buffers are reused unfilled, as a
+    // host's memory manager does.
+    bool testHost = false;
 };
 
 // What a child sends back: plain numbers, so a pipe carries it whole.
@@ -103,6 +108,8 @@ Figures runConfig(const Config& c, const Options& o) {
         std::vector<double> seconds;
         for (int r = 0; r < o.repeat; ++r) {
             refhost::Host host(source);
+            host.buffers().recycleFreedBuffers = !o.testHost;
+            host.buffers().poisonFreshBuffers = o.testHost;
             host.setScriptDescriptor(script, plugInDialogDontDisplay);
             const auto t0 = std::chrono::steady_clock::now();
             const refhost::RunResult run = refhost::runFilter(plugin, host);
@@ -180,7 +187,9 @@ bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool more = i + 1 < argc;
-        if (a == "--plugins" && more) {
+        if (a == "--test-host") {
+            o.testHost = true;
+        } else if (a == "--plugins" && more) {
             o.plugins = argv[++i];
         } else if (a == "--repeat" && more) {
             o.repeat = std::atoi(argv[++i]);

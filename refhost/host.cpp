@@ -352,9 +352,17 @@ OSErr BufferStore::allocate(int32 size, BufferID* id) {
         return memFullErr;
     }
     auto b = std::make_unique<Block>();
-    // 0xFF bytes read as NaN floats and as out-of-range 16-bit samples, so a
-    // read before the first write shows.
-    b->bytes.assign(size_t(size) + 1, char(0xFF));
+    const size_t bytes = size_t(size) + 1;
+    auto spare = spare_.find(bytes);
+    if (spare != spare_.end()) {
+        b->bytes.swap(spare->second);
+        spare_.erase(spare);
+        if (poisonFreshBuffers) std::fill(b->bytes.begin(), b->bytes.end(), char(0xFF));
+    } else if (poisonFreshBuffers) {
+        b->bytes.assign(bytes, char(0xFF));
+    } else {
+        b->bytes.resize(bytes);
+    }
     b->size = size;
     BufferID handle = reinterpret_cast<BufferID>(b.get());
     index_[handle] = b.get();
@@ -387,6 +395,8 @@ void BufferStore::free(BufferID id) {
     if (!b) return;
     b->alive = false;
     liveBytes_ -= b->size;
+    if (recycleFreedBuffers)
+        spare_.emplace(b->bytes.size(), std::move(b->bytes));
     std::vector<char>().swap(b->bytes);
 }
 
