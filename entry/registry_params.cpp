@@ -72,20 +72,30 @@ private:
 
 SPBasicSuite* basicSuite() { return gFilterRecord ? gFilterRecord->sSPBasic : nullptr; }
 
+// The registry and action-descriptor suites, acquired in that order.
+struct RegistrySuites {
+    AcquiredSuite<PSDescriptorRegistryProcs> registry;
+    AcquiredSuite<PSActionDescriptorProcs> actions;
+    explicit RegistrySuites(SPBasicSuite* basic)
+        : registry(basic, kPSRegistrySuite, kPSRegistrySuiteVersion1),
+          actions(basic, kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion) {}
+    OSErr acquire() {
+        OSErr err = registry.acquire();
+        return err == noErr ? actions.acquire() : err;
+    }
+};
+
 }  // namespace
 
 OSErr ReadRegistryParameters() {
     SPBasicSuite* basic = basicSuite();
     if (!basic) return errPlugInHostInsufficient;
 
-    AcquiredSuite<PSDescriptorRegistryProcs> registry(basic, kPSRegistrySuite, kPSRegistrySuiteVersion1);
-    AcquiredSuite<PSActionDescriptorProcs> actions(basic, kPSActionDescriptorSuite,
-                                                   kPSActionDescriptorSuiteVersion);
-    OSErr err = registry.acquire();
-    if (err == noErr) err = actions.acquire();
+    RegistrySuites suites(basic);
+    OSErr err = suites.acquire();
     if (err != noErr) return err;
-    PSDescriptorRegistryProcs* reg = registry.get();
-    PSActionDescriptorProcs* desc = actions.get();
+    PSDescriptorRegistryProcs* reg = suites.registry.get();
+    PSActionDescriptorProcs* desc = suites.actions.get();
     if (!reg->Get || !desc->GetFloat || !desc->GetBoolean) return errPlugInHostInsufficient;
 
     OwnedDescriptor descriptor(desc);
@@ -115,14 +125,11 @@ OSErr WriteRegistryParameters() {
     SPBasicSuite* basic = basicSuite();
     if (!basic) return errPlugInHostInsufficient;
 
-    AcquiredSuite<PSDescriptorRegistryProcs> registry(basic, kPSRegistrySuite, kPSRegistrySuiteVersion1);
-    AcquiredSuite<PSActionDescriptorProcs> actions(basic, kPSActionDescriptorSuite,
-                                                   kPSActionDescriptorSuiteVersion);
-    OSErr err = registry.acquire();
-    if (err == noErr) err = actions.acquire();
+    RegistrySuites suites(basic);
+    OSErr err = suites.acquire();
     if (err != noErr) return err;
-    PSDescriptorRegistryProcs* reg = registry.get();
-    PSActionDescriptorProcs* desc = actions.get();
+    PSDescriptorRegistryProcs* reg = suites.registry.get();
+    PSActionDescriptorProcs* desc = suites.actions.get();
     if (!reg->Register || !desc->Make || !desc->PutFloat || !desc->PutBoolean) return errPlugInHostInsufficient;
 
     OwnedDescriptor descriptor(desc);
