@@ -1141,6 +1141,22 @@ void Host::failPass() {
     record_.inData = record_.outData = record_.maskData = nullptr;
 }
 
+namespace {
+// Copies `count` pixels of planes lo.. lo + n - 1 between a buffer of n
+// samples per pixel and a document row of `planes` samples per pixel; one
+// block copy when the buffer holds every plane.
+void copyPixels(uint8_t* dst, const uint8_t* src, int32 count, int16 n, int16 planes, int32 sampleBytes,
+                bool toDocument) {
+    const size_t pixel = size_t(n) * sampleBytes, docPixel = size_t(planes) * sampleBytes;
+    if (n == planes) {
+        std::memcpy(dst, src, pixel * count);
+        return;
+    }
+    for (int32 x = 0; x < count; ++x)
+        std::memcpy(dst + x * (toDocument ? docPixel : pixel), src + x * (toDocument ? pixel : docPixel), pixel);
+}
+}  // namespace
+
 void Host::commitPending() {
     Impl& m = *impl_;
     if (!m.pending) return;
@@ -1151,11 +1167,8 @@ void Host::commitPending() {
     const int16 n = int16(m.pendingHi - m.pendingLo + 1);
     for (int32 y = r.top; y < r.bottom; ++y) {
         const uint8_t* row = m.outBuf.data() + int64_t(y - m.pendingRect.top) * m.pendingRowBytes;
-        for (int32 x = r.left; x < r.right; ++x) {
-            const uint8_t* src = row + int64_t(x - m.pendingRect.left) * n * sb;
-            uint8_t* dst = doc_.pixel(x, y) + int64_t(m.pendingLo) * sb;
-            std::memcpy(dst, src, size_t(n) * sb);
-        }
+        copyPixels(doc_.pixel(r.left, y) + int64_t(m.pendingLo) * sb, row + int64_t(r.left - m.pendingRect.left) * n * sb,
+                   r.right - r.left, n, doc_.planes(), sb, true);
     }
 }
 
@@ -1248,12 +1261,21 @@ OSErr Host::serveRequest() {
         return int32(needed + std::max<int64_t>(slack, 0));
     };
 
+    // A served buffer is fresh memory for every request, so that a pointer
+    // kept from an earlier one shows under AddressSanitizer; a host that
+    // recycles its buffers keeps the memory instead.
+    auto renew = [&](std::vector<uint8_t>& buf, size_t bytes) {
+        if (!buffers_.recycleFreedBuffers) std::vector<uint8_t>().swap(buf);
+        buf.assign(bytes, 0xFF);
+    };
+
     // Input.
     if (inWanted) {
         const int16 n = int16(r.inHiPlane - r.inLoPlane + 1);
         const int32 w = q.in.right - q.in.left, hgt = q.in.bottom - q.in.top;
         const int32 rb = rowBytesFor(int64_t(w) * n * sb);
-        std::vector<uint8_t> buf(size_t(int64_t(rb) * hgt), 0xFF);
+        std::vector<uint8_t>& buf = m.inBuf;
+        renew(buf, size_t(int64_t(rb) * hgt));
         std::vector<uint8_t> pad(size_t(sb), 0xFF);
         if (padding >= 0) {
             if (sb == 1) pad[0] = uint8_t(padding);
@@ -1266,8 +1288,13 @@ OSErr Host::serveRequest() {
                 std::memcpy(pad.data(), &v, 4);
             }
         }
+        const bool whole = rate == 1 && inside(q.in, H, W);
         for (int32 y = 0; y < hgt; ++y) {
             uint8_t* row = buf.data() + int64_t(y) * rb;
+            if (whole) {
+                copyPixels(row, source.pixel(q.in.left, q.in.top + y) + int64_t(r.inLoPlane) * sb, w, n, P, sb, false);
+                continue;
+            }
             for (int32 x = 0; x < w; ++x) {
                 int32 sx = (q.in.left + x) * rate, sy = (q.in.top + y) * rate;
                 bool out = sx < 0 || sy < 0 || sx >= W || sy >= H;
@@ -1284,11 +1311,11 @@ OSErr Host::serveRequest() {
                 }  // plugInDoesNotWantPadding: the 0xFF bytes stay
             }
         }
-        m.inBuf.swap(buf);
+
         r.inData = m.inBuf.data();
         r.inRowBytes = rb;
     } else {
-        std::vector<uint8_t>().swap(m.inBuf);
+        renew(m.inBuf, 0);
         r.inData = nullptr;
         r.inRowBytes = 0;
     }
@@ -1298,12 +1325,12 @@ OSErr Host::serveRequest() {
         const int16 n = int16(r.outHiPlane - r.outLoPlane + 1);
         const int32 w = q.out.right - q.out.left, hgt = q.out.bottom - q.out.top;
         const int32 rb = rowBytesFor(int64_t(w) * n * sb);
-        std::vector<uint8_t> buf(size_t(int64_t(rb) * hgt), 0xFF);
+        std::vector<uint8_t>& buf = m.outBuf;
+        renew(buf, size_t(int64_t(rb) * hgt));
         for (int32 y = 0; y < hgt; ++y)
-            for (int32 x = 0; x < w; ++x)
-                std::memcpy(buf.data() + int64_t(y) * rb + int64_t(x) * n * sb,
-                            doc_.pixel(q.out.left + x, q.out.top + y) + int64_t(r.outLoPlane) * sb, size_t(n) * sb);
-        m.outBuf.swap(buf);
+            copyPixels(buf.data() + int64_t(y) * rb, doc_.pixel(q.out.left, q.out.top + y) + int64_t(r.outLoPlane) * sb,
+                       w, n, P, sb, false);
+
         r.outData = m.outBuf.data();
         r.outRowBytes = rb;
         m.pending = true;
@@ -1312,7 +1339,7 @@ OSErr Host::serveRequest() {
         m.pendingHi = r.outHiPlane;
         m.pendingRowBytes = rb;
     } else {
-        std::vector<uint8_t>().swap(m.outBuf);
+        renew(m.outBuf, 0);
         r.outData = nullptr;
         r.outRowBytes = 0;
     }

@@ -208,10 +208,11 @@ public:
     // Fresh buffers are filled with 0xFF bytes, so that a read before the
     // first write shows (NaN floats, out-of-range 16-bit samples).
     bool poisonFreshBuffers = true;
-    // Keep freed memory for the next buffer of the same size, as a host's
-    // memory manager does (benchmarks: no page faults of fresh memory).
-    // Off for tests, where memory freed for good lets AddressSanitizer see
-    // a use after free.
+    // Keep freed memory for the next buffer of the same size, and the memory
+    // of the served input and output buffers from one request to the next,
+    // as a host's memory manager does (benchmarks: no page faults of fresh
+    // memory).  Off for tests, where memory freed for good lets
+    // AddressSanitizer see a use after free.
     bool recycleFreedBuffers = false;
 
     OSErr allocate(int32 size, BufferID* id);  // memFullErr when refused; fresh bytes 0xFF (NaN floats)
