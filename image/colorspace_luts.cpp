@@ -143,8 +143,7 @@ void clamp(double& v) { flushTiny(v); }
 
 void wrapValue(double& v, double low, double high) {
     const double period = std::fabs(std::trunc(high - low));
-    // low > high leaves no value to wrap into: stepping would never end.
-    if (period == 0.0 || !std::isfinite(period) || !std::isfinite(v) || low > high) return;
+    if (period == 0.0 || !std::isfinite(period) || !std::isfinite(v)) return;
     // Step by step as long as that is short; a value many periods away is
     // brought near the range by the remainder first, so the loop ends.
     const double kMaxSteps = 1 << 20;

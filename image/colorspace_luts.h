@@ -68,9 +68,9 @@ void clamp(double& v, double high, double low);
 void clamp(double& v, double m);
 void clamp(double& v);
 
-// Adds or subtracts the period |trunc(high - low)| until low <= v <= high;
-// nothing when the period is 0 or low > high.  NaN and infinite values are
-// left alone.
+// Adds the period |trunc(high - low)| while v < low, then subtracts it while
+// v > high; nothing when the period is 0.  NaN and infinite values are left
+// alone.
 void wrapValue(double& v, double low, double high);
 
 // Sign-preserving power: base^e for base >= 0, -((-base)^e) otherwise.

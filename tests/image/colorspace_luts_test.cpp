@@ -188,7 +188,9 @@ INSTANTIATE_TEST_SUITE_P(
                       WrapCase{1e300, 0, 360, std::fmod(1e300, 360.0) == 0 ? 360.0 : std::fmod(1e300, 360.0)},
                       // nothing to do, and no endless loop
                       WrapCase{kInf, 0, 360, kInf}, WrapCase{-kInf, 0, 360, -kInf}, WrapCase{kNaN, 0, 360, kNaN},
-                      WrapCase{5, 10, 0, 5}, WrapCase{5, -kInf, kInf, 5}));
+                      WrapCase{5, -kInf, kInf, 5},
+                      // a reversed range: up past low, then down past high
+                      WrapCase{5, 10, 0, -5}));
 
 TEST(TSpow, KeepsTheSign) {
     EXPECT_DOUBLE_EQ(TSpow(4.0, 0.5), 2.0);
