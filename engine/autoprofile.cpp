@@ -336,3 +336,9 @@ void autoProfileWithGUIhandling(unsigned char& done) {
         if (p.flags[7] && !p.flags[3]) p.flags[3] = 1;
     }
 }
+
+int32 changeBlockSize(int32 n) {
+    blockSize = n;
+    blockSizeAfterInputRateA = n / inputRateA;
+    return blockSizeAfterInputRateA;
+}

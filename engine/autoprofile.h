@@ -23,7 +23,9 @@ struct blockInfo {
 
 // The block edge (blockSize, 32), the input rate of the fetches (inputRateA,
 // 1) and the edge of the fetched rectangles (blockSizeAfterInputRateA) are
-// engine constants: entry/engine_params.h.
+// in entry/engine_params.h.  changeBlockSize sets the edge and returns the
+// edge of the fetches.
+int32 changeBlockSize(int32 n);
 
 // The fine measure of a block in which no pair of samples is valid: finite,
 // and last in any deviation order.  Such a block has no measure and is left

@@ -57,9 +57,9 @@ const float& lumR = defaultLumR;
 const float& lumG = defaultLumG;
 const float& lumB = defaultLumB;
 const float invLumG = 1.0f / kDefaultLumG;
-const int blockSize = kBlockSize;
+int blockSize = kBlockSize;
 const int16_t inputRateA = kInputRateA;
-const int blockSizeAfterInputRateA = kBlockSize / kInputRateA;
+int blockSizeAfterInputRateA = kBlockSize / kInputRateA;
 
 double finiteParamValue(int i) {
     double& v = gParams->values[i];

@@ -52,9 +52,10 @@ extern const float& lumR;
 extern const float& lumG;
 extern const float& lumB;
 extern const float invLumG;
-extern const int blockSize;
+// The profiling block edge and the edge of its fetches (changeBlockSize).
+extern int blockSize;
 extern const int16_t inputRateA;
-extern const int blockSizeAfterInputRateA;
+extern int blockSizeAfterInputRateA;
 
 // The product's derivation (each module links its own): clamps some entries
 // of the locked parameter block in place and writes the globals above.

@@ -173,6 +173,17 @@ TEST(ProfilingSelection, EveryFetchLiesInsideTheFilterRectangle) {
     }
 }
 
+TEST(ProfilingSelection, ChangedBlockSizeSetsTheFetchedRectangles) {
+    EXPECT_EQ(changeBlockSize(16), 16);
+    {
+        BoundHost b(noisyDocument(plugInModeGrayScale, 300, 240, 10, 2));
+        autoProfile(digitalHNLdefaultDouble);
+        ASSERT_FALSE(b.host.advanceCalls().empty());
+        for (const refhost::AdvanceCall& c : b.host.advanceCalls()) EXPECT_EQ(c.inRect.right - c.inRect.left, 16);
+    }
+    EXPECT_EQ(changeBlockSize(32), 32);
+}
+
 // --- Alerts -----------------------------------------------------------------
 
 struct AlertCase {
