@@ -99,6 +99,14 @@ struct outputRectangle {
     int16 planes;  // 1, 3 or kHostPlanes
 };
 
+// The rectangle of a writer's pointer form, from its arguments.
+inline outputRectangle outputRectangleOf(const void* origin, int32 originRowBytes, void* destination,
+                                         int32 destinationRowBytes, int32 width, int32 height, int32 destX,
+                                         int32 destY, fl_image& image, int32 imageX, int32 imageY, int16 planes) {
+    return outputRectangle{origin, originRowBytes, destination, destinationRowBytes, width, height, destX, destY,
+                           &image, imageX, imageY, planes};
+}
+
 // Samples per pixel of a rectangle: 1 for one plane, else 3; kHostPlanes
 // asks the host (its plane count, 1 or 3).
 int outputSamplesPerPixel(int16 planes);

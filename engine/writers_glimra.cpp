@@ -21,20 +21,13 @@ void storeRectangle(const outputRectangle& r, Store store) {
     forEachOutputRow<Sample>(r, row);
 }
 
-outputRectangle rectangle(const void* origin, int32 originRowBytes, void* destination, int32 destinationRowBytes,
-                          int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
-                          int32 imageY, int16 planes) {
-    return outputRectangle{origin, originRowBytes, destination, destinationRowBytes, width, height, destX, destY,
-                           &image, imageX, imageY, planes};
-}
-
 }  // namespace
 
 void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
                                int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                                int32 imageY, bool, int16 planes) {
-    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
-                                        destX, destY, image, imageX, imageY, planes);
+    outputRectangle r = outputRectangleOf(origin, originRowBytes, destination, destinationRowBytes, width, height,
+                                          destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     storeRectangle<uint8>(r, storeAs8Bit);
 }
@@ -42,8 +35,8 @@ void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* desti
 void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destination, int32 destinationRowBytes,
                           int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                           int32 imageY, bool, int16 planes) {
-    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
-                                        destX, destY, image, imageX, imageY, planes);
+    outputRectangle r = outputRectangleOf(origin, originRowBytes, destination, destinationRowBytes, width, height,
+                                          destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     storeRectangle<uint16>(r, storeAs16Bit);
 }
@@ -51,8 +44,8 @@ void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destinat
 void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destination, int32 destinationRowBytes,
                           int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                           int32 imageY, bool, int16 planes) {
-    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
-                                        destX, destY, image, imageX, imageY, planes);
+    outputRectangle r = outputRectangleOf(origin, originRowBytes, destination, destinationRowBytes, width, height,
+                                          destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     // The table exists while the entry point holds it; without it the
     // linear values cannot be formed.

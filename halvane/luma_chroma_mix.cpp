@@ -251,13 +251,6 @@ void mixRectangle(const outputRectangle& r, const Depth& depth, bool maskFlag) {
     forEachOutputRow<Sample>(r, row);
 }
 
-outputRectangle rectangle(const void* origin, int32 originRowBytes, void* destination, int32 destinationRowBytes,
-                          int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
-                          int32 imageY, int16 planes) {
-    return outputRectangle{origin, originRowBytes, destination, destinationRowBytes, width, height, destX, destY,
-                           &image, imageX, imageY, planes};
-}
-
 }  // namespace
 
 float tonalProtection(const lumaChromaMixParams& p, float luma) { return protectionOf<float>(p, luma); }
@@ -293,8 +286,8 @@ void lumaChromaMixPixel(float keep, float R, float G, float B, const float* proc
 void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
                                int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                                int32 imageY, bool maskFlag, int16 planes) {
-    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
-                                        destX, destY, image, imageX, imageY, planes);
+    outputRectangle r = outputRectangleOf(origin, originRowBytes, destination, destinationRowBytes, width, height,
+                                          destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     mixRectangle(r, depth8(), maskFlag);
 }
@@ -302,8 +295,8 @@ void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* desti
 void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destination, int32 destinationRowBytes,
                           int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                           int32 imageY, bool maskFlag, int16 planes) {
-    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
-                                        destX, destY, image, imageX, imageY, planes);
+    outputRectangle r = outputRectangleOf(origin, originRowBytes, destination, destinationRowBytes, width, height,
+                                          destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     mixRectangle(r, depth16(), maskFlag);
 }
@@ -311,8 +304,8 @@ void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destinat
 void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destination, int32 destinationRowBytes,
                           int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                           int32 imageY, bool maskFlag, int16 planes) {
-    outputRectangle r = rectangle(origin, originRowBytes, destination, destinationRowBytes, width, height,
-                                        destX, destY, image, imageX, imageY, planes);
+    outputRectangle r = outputRectangleOf(origin, originRowBytes, destination, destinationRowBytes, width, height,
+                                          destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
     if (handleMissingColorspaceLUTs()) return;
     mixRectangle(r, depth32{cspacePtrLUT2, cspacePtrLUT3}, maskFlag);
