@@ -395,15 +395,7 @@ Document readImage(const std::string& path) {
     bool isTiff = n >= 4 && ((magic[0] == 'I' && magic[1] == 'I' && (magic[2] == 42 || magic[2] == 43) && magic[3] == 0) ||
                              (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && (magic[3] == 42 || magic[3] == 43)));
     if (imageio::isPnmMagic(magic, n)) {
-        std::rewind(f);
-        try {
-            Document d = imageio::readPnm(f, path);
-            std::fclose(f);
-            return d;
-        } catch (...) {
-            std::fclose(f);
-            throw;
-        }
+        return imageio::readPnmAndClose(f, path);
     }
     if (isPng) {
         std::rewind(f);

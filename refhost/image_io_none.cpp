@@ -19,15 +19,7 @@ Document readImage(const std::string& path) {
                                    : "neither a PPM nor a PGM file (this pihost was built without PNG and TIFF "
                                      "support)");
     }
-    std::rewind(f);
-    try {
-        Document d = imageio::readPnm(f, path);
-        std::fclose(f);
-        return d;
-    } catch (...) {
-        std::fclose(f);
-        throw;
-    }
+    return imageio::readPnmAndClose(f, path);
 }
 
 void writeImage(const Document& doc, const std::string& path) {

@@ -56,6 +56,18 @@ bool isPnmMagic(const unsigned char* bytes, size_t n) {
     return n >= 3 && bytes[0] == 'P' && (bytes[1] == '5' || bytes[1] == '6') && isBlank(bytes[2]);
 }
 
+Document readPnmAndClose(std::FILE* f, const std::string& path) {
+    std::rewind(f);
+    try {
+        Document d = readPnm(f, path);
+        std::fclose(f);
+        return d;
+    } catch (...) {
+        std::fclose(f);
+        throw;
+    }
+}
+
 Document readPnm(std::FILE* f, const std::string& path) {
     unsigned char magic[2] = {0, 0};
     if (std::fread(magic, 1, 2, f) != 2 || magic[0] != 'P' || (magic[1] != '5' && magic[1] != '6'))

@@ -32,6 +32,8 @@ bool isPnmExtension(const std::string& lowerExt);    // "ppm" or "pgm"
 bool isPnmMagic(const unsigned char* bytes, size_t n);  // "P5" or "P6" and a blank
 // Reads from the start of f; throws ImageIoError.
 Document readPnm(std::FILE* f, const std::string& path);
+// readPnm from the start of an open file, which it closes whatever happens.
+Document readPnmAndClose(std::FILE* f, const std::string& path);
 // Writes beside path under a temporary name, then renames it into place.
 void writePnmFile(const Document& doc, const std::string& path);
 
