@@ -422,6 +422,24 @@ using Lock = std::lock_guard<std::recursive_mutex>;
     Host& h = cur(); \
     Lock lock_(h.impl().mutex)
 
+// Procedures for what this host's descriptors cannot hold (text, aliases,
+// references, lists, ...): a table entry that answers, as a host's does,
+// rather than a null pointer; the call is recorded as a fault, since nothing
+// the plug-ins send should reach it.
+template <typename Proc>
+struct Unsupported;
+template <typename Result, typename... Args>
+struct Unsupported<Result(MACPASCAL*)(Args...)> {
+    static Result MACPASCAL call(Args...) {
+        HOST_ENTRY();
+        h.recordFault("a procedure for values this host does not hold was called");
+        if constexpr (std::is_same<Result, OSErr>::value) return paramErr;
+        else return Result(kSPUnimplementedError);
+    }
+};
+template <typename Proc>
+constexpr Proc unsupported = Unsupported<Proc>::call;
+
 // Handles.
 Handle MACPASCAL handleNew(int32 size) {
     HOST_ENTRY();
@@ -702,6 +720,45 @@ SPErr SPAPI adGetCount(PIActionDescriptor d, uint32* count) {
     *count = uint32(a->entries.size());
     return kSPNoError;
 }
+SPErr SPAPI adGetType(PIActionDescriptor d, DescriptorKeyID key, DescriptorTypeID* type) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor GetType");
+    if (!a || !type) return kSPBadParameterError;
+    const DescriptorEntry* e = findEntry(a->entries, key);
+    if (!e) return errMissingParameter;
+    *type = e->type;
+    return kSPNoError;
+}
+SPErr SPAPI adGetKey(PIActionDescriptor d, uint32 index, DescriptorKeyID* key) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor GetKey");
+    if (!a || !key || index >= a->entries.size()) return kSPBadParameterError;
+    *key = a->entries[index].key;
+    return kSPNoError;
+}
+SPErr SPAPI adIsEqual(PIActionDescriptor d, PIActionDescriptor other, Boolean* equal) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor IsEqual");
+    ActionDescriptor* b = actionDescriptor(h, other, "ActionDescriptor IsEqual");
+    if (!a || !b || !equal) return kSPBadParameterError;
+    *equal = a->entries == b->entries;
+    return kSPNoError;
+}
+SPErr SPAPI adErase(PIActionDescriptor d, DescriptorKeyID key) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor Erase");
+    if (!a) return kSPBadParameterError;
+    auto& v = a->entries;
+    v.erase(std::remove_if(v.begin(), v.end(), [key](const DescriptorEntry& e) { return e.key == key; }), v.end());
+    return kSPNoError;
+}
+SPErr SPAPI adClear(PIActionDescriptor d) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor Clear");
+    if (!a) return kSPBadParameterError;
+    a->entries.clear();
+    return kSPNoError;
+}
 SPErr adPut(PIActionDescriptor d, const DescriptorEntry& e, const char* op) {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, op);
@@ -799,8 +856,61 @@ PIActionDescriptor newActionDescriptor(Host& h, Descriptor entries) {
 
 // Basic suite.  Its tables are process-wide: a plug-in keeps them past the
 // host call that gave them (suite holders release at unload).
-PSActionDescriptorProcs actionProcs{adMake, adFree, adHasKey, adGetCount, adPutInteger, adPutFloat,
-                                    adPutBoolean, adGetInteger, adGetFloat, adGetBoolean};
+template <typename Proc>
+constexpr Proc adUnsupported(Proc PSActionDescriptorProcs::*) {
+    return unsupported<Proc>;
+}
+#define AD_UNSUPPORTED(name) adUnsupported(&PSActionDescriptorProcs::name)
+PSActionDescriptorProcs makeActionProcs() {
+    return PSActionDescriptorProcs{adMake,
+                                   adFree,
+                                   adGetType,
+                                   adGetKey,
+                                   adHasKey,
+                                   adGetCount,
+                                   adIsEqual,
+                                   adErase,
+                                   adClear,
+                                   adPutInteger,
+                                   adPutFloat,
+                                   AD_UNSUPPORTED(PutUnitFloat),
+                                   AD_UNSUPPORTED(PutString),
+                                   adPutBoolean,
+                                   AD_UNSUPPORTED(PutList),
+                                   AD_UNSUPPORTED(PutObject),
+                                   AD_UNSUPPORTED(PutGlobalObject),
+                                   AD_UNSUPPORTED(PutEnumerated),
+                                   AD_UNSUPPORTED(PutReference),
+                                   AD_UNSUPPORTED(PutClass),
+                                   AD_UNSUPPORTED(PutGlobalClass),
+                                   AD_UNSUPPORTED(PutAlias),
+                                   adGetInteger,
+                                   adGetFloat,
+                                   AD_UNSUPPORTED(GetUnitFloat),
+                                   AD_UNSUPPORTED(GetStringLength),
+                                   AD_UNSUPPORTED(GetString),
+                                   adGetBoolean,
+                                   AD_UNSUPPORTED(GetList),
+                                   AD_UNSUPPORTED(GetObject),
+                                   AD_UNSUPPORTED(GetGlobalObject),
+                                   AD_UNSUPPORTED(GetEnumerated),
+                                   AD_UNSUPPORTED(GetReference),
+                                   AD_UNSUPPORTED(GetClass),
+                                   AD_UNSUPPORTED(GetGlobalClass),
+                                   AD_UNSUPPORTED(GetAlias),
+                                   AD_UNSUPPORTED(HasKeys),
+                                   AD_UNSUPPORTED(PutIntegers),
+                                   AD_UNSUPPORTED(GetIntegers),
+                                   AD_UNSUPPORTED(AsHandle),
+                                   AD_UNSUPPORTED(HandleToDescriptor),
+                                   AD_UNSUPPORTED(PutZString),
+                                   AD_UNSUPPORTED(GetZString),
+                                   AD_UNSUPPORTED(PutData),
+                                   AD_UNSUPPORTED(GetDataLength),
+                                   AD_UNSUPPORTED(GetData)};
+}
+#undef AD_UNSUPPORTED
+PSActionDescriptorProcs actionProcs = makeActionProcs();
 PSDescriptorRegistryProcs registryProcs{regRegister, regErase, regGet};
 std::mutex processSuitesMutex;
 std::map<std::string, int64_t> processAcquired, processReleased;
@@ -849,11 +959,11 @@ SPErr SPAPI basicRelease(const char* name, int32) {
     ++Host::Impl::released(*h)[n];
     return kSPNoError;
 }
-Boolean SPAPI basicIsEqual(const char* a, const char* b) {
+ASBoolean SPAPI basicIsEqual(const char* a, const char* b) {
     if (!a || !b) return a == b;
     return std::strcmp(a, b) == 0;
 }
-SPErr SPAPI basicAllocate(size_t size, void** block) {
+SPErr SPAPI basicAllocate(int32 size, void** block) {
     HOST_ENTRY();
     if (!block) return paramErr;
     *block = std::malloc(size ? size : 1);
@@ -872,7 +982,7 @@ SPErr SPAPI basicFree(void* block) {
     std::free(block);
     return kSPNoError;
 }
-SPErr SPAPI basicReallocate(void* block, size_t size, void** result) {
+SPErr SPAPI basicReallocate(void* block, int32 size, void** result) {
     HOST_ENTRY();
     if (!result) return paramErr;
     auto& blocks = Host::Impl::blocks(h);
@@ -1006,8 +1116,44 @@ void Host::buildRecord() {
                                     resourceGet, resourceDelete, resourceAdd};
     m.propertyProcs = PropertyProcs{kCurrentPropertyProcsVersion, kCurrentPropertyProcsCount, propertyGet,
                                     propertySet};
-    m.readProcs = ReadDescriptorProcs{0, 6, readOpen, readClose, readGetKey, readInteger, readFloat, readBoolean};
-    m.writeProcs = WriteDescriptorProcs{0, 5, writeOpen, writeClose, writeInteger, writeFloat, writeBoolean};
+    m.readProcs = ReadDescriptorProcs{kCurrentReadDescriptorProcsVersion,
+                                      kCurrentReadDescriptorProcsCount,
+                                      readOpen,
+                                      readClose,
+                                      readGetKey,
+                                      readInteger,
+                                      readFloat,
+                                      unsupported<GetUnitFloatProc>,
+                                      readBoolean,
+                                      unsupported<GetTextProc>,
+                                      unsupported<GetAliasProc>,
+                                      unsupported<GetEnumeratedProc>,
+                                      unsupported<GetClassProc>,
+                                      unsupported<GetSimpleReferenceProc>,
+                                      unsupported<GetObjectProc>,
+                                      unsupported<GetCountProc>,
+                                      unsupported<GetStringProc>,
+                                      unsupported<GetPinnedIntegerProc>,
+                                      unsupported<GetPinnedFloatProc>,
+                                      unsupported<GetPinnedUnitFloatProc>};
+    m.writeProcs = WriteDescriptorProcs{kCurrentWriteDescriptorProcsVersion,
+                                        kCurrentWriteDescriptorProcsCount,
+                                        writeOpen,
+                                        writeClose,
+                                        writeInteger,
+                                        writeFloat,
+                                        unsupported<PutUnitFloatProc>,
+                                        writeBoolean,
+                                        unsupported<PutTextProc>,
+                                        unsupported<PutAliasProc>,
+                                        unsupported<PutEnumeratedProc>,
+                                        unsupported<PutClassProc>,
+                                        unsupported<PutSimpleReferenceProc>,
+                                        unsupported<PutObjectProc>,
+                                        unsupported<PutCountProc>,
+                                        unsupported<PutStringProc>,
+                                        unsupported<PutScopedClassProc>,
+                                        unsupported<PutScopedObjectProc>};
     m.descriptorParameters = PIDescriptorParameters{0, int16(plugInDialogDisplay), int16(plugInDialogOptional),
                                                     nullptr, &m.writeProcs, &m.readProcs};
     static SPBasicSuite basic{basicAcquire, basicRelease, basicIsEqual, basicAllocate, basicFree, basicReallocate,
@@ -1021,16 +1167,18 @@ void Host::buildRecord() {
 
     FilterRecord& r = record_;
     r = FilterRecord{};
-    r.serialNumber = options_.serialNumber;
+    r.serial = options_.serial;
     r.abortProc = testAbort;
     r.progressProc = progress;
     r.imageSize = Point{int16(size.v), int16(size.h)};
     r.planes = options_.planesField >= 0 ? options_.planesField : doc_.planes();
     r.filterRect = narrow(filterRect_);
-    std::memcpy(r.background, options_.background, 4);
-    std::memcpy(r.foreground, options_.foreground, 4);
-    std::memcpy(r.backColor, options_.background, 4);
-    std::memcpy(r.foreColor, options_.foreground, 4);
+    const uint8* bg = options_.background;
+    const uint8* fg = options_.foreground;
+    r.background = RGBColor{uint16(bg[0] * 257), uint16(bg[1] * 257), uint16(bg[2] * 257)};
+    r.foreground = RGBColor{uint16(fg[0] * 257), uint16(fg[1] * 257), uint16(fg[2] * 257)};
+    std::memcpy(r.backColor, bg, 3);
+    std::memcpy(r.foreColor, fg, 3);
     r.maxSpace = options_.maxSpace;
     r.bufferSpace = options_.bufferSpace;
     r.inHiPlane = r.outHiPlane = -1;

@@ -148,9 +148,10 @@ struct HostOptions {
     // null descriptor.
     bool registryMissingGivesNull = false;
     uint32 hostSig = kPhotoshopSignature;
-    int32 serialNumber = 0;
-    FilterColor foreground{0, 0, 0, 0};
-    FilterColor background{255, 255, 255, 0};
+    int32 serial = 0;
+    // 8-bit RGB; the record's RGBColor fields hold each channel x 257.
+    uint8 foreground[3] = {0, 0, 0};
+    uint8 background[3] = {255, 255, 255};
     Fixed resolution = 72 << 16;
 };
 
