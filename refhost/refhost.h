@@ -128,7 +128,9 @@ struct HostOptions {
     int16 imageModeField = -1;
     int32 maxSpace = 256 * 1024 * 1024;
     int32 bufferSpace = 0;
-    int32 inTileWidth = 0, inTileHeight = 0;
+    // The host's tile size (the record's fields are 16-bit); 0 tests a host
+    // that gives none.
+    int16 inTileWidth = 256, inTileHeight = 256;
     bool haveMask = false;          // the host offers a selection mask (mask(), one 8-bit plane)
     bool bigDocument = true;        // offer the big-document record
     bool basicSuite = true;         // false: sSPBasic is null

@@ -244,5 +244,5 @@ enum : int16 {
 // The entry point every filter exports.
 typedef void(MACPASCAL* PluginMainProc)(int16 selector, void* filterRecord, intptr_t* data, int16* result);
 
-// Checked where it matters: against the layout Windows hosts pass.
+// Checked against the layout Windows hosts pass.
 #include "PILayout.h"

@@ -1,9 +1,10 @@
-// The binary layout that Windows hosts pass, checked field by field in the
-// Windows builds (x86 and x86-64): offsets and sizes as real hosts lay the
-// records and tables out.  A record that drifts from them fails to compile.
+// The binary layout that Windows hosts pass, checked field by field: offsets
+// and sizes as real hosts lay the records and tables out, on x86 and x86-64.
+// A record that drifts from them fails to compile.  The tables are naturally
+// aligned and hold only fixed-width integers and pointers, so every build
+// checks them; the filter record is packed to 4 bytes on Windows only, so
+// only the Windows builds check it.
 #pragma once
-
-#if defined(_WIN32)
 
 #include <cstddef>
 
@@ -211,131 +212,6 @@ PI_OFFSET(WriteDescriptorProcs, putScopedClassProc, 60, 120);
 PI_OFFSET(WriteDescriptorProcs, putScopedObjectProc, 64, 128);
 PI_SIZE(WriteDescriptorProcs, 68, 136);
 
-// The record as a 6.0 host declares it ends with 54 reserved bytes where
-// later hosts continue with hasImageScrap.
-PI_OFFSET(FilterRecord, serial, 0, 0);
-PI_OFFSET(FilterRecord, abortProc, 4, 4);
-PI_OFFSET(FilterRecord, progressProc, 8, 12);
-PI_OFFSET(FilterRecord, parameters, 12, 20);
-PI_OFFSET(FilterRecord, imageSize, 16, 28);
-PI_OFFSET(FilterRecord, planes, 20, 32);
-PI_OFFSET(FilterRecord, filterRect, 22, 34);
-PI_OFFSET(FilterRecord, background, 30, 42);
-PI_OFFSET(FilterRecord, foreground, 36, 48);
-PI_OFFSET(FilterRecord, maxSpace, 44, 56);
-PI_OFFSET(FilterRecord, bufferSpace, 48, 60);
-PI_OFFSET(FilterRecord, inRect, 52, 64);
-PI_OFFSET(FilterRecord, inLoPlane, 60, 72);
-PI_OFFSET(FilterRecord, inHiPlane, 62, 74);
-PI_OFFSET(FilterRecord, outRect, 64, 76);
-PI_OFFSET(FilterRecord, outLoPlane, 72, 84);
-PI_OFFSET(FilterRecord, outHiPlane, 74, 86);
-PI_OFFSET(FilterRecord, inData, 76, 88);
-PI_OFFSET(FilterRecord, inRowBytes, 80, 96);
-PI_OFFSET(FilterRecord, outData, 84, 100);
-PI_OFFSET(FilterRecord, outRowBytes, 88, 108);
-PI_OFFSET(FilterRecord, isFloating, 92, 112);
-PI_OFFSET(FilterRecord, haveMask, 93, 113);
-PI_OFFSET(FilterRecord, autoMask, 94, 114);
-PI_OFFSET(FilterRecord, maskRect, 96, 116);
-PI_OFFSET(FilterRecord, maskData, 104, 124);
-PI_OFFSET(FilterRecord, maskRowBytes, 108, 132);
-PI_OFFSET(FilterRecord, backColor, 112, 136);
-PI_OFFSET(FilterRecord, foreColor, 116, 140);
-PI_OFFSET(FilterRecord, hostSig, 120, 144);
-PI_OFFSET(FilterRecord, hostProcs, 124, 148);
-PI_OFFSET(FilterRecord, imageMode, 128, 156);
-PI_OFFSET(FilterRecord, imageHRes, 132, 160);
-PI_OFFSET(FilterRecord, imageVRes, 136, 164);
-PI_OFFSET(FilterRecord, floatCoord, 140, 168);
-PI_OFFSET(FilterRecord, wholeSize, 144, 172);
-PI_OFFSET(FilterRecord, monitor, 148, 176);
-PI_OFFSET(FilterRecord, platformData, 188, 216);
-PI_OFFSET(FilterRecord, bufferProcs, 192, 224);
-PI_OFFSET(FilterRecord, resourceProcs, 196, 232);
-PI_OFFSET(FilterRecord, processEvent, 200, 240);
-PI_OFFSET(FilterRecord, displayPixels, 204, 248);
-PI_OFFSET(FilterRecord, handleProcs, 208, 256);
-PI_OFFSET(FilterRecord, supportsDummyChannels, 212, 264);
-PI_OFFSET(FilterRecord, supportsAlternateLayouts, 213, 265);
-PI_OFFSET(FilterRecord, wantLayout, 214, 266);
-PI_OFFSET(FilterRecord, filterCase, 216, 268);
-PI_OFFSET(FilterRecord, dummyPlaneValue, 218, 270);
-PI_OFFSET(FilterRecord, premiereHook, 220, 272);
-PI_OFFSET(FilterRecord, advanceState, 224, 280);
-PI_OFFSET(FilterRecord, supportsAbsolute, 228, 288);
-PI_OFFSET(FilterRecord, wantsAbsolute, 229, 289);
-PI_OFFSET(FilterRecord, getPropertyObsolete, 232, 292);
-PI_OFFSET(FilterRecord, cannotUndo, 236, 300);
-PI_OFFSET(FilterRecord, supportsPadding, 237, 301);
-PI_OFFSET(FilterRecord, inputPadding, 238, 302);
-PI_OFFSET(FilterRecord, outputPadding, 240, 304);
-PI_OFFSET(FilterRecord, maskPadding, 242, 306);
-PI_OFFSET(FilterRecord, samplingSupport, 244, 308);
-PI_OFFSET(FilterRecord, reservedByte, 245, 309);
-PI_OFFSET(FilterRecord, inputRate, 248, 312);
-PI_OFFSET(FilterRecord, maskRate, 252, 316);
-PI_OFFSET(FilterRecord, colorServices, 256, 320);
-PI_OFFSET(FilterRecord, inLayerPlanes, 260, 328);
-PI_OFFSET(FilterRecord, inTransparencyMask, 262, 330);
-PI_OFFSET(FilterRecord, inLayerMasks, 264, 332);
-PI_OFFSET(FilterRecord, inInvertedLayerMasks, 266, 334);
-PI_OFFSET(FilterRecord, inNonLayerPlanes, 268, 336);
-PI_OFFSET(FilterRecord, outLayerPlanes, 270, 338);
-PI_OFFSET(FilterRecord, outTransparencyMask, 272, 340);
-PI_OFFSET(FilterRecord, outLayerMasks, 274, 342);
-PI_OFFSET(FilterRecord, outInvertedLayerMasks, 276, 344);
-PI_OFFSET(FilterRecord, outNonLayerPlanes, 278, 346);
-PI_OFFSET(FilterRecord, absLayerPlanes, 280, 348);
-PI_OFFSET(FilterRecord, absTransparencyMask, 282, 350);
-PI_OFFSET(FilterRecord, absLayerMasks, 284, 352);
-PI_OFFSET(FilterRecord, absInvertedLayerMasks, 286, 354);
-PI_OFFSET(FilterRecord, absNonLayerPlanes, 288, 356);
-PI_OFFSET(FilterRecord, inPreDummyPlanes, 290, 358);
-PI_OFFSET(FilterRecord, inPostDummyPlanes, 292, 360);
-PI_OFFSET(FilterRecord, outPreDummyPlanes, 294, 362);
-PI_OFFSET(FilterRecord, outPostDummyPlanes, 296, 364);
-PI_OFFSET(FilterRecord, inColumnBytes, 300, 368);
-PI_OFFSET(FilterRecord, inPlaneBytes, 304, 372);
-PI_OFFSET(FilterRecord, outColumnBytes, 308, 376);
-PI_OFFSET(FilterRecord, outPlaneBytes, 312, 380);
-PI_OFFSET(FilterRecord, imageServicesProcs, 316, 384);
-PI_OFFSET(FilterRecord, propertyProcs, 320, 392);
-PI_OFFSET(FilterRecord, inTileHeight, 324, 400);
-PI_OFFSET(FilterRecord, inTileWidth, 326, 402);
-PI_OFFSET(FilterRecord, inTileOrigin, 328, 404);
-PI_OFFSET(FilterRecord, absTileHeight, 332, 408);
-PI_OFFSET(FilterRecord, absTileWidth, 334, 410);
-PI_OFFSET(FilterRecord, absTileOrigin, 336, 412);
-PI_OFFSET(FilterRecord, outTileHeight, 340, 416);
-PI_OFFSET(FilterRecord, outTileWidth, 342, 418);
-PI_OFFSET(FilterRecord, outTileOrigin, 344, 420);
-PI_OFFSET(FilterRecord, maskTileHeight, 348, 424);
-PI_OFFSET(FilterRecord, maskTileWidth, 350, 426);
-PI_OFFSET(FilterRecord, maskTileOrigin, 352, 428);
-PI_OFFSET(FilterRecord, descriptorParameters, 356, 432);
-PI_OFFSET(FilterRecord, errorString, 360, 440);
-PI_OFFSET(FilterRecord, channelPortProcs, 364, 448);
-PI_OFFSET(FilterRecord, documentInfo, 368, 456);
-PI_OFFSET(FilterRecord, sSPBasic, 372, 464);
-PI_OFFSET(FilterRecord, plugInRef, 376, 472);
-PI_OFFSET(FilterRecord, depth, 380, 480);
-PI_OFFSET(FilterRecord, iccProfileData, 384, 484);
-PI_OFFSET(FilterRecord, iccProfileSize, 388, 492);
-PI_OFFSET(FilterRecord, canUseICCProfiles, 392, 496);
-PI_OFFSET(FilterRecord, hasImageScrap, 396, 500);
-PI_OFFSET(FilterRecord, bigDocumentData, 400, 504);
-PI_OFFSET(FilterRecord, input3DScene, 404, 512);
-PI_OFFSET(FilterRecord, output3DScene, 408, 520);
-PI_OFFSET(FilterRecord, createNewLayer, 412, 528);
-PI_OFFSET(FilterRecord, iCCWorkingProfileData, 416, 532);
-PI_OFFSET(FilterRecord, iCCWorkingProfileSize, 420, 540);
-PI_OFFSET(FilterRecord, bufferSpace64, 424, 544);
-PI_OFFSET(FilterRecord, maxSpace64, 432, 552);
-PI_OFFSET(FilterRecord, reserved, 440, 560);
-PI_SIZE(FilterRecord, 488, 608);
-static_assert(alignof(FilterRecord) == 4, "the filter record is packed to 4 bytes");
-
 PI_OFFSET(SPBasicSuite, AcquireSuite, 0, 0);
 PI_OFFSET(SPBasicSuite, ReleaseSuite, 4, 8);
 PI_OFFSET(SPBasicSuite, IsEqual, 8, 16);
@@ -517,6 +393,13 @@ PI_OFFSET(ASZStringSuite1, LengthAsPascalString, 84, 168);
 PI_OFFSET(ASZStringSuite1, AsPascalString, 88, 176);
 PI_SIZE(ASZStringSuite1, 92, 184);
 
+// Booleans: one byte in the record and the procedures, four in the basic
+// and string suites.
+static_assert(sizeof(Boolean) == 1 && sizeof(ASBoolean) == 4, "the host's two booleans");
+static_assert(kSPSuiteNotFoundError == SPErr(FourCC("S!Fd")), "the basic suite's not-found result");
+
+#if defined(_WIN32)
+
 PI_OFFSET(BigDocumentStruct, PluginUsing32BitCoordinates, 0, 0);
 PI_OFFSET(BigDocumentStruct, imageSize32, 4, 4);
 PI_OFFSET(BigDocumentStruct, filterRect32, 12, 12);
@@ -527,12 +410,133 @@ PI_OFFSET(BigDocumentStruct, floatCoord32, 76, 76);
 PI_OFFSET(BigDocumentStruct, wholeSize32, 84, 84);
 PI_SIZE(BigDocumentStruct, 92, 92);
 
-// Booleans: one byte in the record and the procedures, four in the basic
-// and string suites.
-static_assert(sizeof(Boolean) == 1 && sizeof(ASBoolean) == 4, "the host's two booleans");
+// The record as a 6.0 host declares it ends with 54 reserved bytes where
+// later hosts continue with hasImageScrap.
+PI_OFFSET(FilterRecord, serial, 0, 0);
+PI_OFFSET(FilterRecord, abortProc, 4, 4);
+PI_OFFSET(FilterRecord, progressProc, 8, 12);
+PI_OFFSET(FilterRecord, parameters, 12, 20);
+PI_OFFSET(FilterRecord, imageSize, 16, 28);
+PI_OFFSET(FilterRecord, planes, 20, 32);
+PI_OFFSET(FilterRecord, filterRect, 22, 34);
+PI_OFFSET(FilterRecord, background, 30, 42);
+PI_OFFSET(FilterRecord, foreground, 36, 48);
+PI_OFFSET(FilterRecord, maxSpace, 44, 56);
+PI_OFFSET(FilterRecord, bufferSpace, 48, 60);
+PI_OFFSET(FilterRecord, inRect, 52, 64);
+PI_OFFSET(FilterRecord, inLoPlane, 60, 72);
+PI_OFFSET(FilterRecord, inHiPlane, 62, 74);
+PI_OFFSET(FilterRecord, outRect, 64, 76);
+PI_OFFSET(FilterRecord, outLoPlane, 72, 84);
+PI_OFFSET(FilterRecord, outHiPlane, 74, 86);
+PI_OFFSET(FilterRecord, inData, 76, 88);
+PI_OFFSET(FilterRecord, inRowBytes, 80, 96);
+PI_OFFSET(FilterRecord, outData, 84, 100);
+PI_OFFSET(FilterRecord, outRowBytes, 88, 108);
+PI_OFFSET(FilterRecord, isFloating, 92, 112);
+PI_OFFSET(FilterRecord, haveMask, 93, 113);
+PI_OFFSET(FilterRecord, autoMask, 94, 114);
+PI_OFFSET(FilterRecord, maskRect, 96, 116);
+PI_OFFSET(FilterRecord, maskData, 104, 124);
+PI_OFFSET(FilterRecord, maskRowBytes, 108, 132);
+PI_OFFSET(FilterRecord, backColor, 112, 136);
+PI_OFFSET(FilterRecord, foreColor, 116, 140);
+PI_OFFSET(FilterRecord, hostSig, 120, 144);
+PI_OFFSET(FilterRecord, hostProcs, 124, 148);
+PI_OFFSET(FilterRecord, imageMode, 128, 156);
+PI_OFFSET(FilterRecord, imageHRes, 132, 160);
+PI_OFFSET(FilterRecord, imageVRes, 136, 164);
+PI_OFFSET(FilterRecord, floatCoord, 140, 168);
+PI_OFFSET(FilterRecord, wholeSize, 144, 172);
+PI_OFFSET(FilterRecord, monitor, 148, 176);
+PI_OFFSET(FilterRecord, platformData, 188, 216);
+PI_OFFSET(FilterRecord, bufferProcs, 192, 224);
+PI_OFFSET(FilterRecord, resourceProcs, 196, 232);
+PI_OFFSET(FilterRecord, processEvent, 200, 240);
+PI_OFFSET(FilterRecord, displayPixels, 204, 248);
+PI_OFFSET(FilterRecord, handleProcs, 208, 256);
+PI_OFFSET(FilterRecord, supportsDummyChannels, 212, 264);
+PI_OFFSET(FilterRecord, supportsAlternateLayouts, 213, 265);
+PI_OFFSET(FilterRecord, wantLayout, 214, 266);
+PI_OFFSET(FilterRecord, filterCase, 216, 268);
+PI_OFFSET(FilterRecord, dummyPlaneValue, 218, 270);
+PI_OFFSET(FilterRecord, premiereHook, 220, 272);
+PI_OFFSET(FilterRecord, advanceState, 224, 280);
+PI_OFFSET(FilterRecord, supportsAbsolute, 228, 288);
+PI_OFFSET(FilterRecord, wantsAbsolute, 229, 289);
+PI_OFFSET(FilterRecord, getPropertyObsolete, 232, 292);
+PI_OFFSET(FilterRecord, cannotUndo, 236, 300);
+PI_OFFSET(FilterRecord, supportsPadding, 237, 301);
+PI_OFFSET(FilterRecord, inputPadding, 238, 302);
+PI_OFFSET(FilterRecord, outputPadding, 240, 304);
+PI_OFFSET(FilterRecord, maskPadding, 242, 306);
+PI_OFFSET(FilterRecord, samplingSupport, 244, 308);
+PI_OFFSET(FilterRecord, reservedByte, 245, 309);
+PI_OFFSET(FilterRecord, inputRate, 248, 312);
+PI_OFFSET(FilterRecord, maskRate, 252, 316);
+PI_OFFSET(FilterRecord, colorServices, 256, 320);
+PI_OFFSET(FilterRecord, inLayerPlanes, 260, 328);
+PI_OFFSET(FilterRecord, inTransparencyMask, 262, 330);
+PI_OFFSET(FilterRecord, inLayerMasks, 264, 332);
+PI_OFFSET(FilterRecord, inInvertedLayerMasks, 266, 334);
+PI_OFFSET(FilterRecord, inNonLayerPlanes, 268, 336);
+PI_OFFSET(FilterRecord, outLayerPlanes, 270, 338);
+PI_OFFSET(FilterRecord, outTransparencyMask, 272, 340);
+PI_OFFSET(FilterRecord, outLayerMasks, 274, 342);
+PI_OFFSET(FilterRecord, outInvertedLayerMasks, 276, 344);
+PI_OFFSET(FilterRecord, outNonLayerPlanes, 278, 346);
+PI_OFFSET(FilterRecord, absLayerPlanes, 280, 348);
+PI_OFFSET(FilterRecord, absTransparencyMask, 282, 350);
+PI_OFFSET(FilterRecord, absLayerMasks, 284, 352);
+PI_OFFSET(FilterRecord, absInvertedLayerMasks, 286, 354);
+PI_OFFSET(FilterRecord, absNonLayerPlanes, 288, 356);
+PI_OFFSET(FilterRecord, inPreDummyPlanes, 290, 358);
+PI_OFFSET(FilterRecord, inPostDummyPlanes, 292, 360);
+PI_OFFSET(FilterRecord, outPreDummyPlanes, 294, 362);
+PI_OFFSET(FilterRecord, outPostDummyPlanes, 296, 364);
+PI_OFFSET(FilterRecord, inColumnBytes, 300, 368);
+PI_OFFSET(FilterRecord, inPlaneBytes, 304, 372);
+PI_OFFSET(FilterRecord, outColumnBytes, 308, 376);
+PI_OFFSET(FilterRecord, outPlaneBytes, 312, 380);
+PI_OFFSET(FilterRecord, imageServicesProcs, 316, 384);
+PI_OFFSET(FilterRecord, propertyProcs, 320, 392);
+PI_OFFSET(FilterRecord, inTileHeight, 324, 400);
+PI_OFFSET(FilterRecord, inTileWidth, 326, 402);
+PI_OFFSET(FilterRecord, inTileOrigin, 328, 404);
+PI_OFFSET(FilterRecord, absTileHeight, 332, 408);
+PI_OFFSET(FilterRecord, absTileWidth, 334, 410);
+PI_OFFSET(FilterRecord, absTileOrigin, 336, 412);
+PI_OFFSET(FilterRecord, outTileHeight, 340, 416);
+PI_OFFSET(FilterRecord, outTileWidth, 342, 418);
+PI_OFFSET(FilterRecord, outTileOrigin, 344, 420);
+PI_OFFSET(FilterRecord, maskTileHeight, 348, 424);
+PI_OFFSET(FilterRecord, maskTileWidth, 350, 426);
+PI_OFFSET(FilterRecord, maskTileOrigin, 352, 428);
+PI_OFFSET(FilterRecord, descriptorParameters, 356, 432);
+PI_OFFSET(FilterRecord, errorString, 360, 440);
+PI_OFFSET(FilterRecord, channelPortProcs, 364, 448);
+PI_OFFSET(FilterRecord, documentInfo, 368, 456);
+PI_OFFSET(FilterRecord, sSPBasic, 372, 464);
+PI_OFFSET(FilterRecord, plugInRef, 376, 472);
+PI_OFFSET(FilterRecord, depth, 380, 480);
+PI_OFFSET(FilterRecord, iccProfileData, 384, 484);
+PI_OFFSET(FilterRecord, iccProfileSize, 388, 492);
+PI_OFFSET(FilterRecord, canUseICCProfiles, 392, 496);
+PI_OFFSET(FilterRecord, hasImageScrap, 396, 500);
+PI_OFFSET(FilterRecord, bigDocumentData, 400, 504);
+PI_OFFSET(FilterRecord, input3DScene, 404, 512);
+PI_OFFSET(FilterRecord, output3DScene, 408, 520);
+PI_OFFSET(FilterRecord, createNewLayer, 412, 528);
+PI_OFFSET(FilterRecord, iCCWorkingProfileData, 416, 532);
+PI_OFFSET(FilterRecord, iCCWorkingProfileSize, 420, 540);
+PI_OFFSET(FilterRecord, bufferSpace64, 424, 544);
+PI_OFFSET(FilterRecord, maxSpace64, 432, 552);
+PI_OFFSET(FilterRecord, reserved, 440, 560);
+PI_SIZE(FilterRecord, 488, 608);
+static_assert(alignof(FilterRecord) == 4, "the filter record is packed to 4 bytes");
+
+#endif
 
 #undef PI_SIZE
 #undef PI_OFFSET
 #undef PI_LAYOUT_X
-
-#endif
