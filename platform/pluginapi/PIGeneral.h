@@ -86,7 +86,6 @@ enum : uint32 {
 };
 
 // Colour services.
-
 struct ColorServicesInfo {
     int32 infoSize;
     int16 selector;
