@@ -4,7 +4,7 @@
 // enhance hooks.
 #include "engine/output_writers.h"
 
-#include "entry/host_services.h"
+#include "host/host_services.h"
 
 bool outputWriterMayWrite(const outputRectangle& r) {
     if (!r.image || !r.image->data || !r.image->bufferID) return false;

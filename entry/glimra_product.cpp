@@ -2,7 +2,7 @@
 #include "entry/params.h"
 #include "engine/smooth_area_pipeline.h"
 #include "entry/filter.h"
-#include "entry/product.h"
+#include "engine/product.h"
 
 const bool kProductIsHalvane = false;
 const char* const kProductName = "Glimra";

@@ -15,9 +15,9 @@
 #include "engine/band_driver.h"
 #include "engine/neighbour_windows.h"
 #include "engine/noise_reduce_core.h"
-#include "entry/engine_params.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "image/fl_image.h"
 #include "refhost/refhost.h"
 

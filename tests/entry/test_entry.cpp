@@ -4,10 +4,11 @@
 
 #include <cmath>
 
-#include "entry/alerts.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
-#include "entry/product.h"
+#include "host/alerts.h"
+#include "entry/selectors.h"
+#include "host/globals.h"
+#include "host/host_services.h"
+#include "engine/product.h"
 #include "host/big_document.h"
 #include "host/colorspace.h"
 #include "image/host_import.h"

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "engine/band_driver.h"
-#include "entry/engine_params.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "entry/params.h"
 #include "image/fl_image.h"
 #include "refhost/refhost.h"

@@ -2,8 +2,8 @@
 #include <cmath>
 #include <limits>
 
-#include "entry/engine_params.h"
-#include "entry/globals.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
 #include "entry/params.h"
 #include "image_host.h"
 

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "entry/selectors.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "host/big_document.h"
 #include "image/colorspace_luts.h"
 #include "image/fl_image.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "entry/globals.h"
+#include "host/globals.h"
 #include "entry/params.h"
-#include "entry/product.h"
+#include "engine/product.h"
 #include "refhost/refhost.h"
 
 namespace persistence_test {

@@ -15,7 +15,7 @@
 #include <string>
 #include <utility>
 
-#include "entry/globals.h"
+#include "host/globals.h"
 #include "refhost/refhost.h"
 
 class HostFixture : public ::testing::Test {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PITypes.h"
+#include "host/param_block.h"
 
 extern const bool kProductIsHalvane;
 // "Halvane" or "Glimra".
@@ -18,3 +19,8 @@ extern const char* const kSettingsExtension;
 extern const char* const kImageTooSmallText;
 // Scripting and registry key of flag 8, or 0 where the product has none.
 extern const DescriptorKeyID kCleanerSmoothAreasKey;
+
+// The tables of the parameter block.
+// Profiling makes its level and preset the defaults that a later reset restores.
+extern checked_array<double, kParamValueCount> DefaultGUI;
+extern const checked_array<uint8, kParamFlagCount> BooleanDefault;
