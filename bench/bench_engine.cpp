@@ -16,7 +16,7 @@
 #include "engine/band_driver.h"
 #include "engine/noise_reduce_core.h"
 #include "engine/output_writers.h"
-#include "engine/smooth_area_pipeline.h"
+#include "glimra/smooth_area_pipeline.h"
 #include "engine/engine_params.h"
 #include "host/globals.h"
 #include "host/host_services.h"

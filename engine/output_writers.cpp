@@ -1,6 +1,6 @@
 // What both products' output writers share: the checks before writing, the
 // struct forms (which call the product's pointer forms: Glimra's in
-// writers_glimra.cpp, Halvane's in halvane/luma_chroma_mix.cpp) and the
+// glimra/output_writers.cpp, Halvane's in halvane/luma_chroma_mix.cpp) and the
 // enhance hooks.
 #include "engine/output_writers.h"
 

@@ -22,5 +22,4 @@ extern const checked_array<DescriptorKeyID, kParamFlagCount> keyBoolParams;
 void InitParameters();
 parameterStructure makeParamStructure();
 void noiseReductionResetAllButton();
-void resetNRParams();
 void eyedropperAnalysis(VPoint start, VPoint end, int32 mode);

@@ -4,7 +4,7 @@
 #include <set>
 #include <thread>
 
-#include "engine/smooth_area_pipeline.h"
+#include "glimra/smooth_area_pipeline.h"
 #include "engine_host.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <numeric>
 
-#include "engine/smooth_area_pipeline.h"
+#include "glimra/smooth_area_pipeline.h"
 #include "engine_host.h"
 #include "refhost/image_io.h"
 

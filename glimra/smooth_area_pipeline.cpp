@@ -1,4 +1,4 @@
-#include "engine/smooth_area_pipeline.h"
+#include "glimra/smooth_area_pipeline.h"
 
 #include "engine/band_driver.h"
 #include "engine/engine_params.h"

@@ -1,7 +1,5 @@
 // Halvane's tables: parameter defaults, scripting and registry keys, names.
 #include "host/globals.h"
-#include "entry/params.h"
-#include "entry/filter.h"
 #include "engine/product.h"
 #include "halvane/lifting_structure.h"
 
