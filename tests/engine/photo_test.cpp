@@ -5,7 +5,8 @@
 #include <numeric>
 
 #include "glimra/smooth_area_pipeline.h"
-#include "engine_host.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 #include "refhost/image_io.h"
 
 namespace {
