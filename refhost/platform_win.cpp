@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -86,10 +87,39 @@ void removeTempCopy(const std::string& copyPath) {
     RemoveDirectoryA(directoryOf(copyPath).c_str());
 }
 
+namespace {
+// The partial file being written, for the signal handler.
+char gPartialPath[MAX_PATH + 64];
+volatile std::sig_atomic_t gHavePartial = 0;
+
+void notePartial(const std::string& path) {
+    gHavePartial = 0;
+    if (path.size() >= sizeof gPartialPath) return;
+    std::memcpy(gPartialPath, path.c_str(), path.size() + 1);
+    gHavePartial = 1;
+}
+
+void forgetPartial(const std::string& path) {
+    if (gHavePartial && path == gPartialPath) gHavePartial = 0;
+}
+
+extern "C" void removePartialAndDie(int signal) {
+    if (gHavePartial) DeleteFileA(gPartialPath);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+}  // namespace
+
+void removePartialFileOnSignals() {
+    std::signal(SIGINT, removePartialAndDie);
+    std::signal(SIGTERM, removePartialAndDie);
+}
+
 std::FILE* createFileBeside(const std::string& target, std::string& tempPath, std::string& error) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = target + ".partial-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
+        notePartial(tempPath);
         HANDLE h = CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                nullptr);
         if (h == INVALID_HANDLE_VALUE) {
@@ -103,18 +133,24 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
         break;
     }
     error = "cannot create a file beside " + target + ": " + lastError();
+    forgetPartial(tempPath);
     tempPath.clear();
     return nullptr;
 }
 
 bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        forgetPartial(from);
+        return true;
+    }
     error = "cannot move " + from + " to " + to + ": " + lastError();
     return false;
 }
 
 void removeFile(const std::string& path) {
-    if (!path.empty()) DeleteFileA(path.c_str());
+    if (path.empty()) return;
+    DeleteFileA(path.c_str());
+    forgetPartial(path);
 }
 
 // ---------------------------------------------------------------------------
