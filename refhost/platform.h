@@ -4,6 +4,7 @@
 // refhost is platform-specific.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -41,6 +42,8 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
 // Moves from over to, replacing to at once (never a half-written target).
 bool replaceFile(const std::string& from, const std::string& to, std::string& error);
 void removeFile(const std::string& path);
+// The size of an open file in bytes; -1 when it cannot be told.
+int64_t fileSize(std::FILE* f);
 // From now on an interrupt or termination signal first removes the file
 // that createFileBeside made and neither replaceFile nor removeFile has
 // taken yet, then ends the process as the signal would have.

@@ -192,6 +192,11 @@ void removeFile(const std::string& path) {
     forgetPartial(path);
 }
 
+int64_t fileSize(std::FILE* f) {
+    struct stat st;
+    return fstat(fileno(f), &st) == 0 ? int64_t(st.st_size) : -1;
+}
+
 void* beginAlertCapture(Host&) { return nullptr; }
 void endAlertCapture(void*) {}
 

@@ -1,5 +1,7 @@
 // Windows form of the reference host's platform services.
 #include <windows.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <algorithm>
 #include <atomic>
@@ -151,6 +153,11 @@ void removeFile(const std::string& path) {
     if (path.empty()) return;
     DeleteFileA(path.c_str());
     forgetPartial(path);
+}
+
+int64_t fileSize(std::FILE* f) {
+    struct _stati64 st;
+    return _fstati64(_fileno(f), &st) == 0 ? int64_t(st.st_size) : -1;
 }
 
 // ---------------------------------------------------------------------------
