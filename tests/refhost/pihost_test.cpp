@@ -152,6 +152,35 @@ TEST(Pihost, SaysWhichSettingsTheRunDidNotEndWith) {
     EXPECT_EQ(o.output.find("--set Dbat=12"), std::string::npos) << "a value the run ended with is no news\n" << o.output;
 }
 
+// Halvane's detail mixes beyond the dialog's 0 .. 1 act as their end of it.
+TEST(Pihost, HalvanesMixesOutsideTheirRangeActAsTheirEnds) {
+    char dir[] = "/tmp/pihost-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    auto filtered = [&](const std::string& gcoe, const std::string& bcoe) {
+        const std::string out = std::string(dir) + "/" + gcoe + "_" + bcoe + ".ppm";
+        const Outcome o = pihost(kHalvane + " --size 80x60 --out '" + out + "' --set Gcoe=" + gcoe + " --set Bcoe=" + bcoe);
+        EXPECT_EQ(o.status, 0) << o.output;
+        std::ifstream f(out, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    };
+    const std::string top = filtered("1", "1"), bottom = filtered("0", "0");
+    ASSERT_FALSE(top.empty());
+    EXPECT_NE(top, bottom);
+    for (const char* big : {"1e6", "4294967296", "1e308"}) EXPECT_EQ(filtered(big, big), top) << big;
+    EXPECT_EQ(filtered("-1e308", "-1e308"), bottom);
+    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+}
+
+// Tiny host tiles: Halvane filters in megatiles of at least 256 pixels, not
+// in hundreds of pieces of little more than their apron.
+TEST(Pihost, TinyHostTilesMakeFewMegatiles) {
+    const Outcome o = pihost(kHalvane + " --size 600x400 --tile 7x7");
+    EXPECT_EQ(o.status, 0) << o.output;
+    const size_t at = o.output.find("advance states: ");
+    ASSERT_NE(at, std::string::npos) << o.output;
+    EXPECT_LE(std::atoi(o.output.c_str() + at + 16), 20) << o.output;
+}
+
 // Both plug-ins under an address-space limit: the host's procedures answer
 // out-of-memory, the plug-in reports it, nothing throws through it.
 class PihostShortOfMemory : public ::testing::TestWithParam<int> {};
