@@ -49,5 +49,11 @@ int64_t fileSize(std::FILE* f);
 // taken yet, then ends the process as the signal would have.
 void removePartialFileOnSignals();
 
+// For the platform files (partial_file.cpp): the partial file being written.
+void notePartialFile(const std::string& path);
+void forgetPartialFile(const std::string& path);
+// Its path, or null; a signal handler may call this.
+const char* pendingPartialFile();
+
 }  // namespace platform
 }  // namespace refhost

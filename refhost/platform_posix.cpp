@@ -101,24 +101,8 @@ void removeTempCopy(const std::string& copyPath) {
 }
 
 namespace {
-// The partial file being written, for the signal handler: plain bytes and a
-// flag, as a handler may only read.
-char gPartialPath[4096];
-volatile std::sig_atomic_t gHavePartial = 0;
-
-void notePartial(const std::string& path) {
-    gHavePartial = 0;
-    if (path.size() >= sizeof gPartialPath) return;
-    std::memcpy(gPartialPath, path.c_str(), path.size() + 1);
-    gHavePartial = 1;
-}
-
-void forgetPartial(const std::string& path) {
-    if (gHavePartial && path == gPartialPath) gHavePartial = 0;
-}
-
 extern "C" void removePartialAndDie(int signal) {
-    if (gHavePartial) unlink(gPartialPath);
+    if (const char* partial = pendingPartialFile()) unlink(partial);
     // The handler was reset on entry: the signal now ends the process as it
     // would have without one.
     raise(signal);
@@ -159,7 +143,7 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
     const mode_t mode = replacing ? (st.st_mode & 07777) : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = file + ".partial-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-        notePartial(tempPath);
+        notePartialFile(tempPath);
         int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777);
         if (fd >= 0) {
             std::FILE* f = replacing && fchmod(fd, mode) != 0 ? nullptr : fdopen(fd, "wb");
@@ -171,7 +155,7 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
         if (errno != EEXIST) break;
     }
     error = "cannot create a file beside " + file + ": " + std::strerror(errno);
-    forgetPartial(tempPath);
+    forgetPartialFile(tempPath);
     tempPath.clear();
     return nullptr;
 }
@@ -179,7 +163,7 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
 bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
     const std::string file = finalTarget(to);
     if (std::rename(from.c_str(), file.c_str()) == 0) {
-        forgetPartial(from);
+        forgetPartialFile(from);
         return true;
     }
     error = "cannot move " + from + " to " + file + ": " + std::strerror(errno);
@@ -189,7 +173,7 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& er
 void removeFile(const std::string& path) {
     if (path.empty()) return;
     unlink(path.c_str());
-    forgetPartial(path);
+    forgetPartialFile(path);
 }
 
 int64_t fileSize(std::FILE* f) {

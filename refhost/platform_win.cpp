@@ -90,23 +90,8 @@ void removeTempCopy(const std::string& copyPath) {
 }
 
 namespace {
-// The partial file being written, for the signal handler.
-char gPartialPath[MAX_PATH + 64];
-volatile std::sig_atomic_t gHavePartial = 0;
-
-void notePartial(const std::string& path) {
-    gHavePartial = 0;
-    if (path.size() >= sizeof gPartialPath) return;
-    std::memcpy(gPartialPath, path.c_str(), path.size() + 1);
-    gHavePartial = 1;
-}
-
-void forgetPartial(const std::string& path) {
-    if (gHavePartial && path == gPartialPath) gHavePartial = 0;
-}
-
 extern "C" void removePartialAndDie(int signal) {
-    if (gHavePartial) DeleteFileA(gPartialPath);
+    if (const char* partial = pendingPartialFile()) DeleteFileA(partial);
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -121,7 +106,7 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = target + ".partial-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
-        notePartial(tempPath);
+        notePartialFile(tempPath);
         HANDLE h = CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                nullptr);
         if (h == INVALID_HANDLE_VALUE) {
@@ -135,14 +120,14 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
         break;
     }
     error = "cannot create a file beside " + target + ": " + lastError();
-    forgetPartial(tempPath);
+    forgetPartialFile(tempPath);
     tempPath.clear();
     return nullptr;
 }
 
 bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        forgetPartial(from);
+        forgetPartialFile(from);
         return true;
     }
     error = "cannot move " + from + " to " + to + ": " + lastError();
@@ -152,7 +137,7 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& er
 void removeFile(const std::string& path) {
     if (path.empty()) return;
     DeleteFileA(path.c_str());
-    forgetPartial(path);
+    forgetPartialFile(path);
 }
 
 int64_t fileSize(std::FILE* f) {
