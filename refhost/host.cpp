@@ -1277,8 +1277,8 @@ OSErr Host::serveRequest() {
     try {
         return serve();
     } catch (const std::bad_alloc&) {
-        // Nothing half-served reaches the plug-in; what was committed stays.
-        impl_->pending = false;
+        // Nothing half-served reaches the plug-in; output still pending is
+        // committed later, as it would have been.
         record_.inData = record_.outData = record_.maskData = nullptr;
         record_.inRowBytes = record_.outRowBytes = record_.maskRowBytes = 0;
         return memFullErr;
