@@ -1,10 +1,12 @@
 // The reference host's filter record and every procedure it points to.
 #include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <type_traits>
 
 #include "refhost/refhost.h"
 
@@ -141,6 +143,7 @@ struct Host::Impl {
     ResourceProcs resourceProcs{};
     HandleProcs handleProcs{};
     PropertyProcs propertyProcs{};
+    ImageServicesProcs imageServicesProcs{};
     ReadDescriptorProcs readProcs{};
     WriteDescriptorProcs writeProcs{};
     PIDescriptorParameters descriptorParameters{};
@@ -422,6 +425,24 @@ using Lock = std::lock_guard<std::recursive_mutex>;
     Host& h = cur(); \
     Lock lock_(h.impl().mutex)
 
+// Procedures this host does not implement (descriptor values it cannot hold,
+// such as text, aliases and references; resampling): a table entry that
+// answers, as a host's does, rather than a null pointer.  The call is
+// recorded as a fault, since nothing the plug-ins do should reach it.
+template <typename Proc>
+struct Unsupported;
+template <typename Result, typename... Args>
+struct Unsupported<Result(MACPASCAL*)(Args...)> {
+    static Result MACPASCAL call(Args...) {
+        HOST_ENTRY();
+        h.recordFault("a host procedure that this host does not implement was called");
+        if constexpr (std::is_same<Result, OSErr>::value) return paramErr;
+        else return Result(kSPUnimplementedError);
+    }
+};
+template <typename Proc>
+constexpr Proc unsupported = Unsupported<Proc>::call;
+
 // Handles.
 Handle MACPASCAL handleNew(int32 size) {
     HOST_ENTRY();
@@ -702,6 +723,45 @@ SPErr SPAPI adGetCount(PIActionDescriptor d, uint32* count) {
     *count = uint32(a->entries.size());
     return kSPNoError;
 }
+SPErr SPAPI adGetType(PIActionDescriptor d, DescriptorKeyID key, DescriptorTypeID* type) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor GetType");
+    if (!a || !type) return kSPBadParameterError;
+    const DescriptorEntry* e = findEntry(a->entries, key);
+    if (!e) return errMissingParameter;
+    *type = e->type;
+    return kSPNoError;
+}
+SPErr SPAPI adGetKey(PIActionDescriptor d, uint32 index, DescriptorKeyID* key) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor GetKey");
+    if (!a || !key || index >= a->entries.size()) return kSPBadParameterError;
+    *key = a->entries[index].key;
+    return kSPNoError;
+}
+SPErr SPAPI adIsEqual(PIActionDescriptor d, PIActionDescriptor other, Boolean* equal) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor IsEqual");
+    ActionDescriptor* b = actionDescriptor(h, other, "ActionDescriptor IsEqual");
+    if (!a || !b || !equal) return kSPBadParameterError;
+    *equal = a->entries == b->entries;
+    return kSPNoError;
+}
+SPErr SPAPI adErase(PIActionDescriptor d, DescriptorKeyID key) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor Erase");
+    if (!a) return kSPBadParameterError;
+    auto& v = a->entries;
+    v.erase(std::remove_if(v.begin(), v.end(), [key](const DescriptorEntry& e) { return e.key == key; }), v.end());
+    return kSPNoError;
+}
+SPErr SPAPI adClear(PIActionDescriptor d) {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor Clear");
+    if (!a) return kSPBadParameterError;
+    a->entries.clear();
+    return kSPNoError;
+}
 SPErr adPut(PIActionDescriptor d, const DescriptorEntry& e, const char* op) {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, op);
@@ -799,8 +859,61 @@ PIActionDescriptor newActionDescriptor(Host& h, Descriptor entries) {
 
 // Basic suite.  Its tables are process-wide: a plug-in keeps them past the
 // host call that gave them (suite holders release at unload).
-PSActionDescriptorProcs actionProcs{adMake, adFree, adHasKey, adGetCount, adPutInteger, adPutFloat,
-                                    adPutBoolean, adGetInteger, adGetFloat, adGetBoolean};
+template <typename Proc>
+constexpr Proc adUnsupported(Proc PSActionDescriptorProcs::*) {
+    return unsupported<Proc>;
+}
+#define AD_UNSUPPORTED(name) adUnsupported(&PSActionDescriptorProcs::name)
+PSActionDescriptorProcs makeActionProcs() {
+    return PSActionDescriptorProcs{adMake,
+                                   adFree,
+                                   adGetType,
+                                   adGetKey,
+                                   adHasKey,
+                                   adGetCount,
+                                   adIsEqual,
+                                   adErase,
+                                   adClear,
+                                   adPutInteger,
+                                   adPutFloat,
+                                   AD_UNSUPPORTED(PutUnitFloat),
+                                   AD_UNSUPPORTED(PutString),
+                                   adPutBoolean,
+                                   AD_UNSUPPORTED(PutList),
+                                   AD_UNSUPPORTED(PutObject),
+                                   AD_UNSUPPORTED(PutGlobalObject),
+                                   AD_UNSUPPORTED(PutEnumerated),
+                                   AD_UNSUPPORTED(PutReference),
+                                   AD_UNSUPPORTED(PutClass),
+                                   AD_UNSUPPORTED(PutGlobalClass),
+                                   AD_UNSUPPORTED(PutAlias),
+                                   adGetInteger,
+                                   adGetFloat,
+                                   AD_UNSUPPORTED(GetUnitFloat),
+                                   AD_UNSUPPORTED(GetStringLength),
+                                   AD_UNSUPPORTED(GetString),
+                                   adGetBoolean,
+                                   AD_UNSUPPORTED(GetList),
+                                   AD_UNSUPPORTED(GetObject),
+                                   AD_UNSUPPORTED(GetGlobalObject),
+                                   AD_UNSUPPORTED(GetEnumerated),
+                                   AD_UNSUPPORTED(GetReference),
+                                   AD_UNSUPPORTED(GetClass),
+                                   AD_UNSUPPORTED(GetGlobalClass),
+                                   AD_UNSUPPORTED(GetAlias),
+                                   AD_UNSUPPORTED(HasKeys),
+                                   AD_UNSUPPORTED(PutIntegers),
+                                   AD_UNSUPPORTED(GetIntegers),
+                                   AD_UNSUPPORTED(AsHandle),
+                                   AD_UNSUPPORTED(HandleToDescriptor),
+                                   AD_UNSUPPORTED(PutZString),
+                                   AD_UNSUPPORTED(GetZString),
+                                   AD_UNSUPPORTED(PutData),
+                                   AD_UNSUPPORTED(GetDataLength),
+                                   AD_UNSUPPORTED(GetData)};
+}
+#undef AD_UNSUPPORTED
+PSActionDescriptorProcs actionProcs = makeActionProcs();
 PSDescriptorRegistryProcs registryProcs{regRegister, regErase, regGet};
 std::mutex processSuitesMutex;
 std::map<std::string, int64_t> processAcquired, processReleased;
@@ -808,7 +921,7 @@ std::map<std::string, int64_t> processAcquired, processReleased;
 SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) {
     HOST_ENTRY();
     if (suite) *suite = nullptr;
-    if (!name || !suite) return paramErr;
+    if (!name || !suite) return kSPBadParameterError;
     std::string n(name);
     const void* procs = nullptr;
     if (!h.options().refusedSuites.count(n)) {
@@ -849,15 +962,15 @@ SPErr SPAPI basicRelease(const char* name, int32) {
     ++Host::Impl::released(*h)[n];
     return kSPNoError;
 }
-Boolean SPAPI basicIsEqual(const char* a, const char* b) {
+ASBoolean SPAPI basicIsEqual(const char* a, const char* b) {
     if (!a || !b) return a == b;
     return std::strcmp(a, b) == 0;
 }
-SPErr SPAPI basicAllocate(size_t size, void** block) {
+SPErr SPAPI basicAllocate(int32 size, void** block) {
     HOST_ENTRY();
-    if (!block) return paramErr;
-    *block = std::malloc(size ? size : 1);
-    if (!*block) return memFullErr;
+    if (!block || size < 0) return kSPBadParameterError;
+    *block = std::malloc(size ? size_t(size) : 1);
+    if (!*block) return kSPOutOfMemoryError;
     Host::Impl::blocks(h)[*block] = size;
     return kSPNoError;
 }
@@ -867,27 +980,27 @@ SPErr SPAPI basicFree(void* block) {
     auto& blocks = Host::Impl::blocks(h);
     if (!blocks.erase(block)) {
         h.recordFault("FreeBlock: " + pointerText(block) + " is not a block of this host");
-        return paramErr;
+        return kSPBadParameterError;
     }
     std::free(block);
     return kSPNoError;
 }
-SPErr SPAPI basicReallocate(void* block, size_t size, void** result) {
+SPErr SPAPI basicReallocate(void* block, int32 size, void** result) {
     HOST_ENTRY();
-    if (!result) return paramErr;
+    if (!result || size < 0) return kSPBadParameterError;
     auto& blocks = Host::Impl::blocks(h);
     if (block && !blocks.count(block)) {
         h.recordFault("ReallocateBlock: " + pointerText(block) + " is not a block of this host");
-        return paramErr;
+        return kSPBadParameterError;
     }
-    void* n = std::realloc(block, size ? size : 1);
-    if (!n) return memFullErr;
+    void* n = std::realloc(block, size ? size_t(size) : 1);
+    if (!n) return kSPOutOfMemoryError;
     if (block) blocks.erase(block);
     blocks[n] = size;
     *result = n;
     return kSPNoError;
 }
-SPErr SPAPI basicUndefined() { return kSPSuiteNotFoundError; }
+SPErr SPAPI basicUndefined() { return kSPUnimplementedError; }
 
 // Progress, abort, events, colour services, display.
 Boolean MACPASCAL testAbort() {
@@ -1006,8 +1119,46 @@ void Host::buildRecord() {
                                     resourceGet, resourceDelete, resourceAdd};
     m.propertyProcs = PropertyProcs{kCurrentPropertyProcsVersion, kCurrentPropertyProcsCount, propertyGet,
                                     propertySet};
-    m.readProcs = ReadDescriptorProcs{0, 6, readOpen, readClose, readGetKey, readInteger, readFloat, readBoolean};
-    m.writeProcs = WriteDescriptorProcs{0, 5, writeOpen, writeClose, writeInteger, writeFloat, writeBoolean};
+    m.imageServicesProcs = ImageServicesProcs{kCurrentImageServicesProcsVersion, kCurrentImageServicesProcsCount,
+                                              unsupported<PIResampleProc>, unsupported<PIResampleProc>};
+    m.readProcs = ReadDescriptorProcs{kCurrentReadDescriptorProcsVersion,
+                                      kCurrentReadDescriptorProcsCount,
+                                      readOpen,
+                                      readClose,
+                                      readGetKey,
+                                      readInteger,
+                                      readFloat,
+                                      unsupported<GetUnitFloatProc>,
+                                      readBoolean,
+                                      unsupported<GetTextProc>,
+                                      unsupported<GetAliasProc>,
+                                      unsupported<GetEnumeratedProc>,
+                                      unsupported<GetClassProc>,
+                                      unsupported<GetSimpleReferenceProc>,
+                                      unsupported<GetObjectProc>,
+                                      unsupported<GetCountProc>,
+                                      unsupported<GetStringProc>,
+                                      unsupported<GetPinnedIntegerProc>,
+                                      unsupported<GetPinnedFloatProc>,
+                                      unsupported<GetPinnedUnitFloatProc>};
+    m.writeProcs = WriteDescriptorProcs{kCurrentWriteDescriptorProcsVersion,
+                                        kCurrentWriteDescriptorProcsCount,
+                                        writeOpen,
+                                        writeClose,
+                                        writeInteger,
+                                        writeFloat,
+                                        unsupported<PutUnitFloatProc>,
+                                        writeBoolean,
+                                        unsupported<PutTextProc>,
+                                        unsupported<PutAliasProc>,
+                                        unsupported<PutEnumeratedProc>,
+                                        unsupported<PutClassProc>,
+                                        unsupported<PutSimpleReferenceProc>,
+                                        unsupported<PutObjectProc>,
+                                        unsupported<PutCountProc>,
+                                        unsupported<PutStringProc>,
+                                        unsupported<PutScopedClassProc>,
+                                        unsupported<PutScopedObjectProc>};
     m.descriptorParameters = PIDescriptorParameters{0, int16(plugInDialogDisplay), int16(plugInDialogOptional),
                                                     nullptr, &m.writeProcs, &m.readProcs};
     static SPBasicSuite basic{basicAcquire, basicRelease, basicIsEqual, basicAllocate, basicFree, basicReallocate,
@@ -1021,16 +1172,28 @@ void Host::buildRecord() {
 
     FilterRecord& r = record_;
     r = FilterRecord{};
-    r.serialNumber = options_.serialNumber;
+    // Every field a host of the later interface fills; what it leaves zero
+    // (the monitor, the absolute tiles' origins, the 3D scenes, ...) stays so.
+    r.serial = options_.serial;
     r.abortProc = testAbort;
     r.progressProc = progress;
     r.imageSize = Point{int16(size.v), int16(size.h)};
     r.planes = options_.planesField >= 0 ? options_.planesField : doc_.planes();
     r.filterRect = narrow(filterRect_);
-    std::memcpy(r.background, options_.background, 4);
-    std::memcpy(r.foreground, options_.foreground, 4);
-    std::memcpy(r.backColor, options_.background, 4);
-    std::memcpy(r.foreColor, options_.foreground, 4);
+    const uint8* bg = options_.background;
+    const uint8* fg = options_.foreground;
+    r.background = RGBColor{uint16(bg[0] * 257), uint16(bg[1] * 257), uint16(bg[2] * 257)};
+    r.foreground = RGBColor{uint16(fg[0] * 257), uint16(fg[1] * 257), uint16(fg[2] * 257)};
+    // The colours in the image's mode: a grey image gets the grey of the
+    // colour (Rec. 601 weights); the others keep red, green and blue.
+    auto inMode = [this](const uint8* rgb, FilterColor& out) {
+        if (doc_.planes() == 1)
+            out[0] = uint8(std::lround(0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2]));
+        else
+            std::memcpy(out, rgb, 3);
+    };
+    inMode(bg, r.backColor);
+    inMode(fg, r.foreColor);
     r.maxSpace = options_.maxSpace;
     r.bufferSpace = options_.bufferSpace;
     r.inHiPlane = r.outHiPlane = -1;
@@ -1045,23 +1208,36 @@ void Host::buildRecord() {
     r.processEvent = processEvent;
     r.displayPixels = displayPixels;
     r.handleProcs = &m.handleProcs;
-    r.colorServices = colorServices;
+
+    r.wantLayout = piLayoutTraditional;
+    r.filterCase = options_.haveMask ? filterCaseFlatImageWithSelection : filterCaseFlatImageNoSelection;
+    r.dummyPlaneValue = -1;
     r.advanceState = advanceState;
-    r.propertyProcs = &m.propertyProcs;
-    r.inputRate = r.maskRate = 1 << 16;
+    // A flat document numbers its planes the same in both forms.
+    r.supportsAbsolute = true;
+    r.getPropertyObsolete = propertyGet;
+    r.supportsPadding = true;
     r.inputPadding = options_.inputPadding;
     r.outputPadding = plugInWantsErrorOnBoundsException;
     r.maskPadding = plugInWantsErrorOnBoundsException;
-    r.inTileWidth = r.outTileWidth = r.maskTileWidth = options_.inTileWidth;
-    r.inTileHeight = r.outTileHeight = r.maskTileHeight = options_.inTileHeight;
-    r.absTileWidth = options_.inTileWidth;
-    r.absTileHeight = options_.inTileHeight;
+    r.samplingSupport = hostSupportsIntegralSampling;
+    r.inputRate = r.maskRate = 1 << 16;
+    r.colorServices = colorServices;
+    r.inNonLayerPlanes = r.outNonLayerPlanes = r.absNonLayerPlanes = doc_.planes();
+
+    r.imageServicesProcs = &m.imageServicesProcs;
+    r.propertyProcs = &m.propertyProcs;
+    r.inTileWidth = r.outTileWidth = r.maskTileWidth = r.absTileWidth = options_.inTileWidth;
+    r.inTileHeight = r.outTileHeight = r.maskTileHeight = r.absTileHeight = options_.inTileHeight;
+
     r.descriptorParameters = options_.descriptorParameters ? &m.descriptorParameters : nullptr;
     r.errorString = &m.errorString;
     r.sSPBasic = options_.basicSuite ? &basic : nullptr;
-    r.plugInRef = nullptr;
     r.depth = options_.depthField >= 0 ? options_.depthField : doc_.depth();
+    r.canUseICCProfiles = true;
     r.bigDocumentData = options_.bigDocument ? &m.big : nullptr;
+    r.maxSpace64 = r.maxSpace;
+    r.bufferSpace64 = r.bufferSpace;
 }
 
 void Host::recordAlert(const std::string& text) {
@@ -1079,8 +1255,8 @@ void Host::beginSelector(int16 selector) {
     result_ = 0;
     if (selector == filterSelectorPrepare) {
         // The memory offer is made afresh for every run.
-        record_.maxSpace = options_.maxSpace;
-        record_.bufferSpace = options_.bufferSpace;
+        record_.maxSpace = record_.maxSpace64 = options_.maxSpace;
+        record_.bufferSpace = record_.bufferSpace64 = options_.bufferSpace;
     }
     if (selector == filterSelectorStart) {
         // A pass starts with nothing requested and nothing served.
@@ -1243,6 +1419,7 @@ OSErr Host::serveRequest() {
         requestErrors_.push_back("advanceState: " + problem);
         r.inData = r.outData = r.maskData = nullptr;
         r.inRowBytes = r.outRowBytes = r.maskRowBytes = 0;
+        r.inColumnBytes = r.inPlaneBytes = r.outColumnBytes = r.outPlaneBytes = 0;
         return call.result;
     }
     advances_.push_back(call);
@@ -1314,10 +1491,12 @@ OSErr Host::serveRequest() {
 
         r.inData = m.inBuf.data();
         r.inRowBytes = rb;
+        r.inColumnBytes = n * sb;
+        r.inPlaneBytes = sb;
     } else {
         renew(m.inBuf, 0);
         r.inData = nullptr;
-        r.inRowBytes = 0;
+        r.inRowBytes = r.inColumnBytes = r.inPlaneBytes = 0;
     }
 
     // Output, pre-filled with the document's pixels as a host would.
@@ -1333,6 +1512,8 @@ OSErr Host::serveRequest() {
 
         r.outData = m.outBuf.data();
         r.outRowBytes = rb;
+        r.outColumnBytes = n * sb;
+        r.outPlaneBytes = sb;
         m.pending = true;
         m.pendingRect = q.out;
         m.pendingLo = r.outLoPlane;
@@ -1341,7 +1522,7 @@ OSErr Host::serveRequest() {
     } else {
         renew(m.outBuf, 0);
         r.outData = nullptr;
-        r.outRowBytes = 0;
+        r.outRowBytes = r.outColumnBytes = r.outPlaneBytes = 0;
     }
 
     // Mask: one 8-bit plane.

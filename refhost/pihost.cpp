@@ -28,7 +28,7 @@ const char* const kUsage =
     "  --depth BITS           8, 16 or 32 (default 8); an image file is converted\n"
     "  --size WxH             synthetic document size (default 64x48)\n"
     "  --rect T,L,B,R         filter rectangle (default: the whole image)\n"
-    "  --tile WxH             the host's tile size (default: none)\n"
+    "  --tile WxH             the host's tile size, at most 32767x32767 (default: 256x256)\n"
     "  --max-space BYTES      memory offered to the plug-in (maxSpace)\n"
     "  --set KEY=VALUE        scripting parameter: a number, or true/false; repeatable\n"
     "  --dialog               ask the plug-in to show its dialog (default: do not)\n"
@@ -139,7 +139,8 @@ Options parse(int argc, char** argv) {
         } else if (a == "--rect") {
             if (!parseRect(value(i), o.rect)) usage("--rect wants T,L,B,R");
         } else if (a == "--tile") {
-            if (!parseSize(value(i), o.tileW, o.tileH)) usage("--tile wants WxH, e.g. 128x128");
+            if (!parseSize(value(i), o.tileW, o.tileH) || o.tileW > 32767 || o.tileH > 32767)
+                usage("--tile wants WxH, each at most 32767, e.g. 128x128");
         } else if (a == "--max-space") {
             if (!parseInt(value(i), n) || n < 0 || n > 0x7FFFFFFF) usage("--max-space wants 0..2147483647");
             o.maxSpace = n;
@@ -263,8 +264,10 @@ int run(const Options& o) {
     }
     HostOptions ho;
     ho.filterRect = o.rect;
-    ho.inTileWidth = o.tileW;
-    ho.inTileHeight = o.tileH;
+    if (o.tileW > 0) {
+        ho.inTileWidth = int16(o.tileW);
+        ho.inTileHeight = int16(o.tileH);
+    }
     if (o.maxSpace >= 0) ho.maxSpace = int32(o.maxSpace);
     ho.bigDocument = o.bigDocument;
 

@@ -128,7 +128,9 @@ struct HostOptions {
     int16 imageModeField = -1;
     int32 maxSpace = 256 * 1024 * 1024;
     int32 bufferSpace = 0;
-    int32 inTileWidth = 0, inTileHeight = 0;
+    // The host's tile size (the record's fields are 16-bit); 0 tests a host
+    // that gives none.
+    int16 inTileWidth = 256, inTileHeight = 256;
     bool haveMask = false;          // the host offers a selection mask (mask(), one 8-bit plane)
     bool bigDocument = true;        // offer the big-document record
     bool basicSuite = true;         // false: sSPBasic is null
@@ -148,9 +150,10 @@ struct HostOptions {
     // null descriptor.
     bool registryMissingGivesNull = false;
     uint32 hostSig = kPhotoshopSignature;
-    int32 serialNumber = 0;
-    FilterColor foreground{0, 0, 0, 0};
-    FilterColor background{255, 255, 255, 0};
+    int32 serial = 0;
+    // 8-bit RGB; the record's RGBColor fields hold each channel x 257.
+    uint8 foreground[3] = {0, 0, 0};
+    uint8 background[3] = {255, 255, 255};
     Fixed resolution = 72 << 16;
 };
 
