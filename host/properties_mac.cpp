@@ -176,7 +176,8 @@ OSErr getColor(uint32 key, int32 index, Color& color) {
     return guarded([&]() -> OSErr {
         Handle h = nullptr;
         OSErr err = getComplex(key, index, h);
-        if (err != noErr || !h) return errPlugInHostInsufficient;
+        if (err != noErr) return err;
+        if (!h) return errPlugInHostInsufficient;
         std::vector<uint8> bytes;
         err = handleBytes(h, bytes);
         disposeHandle(h);
@@ -344,7 +345,9 @@ OSErr PIGetUnicodeStr255Name(Str255 name) {
     });
 }
 
-OSErr PIGetInterfaceColor(int32 kind, PIInterfaceColor& color) { return getColor(FourCC("iclr"), kind, color); }
+OSErr PIGetInterfaceColor(int32 kind, PIInterfaceColor& color) {
+    return getColor(FourCC("iclr"), kind, color) == noErr ? noErr : errPlugInHostInsufficient;
+}
 OSErr PIGetSliceLineColor(RGBColor& color) { return getColor(FourCC("sllc"), 0, color); }
 
 OSErr PIGetXMP(std::string& xmp) { return getText(FourCC("xmpd"), 0, xmp); }
