@@ -120,27 +120,32 @@ bool WarnHostDescriptorAvailable(const PIDescriptorParameters* params) {
 
 bool WarnHostChannelPortAvailable(const ChannelPortProcs* procs) {
     Boolean newer = false;
-    return warn(HostChannelPortAvailable(procs, &newer), newer, 4.0, 1);
+    const bool available = HostChannelPortAvailable(procs, &newer);
+    return warn(available, newer, 4.0, 1);
 }
 
 bool WarnHostPropertyAvailable(const PropertyProcs* procs) {
     Boolean newer = false;
-    return warn(HostPropertyAvailable(procs, &newer), newer, 2.5, 1);
+    const bool available = HostPropertyAvailable(procs, &newer);
+    return warn(available, newer, 2.5, 1);
 }
 
 bool WarnHostHandleProcsAvailable(const HandleProcs* procs) {
     Boolean newer = false;
-    return warn(HostHandleProcsAvailable(procs, &newer), newer, 3.0, 1);
+    const bool available = HostHandleProcsAvailable(procs, &newer);
+    return warn(available, newer, 3.0, 1);
 }
 
 bool WarnHostResourceProcsAvailable(const ResourceProcs* procs) {
     Boolean newer = false;
-    return warn(HostResourceProcsAvailable(procs, &newer), newer, 3.0, 1);
+    const bool available = HostResourceProcsAvailable(procs, &newer);
+    return warn(available, newer, 3.0, 1);
 }
 
 bool WarnHostBufferProcsAvailable(const BufferProcs* procs) {
     Boolean newer = false;
-    return warn(HostBufferProcsAvailable(procs, &newer), newer, 2.5, 1);
+    const bool available = HostBufferProcsAvailable(procs, &newer);
+    return warn(available, newer, 2.5, 1);
 }
 
 bool WarnHostColorServicesAvailable(ColorServicesProc proc) {
