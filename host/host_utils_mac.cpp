@@ -209,11 +209,12 @@ OSErr HostHandleCat(const HandleProcs* procs, Handle* target, Handle source) {
         if (!*target) return memFullErr;
     }
     const int32 targetSize = HostGetHandleSize(procs, *target);
+    bool resized = false;
     auto fail = [&](OSErr err) {
         if (created) {
             HostDisposeHandle(procs, *target);
             *target = nullptr;
-        } else {
+        } else if (resized) {
             HostSetHandleSize(procs, *target, targetSize);
         }
         return err;
@@ -221,6 +222,7 @@ OSErr HostHandleCat(const HandleProcs* procs, Handle* target, Handle source) {
     if (targetSize < 0 || int64_t(targetSize) + sourceSize > INT32_MAX) return fail(memFullErr);
     OSErr err = HostSetHandleSize(procs, *target, targetSize + sourceSize);
     if (err != noErr) return fail(err);
+    resized = true;
     // The source may be the target itself: lock it once.
     Ptr to = HostLockHandle(procs, *target, false);
     Ptr from = source == *target ? to : HostLockHandle(procs, source, false);
@@ -334,10 +336,10 @@ void PIResetString(Str255 s) {
 }
 
 void AppendString(Str255 s, const unsigned char* source, int16 first, int16 count) {
-    if (!source || first < 1 || count <= 0 || first > source[0]) return;
-    const size_t available = size_t(source[0]) - size_t(first) + 1;
-    const size_t n = std::min({size_t(count), available, size_t(254 - std::min<int>(s[0], 254))});
-    std::memmove(s + 1 + s[0], source + first, n);
+    const bool inSource = source && first >= 1 && count > 0 && first <= source[0];
+    const size_t available = inSource ? size_t(source[0]) - size_t(first) + 1 : 0;
+    const size_t n = std::min({size_t(std::max<int16>(count, 0)), available, size_t(254 - std::min<int>(s[0], 254))});
+    if (n > 0) std::memmove(s + 1 + s[0], source + first, n);
     s[0] = uint8(std::min<size_t>(s[0] + n, 254));
     s[s[0] + 1] = 0;
 }
