@@ -40,6 +40,14 @@ bool warn(bool available, bool newer, double minimumVersion, int decimals) {
     return false;
 }
 
+// The same for a table whose test can tell a newer one.
+template <typename Table>
+bool warnTable(bool (*test)(const Table*, Boolean*), const Table* procs, double minimumVersion, int decimals) {
+    Boolean newer = false;
+    const bool available = test(procs, &newer);
+    return warn(available, newer, minimumVersion, decimals);
+}
+
 const ResType kVersionType = 0x76657273;  // 'vers'
 const ResType kBundleType = 0x424e444c;   // 'BNDL': begins with the application's signature
 
@@ -119,33 +127,23 @@ bool WarnHostDescriptorAvailable(const PIDescriptorParameters* params) {
 }
 
 bool WarnHostChannelPortAvailable(const ChannelPortProcs* procs) {
-    Boolean newer = false;
-    const bool available = HostChannelPortAvailable(procs, &newer);
-    return warn(available, newer, 4.0, 1);
+    return warnTable(HostChannelPortAvailable, procs, 4.0, 1);
 }
 
 bool WarnHostPropertyAvailable(const PropertyProcs* procs) {
-    Boolean newer = false;
-    const bool available = HostPropertyAvailable(procs, &newer);
-    return warn(available, newer, 2.5, 1);
+    return warnTable(HostPropertyAvailable, procs, 2.5, 1);
 }
 
 bool WarnHostHandleProcsAvailable(const HandleProcs* procs) {
-    Boolean newer = false;
-    const bool available = HostHandleProcsAvailable(procs, &newer);
-    return warn(available, newer, 3.0, 1);
+    return warnTable(HostHandleProcsAvailable, procs, 3.0, 1);
 }
 
 bool WarnHostResourceProcsAvailable(const ResourceProcs* procs) {
-    Boolean newer = false;
-    const bool available = HostResourceProcsAvailable(procs, &newer);
-    return warn(available, newer, 3.0, 1);
+    return warnTable(HostResourceProcsAvailable, procs, 3.0, 1);
 }
 
 bool WarnHostBufferProcsAvailable(const BufferProcs* procs) {
-    Boolean newer = false;
-    const bool available = HostBufferProcsAvailable(procs, &newer);
-    return warn(available, newer, 2.5, 1);
+    return warnTable(HostBufferProcsAvailable, procs, 2.5, 1);
 }
 
 bool WarnHostColorServicesAvailable(ColorServicesProc proc) {
