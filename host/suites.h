@@ -5,8 +5,7 @@
 #include "PIActions.h"
 #include "PIFilter.h"
 #include "PISuites.h"
-
-extern SPBasicSuite* sSPBasic;
+#include "host/globals.h"
 
 // A holder's use throws the basic suite's 32-bit error (kSPBadParameterError
 // without a basic suite) as a uint32; the holder then stays empty and asks
