@@ -86,7 +86,6 @@ enum : uint32 {
 };
 
 // Colour services.
-
 struct ColorServicesInfo {
     int32 infoSize;
     int16 selector;
@@ -190,7 +189,7 @@ struct PSScaling {
     VRect sourceRect;
     VRect destinationRect;
 };
-typedef struct _PIChannelPortDesc* PIChannelPort;
+typedef struct OpaqueChannelPort* PIChannelPort;
 typedef OSErr(MACPASCAL* ReadPixelsProc)(PIChannelPort port, PSScaling* scaling, VRect* writeRect,
                                          PixelMemoryDesc* destination, VRect* wroteRect);
 typedef OSErr(MACPASCAL* WriteBasePixelsProc)(PIChannelPort port, VRect* writeRect, PixelMemoryDesc* source);

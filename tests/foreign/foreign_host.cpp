@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <string>
@@ -192,6 +193,12 @@ struct BufferBlock {
     std::vector<char> bytes;
 };
 
+struct ReadToken {
+    Descriptor entries;
+    size_t next = 0;                 // the entry after the current one
+    std::vector<uint32_t> expected;  // keys whose absence is reported at closing
+};
+
 struct Image {
     int32_t width = 0, height = 0;
     std::vector<uint8_t> rgb;  // interleaved
@@ -203,15 +210,24 @@ void problem(const std::string& text) {
     ++gProblems;
 }
 
+// The host's object behind a value the plug-in passes back, or null (and a
+// problem) when this host never gave it or has taken it back.
+template <typename T>
+T* known(const std::set<T*>& live, void* p, const char* op, const char* what) {
+    T* t = static_cast<T*>(p);
+    if (live.count(t)) return t;
+    problem(std::string(op) + " of " + what + " this host did not give");
+    return nullptr;
+}
+
 struct Host {
     Bytes record, bigDoc, descParams, readProcs, writeProcs, bufferProcs, handleProcs, basic, registryProcs,
         actionProcs, platform;
     Image source, output;
     std::set<HandleBlock*> handles;
     std::set<BufferBlock*> buffers;
-    std::map<void*, Descriptor*> readTokens, writeTokens;
-    std::map<void*, size_t> readPositions;
-    std::set<Descriptor*> actionDescriptors;
+    std::set<ReadToken*> readTokens;
+    std::set<Descriptor*> writeTokens, actionDescriptors;
     std::map<std::string, Descriptor> registry;
     std::map<std::string, int> suitesHeld;
     Descriptor lastWritten;
@@ -269,14 +285,7 @@ int16_t bufferAllocate(int32_t size, void** id) {
     *id = b;
     return 0;
 }
-BufferBlock* bufferBlock(void* id, const char* op) {
-    BufferBlock* b = static_cast<BufferBlock*>(id);
-    if (!gHost->buffers.count(b)) {
-        problem(std::string(op) + " of a buffer this host did not give");
-        return nullptr;
-    }
-    return b;
-}
+BufferBlock* bufferBlock(void* id, const char* op) { return known(gHost->buffers, id, op, "a buffer"); }
 void* bufferLock(void* id, uint8_t) {
     BufferBlock* b = bufferBlock(id, "lockProc");
     return b ? b->bytes.data() : nullptr;
@@ -297,14 +306,7 @@ void* handleNew(int32_t size) {
     gHost->handles.insert(h);
     return h;
 }
-HandleBlock* handleBlock(void* h, const char* op) {
-    HandleBlock* b = static_cast<HandleBlock*>(h);
-    if (!gHost->handles.count(b)) {
-        problem(std::string(op) + " of a handle this host did not give");
-        return nullptr;
-    }
-    return b;
-}
+HandleBlock* handleBlock(void* h, const char* op) { return known(gHost->handles, h, op, "a handle"); }
 void handleDispose(void* h) {
     if (HandleBlock* b = handleBlock(h, "disposeProc")) {
         gHost->handles.erase(b);
@@ -352,116 +354,76 @@ Descriptor descriptorFromHandle(void* h) {
 
 // Reading descriptors.
 void* readOpen(void* descriptor, uint32_t* keys) {
-    HandleBlock* b = handleBlock(descriptor, "openReadDescriptorProc");
-    if (!b) return nullptr;
-    Descriptor* d = new Descriptor(descriptorFromHandle(descriptor));
-    // Remember the expected keys after the entries: missing ones are an
-    // error when the descriptor is closed, as hosts report it.
-    Descriptor* expected = new Descriptor;
-    for (int i = 0; keys && keys[i] && i < 1000; ++i) expected->push_back(Entry{keys[i], 0, 0, 0, false});
-    gHost->readTokens[d] = expected;
-    gHost->readPositions[d] = 0;
-    return d;
-}
-Descriptor* readToken(void* token, const char* op) {
-    auto it = gHost->readTokens.find(token);
-    if (it == gHost->readTokens.end()) {
-        problem(std::string(op) + " with a token this host did not give");
-        return nullptr;
-    }
-    return static_cast<Descriptor*>(token);
+    if (!handleBlock(descriptor, "openReadDescriptorProc")) return nullptr;
+    ReadToken* t = new ReadToken;
+    t->entries = descriptorFromHandle(descriptor);
+    for (int i = 0; keys && keys[i] && i < 1000; ++i) t->expected.push_back(keys[i]);
+    gHost->readTokens.insert(t);
+    return t;
 }
 uint8_t readGetKey(void* token, uint32_t* key, uint32_t* type, int32_t* flags) {
-    Descriptor* d = readToken(token, "getKeyProc");
-    if (!d) return 0;
-    size_t& pos = gHost->readPositions[token];
-    if (pos >= d->size()) return 0;
-    const Entry& e = (*d)[pos++];
+    ReadToken* t = known(gHost->readTokens, token, "getKeyProc", "a read descriptor");
+    if (!t || t->next >= t->entries.size()) return 0;
+    const Entry& e = t->entries[t->next++];
     if (key) *key = e.key;
     if (type) *type = e.type;
     if (flags) *flags = 0;
     return 1;
 }
-const Entry* currentEntry(void* token, uint32_t type, const char* op) {
-    Descriptor* d = readToken(token, op);
-    if (!d) return nullptr;
-    size_t pos = gHost->readPositions[token];
-    if (pos == 0 || (*d)[pos - 1].type != type) {
+// The current key's value, when it has the type asked for.
+template <typename Field, typename Value>
+int16_t readValue(void* token, Value* value, uint32_t type, Field Entry::*field, const char* op) {
+    ReadToken* t = known(gHost->readTokens, token, op, "a read descriptor");
+    if (!t || !value) return kParamErr;
+    if (t->next == 0 || t->entries[t->next - 1].type != type) {
         problem(std::string(op) + " on a key of another type");
-        return nullptr;
+        return kParamErr;
     }
-    return &(*d)[pos - 1];
-}
-int16_t readInteger(void* token, int32_t* v) {
-    const Entry* e = currentEntry(token, kTypeInteger, "getIntegerProc");
-    if (!e || !v) return kParamErr;
-    *v = e->i;
+    *value = Value(t->entries[t->next - 1].*field);
     return 0;
 }
-int16_t readFloat(void* token, double* v) {
-    const Entry* e = currentEntry(token, kTypeFloat, "getFloatProc");
-    if (!e || !v) return kParamErr;
-    *v = e->f;
-    return 0;
-}
-int16_t readBoolean(void* token, uint8_t* v) {
-    const Entry* e = currentEntry(token, kTypeBoolean, "getBooleanProc");
-    if (!e || !v) return kParamErr;
-    *v = e->b ? 1 : 0;
-    return 0;
-}
+int16_t readInteger(void* token, int32_t* v) { return readValue(token, v, kTypeInteger, &Entry::i, "getIntegerProc"); }
+int16_t readFloat(void* token, double* v) { return readValue(token, v, kTypeFloat, &Entry::f, "getFloatProc"); }
+int16_t readBoolean(void* token, uint8_t* v) { return readValue(token, v, kTypeBoolean, &Entry::b, "getBooleanProc"); }
 int16_t readClose(void* token) {
-    Descriptor* d = readToken(token, "closeReadDescriptorProc");
-    if (!d) return kParamErr;
-    Descriptor* expected = gHost->readTokens[token];
+    ReadToken* t = known(gHost->readTokens, token, "closeReadDescriptorProc", "a read descriptor");
+    if (!t) return kParamErr;
     int16_t err = 0;
-    for (const Entry& k : *expected)
-        if (!findEntry(*d, k.key)) err = kMissingParameter;
-    gHost->readTokens.erase(token);
-    gHost->readPositions.erase(token);
-    delete expected;
-    delete d;
+    for (uint32_t k : t->expected)
+        if (!findEntry(t->entries, k)) err = kMissingParameter;
+    gHost->readTokens.erase(t);
+    delete t;
     return err;
 }
 
 // Writing descriptors.
 void* writeOpen() {
     Descriptor* d = new Descriptor;
-    gHost->writeTokens[d] = d;
+    gHost->writeTokens.insert(d);
     return d;
 }
-Descriptor* writeToken(void* token, const char* op) {
-    if (!gHost->writeTokens.count(token)) {
-        problem(std::string(op) + " with a token this host did not give");
-        return nullptr;
-    }
-    return static_cast<Descriptor*>(token);
+int16_t writeEntry(void* token, const Entry& e, const char* op) {
+    Descriptor* d = known(gHost->writeTokens, token, op, "a write descriptor");
+    if (!d) return kParamErr;
+    putEntry(*d, e);
+    return 0;
 }
 int16_t writeInteger(void* token, uint32_t key, int32_t v) {
-    Descriptor* d = writeToken(token, "putIntegerProc");
-    if (!d) return kParamErr;
-    putEntry(*d, Entry{key, kTypeInteger, 0, v, false});
-    return 0;
+    return writeEntry(token, Entry{key, kTypeInteger, 0, v, false}, "putIntegerProc");
 }
 int16_t writeFloat(void* token, uint32_t key, const double* v) {
-    Descriptor* d = writeToken(token, "putFloatProc");
-    if (!d || !v) return kParamErr;
-    putEntry(*d, Entry{key, kTypeFloat, *v, 0, false});
-    return 0;
+    return v ? writeEntry(token, Entry{key, kTypeFloat, *v, 0, false}, "putFloatProc") : kParamErr;
 }
 int16_t writeBoolean(void* token, uint32_t key, uint8_t v) {
-    Descriptor* d = writeToken(token, "putBooleanProc");
-    if (!d) return kParamErr;
     if (v > 1) problem("putBooleanProc with the value " + std::to_string(v));
-    putEntry(*d, Entry{key, kTypeBoolean, 0, 0, v != 0});
-    return 0;
+    return writeEntry(token, Entry{key, kTypeBoolean, 0, 0, v != 0}, "putBooleanProc");
 }
 int16_t writeClose(void* token, void** result) {
-    Descriptor* d = writeToken(token, "closeWriteDescriptorProc");
+    Descriptor* d = known(gHost->writeTokens, token, "closeWriteDescriptorProc", "a write descriptor");
     if (!d || !result) return kParamErr;
     *result = descriptorHandle(*d);
     gHost->lastWritten = *d;
-    gHost->writeTokens.erase(token);
+    gHost->writeTokens.erase(d);
     delete d;
     return 0;
 }
@@ -504,12 +466,7 @@ int32_t basicReallocate(void* block, int32_t size, void** result) {
 
 // Registry and action descriptors.
 Descriptor* actionDescriptor(void* d, const char* op) {
-    Descriptor* a = static_cast<Descriptor*>(d);
-    if (!gHost->actionDescriptors.count(a)) {
-        problem(std::string(op) + " of an action descriptor this host did not give");
-        return nullptr;
-    }
-    return a;
+    return known(gHost->actionDescriptors, d, op, "an action descriptor");
 }
 int32_t regRegisterProc(const char* key, void* d, uint8_t persistent) {
     Descriptor* a = actionDescriptor(d, "Register");
@@ -542,44 +499,39 @@ int32_t actionFree(void* d) {
     delete a;
     return 0;
 }
-int32_t actionPutInteger(void* d, uint32_t key, int32_t v) {
-    Descriptor* a = actionDescriptor(d, "PutInteger");
+int32_t actionPut(void* d, const Entry& e, const char* op) {
+    Descriptor* a = actionDescriptor(d, op);
     if (!a) return kBadParameter;
-    putEntry(*a, Entry{key, kTypeInteger, 0, v, false});
+    putEntry(*a, e);
     return 0;
+}
+int32_t actionPutInteger(void* d, uint32_t key, int32_t v) {
+    return actionPut(d, Entry{key, kTypeInteger, 0, v, false}, "PutInteger");
 }
 int32_t actionPutFloat(void* d, uint32_t key, double v) {
-    Descriptor* a = actionDescriptor(d, "PutFloat");
-    if (!a) return kBadParameter;
-    putEntry(*a, Entry{key, kTypeFloat, v, 0, false});
-    return 0;
+    return actionPut(d, Entry{key, kTypeFloat, v, 0, false}, "PutFloat");
 }
 int32_t actionPutBoolean(void* d, uint32_t key, uint8_t v) {
-    Descriptor* a = actionDescriptor(d, "PutBoolean");
-    if (!a) return kBadParameter;
-    putEntry(*a, Entry{key, kTypeBoolean, 0, 0, v != 0});
-    return 0;
+    return actionPut(d, Entry{key, kTypeBoolean, 0, 0, v != 0}, "PutBoolean");
 }
-const Entry* actionFind(void* d, uint32_t key, uint32_t type, int32_t& err, const char* op) {
+template <typename Field, typename Value>
+int32_t actionGet(void* d, uint32_t key, Value* value, uint32_t type, Field Entry::*field, const char* op) {
     Descriptor* a = actionDescriptor(d, op);
     const Entry* e = a ? findEntry(*a, key) : nullptr;
-    err = !a ? kBadParameter : !e ? kMissingParameter : e->type != type ? kParamErr : 0;
-    return err ? nullptr : e;
+    if (!a || !value) return kBadParameter;
+    if (!e) return kMissingParameter;
+    if (e->type != type) return kParamErr;
+    *value = Value(e->*field);
+    return 0;
 }
 int32_t actionGetInteger(void* d, uint32_t key, int32_t* v) {
-    int32_t err;
-    if (const Entry* e = actionFind(d, key, kTypeInteger, err, "GetInteger")) *v = e->i;
-    return err;
+    return actionGet(d, key, v, kTypeInteger, &Entry::i, "GetInteger");
 }
 int32_t actionGetFloat(void* d, uint32_t key, double* v) {
-    int32_t err;
-    if (const Entry* e = actionFind(d, key, kTypeFloat, err, "GetFloat")) *v = e->f;
-    return err;
+    return actionGet(d, key, v, kTypeFloat, &Entry::f, "GetFloat");
 }
 int32_t actionGetBoolean(void* d, uint32_t key, uint8_t* v) {
-    int32_t err;
-    if (const Entry* e = actionFind(d, key, kTypeBoolean, err, "GetBoolean")) *v = e->b;
-    return err;
+    return actionGet(d, key, v, kTypeBoolean, &Entry::b, "GetBoolean");
 }
 
 // Advance state: commit the output of the last request, then serve the new
@@ -670,75 +622,64 @@ LRESULT CALLBACK dialogHook(int code, WPARAM wParam, LPARAM lParam) {
 // ---------------------------------------------------------------------------
 // Building the record.
 
+// A procedure table as the host lays it out: with the version and count
+// header (a record's table) or without (a suite); every place this host does
+// not answer holds a trap.
+struct Slot {
+    int index;
+    void* proc;
+};
+template <typename F>
+Slot slot(int index, F proc) {
+    return Slot{index, reinterpret_cast<void*>(proc)};
+}
+template <int Table, int Count>
+Bytes procedureTable(bool header, int16_t version, std::initializer_list<Slot> procs) {
+    size_t (*place)(int) = header ? tableSlot : suiteSlot;
+    Bytes t(place(Count));
+    if (header) {
+        t.put<int16_t>(0, version);
+        t.put<int16_t>(2, Count);
+    }
+    fillTraps<Table>(t, place, std::make_integer_sequence<int, Count>());
+    for (const Slot& s : procs) t.put(place(s.index), s.proc);
+    return t;
+}
+
 void buildTables(Host& h) {
-    h.bufferProcs = Bytes(tableSlot(kBufferProcs));
-    h.bufferProcs.put<int16_t>(0, 2);
-    h.bufferProcs.put<int16_t>(2, kBufferProcs);
-    h.bufferProcs.putProc(tableSlot(bufAllocate), bufferAllocate);
-    h.bufferProcs.putProc(tableSlot(bufLock), bufferLock);
-    h.bufferProcs.putProc(tableSlot(bufUnlock), bufferUnlock);
-    h.bufferProcs.putProc(tableSlot(bufFree), bufferFree);
-    h.bufferProcs.putProc(tableSlot(bufSpace), bufferSpace);
-
-    h.handleProcs = Bytes(tableSlot(kHandleProcs));
-    h.handleProcs.put<int16_t>(0, 1);
-    h.handleProcs.put<int16_t>(2, kHandleProcs);
-    h.handleProcs.putProc(tableSlot(hNew), handleNew);
-    h.handleProcs.putProc(tableSlot(hDispose), handleDispose);
-    h.handleProcs.putProc(tableSlot(hGetSize), handleGetSize);
-    h.handleProcs.putProc(tableSlot(hSetSize), handleSetSize);
-    h.handleProcs.putProc(tableSlot(hLock), handleLock);
-    h.handleProcs.putProc(tableSlot(hUnlock), handleUnlock);
-    h.handleProcs.putProc(tableSlot(hRecoverSpace), handleRecoverSpace);
-    h.handleProcs.putProc(tableSlot(hDisposeRegular), &trap<2, hDisposeRegular>);
-
-    h.readProcs = Bytes(tableSlot(kReadProcs));
-    h.readProcs.put<int16_t>(2, kReadProcs);
-    fillTraps<3>(h.readProcs, tableSlot, std::make_integer_sequence<int, kReadProcs>());
-    h.readProcs.putProc(tableSlot(rdOpen), readOpen);
-    h.readProcs.putProc(tableSlot(rdClose), readClose);
-    h.readProcs.putProc(tableSlot(rdGetKey), readGetKey);
-    h.readProcs.putProc(tableSlot(rdGetInteger), readInteger);
-    h.readProcs.putProc(tableSlot(rdGetFloat), readFloat);
-    h.readProcs.putProc(tableSlot(rdGetBoolean), readBoolean);
-
-    h.writeProcs = Bytes(tableSlot(kWriteProcs));
-    h.writeProcs.put<int16_t>(2, kWriteProcs);
-    fillTraps<4>(h.writeProcs, tableSlot, std::make_integer_sequence<int, kWriteProcs>());
-    h.writeProcs.putProc(tableSlot(wrOpen), writeOpen);
-    h.writeProcs.putProc(tableSlot(wrClose), writeClose);
-    h.writeProcs.putProc(tableSlot(wrPutInteger), writeInteger);
-    h.writeProcs.putProc(tableSlot(wrPutFloat), writeFloat);
-    h.writeProcs.putProc(tableSlot(wrPutBoolean), writeBoolean);
+    h.bufferProcs = procedureTable<1, kBufferProcs>(
+        true, 2,
+        {slot(bufAllocate, bufferAllocate), slot(bufLock, bufferLock), slot(bufUnlock, bufferUnlock),
+         slot(bufFree, bufferFree), slot(bufSpace, bufferSpace)});
+    h.handleProcs = procedureTable<2, kHandleProcs>(
+        true, 1,
+        {slot(hNew, handleNew), slot(hDispose, handleDispose), slot(hGetSize, handleGetSize),
+         slot(hSetSize, handleSetSize), slot(hLock, handleLock), slot(hUnlock, handleUnlock),
+         slot(hRecoverSpace, handleRecoverSpace)});
+    h.readProcs = procedureTable<3, kReadProcs>(
+        true, 0,
+        {slot(rdOpen, readOpen), slot(rdClose, readClose), slot(rdGetKey, readGetKey),
+         slot(rdGetInteger, readInteger), slot(rdGetFloat, readFloat), slot(rdGetBoolean, readBoolean)});
+    h.writeProcs = procedureTable<4, kWriteProcs>(
+        true, 0,
+        {slot(wrOpen, writeOpen), slot(wrClose, writeClose), slot(wrPutInteger, writeInteger),
+         slot(wrPutFloat, writeFloat), slot(wrPutBoolean, writeBoolean)});
+    h.basic = procedureTable<5, kBasicProcs>(
+        false, 0,
+        {slot(spAcquire, basicAcquire), slot(spRelease, basicRelease), slot(spIsEqual, basicIsEqual),
+         slot(spAllocate, basicAllocate), slot(spFree, basicFree), slot(spReallocate, basicReallocate)});
+    h.registryProcs =
+        procedureTable<6, kRegistryProcs>(false, 0, {slot(regRegister, regRegisterProc), slot(regGet, regGetProc)});
+    h.actionProcs = procedureTable<7, kActionProcs>(
+        false, 0,
+        {slot(adMake, actionMake), slot(adFree, actionFree), slot(adPutInteger, actionPutInteger),
+         slot(adPutFloat, actionPutFloat), slot(adPutBoolean, actionPutBoolean),
+         slot(adGetInteger, actionGetInteger), slot(adGetFloat, actionGetFloat),
+         slot(adGetBoolean, actionGetBoolean)});
 
     h.descParams = Bytes(dp::size);
     h.descParams.put<void*>(dp::writeProcs, h.writeProcs.at(0));
     h.descParams.put<void*>(dp::readProcs, h.readProcs.at(0));
-
-    h.basic = Bytes(suiteSlot(kBasicProcs));
-    h.basic.putProc(suiteSlot(spAcquire), basicAcquire);
-    h.basic.putProc(suiteSlot(spRelease), basicRelease);
-    h.basic.putProc(suiteSlot(spIsEqual), basicIsEqual);
-    h.basic.putProc(suiteSlot(spAllocate), basicAllocate);
-    h.basic.putProc(suiteSlot(spFree), basicFree);
-    h.basic.putProc(suiteSlot(spReallocate), basicReallocate);
-    h.basic.putProc(suiteSlot(spUndefined), &trap<5, spUndefined>);
-
-    h.registryProcs = Bytes(suiteSlot(kRegistryProcs));
-    h.registryProcs.putProc(suiteSlot(regRegister), regRegisterProc);
-    h.registryProcs.putProc(suiteSlot(regErase), &trap<6, regErase>);
-    h.registryProcs.putProc(suiteSlot(regGet), regGetProc);
-
-    h.actionProcs = Bytes(suiteSlot(kActionProcs));
-    fillTraps<7>(h.actionProcs, suiteSlot, std::make_integer_sequence<int, kActionProcs>());
-    h.actionProcs.putProc(suiteSlot(adMake), actionMake);
-    h.actionProcs.putProc(suiteSlot(adFree), actionFree);
-    h.actionProcs.putProc(suiteSlot(adPutInteger), actionPutInteger);
-    h.actionProcs.putProc(suiteSlot(adPutFloat), actionPutFloat);
-    h.actionProcs.putProc(suiteSlot(adPutBoolean), actionPutBoolean);
-    h.actionProcs.putProc(suiteSlot(adGetInteger), actionGetInteger);
-    h.actionProcs.putProc(suiteSlot(adGetFloat), actionGetFloat);
-    h.actionProcs.putProc(suiteSlot(adGetBoolean), actionGetBoolean);
 
     h.platform = Bytes(kPtr);
     h.platform.put<intptr_t>(0, reinterpret_cast<intptr_t>(GetDesktopWindow()));
@@ -908,7 +849,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     HMODULE module = LoadLibraryA(argv[1]);
-    EntryProc entry = module ? reinterpret_cast<EntryProc>(reinterpret_cast<void*>(GetProcAddress(module, "PluginMain"))) : nullptr;
+    void* symbol = module ? reinterpret_cast<void*>(GetProcAddress(module, "PluginMain")) : nullptr;
+    EntryProc entry = reinterpret_cast<EntryProc>(symbol);
     if (!entry) {
         std::fprintf(stderr, "foreignhost: %s has no PluginMain (error %lu)\n", argv[1], GetLastError());
         return 2;

@@ -66,6 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCall{"badDepth", kModule + " --depth 12", "--depth is 8, 16 or 32"},
                       BadCall{"badKey", kModule + " --set toolong=1", "does not have 4 characters"},
                       BadCall{"unknownOption", kModule + " --frobnicate", "unknown option --frobnicate"},
+                      // The record's tile sizes are 16-bit: a larger one would wrap.
+                      BadCall{"tileTooLarge", kModule + " --tile 40000x64", "each at most 32767"},
                       BadCall{"unreadableInput", kModule + " --in /nonexistent/in.png", "/nonexistent/in.png"},
                       BadCall{"unknownParameter", kModule + " --set Zzzz=1", "the plug-in has no parameter 'Zzzz'"},
                       BadCall{"extraArgument", kModule + " a.png b.png c.png", "unexpected argument 'c.png'"}),
