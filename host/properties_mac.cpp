@@ -141,11 +141,15 @@ void disposeHandle(Handle h) {
     if (h) sPSHandle->Dispose(h);
 }
 
-// A text property: the handle is the caller's to dispose, also when it does
-// not convert.
+// A complex property's handle is ours to dispose: nothing is asked of the
+// host before the handle suite is at hand.
+void requireHandleSuite() { sPSHandle.operator->(); }
+
+// A text property: the handle is disposed also when it does not convert.
 template <typename Text>
 OSErr getText(uint32 key, int32 index, Text& text) {
     return guarded([&]() -> OSErr {
+        requireHandleSuite();
         Handle h = nullptr;
         OSErr err = getComplex(key, index, h);
         if (err != noErr) return err;
@@ -174,6 +178,7 @@ OSErr setText(uint32 key, const Text& text) {
 template <typename Color>
 OSErr getColor(uint32 key, int32 index, Color& color) {
     return guarded([&]() -> OSErr {
+        requireHandleSuite();
         Handle h = nullptr;
         OSErr err = getComplex(key, index, h);
         if (err != noErr) return err;
@@ -334,6 +339,7 @@ OSErr PISetGrid(double major, double minor) { return setFixedPair(FourCC("grmj")
 
 OSErr PIGetUnicodeStr255Name(Str255 name) {
     return guarded([&]() -> OSErr {
+        requireHandleSuite();
         Handle h = nullptr;
         OSErr err = getComplex(FourCC("u25n"), 0, h);
         if (err != noErr) return err;

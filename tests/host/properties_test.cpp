@@ -205,9 +205,15 @@ TEST_F(Properties, ARefusedSuiteGivesHostInsufficientAndThrowsNothing) {
         EXPECT_EQ(err, errPlugInHostInsufficient);
         EXPECT_EQ(name, "kept");
     }
-    // The handle the property gave before the handle suite was refused is
-    // the caller's, and cannot be disposed without that suite.
-    checkLeaks = false;
+    // Without the handle suite the property is not even asked for, so no
+    // handle is left that could not be disposed.
+    EXPECT_EQ(host().propertyCalls().size(), 0u);
+    // The one accessor the products use.
+    host().suiteAnswers[kPSPropertySuite] = refhost::SuiteAnswer::refuse;
+    EXPECT_EQ(PISetWatchSuspension(999), errPlugInHostInsufficient);
+    host().suiteAnswers.clear();
+    EXPECT_EQ(PISetWatchSuspension(999), noErr);
+    EXPECT_EQ(*host().simpleProperty(FourCC("wtch")), 999);
 }
 
 struct PStringCase {
