@@ -197,6 +197,23 @@ TEST_F(HostUtils, AFailedCatDisposesTheTargetItMade) {
     EXPECT_EQ(copy, nullptr);
     host().handles().plan.refuseAbove = -1;
     HostDisposeHandle(procs, source);
+
+    // On the system's handles: a target that cannot grow keeps its size, and
+    // one that cannot be made is left null.
+    ASSERT_EQ(HostCString2Handle(nullptr, "abc", source), noErr);
+    const long live = CarbonStandInLiveHandles();
+    Handle grown = NewHandle(0);
+    CarbonStandInFailHandles(1);
+    EXPECT_EQ(HostHandleCat(nullptr, &grown, source), memFullErr);
+    EXPECT_EQ(GetHandleSize(grown), 0);
+    DisposeHandle(grown);
+    target = nullptr;
+    CarbonStandInFailHandles(1);
+    EXPECT_EQ(HostHandleCat(nullptr, &target, source), memFullErr);
+    EXPECT_EQ(target, nullptr);
+    EXPECT_EQ(CarbonStandInLiveHandles(), live);
+    CarbonStandInFailHandles(0);
+    HostDisposeHandle(nullptr, source);
 }
 
 // A table whose handles claim sizes near the 32-bit limit.
