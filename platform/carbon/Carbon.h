@@ -136,50 +136,5 @@ CARBON_API void CarbonStandInSetSystemVersion(int major, int minor, int bugFix);
 // kAlertNoteAlert for the standard alerts.
 CARBON_API AlertType CarbonStandInLastAlertType();
 
-// Windows from a nib and their modal loop.  The stand-in has no screen: the
-// modal loop asks the embedding host's responder which commands the user
-// gives, and delivers each to the window's event handlers.
-typedef struct OpaqueIBNibRef* IBNibRef;
-typedef struct OpaqueWindowPtr* WindowRef;
-typedef struct OpaqueEventRef* EventRef;
-typedef struct OpaqueEventHandlerCallRef* EventHandlerCallRef;
-typedef struct OpaqueEventHandlerRef* EventHandlerRef;
-typedef OSStatus (*EventHandlerProcPtr)(EventHandlerCallRef inHandlerCallRef, EventRef inEvent, void* inUserData);
-typedef EventHandlerProcPtr EventHandlerUPP;
-
-struct EventTypeSpec {
-    uint32_t eventClass;
-    uint32_t eventKind;
-};
-struct HICommand {
-    uint32_t attributes;
-    uint32_t commandID;
-};
-
-enum : uint32_t { kEventClassCommand = 0x636d6473 /* 'cmds' */ };
-enum : uint32_t { kEventCommandProcess = 1 };
-enum : uint32_t { kHICommandOK = 0x6f6b2020 /* 'ok  ' */, kHICommandCancel = 0x6e6f7421 /* 'not!' */ };
-enum : uint32_t { kEventParamDirectObject = 0x2d2d2d2d /* '----' */, typeHICommand = 0x68636d64 /* 'hcmd' */ };
-enum : OSStatus { eventNotHandledErr = -9874, eventParameterNotFoundErr = -9870 };
-
-CARBON_API OSStatus CreateNibReference(CFStringRef inNibName, IBNibRef* outNibRef);
-CARBON_API OSStatus CreateWindowFromNib(IBNibRef inNibRef, CFStringRef inName, WindowRef* outWindow);
-CARBON_API void DisposeNibReference(IBNibRef inNibRef);
-CARBON_API void ShowWindow(WindowRef window);
-CARBON_API void DisposeWindow(WindowRef window);
-CARBON_API EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc);
-CARBON_API OSStatus InstallWindowEventHandler(WindowRef window, EventHandlerUPP handler, ItemCount numTypes,
-                                              const EventTypeSpec* list, void* userData, EventHandlerRef* outRef);
-CARBON_API OSStatus GetEventParameter(EventRef event, uint32_t name, uint32_t desiredType, uint32_t* actualType,
-                                      unsigned long bufferSize, unsigned long* actualSize, void* data);
-CARBON_API OSStatus RunAppModalLoopForWindow(WindowRef window);
-CARBON_API OSStatus QuitAppModalLoopForWindow(WindowRef window);
-
-// The embedding host answers the modal loop: called once per turn of the
-// loop with the window's nib name, it returns the command the user gives
-// (0: the user closes nothing, and the loop ends as if cancelled).
-typedef uint32_t (*CarbonModalResponder)(const char* windowName, void* context);
-CARBON_API void CarbonStandInSetModalResponder(CarbonModalResponder responder, void* context);
-// Nib names that fail to open, as on a damaged bundle (null: none).
-CARBON_API void CarbonStandInFailNib(const char* nibName);
-CARBON_API long CarbonStandInLiveWindows();
+// Windows, controls, events and dialogs.
+#include "CarbonWindows.h"

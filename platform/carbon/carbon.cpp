@@ -12,13 +12,7 @@
 #include <mutex>
 #include <string>
 
-struct __CFString {
-    std::string text;
-};
-struct __CFBundle {};
-struct OpaqueDialogPtr {
-    std::string message;
-};
+#include "standin_internal.h"
 
 namespace {
 std::atomic<long> liveObjects{0};
@@ -83,7 +77,7 @@ const char* CFStringGetCStringPtr(CFStringRef s, CFStringEncoding) { return s ? 
 
 void CFRelease(CFTypeRef cf) {
     if (!cf) return;
-    if (cf == &mainBundle) return;
+    if (cf == &mainBundle || carbonStandInIsBundle(cf)) return;
     --liveObjects;
     delete static_cast<const __CFString*>(cf);
 }
@@ -114,7 +108,8 @@ OSStatus CreateStandardAlert(AlertType, CFStringRef error, CFStringRef, const Al
             return -108;
         }
     }
-    *outAlert = new OpaqueDialogPtr{error->text};
+    *outAlert = new OpaqueDialogPtr;
+    (*outAlert)->message = error->text;
     return 0;
 }
 
@@ -157,121 +152,6 @@ void CarbonStandInFailAlertCreation(int n) {
 
 long CarbonStandInLiveObjects() { return liveObjects.load(); }
 
-// Windows and the modal loop ---------------------------------------------
-
-#include <vector>
-
-struct OpaqueIBNibRef {
-    std::string name;
-};
-struct OpaqueEventRef {
-    HICommand command;
-};
-struct OpaqueWindowPtr {
-    std::string name;
-    struct Handler {
-        EventHandlerUPP proc;
-        std::vector<EventTypeSpec> types;
-        void* userData;
-    };
-    std::vector<Handler> handlers;
-    bool inModalLoop = false;
-    bool visible = false;
-};
-
-namespace {
-std::atomic<long> liveWindows{0};
-CarbonModalResponder modalResponder = nullptr;
-void* modalContext = nullptr;
-std::string failingNib;
-
-const int kModalTurnLimit = 10000;  // a responder that never ends the loop cannot hang a test
-}  // namespace
-
-OSStatus CreateNibReference(CFStringRef inNibName, IBNibRef* outNibRef) {
-    if (!inNibName || !outNibRef) return -50;
-    if (inNibName->text == failingNib) return -43;  // fnfErr
-    *outNibRef = new OpaqueIBNibRef{inNibName->text};
-    return 0;
-}
-
-OSStatus CreateWindowFromNib(IBNibRef inNibRef, CFStringRef inName, WindowRef* outWindow) {
-    if (!inNibRef || !inName || !outWindow) return -50;
-    ++liveWindows;
-    *outWindow = new OpaqueWindowPtr{};
-    (*outWindow)->name = inName->text;
-    return 0;
-}
-
-void DisposeNibReference(IBNibRef inNibRef) { delete inNibRef; }
-
-void ShowWindow(WindowRef window) {
-    if (window) window->visible = true;
-}
-
-void DisposeWindow(WindowRef window) {
-    if (!window) return;
-    --liveWindows;
-    delete window;
-}
-
-EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc) { return proc; }
-
-OSStatus InstallWindowEventHandler(WindowRef window, EventHandlerUPP handler, ItemCount numTypes,
-                                   const EventTypeSpec* list, void* userData, EventHandlerRef* outRef) {
-    if (!window || !handler) return -50;
-    window->handlers.push_back({handler, std::vector<EventTypeSpec>(list, list + numTypes), userData});
-    if (outRef) *outRef = nullptr;
-    return 0;
-}
-
-OSStatus GetEventParameter(EventRef event, uint32_t name, uint32_t desiredType, uint32_t* actualType,
-                           unsigned long bufferSize, unsigned long* actualSize, void* data) {
-    if (!event || name != kEventParamDirectObject || desiredType != typeHICommand) return eventParameterNotFoundErr;
-    if (bufferSize < sizeof(HICommand) || !data) return -50;
-    std::memcpy(data, &event->command, sizeof(HICommand));
-    if (actualType) *actualType = typeHICommand;
-    if (actualSize) *actualSize = sizeof(HICommand);
-    return 0;
-}
-
-namespace {
-void deliverCommand(WindowRef window, uint32_t commandID) {
-    OpaqueEventRef event{{0, commandID}};
-    for (auto& handler : window->handlers)
-        for (auto& type : handler.types)
-            if (type.eventClass == kEventClassCommand && type.eventKind == kEventCommandProcess &&
-                handler.proc(nullptr, &event, handler.userData) != eventNotHandledErr)
-                return;
-}
-}  // namespace
-
-OSStatus RunAppModalLoopForWindow(WindowRef window) {
-    if (!window) return -50;
-    window->inModalLoop = true;
-    for (int turn = 0; window->inModalLoop && turn < kModalTurnLimit; ++turn) {
-        uint32_t command = modalResponder ? modalResponder(window->name.c_str(), modalContext) : 0;
-        deliverCommand(window, command ? command : kHICommandCancel);
-        if (!command) break;
-    }
-    window->inModalLoop = false;
-    return 0;
-}
-
-OSStatus QuitAppModalLoopForWindow(WindowRef window) {
-    if (!window) return -50;
-    window->inModalLoop = false;
-    return 0;
-}
-
-void CarbonStandInSetModalResponder(CarbonModalResponder responder, void* context) {
-    modalResponder = responder;
-    modalContext = context;
-}
-
-void CarbonStandInFailNib(const char* nibName) { failingNib = nibName ? nibName : ""; }
-
-long CarbonStandInLiveWindows() { return liveWindows.load(); }
 
 // Memory Manager -----------------------------------------------------------
 

@@ -48,13 +48,16 @@ constexpr uint32 FourCC(const char (&s)[5]) {
            uint32(uint8(s[3]));
 }
 
-// 16-bit geometry of the classic record.
+// 16-bit geometry of the classic record; on the Mac the system's own.
+#ifndef VEXLOR_QUICKDRAW_GEOMETRY
+#define VEXLOR_QUICKDRAW_GEOMETRY
 struct Rect {
     int16 top, left, bottom, right;
 };
 struct Point {
     int16 v, h;
 };
+#endif
 
 // 32-bit geometry of the big-document record.
 struct VRect {
