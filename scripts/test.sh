@@ -3,13 +3,14 @@
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer, the engines'
 # thread drivers under ThreadSanitizer, the Windows cross builds of both
 # plug-ins for x86-64 and x86 with their resources checked, and both run
-# under Wine (scripts/wine-test.sh).
+# under Wine (scripts/wine-test.sh), and the settings-file and PPM/PGM
+# readers fuzzed for a bounded time (scripts/fuzz-test.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXLOR_BUILD_ROOT:-$here/build}
 jobs=$(nproc)
 
-"$here/scripts/install-deps.sh" --windows --wine
+"$here/scripts/install-deps.sh" --windows --wine --fuzz
 
 echo "== native build and tests"
 cmake -S "$here" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -27,6 +28,9 @@ cmake -S "$here" -B "$build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLOR_SAN
 cmake --build "$build/tsan" -j"$jobs" --target test_engine test_halvane
 TSAN_OPTIONS=halt_on_error=1 "$build/tsan/tests/test_engine"
 TSAN_OPTIONS=halt_on_error=1 "$build/tsan/tests/test_halvane"
+
+echo "== fuzzing the settings-file and PPM/PGM readers"
+VEXLOR_BUILD_ROOT="$build" "$here/scripts/fuzz-test.sh"
 
 echo "== Windows cross builds"
 for arch in x86_64 i686; do
