@@ -1,30 +1,23 @@
 // The Mac settings-file dialogs on the Carbon stand-in: a responder plays the
 // user of the file dialog (save, open, cancel, and replies that go wrong).
 #include <Carbon.h>
-#include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "entry/settings_file.h"
 #include "mac/settings_dialogs_mac.h"
 #include "persistence/persistence_support.h"
+#include "persistence/settings_files_support.h"
 
 namespace {
 
 using persistence_test::BoundHost;
 using persistence_test::distinctBlock;
 using persistence_test::sameBlock;
-
-std::string slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
+using settings_test::put;
+using settings_test::slurp;
 
 const char* const kPathError = "Error getting file path.  Note that unicode strings are not supported.";
 const char* const kLoadError = "Error loading parameters from file.  Not all parameters may be loaded.";
@@ -51,9 +44,7 @@ struct User {
 class MacSettingsDialogs : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/settings-dialog-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
+        ASSERT_FALSE(dir_.empty());
         CarbonStandInSetNavResponder(User::respond, &user);
         liveCF_ = CarbonStandInLiveObjects();
         liveNav_ = CarbonStandInLiveNavObjects();
@@ -62,7 +53,6 @@ protected:
         CarbonStandInSetNavResponder(nullptr, nullptr);
         EXPECT_EQ(CarbonStandInLiveObjects(), liveCF_) << "Core Foundation strings left";
         EXPECT_EQ(CarbonStandInLiveNavObjects(), liveNav_) << "dialogs, replies or descriptors left";
-        std::system(("chmod -R u+w '" + dir_ + "'; rm -rf '" + dir_ + "'").c_str());
     }
     void save(const std::string& name) {
         user.answer.action = kNavUserActionSaveAs;
@@ -75,20 +65,14 @@ protected:
         user.path = dir_ + "/" + name;
         loadSettings(makeParamStructure(), kSettingsMagic);
     }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    int filesIn() const {
-        int n = 0;
-        if (DIR* d = opendir(dir_.c_str())) {
-            while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
-            closedir(d);
-        }
-        return n;
-    }
+    std::string path(const std::string& name) const { return folder.path(name); }
+    int filesIn() const { return int(folder.files().size()); }
     const std::vector<std::string>& alerts() { return bound.host.alerts(); }
 
     BoundHost bound{refhost::Document(plugInModeRGBColor, 8, 8)};
     User user;
-    std::string dir_;
+    settings_test::TempFolder folder;
+    const std::string& dir_ = folder.dir();
     long liveCF_ = 0, liveNav_ = 0;
 };
 
@@ -179,7 +163,7 @@ TEST_F(MacSettingsDialogs, ANameBeyondAsciiRoundTrips) {
 }
 
 TEST_F(MacSettingsDialogs, AWrongMagicGivesTheReadersAlertThenTheDialogs) {
-    std::ofstream(path("other"), std::ios::binary) << std::string(300, 'x');
+    put(path("other"), std::string(300, 'x'));
     const ParamBlock before = bound.block;
     load("other");
     EXPECT_TRUE(sameBlock(bound.block, before));
@@ -188,7 +172,7 @@ TEST_F(MacSettingsDialogs, AWrongMagicGivesTheReadersAlertThenTheDialogs) {
 
 TEST_F(MacSettingsDialogs, ACutFileGivesTheDialogsAlertOnly) {
     ASSERT_TRUE(writeParamsToFile(makeParamStructure(), path("whole"), kSettingsMagic));
-    std::ofstream(path("cut"), std::ios::binary) << slurp(path("whole")).substr(0, 100);
+    put(path("cut"), slurp(path("whole")).substr(0, 100));
     bound.block = distinctBlock();
     const ParamBlock before = bound.block;
     load("cut");
@@ -198,7 +182,7 @@ TEST_F(MacSettingsDialogs, ACutFileGivesTheDialogsAlertOnly) {
 
 // A failed save is reported and the old file and its Finder information stay.
 TEST_F(MacSettingsDialogs, AFailedSaveIsReportedAndKeepsTheOldFile) {
-    std::ofstream(path("locked.set"), std::ios::binary) << "old";
+    put(path("locked.set"), "old");
     ASSERT_EQ(chmod(path("locked.set").c_str(), 0444), 0);
     save("locked.set");
     EXPECT_EQ(slurp(path("locked.set")), "old");

@@ -1,37 +1,30 @@
 // Settings files: the product's defaults byte for byte, values whose bytes
 // look like line ends, a table of bad files that must change nothing, and
 // saves that fail at every step without harming the file already there.
-#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cmath>
 #include <csignal>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "entry/settings_file.h"
 #include "persistence/persistence_support.h"
+#include "persistence/settings_files_support.h"
 
 namespace {
 
 using persistence_test::BoundHost;
 using persistence_test::distinctBlock;
 using persistence_test::sameBlock;
-
-std::string slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-void put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+using settings_test::put;
+using settings_test::slurp;
 
 std::string golden(const std::string& product) {
     return slurp(std::string(VEXLOR_TEST_DATA_DIR) + "/settings_golden/" + product + "-defaults." +
@@ -67,24 +60,13 @@ class SettingsFiles : public ::testing::Test {
 protected:
     void SetUp() override {
         bound.block = kBuiltDefaults;
-        char tmpl[] = "/tmp/settings-file-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
+        ASSERT_FALSE(folder.dir().empty());
     }
-    void TearDown() override { std::system(("chmod -R u+w '" + dir_ + "'; rm -rf '" + dir_ + "'").c_str()); }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    std::vector<std::string> filesIn() const {
-        std::vector<std::string> names;
-        if (DIR* d = opendir(dir_.c_str())) {
-            while (dirent* e = readdir(d))
-                if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.push_back(e->d_name);
-            closedir(d);
-        }
-        return names;
-    }
+    std::string path(const std::string& name) const { return folder.path(name); }
+    std::vector<std::string> filesIn() const { return folder.files(); }
 
     BoundHost bound{refhost::Document(plugInModeRGBColor, 8, 8)};
-    std::string dir_;
+    settings_test::TempFolder folder;
 };
 
 TEST_F(SettingsFiles, DefaultsAreTheGoldenFileByteForByte) {
