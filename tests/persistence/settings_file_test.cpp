@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "entry/product.h"
 #include "entry/settings_file.h"
 #include "persistence/persistence_support.h"
 #include "persistence/settings_files_support.h"
@@ -278,6 +279,20 @@ TEST_F(SettingsFiles, ASaveOverAnOldFileKeepsItsPermissions) {
     ASSERT_EQ(stat(path("shared.set").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(slurp(path("shared.set")), golden(ourProduct()));
+}
+
+}  // namespace
+
+namespace {
+
+// The Windows file dialogs' filter: the product's files first, then all
+// files; pairs of texts, the last followed by a second zero byte.
+TEST(SettingsFileDialogs, TheFilterListsTheProductsFilesThenAllFiles) {
+    const std::string expected = kProductIsHalvane
+                                     ? std::string("Halvane Files (*.hlv)\0*.hlv\0All Files (*.*)\0*.*\0\0", 49)
+                                     : std::string("Glimra Files (*.glm)\0*.glm\0All Files (*.*)\0*.*\0\0", 48);
+    EXPECT_EQ(std::string(kSettingsFileFilter, kSettingsFileFilterSize), expected);
+    EXPECT_EQ(kSettingsFileType, kProductIsHalvane ? FourCC("HLV ") : FourCC("GLM "));
 }
 
 }  // namespace
