@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Fuzzes the readers of files from outside with libFuzzer under
-# AddressSanitizer and UndefinedBehaviorSanitizer: every target of
-# tests/fuzz (fuzz_NAME_reader) for a bounded time (FUZZ_SECONDS, default
-# 30) from its seeds in tests/fuzz/seeds/NAME, with a memory limit.  New
-# inputs go to a scratch corpus in the build folder, never into the seeds; a
-# find is kept in the build folder's fuzz/artifacts and fails the script.
-# Usage: fuzz-test.sh [NAME...]   (default: settings pnm)
+# AddressSanitizer and UndefinedBehaviorSanitizer: the target
+# fuzz_NAME_reader of tests/fuzz for every folder NAME of seeds in
+# tests/fuzz/seeds, each for a bounded time (FUZZ_SECONDS, default 30) with a
+# memory limit.  New inputs go to a scratch corpus in the build folder, never
+# into the seeds; a find is kept in the build folder's fuzz/artifacts and
+# fails the script.
+# Usage: fuzz-test.sh [NAME...]   (default: every folder of seeds)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXLOR_BUILD_ROOT:-$here/build}/fuzz
 seconds=${FUZZ_SECONDS:-30}
 names=("$@")
-[ ${#names[@]} -gt 0 ] || names=(settings pnm)
+if [ ${#names[@]} -eq 0 ]; then
+  for seeds in "$here"/tests/fuzz/seeds/*/; do names+=("$(basename "$seeds")"); done
+fi
 
 targets=()
 for name in "${names[@]}"; do targets+=("fuzz_${name}_reader"); done
