@@ -36,12 +36,13 @@ struct ReleasedString {
     ReleasedString& operator=(const ReleasedString&) = delete;
 };
 
-void runDialog(NavDialogRef& dialog, OSStatus created) {
+void runDialog(NavDialogRef& dialog, OSStatus created, NavEventUPP eventProc) {
     if (created == 0 && dialog) NavDialogRun(dialog);
     // The event procedure disposes of the dialog at terminate; a run that
     // ended without one leaves it to us.
     if (dialog) NavDialogDispose(dialog);
     dialog = nullptr;
+    DisposeNavEventUPP(eventProc);
 }
 
 }  // namespace
@@ -58,9 +59,10 @@ void saveSettings(parameterStructure params, const char* magic) {
 
     NavDialogRef dialog = nullptr;
     ourSaveDialogUserData data{params, &dialog, magic};
-    const OSStatus err = NavCreatePutFileDialog(&options, kSettingsFileType, kSettingsCreator,
-                                                NewNavEventUPP(myNavigationEventCallback), &data, &dialog);
-    runDialog(dialog, err);
+    const NavEventUPP eventProc = NewNavEventUPP(myNavigationEventCallback);
+    const OSStatus err =
+        NavCreatePutFileDialog(&options, kSettingsFileType, kSettingsCreator, eventProc, &data, &dialog);
+    runDialog(dialog, err, eventProc);
 }
 
 void loadSettings(parameterStructure params, const char* magic) {
@@ -69,9 +71,9 @@ void loadSettings(parameterStructure params, const char* magic) {
     options.preferenceKey = kDialogPreferenceKey;
     NavDialogRef dialog = nullptr;
     ourSaveDialogUserData data{params, &dialog, magic};
-    const OSStatus err = NavCreateGetFileDialog(&options, nullptr, NewNavEventUPP(myNavigationEventCallback), nullptr,
-                                                nullptr, &data, &dialog);
-    runDialog(dialog, err);
+    const NavEventUPP eventProc = NewNavEventUPP(myNavigationEventCallback);
+    const OSStatus err = NavCreateGetFileDialog(&options, nullptr, eventProc, nullptr, nullptr, &data, &dialog);
+    runDialog(dialog, err, eventProc);
 }
 
 void myNavigationEventCallback(NavEventCallbackMessage selector, NavCBRec* parms, void* clientData) {

@@ -287,6 +287,7 @@ void runCase(const std::string& name, std::vector<Step> steps, Call call) {
     messages.clear();
     callbacks.clear();
     unplanned = 0;
+    confirmed = nullptr;
     call();
     check(plan.empty() && unplanned == 0, name + ": the dialogs came as planned");
 }
