@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "entry/alerts.h"
+#include "host/alerts.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "entry/alerts.h"
-#include "entry/product.h"
+#include "host/alerts.h"
+#include "engine/product.h"
 #include "entry/settings_file.h"
 #include "mac/alerts_mac.h"
 

@@ -4,7 +4,7 @@
 
 #include <commdlg.h>
 
-#include "entry/alerts.h"
+#include "host/alerts.h"
 #include "entry/settings_file.h"
 #include "win/struct_sizes.h"
 

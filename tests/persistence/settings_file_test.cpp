@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "entry/product.h"
+#include "engine/product.h"
 #include "entry/settings_file.h"
 #include "persistence/persistence_support.h"
 #include "persistence/settings_files_support.h"

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "entry/globals.h"
+#include "host/globals.h"
 #include "entry/params.h"
-#include "entry/product.h"
+#include "engine/product.h"
 #include "entry/settings_file.h"
 
 #if defined(_WIN32)
