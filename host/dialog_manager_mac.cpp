@@ -189,28 +189,30 @@ void StuffDouble(DialogRef dialog, int16 item, double value, int16 precision) {
     StuffText(dialog, item, text);
 }
 
-int16 FetchNumber(DialogRef dialog, int16 item, int32 min, int32 max, int32* value) {
+namespace {
+// The item's text read by parse (StringToNumber or StringToDouble).
+template <typename Number, typename Parse>
+int16 fetchAndCheck(DialogRef dialog, int16 item, Number min, Number max, Number* value, Parse parse) {
     Str255 text;
     FetchText(dialog, item, text);
-    int32 number = 0;
-    if (!StringToNumber(text, number)) {
+    Number number = 0;
+    if (!parse(text, number)) {
         *value = 0;
         return kFetchNotANumber;
     }
     *value = number;
     return number < min || number > max ? kFetchOutOfRange : kFetchInRange;
 }
+}  // namespace
+
+int16 FetchNumber(DialogRef dialog, int16 item, int32 min, int32 max, int32* value) {
+    return fetchAndCheck(dialog, item, min, max, value,
+                         [](unsigned char* text, int32& number) { return StringToNumber(text, number); });
+}
 
 int16 FetchDouble(DialogRef dialog, int16 item, double min, double max, double* value) {
-    Str255 text;
-    FetchText(dialog, item, text);
-    double number = 0;
-    if (!StringToDouble(text, number)) {
-        *value = 0;
-        return kFetchNotANumber;
-    }
-    *value = number;
-    return number < min || number > max ? kFetchOutOfRange : kFetchInRange;
+    return fetchAndCheck(dialog, item, min, max, value,
+                         [](unsigned char* text, double& number) { return StringToDouble(text, number); });
 }
 
 void AlertNumber(DialogRef dialog, int16 item, int32 min, int32 max, int32* value, int16 alertID) {

@@ -411,22 +411,21 @@ OSStatus SetWindowBounds(WindowRef window, uint16_t, const Rect* globalBounds) {
         if (r.left != previous.left || r.top != previous.top) a |= kWindowBoundsChangeOriginChanged;
         return a;
     };
-    OpaqueEventRef changing = makeEvent(kEventClassWindow, kEventWindowBoundsChanging);
-    setParam(changing, kEventParamDirectObject, typeWindowRef, window);
-    setParam(changing, kEventParamCurrentBounds, typeQDRectangle, proposed);
-    setParam(changing, kEventParamPreviousBounds, typeQDRectangle, previous);
-    setParam(changing, kEventParamAttributes, typeUInt32, attributes(proposed));
-    dispatch(window, nullptr, &changing);
+    auto boundsEvent = [&](uint32_t kind, const Rect& bounds) {
+        OpaqueEventRef e = makeEvent(kEventClassWindow, kind);
+        setParam(e, kEventParamDirectObject, typeWindowRef, window);
+        setParam(e, kEventParamCurrentBounds, typeQDRectangle, bounds);
+        setParam(e, kEventParamPreviousBounds, typeQDRectangle, previous);
+        setParam(e, kEventParamAttributes, typeUInt32, attributes(bounds));
+        dispatch(window, nullptr, &e);
+        return e;
+    };
+    OpaqueEventRef changing = boundsEvent(kEventWindowBoundsChanging, proposed);
     if (!isLive(window)) return noErr;
     GetEventParameter(&changing, kEventParamCurrentBounds, typeQDRectangle, nullptr, sizeof proposed, nullptr,
                       &proposed);
     window->content = proposed;
-    OpaqueEventRef changed = makeEvent(kEventClassWindow, kEventWindowBoundsChanged);
-    setParam(changed, kEventParamDirectObject, typeWindowRef, window);
-    setParam(changed, kEventParamCurrentBounds, typeQDRectangle, proposed);
-    setParam(changed, kEventParamPreviousBounds, typeQDRectangle, previous);
-    setParam(changed, kEventParamAttributes, typeUInt32, attributes(proposed));
-    dispatch(window, nullptr, &changed);
+    boundsEvent(kEventWindowBoundsChanged, proposed);
     return noErr;
 }
 

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "refhost/image_io.h"
+#include "refhost/window_picture.h"
+
 namespace {
 struct NibCase {
     const char* bundle;
@@ -60,6 +63,8 @@ TEST_P(ProductNib, HoldsTheDialogAndAboutWindowsWithTheirControlsAndCommands) {
     for (int i : c.parameters)
         for (int32_t id : {10 * (i + 2), 10 * (i + 2) + 1, 10 * (i + 2) + 2})
             EXPECT_TRUE(ids.count(id)) << "parameter " << i << " id " << id;
+    // A schematic picture to look at, beside the test program.
+    refhost::writeImage(refhost::pictureOfWindow(dialog), std::string("nib-") + c.bundle + ".png");
     DisposeWindow(dialog);
     WindowRef about = openWindow(c.bundle, "prototypeAbout");
     ASSERT_NE(about, nullptr);

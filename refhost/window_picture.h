@@ -1,0 +1,13 @@
+// A schematic picture of a stand-in window for looking at a dialog: each
+// shown control as a box coloured by its kind, with its state drawn in (a
+// check box's mark, a slider's thumb, an edit box's text length), on the
+// window's content.  RGB, 8 bits, one pixel per point.
+#pragma once
+
+#include <Carbon.h>
+
+#include "refhost/refhost.h"
+
+namespace refhost {
+Document pictureOfWindow(WindowRef window);
+}
