@@ -685,11 +685,18 @@ void buildTables(Host& h) {
     h.platform.put<intptr_t>(0, reinterpret_cast<intptr_t>(GetDesktopWindow()));
 }
 
+const size_t kGuardBytes = 64;
+const uint8_t kGuardByte = 0xA5;
+
 // The record as a host of the given generation fills it.
 void buildRecord(Host& h, bool later) {
     const int32_t w = h.source.width, ht = h.source.height;
     Bytes& r = h.record;
-    r = Bytes(later ? rec::sizeLater : rec::sizeVersion6);
+    // Guard bytes after the record show a plug-in that writes past the end
+    // of the record its host generation has.
+    const size_t size = later ? rec::sizeLater : rec::sizeVersion6;
+    r = Bytes(size + kGuardBytes);
+    std::memset(r.at(size), kGuardByte, kGuardBytes);
     r.putProc(rec::abortProc, testAbort);
     r.putProc(rec::progressProc, progress);
     r.put<int16_t>(rec::imageSize, int16_t(ht));
@@ -791,6 +798,11 @@ bool runFilter(Host& h, EntryProc entry, intptr_t& data, void*& parameters, cons
     ok = ok && call(5);
 
     parameters = r.get<void*>(rec::parameters);
+    for (size_t i = r.b.size() - kGuardBytes; i < r.b.size(); ++i)
+        if (r.b[i] != kGuardByte) {
+            problem(std::string(run.name) + ": the plug-in wrote past the end of the record");
+            break;
+        }
     if (!h.buffers.empty()) problem(std::string(run.name) + ": buffers left allocated");
     if (!h.actionDescriptors.empty()) problem(std::string(run.name) + ": action descriptors left");
     for (const auto& s : h.suitesHeld)
