@@ -188,6 +188,7 @@ struct Host::Impl {
 
     // Tables reshaped by shapeTable, each exactly as long as it declares.
     std::vector<std::unique_ptr<void*[]>> shapedTables;
+    static std::vector<DescriptorReadError>& readErrors(Host& h) { return h.descriptorReadErrors_; }
 
     ~Impl() {
         for (ReadToken* t : readTokens) delete t;
@@ -451,53 +452,74 @@ struct Unsupported<Result(MACPASCAL*)(Args...)> {
 template <typename Proc>
 constexpr Proc unsupported = Unsupported<Proc>::call;
 
+// Every procedure that can run short of memory (a fault record is a string
+// too) catches: an exception must not unwind into the plug-in, which expects
+// the interface's answers, memFullErr or a null handle, as a real host gives.
+
 // Handles.
-Handle MACPASCAL handleNew(int32 size) {
+Handle MACPASCAL handleNew(int32 size) try {
     HOST_ENTRY();
     return h.handles().create(size);
+} catch (...) {
+    return nullptr;
 }
-void MACPASCAL handleDispose(Handle x) {
+void MACPASCAL handleDispose(Handle x) try {
     HOST_ENTRY();
     h.handles().dispose(x);
+} catch (...) {
 }
-int32 MACPASCAL handleGetSize(Handle x) {
+int32 MACPASCAL handleGetSize(Handle x) try {
     HOST_ENTRY();
     return h.handles().size(x);
+} catch (...) {
+    return -1;
 }
-OSErr MACPASCAL handleSetSize(Handle x, int32 size) {
+OSErr MACPASCAL handleSetSize(Handle x, int32 size) try {
     HOST_ENTRY();
     return h.handles().setSize(x, size);
+} catch (...) {
+    return memFullErr;
 }
-Ptr MACPASCAL handleLock(Handle x, Boolean) {
+Ptr MACPASCAL handleLock(Handle x, Boolean) try {
     HOST_ENTRY();
     return h.handles().lock(x);
+} catch (...) {
+    return nullptr;
 }
-void MACPASCAL handleUnlock(Handle x) {
+void MACPASCAL handleUnlock(Handle x) try {
     HOST_ENTRY();
     h.handles().unlock(x);
+} catch (...) {
 }
 void MACPASCAL handleRecoverSpace(int32) {}
-void MACPASCAL handleDisposeRegular(Handle x) {
+void MACPASCAL handleDisposeRegular(Handle x) try {
     HOST_ENTRY();
     h.recordFault("disposeRegularHandleProc: " + pointerText(x) + " is not a regular handle of this host");
+} catch (...) {
 }
 
 // Buffers.
-OSErr MACPASCAL bufferAllocate(int32 size, BufferID* id) {
+OSErr MACPASCAL bufferAllocate(int32 size, BufferID* id) try {
     HOST_ENTRY();
     return h.buffers().allocate(size, id);
+} catch (...) {
+    return memFullErr;
 }
-Ptr MACPASCAL bufferLock(BufferID id, Boolean) {
+Ptr MACPASCAL bufferLock(BufferID id, Boolean) try {
     HOST_ENTRY();
     return h.buffers().lock(id);
+} catch (...) {
+    return nullptr;
 }
-void MACPASCAL bufferUnlock(BufferID id) {
+void MACPASCAL bufferUnlock(BufferID id) try {
     HOST_ENTRY();
     h.buffers().unlock(id);
+} catch (...) {
 }
-void MACPASCAL bufferFree(BufferID id) {
+void MACPASCAL bufferFree(BufferID id) try {
     HOST_ENTRY();
     h.buffers().free(id);
+} catch (...) {
 }
 int32 MACPASCAL bufferSpace() {
     HOST_ENTRY();
@@ -510,13 +532,15 @@ int16 MACPASCAL resourceCount(ResType type) {
     auto it = h.resources().find(type);
     return it == h.resources().end() ? 0 : int16(it->second.size());
 }
-Handle MACPASCAL resourceGet(ResType type, int16 index) {
+Handle MACPASCAL resourceGet(ResType type, int16 index) try {
     HOST_ENTRY();
     auto it = h.resources().find(type);
     if (it == h.resources().end() || index < 1 || size_t(index) > it->second.size()) return nullptr;
     Handle r = h.handles().createWith(it->second[size_t(index - 1)]);
     h.impl().resourceHandles.insert(r);
     return r;
+} catch (...) {
+    return nullptr;
 }
 void MACPASCAL resourceDelete(ResType type, int16 index) {
     HOST_ENTRY();
@@ -524,7 +548,7 @@ void MACPASCAL resourceDelete(ResType type, int16 index) {
     if (it == h.resources().end() || index < 1 || size_t(index) > it->second.size()) return;
     it->second.erase(it->second.begin() + (index - 1));
 }
-OSErr MACPASCAL resourceAdd(ResType type, Handle data) {
+OSErr MACPASCAL resourceAdd(ResType type, Handle data) try {
     HOST_ENTRY();
     if (!h.handles().valid(data)) {
         h.recordFault("addProc: " + pointerText(data) + " is not a live handle");
@@ -532,11 +556,13 @@ OSErr MACPASCAL resourceAdd(ResType type, Handle data) {
     }
     h.resources()[type].push_back(h.handles().contents(data));
     return noErr;
+} catch (...) {
+    return memFullErr;
 }
 
 // Properties: a request for a handle is answered from the complex values,
 // one for a simple value from the simple ones.
-OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t* simple, Handle* complex) {
+OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t* simple, Handle* complex) try {
     HOST_ENTRY();
     PropertyCall call{false, signature, key, index, complex != nullptr, 0, {}, errPlugInPropertyUndefined};
     if (complex) *complex = nullptr;
@@ -560,8 +586,10 @@ OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t*
     }
     Host::Impl::propertyCalls(h).push_back(call);
     return call.result;
+} catch (...) {
+    return memFullErr;
 }
-OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32 index, intptr_t simple, Handle complex) {
+OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32 index, intptr_t simple, Handle complex) try {
     HOST_ENTRY();
     PropertyCall call{true, signature, key, index, complex != nullptr, simple, {}, errPlugInPropertyUndefined};
     if (signature == kPhotoshopSignature) {
@@ -578,16 +606,19 @@ OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32 index, intptr_t 
     }
     Host::Impl::propertyCalls(h).push_back(call);
     return call.result;
+} catch (...) {
+    return memFullErr;
 }
 
 // A procedure beyond those this host knows, in a table a test made longer.
-void MACPASCAL extraProcedure() {
+void MACPASCAL extraProcedure() try {
     HOST_ENTRY();
     h.recordFault("a procedure beyond the host's own table was called");
+} catch (...) {
 }
 
 // The handle suite: the record's handles, locked through SetLock.
-void SPAPI handleSetLock(Handle x, Boolean lock, Ptr* address, Boolean* oldLock) {
+void SPAPI handleSetLock(Handle x, Boolean lock, Ptr* address, Boolean* oldLock) try {
     HOST_ENTRY();
     if (oldLock) *oldLock = false;
     if (lock) {
@@ -596,11 +627,13 @@ void SPAPI handleSetLock(Handle x, Boolean lock, Ptr* address, Boolean* oldLock)
     } else {
         h.handles().unlock(x);
     }
+} catch (...) {
+    if (address && lock) *address = nullptr;
 }
 
 // Progress, abort, events, colour services, display.
 // Descriptor reading.
-PIReadDescriptor MACPASCAL readOpen(PIDescriptorHandle descriptor, DescriptorKeyIDArray keys) {
+PIReadDescriptor MACPASCAL readOpen(PIDescriptorHandle descriptor, DescriptorKeyIDArray keys) try {
     HOST_ENTRY();
     if (h.refuseOpenRead) return nullptr;
     std::optional<Descriptor> d = h.readDescriptorHandle(descriptor);
@@ -615,6 +648,8 @@ PIReadDescriptor MACPASCAL readOpen(PIDescriptorHandle descriptor, DescriptorKey
     Host::Impl::expected(h) = t->expected;
     h.impl().readTokens.insert(t);
     return reinterpret_cast<PIReadDescriptor>(t);
+} catch (...) {
+    return nullptr;
 }
 
 ReadToken* readToken(Host& h, PIReadDescriptor token, const char* op) {
@@ -626,7 +661,7 @@ ReadToken* readToken(Host& h, PIReadDescriptor token, const char* op) {
     return t;
 }
 
-Boolean MACPASCAL readGetKey(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type, int32* flags) {
+Boolean MACPASCAL readGetKey(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type, int32* flags) try {
     HOST_ENTRY();
     ReadToken* t = readToken(h, token, "getKeyProc");
     if (!t) return false;
@@ -639,16 +674,19 @@ Boolean MACPASCAL readGetKey(PIReadDescriptor token, DescriptorKeyID* key, Descr
     if (type) *type = t->current->type;
     if (flags) *flags = 0;
     return true;
+} catch (...) {
+    return false;
 }
 
 template <typename T>
-OSErr readValue(PIReadDescriptor token, T* value, DescriptorTypeID want, const char* op) {
+OSErr readValue(PIReadDescriptor token, T* value, DescriptorTypeID want, const char* op) try {
     HOST_ENTRY();
     ReadToken* t = readToken(h, token, op);
     if (!t) return paramErr;
     OSErr err = noErr;
     if (!value || !t->current || t->current->type != want) {
         err = paramErr;  // wrong type, no current key, or nowhere to store
+        if (value && t->current) Host::Impl::readErrors(h).push_back({t->current->key, t->current->type, want});
     } else {
         if constexpr (std::is_same<T, double>::value) *value = t->current->f;
         if constexpr (std::is_same<T, int32>::value) *value = t->current->i;
@@ -656,12 +694,14 @@ OSErr readValue(PIReadDescriptor token, T* value, DescriptorTypeID want, const c
     }
     if (err != noErr && t->error == noErr) t->error = err;
     return err;
+} catch (...) {
+    return memFullErr;
 }
 OSErr MACPASCAL readInteger(PIReadDescriptor token, int32* v) { return readValue(token, v, typeInteger, "getIntegerProc"); }
 OSErr MACPASCAL readFloat(PIReadDescriptor token, double* v) { return readValue(token, v, typeFloat, "getFloatProc"); }
 OSErr MACPASCAL readBoolean(PIReadDescriptor token, Boolean* v) { return readValue(token, v, typeBoolean, "getBooleanProc"); }
 
-OSErr MACPASCAL readClose(PIReadDescriptor token) {
+OSErr MACPASCAL readClose(PIReadDescriptor token) try {
     HOST_ENTRY();
     ReadToken* t = readToken(h, token, "closeReadDescriptorProc");
     if (!t) return paramErr;
@@ -677,15 +717,19 @@ OSErr MACPASCAL readClose(PIReadDescriptor token) {
     h.impl().readTokens.erase(t);
     delete t;
     return err;
+} catch (...) {
+    return memFullErr;
 }
 
 // Descriptor writing.
-PIWriteDescriptor MACPASCAL writeOpen() {
+PIWriteDescriptor MACPASCAL writeOpen() try {
     HOST_ENTRY();
     if (h.refuseOpenWrite) return nullptr;
     auto* t = new WriteToken;
     h.impl().writeTokens.insert(t);
     return reinterpret_cast<PIWriteDescriptor>(t);
+} catch (...) {
+    return nullptr;
 }
 
 WriteToken* writeToken(Host& h, PIWriteDescriptor token, const char* op) {
@@ -697,14 +741,16 @@ WriteToken* writeToken(Host& h, PIWriteDescriptor token, const char* op) {
     return t;
 }
 
-OSErr MACPASCAL writeInteger(PIWriteDescriptor token, DescriptorKeyID key, int32 v) {
+OSErr MACPASCAL writeInteger(PIWriteDescriptor token, DescriptorKeyID key, int32 v) try {
     HOST_ENTRY();
     WriteToken* t = writeToken(h, token, "putIntegerProc");
     if (!t) return paramErr;
     putEntry(t->entries, DescriptorEntry::Integer(key, v));
     return noErr;
+} catch (...) {
+    return memFullErr;
 }
-OSErr MACPASCAL writeFloat(PIWriteDescriptor token, DescriptorKeyID key, const double* v) {
+OSErr MACPASCAL writeFloat(PIWriteDescriptor token, DescriptorKeyID key, const double* v) try {
     HOST_ENTRY();
     WriteToken* t = writeToken(h, token, "putFloatProc");
     if (!t) return paramErr;
@@ -714,15 +760,19 @@ OSErr MACPASCAL writeFloat(PIWriteDescriptor token, DescriptorKeyID key, const d
     }
     putEntry(t->entries, DescriptorEntry::Float(key, *v));
     return noErr;
+} catch (...) {
+    return memFullErr;
 }
-OSErr MACPASCAL writeBoolean(PIWriteDescriptor token, DescriptorKeyID key, Boolean v) {
+OSErr MACPASCAL writeBoolean(PIWriteDescriptor token, DescriptorKeyID key, Boolean v) try {
     HOST_ENTRY();
     WriteToken* t = writeToken(h, token, "putBooleanProc");
     if (!t) return paramErr;
     putEntry(t->entries, DescriptorEntry::Boolean(key, v != 0));
     return noErr;
+} catch (...) {
+    return memFullErr;
 }
-OSErr MACPASCAL writeClose(PIWriteDescriptor token, PIDescriptorHandle* result) {
+OSErr MACPASCAL writeClose(PIWriteDescriptor token, PIDescriptorHandle* result) try {
     HOST_ENTRY();
     WriteToken* t = writeToken(h, token, "closeWriteDescriptorProc");
     if (!t) return paramErr;
@@ -736,6 +786,8 @@ OSErr MACPASCAL writeClose(PIWriteDescriptor token, PIDescriptorHandle* result) 
     h.impl().writeTokens.erase(t);
     delete t;
     return err;
+} catch (...) {
+    return memFullErr;
 }
 
 // Action-descriptor suite.
@@ -750,35 +802,43 @@ ActionDescriptor* actionDescriptor(Host& h, PIActionDescriptor d, const char* op
 
 PIActionDescriptor newActionDescriptor(Host& h, Descriptor entries);
 
-SPErr SPAPI adMake(PIActionDescriptor* d) {
+SPErr SPAPI adMake(PIActionDescriptor* d) try {
     HOST_ENTRY();
     if (!d) return paramErr;
     *d = newActionDescriptor(h, Descriptor());
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI adFree(PIActionDescriptor d) {
+SPErr SPAPI adFree(PIActionDescriptor d) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor Free");
     if (!a) return paramErr;
     h.impl().actionDescriptors.erase(a);
     delete a;
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI adHasKey(PIActionDescriptor d, DescriptorKeyID key, Boolean* has) {
+SPErr SPAPI adHasKey(PIActionDescriptor d, DescriptorKeyID key, Boolean* has) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor HasKey");
     if (!a || !has) return paramErr;
     *has = findEntry(a->entries, key) != nullptr;
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI adGetCount(PIActionDescriptor d, uint32* count) {
+SPErr SPAPI adGetCount(PIActionDescriptor d, uint32* count) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor GetCount");
     if (!a || !count) return paramErr;
     *count = uint32(a->entries.size());
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI adGetType(PIActionDescriptor d, DescriptorKeyID key, DescriptorTypeID* type) {
+SPErr SPAPI adGetType(PIActionDescriptor d, DescriptorKeyID key, DescriptorTypeID* type) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor GetType");
     if (!a || !type) return kSPBadParameterError;
@@ -786,43 +846,55 @@ SPErr SPAPI adGetType(PIActionDescriptor d, DescriptorKeyID key, DescriptorTypeI
     if (!e) return errMissingParameter;
     *type = e->type;
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI adGetKey(PIActionDescriptor d, uint32 index, DescriptorKeyID* key) {
+SPErr SPAPI adGetKey(PIActionDescriptor d, uint32 index, DescriptorKeyID* key) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor GetKey");
     if (!a || !key || index >= a->entries.size()) return kSPBadParameterError;
     *key = a->entries[index].key;
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI adIsEqual(PIActionDescriptor d, PIActionDescriptor other, Boolean* equal) {
+SPErr SPAPI adIsEqual(PIActionDescriptor d, PIActionDescriptor other, Boolean* equal) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor IsEqual");
     ActionDescriptor* b = actionDescriptor(h, other, "ActionDescriptor IsEqual");
     if (!a || !b || !equal) return kSPBadParameterError;
     *equal = a->entries == b->entries;
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI adErase(PIActionDescriptor d, DescriptorKeyID key) {
+SPErr SPAPI adErase(PIActionDescriptor d, DescriptorKeyID key) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor Erase");
     if (!a) return kSPBadParameterError;
     auto& v = a->entries;
     v.erase(std::remove_if(v.begin(), v.end(), [key](const DescriptorEntry& e) { return e.key == key; }), v.end());
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI adClear(PIActionDescriptor d) {
+SPErr SPAPI adClear(PIActionDescriptor d) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor Clear");
     if (!a) return kSPBadParameterError;
     a->entries.clear();
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr adPut(PIActionDescriptor d, const DescriptorEntry& e, const char* op) {
+SPErr adPut(PIActionDescriptor d, const DescriptorEntry& e, const char* op) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, op);
     if (!a) return paramErr;
     putEntry(a->entries, e);
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
 SPErr SPAPI adPutInteger(PIActionDescriptor d, DescriptorKeyID k, int32 v) {
     return adPut(d, DescriptorEntry::Integer(k, v), "ActionDescriptor PutInteger");
@@ -834,7 +906,7 @@ SPErr SPAPI adPutBoolean(PIActionDescriptor d, DescriptorKeyID k, Boolean v) {
     return adPut(d, DescriptorEntry::Boolean(k, v != 0), "ActionDescriptor PutBoolean");
 }
 const DescriptorEntry* adFind(PIActionDescriptor d, DescriptorKeyID k, DescriptorTypeID type, SPErr& err,
-                              const char* op) {
+                              const char* op) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, op);
     if (!a) {
@@ -852,6 +924,9 @@ const DescriptorEntry* adFind(PIActionDescriptor d, DescriptorKeyID k, Descripto
     }
     err = kSPNoError;
     return e;
+} catch (...) {
+    err = memFullErr;
+    return nullptr;
 }
 SPErr SPAPI adGetInteger(PIActionDescriptor d, DescriptorKeyID k, int32* v) {
     SPErr err;
@@ -873,7 +948,7 @@ SPErr SPAPI adGetBoolean(PIActionDescriptor d, DescriptorKeyID k, Boolean* v) {
 }
 
 // Registry suite.
-SPErr SPAPI regRegister(const char* key, PIActionDescriptor d, Boolean persistent) {
+SPErr SPAPI regRegister(const char* key, PIActionDescriptor d, Boolean persistent) try {
     HOST_ENTRY();
     if (!key) {
         h.recordFault("Registry Register: null key");
@@ -887,15 +962,19 @@ SPErr SPAPI regRegister(const char* key, PIActionDescriptor d, Boolean persisten
     else
         Host::Impl::persistent(h).erase(key);
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI regErase(const char* key) {
+SPErr SPAPI regErase(const char* key) try {
     HOST_ENTRY();
     if (!key) return paramErr;
     if (h.registry().erase(key) == 0) return errMissingParameter;
     Host::Impl::persistent(h).erase(key);
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI regGet(const char* key, PIActionDescriptor* d) {
+SPErr SPAPI regGet(const char* key, PIActionDescriptor* d) try {
     HOST_ENTRY();
     if (!d) return paramErr;
     *d = nullptr;
@@ -904,6 +983,8 @@ SPErr SPAPI regGet(const char* key, PIActionDescriptor* d) {
     if (it == h.registry().end()) return h.options().registryMissingGivesNull ? SPErr(kSPNoError) : SPErr(errMissingParameter);
     *d = newActionDescriptor(h, it->second);  // a copy that the plug-in frees
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
 
 PIActionDescriptor newActionDescriptor(Host& h, Descriptor entries) {
@@ -978,7 +1059,7 @@ PSHandleSuite2 handleSuite2{handleNew,     handleDispose, handleDisposeRegular, 
 std::mutex processSuitesMutex;
 std::map<std::string, int64_t> processAcquired, processReleased;
 
-SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) {
+SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) try {
     HOST_ENTRY();
     if (suite) *suite = nullptr;
     if (!name || !suite) return kSPBadParameterError;
@@ -1012,10 +1093,12 @@ SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) {
     std::lock_guard<std::mutex> lock(processSuitesMutex);
     ++processAcquired[n];
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
 // A suite holder may release at unload, after the host that gave the suite
 // is gone: the release is then only counted for the process.
-SPErr SPAPI basicRelease(const char* name, int32) {
+SPErr SPAPI basicRelease(const char* name, int32) try {
     if (!name) return paramErr;
     std::string n(name);
     bool tooMany;
@@ -1033,20 +1116,24 @@ SPErr SPAPI basicRelease(const char* name, int32) {
     }
     ++Host::Impl::released(*h)[n];
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
 ASBoolean SPAPI basicIsEqual(const char* a, const char* b) {
     if (!a || !b) return a == b;
     return std::strcmp(a, b) == 0;
 }
-SPErr SPAPI basicAllocate(int32 size, void** block) {
+SPErr SPAPI basicAllocate(int32 size, void** block) try {
     HOST_ENTRY();
     if (!block || size < 0) return kSPBadParameterError;
     *block = std::malloc(size ? size_t(size) : 1);
     if (!*block) return kSPOutOfMemoryError;
     Host::Impl::blocks(h)[*block] = size;
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI basicFree(void* block) {
+SPErr SPAPI basicFree(void* block) try {
     if (!block) return kSPNoError;
     HOST_ENTRY();
     auto& blocks = Host::Impl::blocks(h);
@@ -1056,8 +1143,10 @@ SPErr SPAPI basicFree(void* block) {
     }
     std::free(block);
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI basicReallocate(void* block, int32 size, void** result) {
+SPErr SPAPI basicReallocate(void* block, int32 size, void** result) try {
     HOST_ENTRY();
     if (!result || size < 0) return kSPBadParameterError;
     auto& blocks = Host::Impl::blocks(h);
@@ -1071,6 +1160,8 @@ SPErr SPAPI basicReallocate(void* block, int32 size, void** result) {
     blocks[n] = size;
     *result = n;
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
 SPErr SPAPI basicUndefined() { return kSPUnimplementedError; }
 
@@ -1081,9 +1172,10 @@ Boolean MACPASCAL testAbort() {
     // The user pressed cancel at call k: from then on every poll reports it.
     return h.cancelAtAbortCall > 0 && n >= h.cancelAtAbortCall;
 }
-void MACPASCAL progress(int32 done, int32 total) {
+void MACPASCAL progress(int32 done, int32 total) try {
     HOST_ENTRY();
     Host::Impl::progress(h).emplace_back(done, total);
+} catch (...) {
 }
 void MACPASCAL processEvent(void*) {}
 
@@ -1109,7 +1201,7 @@ int16 displayPlanes(int32 mode) {
 }
 
 OSErr MACPASCAL displayPixels(const PSPixelMap* source, const VRect* srcRect, int32 dstRow, int32 dstCol,
-                              void* context) {
+                              void* context) try {
     HOST_ENTRY();
     if (!source || !srcRect || !source->baseAddr) {
         h.recordFault("displayPixels: null pixel map, rectangle or base address");
@@ -1144,6 +1236,8 @@ OSErr MACPASCAL displayPixels(const PSPixelMap* source, const VRect* srcRect, in
     }
     Host::Impl::displays(h).push_back(std::move(c));
     return noErr;
+} catch (...) {
+    return memFullErr;
 }
 
 OSErr MACPASCAL advanceState() {
@@ -1423,7 +1517,16 @@ void Host::commitPending() {
 void Host::finishPass() {
     std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
     commitPending();
-    impl_->snapshot.reset();
+}
+
+void Host::endSelector(int16 selector) {
+    if (selector != filterSelectorFinish) return;
+    // A finish that fails leaves the pass failed: the document goes back as
+    // the pass found it, so that the result and the document agree.
+    if (result_ != noErr)
+        failPass();
+    else
+        impl_->snapshot.reset();
 }
 
 void Host::discardPending() {
@@ -1434,6 +1537,18 @@ void Host::discardPending() {
 bool Host::hasPendingOutput() const { return impl_->pending; }
 
 OSErr Host::serveRequest() {
+    try {
+        return serve();
+    } catch (const std::bad_alloc&) {
+        // Nothing half-served reaches the plug-in; output still pending is
+        // committed later, as it would have been.
+        record_.inData = record_.outData = record_.maskData = nullptr;
+        record_.inRowBytes = record_.outRowBytes = record_.maskRowBytes = 0;
+        return memFullErr;
+    }
+}
+
+OSErr Host::serve() {
     Impl& m = *impl_;
     FilterRecord& r = record_;
     Request q = readRequest(r);
@@ -1647,6 +1762,7 @@ int64_t Host::openReadTokens() const { return int64_t(impl_->readTokens.size());
 int64_t Host::openWriteTokens() const { return int64_t(impl_->writeTokens.size()); }
 
 const std::vector<DescriptorKeyID>& Host::expectedKeys() const { return expectedKeys_; }
+const std::vector<DescriptorReadError>& Host::descriptorReadErrors() const { return descriptorReadErrors_; }
 
 int64_t Host::acquireCount(const std::string& name) const {
     auto it = acquired_.find(name);

@@ -261,6 +261,13 @@ struct DisplayCall {
     std::vector<uint8_t> pixels;   // srcRect, interleaved, 8 bits
 };
 
+// A get of the wrong type from a read descriptor: the key, the type the
+// descriptor holds and the type the plug-in asked for.
+struct DescriptorReadError {
+    DescriptorKeyID key;
+    DescriptorTypeID held, wanted;
+};
+
 struct SelectorCall {
     int16 selector;
     int16 result;
@@ -328,8 +335,12 @@ public:
     bool afterSelector();
     // Commits the output buffer still pending, as at the end of a pass.
     // Output is committed only inside the filter rectangle, as a host with a
-    // selection would.
+    // selection would.  The pass can still fail in its finish selector.
     void finishPass();
+    // After the plug-in returned from a selector (Plugin::call does this): a
+    // failed finish undoes the pass (see failPass()); a finish that succeeds
+    // ends it for good.
+    void endSelector(int16 selector);
     // Drops the pending output.
     void discardPending();
     // A pass that ended in an error: drops the pending output and, after a
@@ -373,6 +384,9 @@ public:
     int64_t openWriteTokens() const;
     // Keys the plug-in listed as expected in its last openReadDescriptorProc.
     const std::vector<DescriptorKeyID>& expectedKeys() const;
+    // Every get that asked for another type than the descriptor holds (the
+    // plug-in's reading failed there).
+    const std::vector<DescriptorReadError>& descriptorReadErrors() const;
 
     // Registry and action descriptors.
     std::map<std::string, Descriptor>& registry() { return registry_; }
@@ -437,7 +451,8 @@ private:
 
     void buildRecord();
     void commitPending();
-    OSErr serveRequest();
+    OSErr serveRequest();  // memFullErr when the host runs short of memory
+    OSErr serve();
 
     Document doc_;
     HostOptions options_;
@@ -456,6 +471,7 @@ private:
     int64_t colorServicesCalls_ = 0;
     std::vector<std::string> alerts_, faults_, requestErrors_;
     std::vector<DescriptorKeyID> expectedKeys_;
+    std::vector<DescriptorReadError> descriptorReadErrors_;
     std::map<std::string, Descriptor> registry_;
     std::set<std::string> persistent_;
     std::map<std::string, int64_t> acquired_, released_;
