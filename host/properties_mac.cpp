@@ -141,22 +141,28 @@ void disposeHandle(Handle h) {
     if (h) sPSHandle->Dispose(h);
 }
 
-// A complex property's handle is ours to dispose: nothing is asked of the
-// host before the handle suite is at hand.
-void requireHandleSuite() { sPSHandle.operator->(); }
-
-// A text property: the handle is disposed also when it does not convert.
-template <typename Text>
-OSErr getText(uint32 key, int32 index, Text& text) {
+// A complex property's handle is ours: use is given it, and it is disposed
+// afterwards, also when use fails.  Nothing is asked of the host before the
+// handle suite is at hand to dispose it.
+template <typename Use>
+OSErr usePropertyHandle(uint32 key, int32 index, Use use) {
     return guarded([&]() -> OSErr {
-        requireHandleSuite();
+        sPSHandle.operator->();
         Handle h = nullptr;
         OSErr err = getComplex(key, index, h);
         if (err != noErr) return err;
         if (!h) return errPlugInHostInsufficient;
-        Text got;
-        err = HandleToString(h, got);
+        err = use(h);
         disposeHandle(h);
+        return err;
+    });
+}
+
+template <typename Text>
+OSErr getText(uint32 key, int32 index, Text& text) {
+    return usePropertyHandle(key, index, [&](Handle h) {
+        Text got;
+        OSErr err = HandleToString(h, got);
         if (err == noErr) text = std::move(got);
         return err;
     });
@@ -174,19 +180,12 @@ OSErr setText(uint32 key, const Text& text) {
     });
 }
 
-// The property's handle must hold exactly what the colour needs.
+// The property's handle must hold the whole colour.
 template <typename Color>
 OSErr getColor(uint32 key, int32 index, Color& color) {
-    return guarded([&]() -> OSErr {
-        requireHandleSuite();
-        Handle h = nullptr;
-        OSErr err = getComplex(key, index, h);
-        if (err != noErr) return err;
-        if (!h) return errPlugInHostInsufficient;
+    return usePropertyHandle(key, index, [&](Handle h) -> OSErr {
         std::vector<uint8> bytes;
-        err = handleBytes(h, bytes);
-        disposeHandle(h);
-        if (err != noErr || bytes.size() < sizeof(Color)) return errPlugInHostInsufficient;
+        if (handleBytes(h, bytes) != noErr || bytes.size() < sizeof(Color)) return errPlugInHostInsufficient;
         std::memcpy(&color, bytes.data(), sizeof(Color));
         return noErr;
     });
@@ -338,14 +337,9 @@ OSErr PIGetGrid(double& major, double& minor) { return getFixedPair(FourCC("grmj
 OSErr PISetGrid(double major, double minor) { return setFixedPair(FourCC("grmj"), FourCC("grmn"), major, minor); }
 
 OSErr PIGetUnicodeStr255Name(Str255 name) {
-    return guarded([&]() -> OSErr {
-        requireHandleSuite();
-        Handle h = nullptr;
-        OSErr err = getComplex(FourCC("u25n"), 0, h);
-        if (err != noErr) return err;
+    return usePropertyHandle(FourCC("u25n"), 0, [&](Handle h) {
         Str255 got;
-        err = HandleToString(h, got);
-        disposeHandle(h);
+        OSErr err = HandleToString(h, got);
         if (err == noErr) std::memcpy(name, got, size_t(got[0]) + 2);
         return err;
     });

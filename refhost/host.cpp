@@ -180,7 +180,6 @@ struct Host::Impl {
     static int64_t& colorServicesCalls(Host& h) { return h.colorServicesCalls_; }
     static OSErr advance(Host& h) { return h.serveRequest(); }
     static std::vector<DescriptorKeyID>& expected(Host& h) { return h.expectedKeys_; }
-    static std::vector<DescriptorReadError>& readErrors(Host& h) { return h.descriptorReadErrors_; }
     static std::map<std::pair<uint32, int32>, intptr_t>& simpleProperties(Host& h) { return h.simpleProperties_; }
     static std::map<std::pair<uint32, int32>, std::optional<std::vector<uint8_t>>>& complexProperties(Host& h) {
         return h.complexProperties_;
@@ -189,6 +188,7 @@ struct Host::Impl {
 
     // Tables reshaped by shapeTable, each exactly as long as it declares.
     std::vector<std::unique_ptr<void*[]>> shapedTables;
+    static std::vector<DescriptorReadError>& readErrors(Host& h) { return h.descriptorReadErrors_; }
 
     ~Impl() {
         for (ReadToken* t : readTokens) delete t;
@@ -562,7 +562,7 @@ OSErr MACPASCAL resourceAdd(ResType type, Handle data) try {
 
 // Properties: a request for a handle is answered from the complex values,
 // one for a simple value from the simple ones.
-OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t* simple, Handle* complex) {
+OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t* simple, Handle* complex) try {
     HOST_ENTRY();
     PropertyCall call{false, signature, key, index, complex != nullptr, 0, {}, errPlugInPropertyUndefined};
     if (complex) *complex = nullptr;
@@ -586,6 +586,8 @@ OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t*
     }
     Host::Impl::propertyCalls(h).push_back(call);
     return call.result;
+} catch (...) {
+    return memFullErr;
 }
 OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32 index, intptr_t simple, Handle complex) try {
     HOST_ENTRY();
@@ -609,13 +611,14 @@ OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32 index, intptr_t 
 }
 
 // A procedure beyond those this host knows, in a table a test made longer.
-void MACPASCAL extraProcedure() {
+void MACPASCAL extraProcedure() try {
     HOST_ENTRY();
     h.recordFault("a procedure beyond the host's own table was called");
+} catch (...) {
 }
 
 // The handle suite: the record's handles, locked through SetLock.
-void SPAPI handleSetLock(Handle x, Boolean lock, Ptr* address, Boolean* oldLock) {
+void SPAPI handleSetLock(Handle x, Boolean lock, Ptr* address, Boolean* oldLock) try {
     HOST_ENTRY();
     if (oldLock) *oldLock = false;
     if (lock) {
@@ -624,6 +627,8 @@ void SPAPI handleSetLock(Handle x, Boolean lock, Ptr* address, Boolean* oldLock)
     } else {
         h.handles().unlock(x);
     }
+} catch (...) {
+    if (address && lock) *address = nullptr;
 }
 
 // Progress, abort, events, colour services, display.
