@@ -47,6 +47,8 @@ TEST_P(ProductNib, HoldsTheDialogAndAboutWindowsWithTheirControlsAndCommands) {
     CarbonStandInAddBundle(c.bundle, (std::string(VEXLOR_SOURCE_DIR "/resources/mac/") + c.bundle).c_str());
     WindowRef dialog = openWindow(c.bundle, "prototypeDialog");
     ASSERT_NE(dialog, nullptr);
+    Rect content;
+    GetWindowBounds(dialog, kWindowContentRgn, &content);
     std::set<uint32_t> commands;
     std::set<int32_t> ids;
     for (int i = 0; i < CarbonStandInControlCount(dialog); ++i) {
@@ -56,6 +58,9 @@ TEST_P(ProductNib, HoldsTheDialogAndAboutWindowsWithTheirControlsAndCommands) {
         EXPECT_TRUE(ids.insert(info.id).second) << "id " << info.id << " twice";
         EXPECT_LT(info.bounds.left, info.bounds.right);
         EXPECT_LT(info.bounds.top, info.bounds.bottom);
+        EXPECT_GE(info.bounds.left, 0);
+        EXPECT_LE(info.bounds.right, content.right - content.left) << "id " << info.id;
+        EXPECT_LE(info.bounds.bottom, content.bottom - content.top) << "id " << info.id;
         if (info.command) commands.insert(info.command);
     }
     for (const char* command : c.commands) EXPECT_TRUE(commands.count(code(command))) << command;
