@@ -13,6 +13,8 @@ extern const bool kProductIsHalvane;
 extern const char* const kProductName;
 // The product title: name, a blank and "v" with the three-part version.
 extern const char* const kProductTitle;
+// The identifier of the Mac bundle whose nib holds the dialog.
+extern const char* const kMacBundleIdentifier;
 // Registry key and unique string of the scripting terminology (GUID form).
 extern const char* const kRegistryKey;
 // Settings files: magic text, extension, the Mac file type, and the Windows

@@ -5,6 +5,7 @@
 const bool kProductIsHalvane = false;
 const char* const kProductName = "Glimra";
 const char* const kProductTitle = "Glimra v1.0.0";
+const char* const kMacBundleIdentifier = "Glimra";
 const char* const kRegistryKey = "B7E41D09-5C2F-4A83-9E6D-1F0A7C3B58E2";
 const char* const kSettingsMagic = "Glimra ver1";
 const char* const kSettingsExtension = "glm";

@@ -6,6 +6,7 @@
 const bool kProductIsHalvane = true;
 const char* const kProductName = "Halvane";
 const char* const kProductTitle = "Halvane v1.0.0";
+const char* const kMacBundleIdentifier = "halvane-mac";
 const char* const kRegistryKey = "3f9c2a64-8d1b-4e7a-b5c3-6a0e9d2f4b71";
 const char* const kSettingsMagic = "Halvane ver1";
 const char* const kSettingsExtension = "hlv";

@@ -1264,6 +1264,9 @@ Host::Host(Document doc, HostOptions options)
     install();
 #if !defined(_WIN32)
     CarbonStandInSetAlertSink(alertSink, nullptr);
+    // The products' bundles, whose nibs the Mac dialogs open.
+    CarbonStandInAddBundle("halvane-mac", VEXLOR_NIB_ROOT "/halvane-mac");
+    CarbonStandInAddBundle("Glimra", VEXLOR_NIB_ROOT "/Glimra");
 #endif
 }
 
