@@ -36,6 +36,10 @@ protected:
     // pixels; the preview is not set up yet.
     refhost::Host& bind(refhost::Document doc, int32 paneWidth, int32 paneHeight,
                         refhost::HostOptions options = refhost::HostOptions()) {
+        if (tables) {
+            unSetupProxy();
+            tables.reset();
+        }
         refhost::Host& h = makeHost(std::move(doc), options);
         block.flags = BooleanDefault;
         block.values = DefaultGUI;
