@@ -434,6 +434,35 @@ INSTANTIATE_TEST_SUITE_P(Modes, Pictures,
                                            ModeCase{"lab", plugInModeLabColor}, ModeCase{"rgb32", plugInModeRGB96}),
                          [](const ::testing::TestParamInfo<ModeCase>& i) { return std::string(i.param.name); });
 
+// A selection away from the image's origin: the preview and the overview
+// show the selection, the red box lies inside the overview.
+TEST_F(Recompute, ASelectionAwayFromTheOriginPicture) {
+    refhost::HostOptions o;
+    o.filterRect = VRect{200, 260, 500, 500};
+    bind(refhost::readImage(VEXLOR_SAMPLES_DIR "/astronaut.png"), 208, 348, o);
+    pData.zoomFactor = 2;
+    pData.offsetV = 1000;
+    ASSERT_EQ(SetupProxy(), noErr);
+    ASSERT_EQ(updateModifiedProxyBuffer(enhancePixelUint8, calcInternalFilterParams), noErr);
+    ASSERT_NE(paint(), nullptr);
+    clampZoomedProxyOffsets();
+    const VRect in = GetInRect();
+    EXPECT_EQ(in.bottom, 500);
+    EXPECT_GE(in.left, 260);
+    const VRect box = getRedBoxVRect();
+    // At the selection's bottom edge, to within the truncations.
+    EXPECT_GE(box.bottom, pData.overviewHeight - 1);
+    EXPECT_LE(box.bottom, pData.overviewHeight);
+    EXPECT_LE(box.right, pData.overviewWidth);
+    EXPECT_EQ(host().faults().size(), 0u);
+    if (const char* dir = std::getenv("VEXLOR_PICTURE_DIR")) {
+        mkdir(dir, 0755);
+        const std::string base = std::string(dir) + "/" + kProductName + "-selection-zoom2";
+        refhost::writeImage(refhost::displayCallImage(host().displayCalls()[0]), base + "-preview.png");
+        refhost::writeImage(refhost::displayCallImage(host().displayCalls()[1]), base + "-overview.png");
+    }
+}
+
 // Every buffer refused in turn ---------------------------------------------------------
 
 // What a refusal must leave as it was.
