@@ -22,6 +22,12 @@
 #include "preview/proxy_recompute.h"
 #include "refhost/refhost.h"
 
+#if defined(_WIN32)
+#include "win/module_win.h"
+// The plug-in module defines it in its entry file; this program has none.
+HINSTANCE moduleInstance = nullptr;
+#endif
+
 namespace {
 
 VRect overviewPane() { return fitOverviewIntoPane(160, 120); }
