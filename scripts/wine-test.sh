@@ -153,7 +153,7 @@ echo "== the preview under Wine"
 cmake --build "$native" -j"$jobs" --target preview_check >/dev/null
 "$native/preview_check" "$work/native-preview.bin" >"$work/native-preview.log" 2>&1 ||
   { cat "$work/native-preview.log" >&2; echo "wine-test: the native preview check failed" >&2; exit 1; }
-for arch in x86_64 i686; do
+for arch in $archs; do
   cmake --build "$build/win-$arch" -j"$jobs" --target preview_check >/dev/null
   dir=$work/$arch
   cp "$build/win-$arch/preview_check.exe" "$dir/"
