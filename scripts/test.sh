@@ -26,7 +26,7 @@ cmake --build "$build/native" -j"$jobs"
 ctest --test-dir "$build/native" --output-on-failure -j"$jobs"
 
 echo "== address and undefined-behaviour sanitizers"
-cmake -S "$here" -B "$build/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLOR_SANITIZE=address,undefined >/dev/null
+cmake -S "$here" -B "$build/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLOR_SANITIZE=address,undefined,float-cast-overflow >/dev/null
 cmake --build "$build/asan" -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$build/asan" --output-on-failure -j"$jobs" -LE slow
