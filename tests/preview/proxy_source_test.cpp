@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/output_writers.h"
+#include "preview/nearest_sample.h"
 #include "preview_support.h"
 
 using namespace preview_test;
@@ -192,6 +193,20 @@ TEST_F(ProxySource, ADragFollowsTheMouse) {
     EXPECT_EQ(pData.offsetH, -10);
     EXPECT_EQ(pData.offsetV, 5);
     EXPECT_EQ(last.h, 60);
+}
+
+// Enlarging without the corner rule (an input of one row or column) would
+// round the last indices past the last sample.
+TEST(NearestSample, StopsAtTheLastSample) {
+    const nearestSample enlarge(2, 5, false);
+    EXPECT_EQ(enlarge(0), 0);
+    EXPECT_EQ(enlarge(2), 1);
+    EXPECT_EQ(enlarge(4), 1);  // 4 x 0.4 + 0.5 would read sample 2
+    const nearestSample corners(3, 5, true);
+    EXPECT_EQ(corners(0), 0);
+    EXPECT_EQ(corners(4), 2);
+    const nearestSample one(7, 1, false);
+    EXPECT_EQ(one(0), 0);
 }
 
 // The overview ------------------------------------------------------------------
