@@ -246,9 +246,7 @@ class Overview : public ProxySource, public ::testing::WithParamInterface<Overvi
 
 TEST_P(Overview, PixelsMatchTheDocument) {
     const OverviewCase& c = GetParam();
-    refhost::HostOptions o;
-    o.filterRect = c.filter;
-    bind(c.mode, 600, 400, 208, 348, o);
+    bindSelection(c.mode, 600, 400, c.filter, 208, 348);
     overviewPaneWidth = c.paneWidth;
     overviewPaneHeight = c.paneHeight;
     ASSERT_EQ(SetupProxy(), noErr);
@@ -312,9 +310,7 @@ class RedBox : public ProxySource, public ::testing::WithParamInterface<BoxCase>
 
 TEST_P(RedBox, RelativeToTheFilterRectangle) {
     const BoxCase& c = GetParam();
-    refhost::HostOptions o;
-    o.filterRect = c.filter;
-    bind(plugInModeRGBColor, 1200, 800, 208, 348, o);
+    bindSelection(plugInModeRGBColor, 1200, 800, c.filter, 208, 348);
     pData.offsetH = c.offsetH;
     pData.offsetV = c.offsetV;
     ASSERT_EQ(SetupProxy(), noErr);
@@ -338,9 +334,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BoxCase>& i) { return std::string(i.param.name); });
 
 TEST_F(ProxySource, OverviewClicksCentreThePreviewOutsideTheBox) {
-    refhost::HostOptions o;
-    o.filterRect = VRect{100, 500, 700, 1000};
-    bind(plugInModeRGBColor, 1200, 800, 208, 348, o);
+    bindSelection(plugInModeRGBColor, 1200, 800, VRect{100, 500, 700, 1000}, 208, 348);
     ASSERT_EQ(SetupProxy(), noErr);
     const VRect used = testOverviewUsedVRect();
     const VRect box = getRedBoxVRect();
