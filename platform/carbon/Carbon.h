@@ -131,16 +131,16 @@ typedef uint32_t DescType;
 typedef uint8_t Boolean;
 typedef long Size;
 
-// (noErr, paramErr and userCanceledErr come with the host interface's types.)
-enum : OSErr { fnfErr = -43, errAECoercionFail = -1700 };
+// (noErr, paramErr, fnfErr, userCanceledErr, typeNull and typeChar come with
+// the host interface's types.)
+enum : OSErr { errAECoercionFail = -1700 };
 
 struct AEDesc {
     DescType descriptorType;
     void* dataHandle;
 };
 typedef AEDesc AEDescList;
-enum : DescType { typeNull = 0x6e756c6c /* 'null' */, typeAEList = 0x6c697374 /* 'list' */,
-                  typeFSRef = 0x66737266 /* 'fsrf' */, typeChar = 0x54455854 /* 'TEXT' */ };
+enum : DescType { typeAEList = 0x6c697374 /* 'list' */, typeFSRef = 0x66737266 /* 'fsrf' */ };
 
 CARBON_API OSErr AECoerceDesc(const AEDesc* theAEDesc, DescType toType, AEDesc* result);
 CARBON_API OSErr AEGetDescData(const AEDesc* theAEDesc, void* dataPtr, Size maximumSize);
