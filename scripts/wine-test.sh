@@ -7,7 +7,8 @@
 # native (Mac) form divides by 765, which moves a rare sample by one level.
 # So an output passes when identical, or when at most one sample in a
 # thousand differs, by 1.  The x86 and x86-64 outputs must be identical.
-# Also checks that an alert is answered rather than left waiting, and runs
+# Also checks that an alert is answered rather than left waiting, that a
+# module's suite holders release what they hold when it is unloaded, and runs
 # both plug-ins under the foreign host (tests/foreign), which shares no
 # declaration with them: its record and tables are bytes at the offsets real
 # hosts use, offered as a version-6 host and as a later one; its outputs
@@ -40,7 +41,7 @@ build_targets() {  # dir, targets, cmake arguments...; configures once, then bri
 echo "== builds for the Wine test"
 build_targets "$build/native" "pihost halvane glimra"
 for arch in $archs; do
-  build_targets "$build/win-$arch" "pihost foreignhost halvane glimra" \
+  build_targets "$build/win-$arch" "pihost foreignhost halvane glimra suite_module suite_unload" \
     -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-$arch.cmake"
 done
 
@@ -123,7 +124,8 @@ for arch in $archs; do
   dir=$work/$arch
   mkdir -p "$dir"
   cp "$build/win-$arch/refhost/pihost.exe" "$build/win-$arch/foreignhost.exe" "$build/win-$arch/halvane.8bf" \
-    "$build/win-$arch/glimra.8bf" "$work/astronaut.ppm" "$dir/"
+    "$build/win-$arch/glimra.8bf" "$build/win-$arch/suite_module.8bf" "$build/win-$arch/suite_unload.exe" \
+    "$work/astronaut.ppm" "$dir/"
   for product in halvane glimra; do
     runs=$((runs + 1))
     start=$(now)
@@ -164,6 +166,17 @@ for arch in $archs; do
         "$work/native-$product.ppm" "$took"
     done
   done
+
+  # A module's suite holders give back at unload what they acquired.
+  rc=0
+  (cd "$dir" && timeout -k 10 "$limit" "$wine" suite_unload.exe suite_module.8bf </dev/null >suites.log 2>&1) || rc=$?
+  if [ "$rc" -eq 0 ]; then
+    echo "suite holders ($arch): $(tail -n 1 "$dir/suites.log")"
+  else
+    cat "$dir/suites.log" >&2
+    echo "suite holders ($arch): FAILED, exit status $rc"
+    failures=$((failures + 1))
+  fi
 
   # An alert (four planes are refused) must be answered, recorded and not block.
   for product in halvane glimra; do
@@ -243,6 +256,55 @@ settings_files_under_wine() {
 }
 # --- end of settings files -------------------------------------------------
 settings_files_under_wine
+
+# ---------------------------------------------------------------------------
+# The preview on a fixed fixture (tests/wine/preview_check.cpp): set-up at
+# zoom 2, a recompute, a pan and a paint of Glimra's preview.  Its proxies
+# and pictures must equal the native build's, or differ as the 1/765 rule
+# above allows; x86 must equal x86-64.
+echo "== the preview under Wine"
+cmake --build "$native" -j"$jobs" --target preview_check >/dev/null
+"$native/preview_check" "$work/native-preview.bin" >"$work/native-preview.log" 2>&1 ||
+  { cat "$work/native-preview.log" >&2; echo "wine-test: the native preview check failed" >&2; exit 1; }
+for arch in $archs; do
+  cmake --build "$build/win-$arch" -j"$jobs" --target preview_check >/dev/null
+  dir=$work/$arch
+  cp "$build/win-$arch/preview_check.exe" "$dir/"
+  runs=$((runs + 1))
+  start=$(now)
+  rc=0
+  (cd "$dir" && timeout -k 10 "$limit" "$wine" preview_check.exe preview.bin </dev/null >preview.log 2>&1) || rc=$?
+  took=$(since "$start")
+  timings="$timings preview-$arch ${took}s"
+  if [ "$rc" -ne 0 ] || [ ! -f "$dir/preview.bin" ]; then
+    cat "$dir/preview.log" >&2
+    echo "preview ($arch): FAILED, exit status $rc (${took} s)"
+    failures=$((failures + 1))
+  elif cmp -s "$dir/preview.bin" "$work/native-preview.bin"; then
+    echo "preview ($arch): proxies and pictures identical to the native build's (${took} s)"
+    identical=$((identical + 1))
+  elif [ "$(wc -c <"$dir/preview.bin")" != "$(wc -c <"$work/native-preview.bin")" ]; then
+    echo "preview ($arch): DIFFERENT, the files differ in size (${took} s)"
+    failures=$((failures + 1))
+  else
+    read -r count diff < <(sample_differences "$dir/preview.bin" "$work/native-preview.bin")
+    samples=$(wc -c <"$dir/preview.bin")
+    [ "$diff" -gt "$largest" ] && largest=$diff
+    if [ "$diff" -le 1 ] && [ $((count * 1000)) -le "$samples" ]; then
+      echo "preview ($arch): $count of $samples bytes differ, by 1, within the 1/765 rule (${took} s)"
+      close=$((close + 1))
+    else
+      echo "preview ($arch): DIFFERENT, $count of $samples bytes differ, largest difference $diff (${took} s)"
+      failures=$((failures + 1))
+    fi
+  fi
+done
+if [ -f "$work/x86_64/preview.bin" ] && [ -f "$work/i686/preview.bin" ] &&
+  ! cmp -s "$work/x86_64/preview.bin" "$work/i686/preview.bin"; then
+  echo "preview: the x86 proxies and pictures DIFFER from the x86-64 ones"
+  failures=$((failures + 1))
+fi
+# ---------------------------------------------------------------------------
 
 timeout 30 "$wineserver" -k >/dev/null 2>&1 || true
 
