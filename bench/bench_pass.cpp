@@ -18,8 +18,8 @@
 //
 // Options: --plugins DIR (where halvane.plugin.so and glimra.plugin.so are;
 // default: the build's), --repeat N (default 3), --size WxH, --only NAME
-// (a configuration whose name contains NAME), --test-host (fresh, filled
-// buffers for every request, as the tests have them).
+// (a configuration whose name contains NAME), --check (the checking host of
+// the tests: fresh, filled buffers and copies for every request).
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -69,10 +69,8 @@ struct Options {
     int repeat = 3;
     int32 width = 6000, height = 4000;
     std::string only;
-    // The reference host as the tests use it: every buffer fresh memory,
-    // filled with 0xFF.  Otherwise freed buffers are reused unfilled, as a
-    // host's memory manager does.
-    bool testHost = false;
+    // The checking host of the tests; otherwise the host as a tool (pihost's).
+    bool check = false;
 };
 
 // What a child sends back: plain numbers, so a pipe carries it whole.
@@ -107,9 +105,12 @@ Figures runConfig(const Config& c, const Options& o) {
 
         std::vector<double> seconds;
         for (int r = 0; r < o.repeat; ++r) {
-            refhost::Host host(source);
-            host.buffers().recycleFreedBuffers = !o.testHost;
-            host.buffers().poisonFreshBuffers = o.testHost;
+            refhost::HostOptions options = refhost::toolHostOptions();
+            if (o.check) {
+                options.checking = true;
+                options.rowSlackBytes = refhost::HostOptions().rowSlackBytes;
+            }
+            refhost::Host host(source, options);
             host.setScriptDescriptor(script, plugInDialogDontDisplay);
             const auto t0 = std::chrono::steady_clock::now();
             const refhost::RunResult run = refhost::runFilter(plugin, host);
@@ -187,8 +188,8 @@ bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool more = i + 1 < argc;
-        if (a == "--test-host") {
-            o.testHost = true;
+        if (a == "--check") {
+            o.check = true;
         } else if (a == "--plugins" && more) {
             o.plugins = argv[++i];
         } else if (a == "--repeat" && more) {
@@ -211,7 +212,7 @@ bool parse(int argc, char** argv, Options& o) {
 int main(int argc, char** argv) {
     Options o;
     if (!parse(argc, argv, o)) {
-        std::fprintf(stderr, "usage: bench_pass [--plugins DIR] [--repeat N] [--size WxH] [--only NAME]\n");
+        std::fprintf(stderr, "usage: bench_pass [--plugins DIR] [--repeat N] [--size WxH] [--only NAME] [--check]\n");
         return 2;
     }
     cpu_set_t set;

@@ -5,7 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <system_error>
+#include <new>
+#include <thread>
+#include <vector>
 
+#include "refhost/platform.h"
 #include "refhost/refhost.h"
 
 #if !defined(_WIN32)
@@ -316,12 +321,41 @@ std::vector<Handle> HandleStore::liveHandles() const {
 // ---------------------------------------------------------------------------
 // Buffer store.
 
+// A block of buffer memory.  A recycling host takes whole pages from the
+// system and keeps them; a checking one takes them from the heap, where
+// AddressSanitizer watches them, and gives them back on every free.
+struct BufferStore::Memory {
+    char* data = nullptr;
+    size_t capacity = 0;
+    bool pages = false;
+    Memory() = default;
+    Memory(const Memory&) = delete;
+    Memory& operator=(const Memory&) = delete;
+    ~Memory() {
+        if (pages)
+            platform::freePages(data, capacity);
+        else
+            delete[] data;
+    }
+};
+
 struct BufferStore::Block {
-    std::vector<char> bytes;
+    std::unique_ptr<Memory> memory;
     int32 size = 0;
     int32 locks = 0;
     bool alive = true;
 };
+
+namespace {
+// Page blocks come in steps that huge pages fill (2 MB) or small pages do.
+size_t pageCapacity(size_t bytes) {
+    const size_t step = bytes >= (size_t(2) << 20) ? size_t(2) << 20 : size_t(64) << 10;
+    return (bytes + step - 1) / step * step;
+}
+// A kept block serves a request that fills at least this share of it, so
+// that a small request does not hold a large block a later one needs.
+const size_t kSpareWasteFactor = 4;
+}  // namespace
 
 BufferStore::Block* BufferStore::find(BufferID id, const char* op) {
     auto it = index_.find(id);
@@ -334,6 +368,30 @@ BufferStore::Block* BufferStore::find(BufferID id, const char* op) {
         return nullptr;
     }
     return it->second;
+}
+
+std::unique_ptr<BufferStore::Memory> BufferStore::obtain(size_t bytes) {
+    if (recycleFreedBuffers) {
+        // The smallest kept block that holds the request.
+        auto spare = spare_.lower_bound(bytes);
+        if (spare != spare_.end() && spare->first / kSpareWasteFactor <= bytes) {
+            std::unique_ptr<Memory> m = std::move(spare->second);
+            spare_.erase(spare);
+            return m;
+        }
+    }
+    auto m = std::make_unique<Memory>();
+    if (recycleFreedBuffers) {
+        m->capacity = pageCapacity(bytes);
+        m->data = static_cast<char*>(platform::allocatePages(m->capacity));
+        m->pages = true;
+    } else {
+        m->capacity = bytes;
+        m->data = new (std::nothrow) char[bytes];
+    }
+    if (!m->data) return nullptr;
+    systemBytes_ += int64_t(m->capacity);
+    return m;
 }
 
 OSErr BufferStore::allocate(int32 size, BufferID* id) {
@@ -351,18 +409,15 @@ OSErr BufferStore::allocate(int32 size, BufferID* id) {
         ++refused_;
         return memFullErr;
     }
-    auto b = std::make_unique<Block>();
-    const size_t bytes = size_t(size) + 1;
-    auto spare = spare_.find(bytes);
-    if (spare != spare_.end()) {
-        b->bytes.swap(spare->second);
-        spare_.erase(spare);
-        if (poisonFreshBuffers) std::fill(b->bytes.begin(), b->bytes.end(), char(0xFF));
-    } else if (poisonFreshBuffers) {
-        b->bytes.assign(bytes, char(0xFF));
-    } else {
-        b->bytes.resize(bytes);
+    const size_t bytes = size_t(size) + 1;  // a zero-size buffer still has an address
+    std::unique_ptr<Memory> memory = obtain(bytes);
+    if (!memory) {
+        ++refused_;
+        return memFullErr;
     }
+    if (poisonFreshBuffers) std::memset(memory->data, 0xFF, bytes);
+    auto b = std::make_unique<Block>();
+    b->memory = std::move(memory);
     b->size = size;
     BufferID handle = reinterpret_cast<BufferID>(b.get());
     index_[handle] = b.get();
@@ -377,7 +432,7 @@ char* BufferStore::lock(BufferID id) {
     Block* b = find(id, "lockProc (buffer)");
     if (!b) return nullptr;
     ++b->locks;
-    return b->bytes.data();
+    return b->memory->data;
 }
 
 void BufferStore::unlock(BufferID id) {
@@ -395,9 +450,17 @@ void BufferStore::free(BufferID id) {
     if (!b) return;
     b->alive = false;
     liveBytes_ -= b->size;
-    if (recycleFreedBuffers)
-        spare_.emplace(b->bytes.size(), std::move(b->bytes));
-    std::vector<char>().swap(b->bytes);
+    if (recycleFreedBuffers) {
+        const size_t capacity = b->memory->capacity;
+        spare_.emplace(capacity, std::move(b->memory));
+    }
+    b->memory.reset();
+}
+
+int64_t BufferStore::keptBytes() const {
+    int64_t n = 0;
+    for (const auto& s : spare_) n += int64_t(s.first);
+    return n;
 }
 
 int64_t BufferStore::live() const {
@@ -971,6 +1034,16 @@ OSErr MACPASCAL advanceState() {
 // ---------------------------------------------------------------------------
 // Host.
 
+HostOptions toolHostOptions() {
+    HostOptions o;
+    o.checking = false;
+    o.rowSlackBytes = 0;
+    o.inTileWidth = o.inTileHeight = 1024;
+    if (const uint64_t physical = platform::physicalMemoryBytes())
+        o.maxSpace = int32(std::min<uint64_t>(physical / 10 * 7, uint64_t(0x7FFFFFFF)));
+    return o;
+}
+
 Host::Host(Document doc, HostOptions options)
     : doc_(std::move(doc)), options_(std::move(options)), impl_(std::make_unique<Impl>()) {
     if (doc_.width() <= 0 || doc_.height() <= 0) throw std::invalid_argument("refhost::Host: empty document");
@@ -981,6 +1054,8 @@ Host::Host(Document doc, HostOptions options)
     mask_.assign(size_t(int64_t(doc_.width()) * doc_.height()), 255);
     handles_.host_ = this;
     buffers_.host_ = this;
+    buffers_.poisonFreshBuffers = options_.checking;
+    buffers_.recycleFreedBuffers = !options_.checking;
     buildRecord();
     install();
 #if !defined(_WIN32)
@@ -1155,6 +1230,30 @@ void copyPixels(uint8_t* dst, const uint8_t* src, int32 count, int16 n, int16 pl
     for (int32 x = 0; x < count; ++x)
         std::memcpy(dst + x * (toDocument ? docPixel : pixel), src + x * (toDocument ? pixel : docPixel), pixel);
 }
+
+
+// Runs rows(first, end) over the rows [0, count), in one band per processor
+// the process may use when the copy is large enough to gain from it.  A
+// band whose thread cannot be started runs on the calling thread.
+template <typename F>
+void inRowBands(int32 count, int64_t rowBytes, const F& rows) {
+    const int n = std::min(platform::processorCount(), 64);
+    if (n <= 1 || count < 2 * n || int64_t(count) * rowBytes < (int64_t(1) << 20)) {
+        rows(int32(0), count);
+        return;
+    }
+    auto first = [&](int i) { return int32(int64_t(count) * i / n); };
+    std::vector<std::thread> workers;
+    for (int i = 1; i < n; ++i) {
+        try {
+            workers.emplace_back(rows, first(i), first(i + 1));
+        } catch (const std::system_error&) {
+            rows(first(i), first(i + 1));
+        }
+    }
+    rows(int32(0), first(1));
+    for (std::thread& t : workers) t.join();
+}
 }  // namespace
 
 void Host::commitPending() {
@@ -1165,11 +1264,14 @@ void Host::commitPending() {
     if (isEmpty(r)) return;
     const int32 sb = doc_.sampleBytes();
     const int16 n = int16(m.pendingHi - m.pendingLo + 1);
-    for (int32 y = r.top; y < r.bottom; ++y) {
-        const uint8_t* row = m.outBuf.data() + int64_t(y - m.pendingRect.top) * m.pendingRowBytes;
-        copyPixels(doc_.pixel(r.left, y) + int64_t(m.pendingLo) * sb, row + int64_t(r.left - m.pendingRect.left) * n * sb,
-                   r.right - r.left, n, doc_.planes(), sb, true);
-    }
+    inRowBands(r.bottom - r.top, int64_t(r.right - r.left) * n * sb, [&](int32 first, int32 end) {
+        for (int32 y = r.top + first; y < r.top + end; ++y) {
+            const uint8_t* row = m.outBuf.data() + int64_t(y - m.pendingRect.top) * m.pendingRowBytes;
+            copyPixels(doc_.pixel(r.left, y) + int64_t(m.pendingLo) * sb,
+                       row + int64_t(r.left - m.pendingRect.left) * n * sb, r.right - r.left, n, doc_.planes(), sb,
+                       true);
+        }
+    });
 }
 
 void Host::finishPass() {
@@ -1261,16 +1363,28 @@ OSErr Host::serveRequest() {
         return int32(needed + std::max<int64_t>(slack, 0));
     };
 
-    // A served buffer is fresh memory for every request, so that a pointer
-    // kept from an earlier one shows under AddressSanitizer; a host that
-    // recycles its buffers keeps the memory instead.
+    // A checking host serves every request in fresh memory, filled, so that
+    // a pointer kept from an earlier one shows under AddressSanitizer; a
+    // host used as a tool keeps the memory and hands out the document's own
+    // rows where it can.
+    const bool checking = options_.checking;
     auto renew = [&](std::vector<uint8_t>& buf, size_t bytes) {
-        if (!buffers_.recycleFreedBuffers) std::vector<uint8_t>().swap(buf);
-        buf.assign(bytes, 0xFF);
+        if (checking) {
+            std::vector<uint8_t>().swap(buf);
+            buf.assign(bytes, 0xFF);
+        } else if (buf.size() < bytes) {
+            buf.resize(bytes);
+        }
+    };
+    auto documentRows = [&](const Document& d, const VRect& rc, int16 lo, int16 hi) {
+        return !checking && lo == 0 && hi == P - 1 && inside(rc, H, W) && d.rowBytes() <= int64_t(0x7FFFFFFF);
     };
 
     // Input.
-    if (inWanted) {
+    if (inWanted && rate == 1 && documentRows(source, q.in, r.inLoPlane, r.inHiPlane)) {
+        r.inData = const_cast<uint8_t*>(source.pixel(q.in.left, q.in.top));
+        r.inRowBytes = int32(source.rowBytes());
+    } else if (inWanted) {
         const int16 n = int16(r.inHiPlane - r.inLoPlane + 1);
         const int32 w = q.in.right - q.in.left, hgt = q.in.bottom - q.in.top;
         const int32 rb = rowBytesFor(int64_t(w) * n * sb);
@@ -1289,28 +1403,31 @@ OSErr Host::serveRequest() {
             }
         }
         const bool whole = rate == 1 && inside(q.in, H, W);
-        for (int32 y = 0; y < hgt; ++y) {
-            uint8_t* row = buf.data() + int64_t(y) * rb;
-            if (whole) {
-                copyPixels(row, source.pixel(q.in.left, q.in.top + y) + int64_t(r.inLoPlane) * sb, w, n, P, sb, false);
-                continue;
-            }
-            for (int32 x = 0; x < w; ++x) {
-                int32 sx = (q.in.left + x) * rate, sy = (q.in.top + y) * rate;
-                bool out = sx < 0 || sy < 0 || sx >= W || sy >= H;
-                if (out && padding == plugInWantsEdgeReplication) {
-                    sx = std::min(std::max(sx, 0), W - 1);
-                    sy = std::min(std::max(sy, 0), H - 1);
-                    out = false;
+        inRowBands(hgt, int64_t(w) * n * sb, [&](int32 first, int32 end) {
+            for (int32 y = first; y < end; ++y) {
+                uint8_t* row = buf.data() + int64_t(y) * rb;
+                if (whole) {
+                    copyPixels(row, source.pixel(q.in.left, q.in.top + y) + int64_t(r.inLoPlane) * sb, w, n, P, sb,
+                               false);
+                    continue;
                 }
-                uint8_t* dst = row + int64_t(x) * n * sb;
-                if (!out) {
-                    std::memcpy(dst, source.pixel(sx, sy) + int64_t(r.inLoPlane) * sb, size_t(n) * sb);
-                } else if (padding >= 0) {
-                    for (int16 p = 0; p < n; ++p) std::memcpy(dst + p * sb, pad.data(), size_t(sb));
-                }  // plugInDoesNotWantPadding: the 0xFF bytes stay
+                for (int32 x = 0; x < w; ++x) {
+                    int32 sx = (q.in.left + x) * rate, sy = (q.in.top + y) * rate;
+                    bool out = sx < 0 || sy < 0 || sx >= W || sy >= H;
+                    if (out && padding == plugInWantsEdgeReplication) {
+                        sx = std::min(std::max(sx, 0), W - 1);
+                        sy = std::min(std::max(sy, 0), H - 1);
+                        out = false;
+                    }
+                    uint8_t* dst = row + int64_t(x) * n * sb;
+                    if (!out) {
+                        std::memcpy(dst, source.pixel(sx, sy) + int64_t(r.inLoPlane) * sb, size_t(n) * sb);
+                    } else if (padding >= 0) {
+                        for (int16 p = 0; p < n; ++p) std::memcpy(dst + p * sb, pad.data(), size_t(sb));
+                    }  // plugInDoesNotWantPadding: the bytes stay as they are (0xFF when checking)
+                }
             }
-        }
+        });
 
         r.inData = m.inBuf.data();
         r.inRowBytes = rb;
@@ -1320,16 +1437,24 @@ OSErr Host::serveRequest() {
         r.inRowBytes = 0;
     }
 
-    // Output, pre-filled with the document's pixels as a host would.
-    if (outWanted) {
+    // Output: the document's own rows inside the filter rectangle, or a
+    // buffer pre-filled with the document's pixels, as a host would.
+    const bool outInsideFilter = q.out.top >= filterRect_.top && q.out.left >= filterRect_.left &&
+                                 q.out.bottom <= filterRect_.bottom && q.out.right <= filterRect_.right;
+    if (outWanted && outInsideFilter && documentRows(doc_, q.out, r.outLoPlane, r.outHiPlane)) {
+        r.outData = doc_.pixel(q.out.left, q.out.top);
+        r.outRowBytes = int32(doc_.rowBytes());
+    } else if (outWanted) {
         const int16 n = int16(r.outHiPlane - r.outLoPlane + 1);
         const int32 w = q.out.right - q.out.left, hgt = q.out.bottom - q.out.top;
         const int32 rb = rowBytesFor(int64_t(w) * n * sb);
         std::vector<uint8_t>& buf = m.outBuf;
         renew(buf, size_t(int64_t(rb) * hgt));
-        for (int32 y = 0; y < hgt; ++y)
-            copyPixels(buf.data() + int64_t(y) * rb, doc_.pixel(q.out.left, q.out.top + y) + int64_t(r.outLoPlane) * sb,
-                       w, n, P, sb, false);
+        inRowBands(hgt, int64_t(w) * n * sb, [&](int32 first, int32 end) {
+            for (int32 y = first; y < end; ++y)
+                copyPixels(buf.data() + int64_t(y) * rb,
+                           doc_.pixel(q.out.left, q.out.top + y) + int64_t(r.outLoPlane) * sb, w, n, P, sb, false);
+        });
 
         r.outData = m.outBuf.data();
         r.outRowBytes = rb;

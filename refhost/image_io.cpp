@@ -3,6 +3,7 @@
 #include "refhost/image_io.h"
 
 #include <png.h>
+#include <zlib.h>
 #define TIFF_DISABLE_DEPRECATED  // its int16/int32 would clash with the host interface's
 #include <tiffio.h>
 
@@ -154,6 +155,11 @@ bool pngWriteRows(std::FILE* f, const PngInfo& pi, png_bytep* rows, PngMessage& 
         return false;
     }
     png_init_io(png, f);
+    // libpng's adaptive row filters with zlib's run-length strategy: on
+    // photographs the file is within about 1 % of zlib's default strategy's
+    // size, written in a quarter to a fifth of the time (the default's match
+    // search finds little in photographic noise).
+    png_set_compression_strategy(png, Z_RLE);
     png_set_IHDR(png, info, pi.width, pi.height, pi.bits, pi.channels == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -174,14 +180,16 @@ void writePng(const Document& doc, std::FILE* f, const std::string& path) {
     pi.height = png_uint_32(doc.height());
     pi.channels = doc.planes();
     pi.bits = doc.depth();
-    std::vector<uint8_t> raw(size_t(doc.rowBytes() * doc.height()));
+    // 8-bit rows go to libpng as the document holds them (it only reads
+    // them); 16-bit samples are rescaled into big-endian rows first.
+    std::vector<uint8_t> raw(doc.depth() == 8 ? 0 : size_t(doc.rowBytes() * doc.height()));
     std::vector<png_bytep> rows(size_t(doc.height()));
     for (int32_t y = 0; y < doc.height(); ++y) {
-        uint8_t* row = raw.data() + int64_t(y) * doc.rowBytes();
-        rows[size_t(y)] = row;
         if (doc.depth() == 8) {
-            std::memcpy(row, doc.pixel(0, y), size_t(doc.rowBytes()));
+            rows[size_t(y)] = const_cast<png_bytep>(doc.pixel(0, y));
         } else {
+            uint8_t* row = raw.data() + int64_t(y) * doc.rowBytes();
+            rows[size_t(y)] = row;
             const uint16_t* src = reinterpret_cast<const uint16_t*>(doc.pixel(0, y));
             for (int64_t i = 0; i < int64_t(doc.width()) * doc.planes(); ++i) {
                 uint16_t v = hostToFile16(src[i]);

@@ -28,8 +28,12 @@ const char* const kUsage =
     "  --depth BITS           8, 16 or 32 (default 8); an image file is converted\n"
     "  --size WxH             synthetic document size (default 64x48)\n"
     "  --rect T,L,B,R         filter rectangle (default: the whole image)\n"
-    "  --tile WxH             the host's tile size (default: none)\n"
-    "  --max-space BYTES      memory offered to the plug-in (maxSpace)\n"
+    "  --tile WxH             the host's tile size (default 1024x1024; 0x0: none)\n"
+    "  --max-space BYTES      memory offered to the plug-in (maxSpace; default 70% of physical\n"
+    "                         memory, at most 2147483647)\n"
+    "  --check                the checking host of the tests: fresh buffers filled with 0xFF, freed\n"
+    "                         memory given back at once, every rectangle served as a copy (slower;\n"
+    "                         the output is the same)\n"
     "  --set KEY=VALUE        scripting parameter: a number, or true/false; repeatable\n"
     "  --dialog               ask the plug-in to show its dialog (default: do not)\n"
     "  --no-big-document      offer no big-document record (16-bit rectangles only)\n"
@@ -44,10 +48,11 @@ struct Options {
     int32 depth = 8, width = 64, height = 48;
     bool modeGiven = false, depthGiven = false;  // an image file is converted to them
     VRect rect{0, 0, 0, 0};
-    int32 tileW = 0, tileH = 0;
+    int32 tileW = -1, tileH = -1;  // -1: the tool host's
     int64_t maxSpace = -1;
     Descriptor script;
-    bool dialog = false, bigDocument = true, printParams = false, fresh = false, selectors = false, about = false;
+    bool dialog = false, bigDocument = true, printParams = false, fresh = false, selectors = false, about = false,
+         check = false;
 };
 
 [[noreturn]] void usage(const std::string& problem) {
@@ -139,12 +144,17 @@ Options parse(int argc, char** argv) {
         } else if (a == "--rect") {
             if (!parseRect(value(i), o.rect)) usage("--rect wants T,L,B,R");
         } else if (a == "--tile") {
-            if (!parseSize(value(i), o.tileW, o.tileH)) usage("--tile wants WxH, e.g. 128x128");
+            if (value(i) == "0x0")
+                o.tileW = o.tileH = 0;
+            else if (!parseSize(args[i], o.tileW, o.tileH))
+                usage("--tile wants WxH, e.g. 128x128, or 0x0");
         } else if (a == "--max-space") {
             if (!parseInt(value(i), n) || n < 0 || n > 0x7FFFFFFF) usage("--max-space wants 0..2147483647");
             o.maxSpace = n;
         } else if (a == "--set") {
             o.script.push_back(parseSetting(value(i)));
+        } else if (a == "--check") {
+            o.check = true;
         } else if (a == "--dialog") {
             o.dialog = true;
         } else if (a == "--no-big-document") {
@@ -261,10 +271,18 @@ int run(const Options& o) {
         doc = Document(mode, o.width, o.height);
         doc.fillPattern();
     }
-    HostOptions ho;
+    // The checking host differs from the tool host in its checks only, so
+    // that the two give the same output.
+    HostOptions ho = toolHostOptions();
+    if (o.check) {
+        ho.checking = true;
+        ho.rowSlackBytes = HostOptions().rowSlackBytes;
+    }
     ho.filterRect = o.rect;
-    ho.inTileWidth = o.tileW;
-    ho.inTileHeight = o.tileH;
+    if (o.tileW >= 0) {
+        ho.inTileWidth = o.tileW;
+        ho.inTileHeight = o.tileH;
+    }
     if (o.maxSpace >= 0) ho.maxSpace = int32(o.maxSpace);
     ho.bigDocument = o.bigDocument;
 

@@ -1,9 +1,12 @@
 // The few operating-system services the reference host needs, behind one
-// small interface: module loading, file replacement and answering alerts.
+// small interface: module loading, file replacement, answering alerts and
+// the memory a host keeps.
 // platform_posix.cpp and platform_win.cpp implement it; nothing else in
 // refhost is platform-specific.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -38,6 +41,16 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
 // Moves from over to, replacing to at once (never a half-written target).
 bool replaceFile(const std::string& from, const std::string& to, std::string& error);
 void removeFile(const std::string& path);
+
+// Whole pages of zeroed memory straight from the system, as a host's memory
+// manager takes them (with huge pages where the system grants them, so that
+// first touching them costs few page faults); null when refused.
+void* allocatePages(size_t bytes);
+void freePages(void* pages, size_t bytes);
+// Processors the process may run on (its affinity); at least 1.
+int processorCount();
+// Installed physical memory in bytes; 0 when unknown.
+uint64_t physicalMemoryBytes();
 
 }  // namespace platform
 }  // namespace refhost

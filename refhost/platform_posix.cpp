@@ -1,9 +1,12 @@
 // POSIX form of the reference host's platform services.
 #include <dlfcn.h>
+#include <sched.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -126,6 +129,30 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& er
 
 void removeFile(const std::string& path) {
     if (!path.empty()) unlink(path.c_str());
+}
+
+void* allocatePages(size_t bytes) {
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+#ifdef MADV_HUGEPAGE
+    madvise(p, bytes, MADV_HUGEPAGE);  // advice only: a refusal changes nothing
+#endif
+    return p;
+}
+
+void freePages(void* pages, size_t bytes) {
+    if (pages) munmap(pages, bytes);
+}
+
+int processorCount() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(CPU_COUNT(&set), 1);
+    return std::max(int(sysconf(_SC_NPROCESSORS_ONLN)), 1);
+}
+
+uint64_t physicalMemoryBytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? uint64_t(pages) * uint64_t(size) : 0;
 }
 
 void* beginAlertCapture(Host&) { return nullptr; }

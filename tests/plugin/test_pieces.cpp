@@ -1,7 +1,9 @@
 // The full-image pass cuts large images into pieces: four overlapping
 // quarters, or megatiles with an apron.  Each path runs, and the pieces
-// leave no visible seam.
+// leave no visible seam.  The host used as a tool gives the checking host's
+// output, on all processors and on one.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <cmath>
 #include <cstdio>
@@ -92,3 +94,80 @@ TEST_P(Pieces, QuartersJustAboveAMillionPixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Products, Pieces, testing::Values("glimra", "halvane"));
+
+namespace {
+struct HostCase {
+    const char* name;
+    const char* product;
+    int32 width, height, depth, hostTile;
+    size_t pieces;  // wide requests: whole 1, quarters 1, megatiles 2 per tile
+};
+
+// The calling thread, and so the engine's threads, on the first processor
+// it may use, for one scope.
+class OneProcessor {
+public:
+    OneProcessor() {
+        sched_getaffinity(0, sizeof saved_, &saved_);
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        for (int i = 0; i < CPU_SETSIZE; ++i)
+            if (CPU_ISSET(i, &saved_)) {
+                CPU_SET(i, &one);
+                break;
+            }
+        sched_setaffinity(0, sizeof one, &one);
+    }
+    ~OneProcessor() { sched_setaffinity(0, sizeof saved_, &saved_); }
+
+private:
+    cpu_set_t saved_;
+};
+
+PassResult filterWith(const HostCase& c, const Document& doc, bool checking) {
+    Plugin plugin(modulePath(c.product), true);
+    HostOptions o = checking ? HostOptions() : refhost::toolHostOptions();
+    o.inTileWidth = o.inTileHeight = c.hostTile;
+    o.maxSpace = HostOptions().maxSpace;  // the same memory plan for both hosts
+    Host host(doc, o);
+    playSilently(host);
+    EXPECT_EQ(refhost::runFilter(plugin, host).result, noErr);
+    EXPECT_TRUE(host.alerts().empty()) << host.alerts()[0];
+    EXPECT_TRUE(host.clean()) << host.leakReport();
+    // Profiling's blocks are 32 pixels wide; every piece is wider.
+    std::vector<refhost::AdvanceCall> pieces;
+    for (const refhost::AdvanceCall& call : host.advanceCalls())
+        if (call.inRect.right - call.inRect.left > 64) pieces.push_back(call);
+    return {host.document(), pieces};
+}
+}  // namespace
+
+class ToolHost : public testing::TestWithParam<HostCase> {};
+
+TEST_P(ToolHost, GivesTheCheckingHostsOutputOnAllProcessorsAndOnOne) {
+    const HostCase& c = GetParam();
+    Document doc(refhost::modeFor(plugInModeRGBColor, c.depth), c.width, c.height);
+    doc.fillPattern(5);
+    const PassResult checked = filterWith(c, doc, true);
+    const PassResult tool = filterWith(c, doc, false);
+    PassResult oneThread;
+    {
+        OneProcessor one;
+        oneThread = filterWith(c, doc, false);
+    }
+    EXPECT_EQ(checked.advances.size(), c.pieces);
+    EXPECT_EQ(tool.advances.size(), c.pieces);
+    EXPECT_NE(checked.result, doc);
+    EXPECT_TRUE(tool.result == checked.result) << "the tool host's output differs from the checking host's";
+    EXPECT_TRUE(oneThread.result == checked.result) << "one thread's output differs from all processors'";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ToolHost,
+    testing::Values(HostCase{"glimraWhole8", "glimra", 700, 500, 8, 1024, 1},
+                    HostCase{"halvaneWhole16", "halvane", 700, 500, 16, 1024, 1},
+                    HostCase{"glimraQuarters16", "glimra", 1100, 950, 16, 1024, 1},
+                    HostCase{"halvaneQuarters8", "halvane", 1100, 950, 8, 1024, 1},
+                    HostCase{"glimraMegatiles8", "glimra", 600, 300, 8, 64, 2 * 3 * 2},
+                    HostCase{"halvaneMegatiles16", "halvane", 600, 300, 16, 64, 2 * 3 * 2}),
+    [](const testing::TestParamInfo<HostCase>& i) { return std::string(i.param.name); });
