@@ -52,6 +52,24 @@ int32 runBands(int32 height, F& f) {
         height, [](void* c, const bandInfo& b) { (*static_cast<F*>(c))(b); }, &f);
 }
 
+// A worker set for one filtering run: started before the run's first piece
+// and stopped, its workers joined, when the run ends.  While it runs, the
+// runBands calls of the thread that started it hand their bands to its
+// waiting workers instead of starting and joining threads of their own (a
+// pass makes some tens of calls per piece, and on the small levels starting
+// the threads costs as much as their work).  The bands, their numbers and so
+// the results are the same.  A worker that cannot be started has its band
+// run on the calling thread; a set that cannot be had leaves every call to
+// start its own workers.  Calls nest: only the outermost pair counts.
+void startBandWorkerSet();
+void stopBandWorkerSet();
+struct bandWorkerSetScope {
+    bandWorkerSetScope() { startBandWorkerSet(); }
+    ~bandWorkerSetScope() { stopBandWorkerSet(); }
+    bandWorkerSetScope(const bandWorkerSetScope&) = delete;
+    bandWorkerSetScope& operator=(const bandWorkerSetScope&) = delete;
+};
+
 // Test hooks: the next n worker starts fail, as on a system out of threads;
 // and the number of workers started so far.
 extern std::atomic<int32> bandWorkerStartFailures;

@@ -2,6 +2,7 @@
 // with an apron, with progress after every piece.
 #include "entry/filter.h"
 
+#include "engine/band_driver.h"
 #include "engine/lifting.h"
 #include "engine/output_writers.h"
 #include "entry/alerts.h"
@@ -32,10 +33,12 @@ bool operationsForDepth(int32 depth, DepthOperations& ops) {
 }
 
 // The filtering run lasts as long as the pass: progress and the host's
-// abort are only for the final pass, and a cancel ends with its run.
+// abort are only for the final pass, and a cancel ends with its run.  Its
+// band workers live as long as it does.
 struct FilteringRun {
     explicit FilteringRun(bool finalPass) { beginFilteringRun(finalPass); }
     ~FilteringRun() { endFilteringRun(); }
+    bandWorkerSetScope workers;
 };
 
 const VRect kEmptyRect = {0, 0, 0, 0};

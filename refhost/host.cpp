@@ -168,8 +168,10 @@ struct Host::Impl {
     VRect pendingRect{};
     int16 pendingLo = 0, pendingHi = -1;
     int32 pendingRowBytes = 0;
-    // The document as the pass found it: a pass that fails is undone.
-    std::optional<Document> snapshot;
+    // The document as the pass found it: a pass that fails is undone.  A
+    // host used as a tool keeps its memory from pass to pass.
+    Document snapshot;
+    bool haveSnapshot = false;
 
     // The C procedures reach the Host's private records through these.
     static std::set<std::string>& persistent(Host& h) { return h.persistent_; }
@@ -1160,7 +1162,7 @@ void Host::beginSelector(int16 selector) {
     if (selector == filterSelectorStart) {
         // A pass starts with nothing requested and nothing served.
         discardPending();
-        impl_->snapshot.reset();
+        dropSnapshot();
         record_.inRect = record_.outRect = record_.maskRect = Rect{0, 0, 0, 0};
         impl_->big.inRect32 = impl_->big.outRect32 = impl_->big.maskRect32 = VRect{0, 0, 0, 0};
         record_.inputRate = record_.maskRate = 1 << 16;
@@ -1211,8 +1213,8 @@ bool Host::afterSelector() {
 void Host::failPass() {
     std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
     impl_->pending = false;
-    if (impl_->snapshot) doc_ = *impl_->snapshot;
-    impl_->snapshot.reset();
+    if (impl_->haveSnapshot) doc_ = impl_->snapshot;
+    dropSnapshot();
     record_.inData = record_.outData = record_.maskData = nullptr;
 }
 
@@ -1256,6 +1258,25 @@ void inRowBands(int32 count, int64_t rowBytes, const F& rows) {
 }
 }  // namespace
 
+void Host::takeSnapshot() {
+    Impl& m = *impl_;
+    Document& s = m.snapshot;
+    if (s.imageMode() == doc_.imageMode() && s.width() == doc_.width() && s.height() == doc_.height()) {
+        const int64_t rowBytes = doc_.rowBytes();
+        inRowBands(doc_.height(), rowBytes, [&](int32 first, int32 end) {
+            std::memcpy(s.data() + first * rowBytes, doc_.data() + first * rowBytes, size_t((end - first) * rowBytes));
+        });
+    } else {
+        s = doc_;
+    }
+    m.haveSnapshot = true;
+}
+
+void Host::dropSnapshot() {
+    impl_->haveSnapshot = false;
+    if (options_.checking) impl_->snapshot = Document();
+}
+
 void Host::commitPending() {
     Impl& m = *impl_;
     if (!m.pending) return;
@@ -1277,7 +1298,7 @@ void Host::commitPending() {
 void Host::finishPass() {
     std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
     commitPending();
-    impl_->snapshot.reset();
+    dropSnapshot();
 }
 
 void Host::discardPending() {
@@ -1353,9 +1374,9 @@ OSErr Host::serveRequest() {
     // Input comes from the image as the pass found it: a filter reads its
     // source, and what it has written so far is its destination.
     // The source is taken at the pass's first request, before anything is written.
-    if (!m.snapshot) m.snapshot = doc_;
+    if (!m.haveSnapshot) takeSnapshot();
     commitPending();
-    const Document& source = *m.snapshot;
+    const Document& source = m.snapshot;
 
     const int32 sb = doc_.sampleBytes();
     auto rowBytesFor = [&](int64_t needed) {

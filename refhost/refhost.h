@@ -413,6 +413,8 @@ private:
     void buildRecord();
     void commitPending();
     OSErr serveRequest();
+    void takeSnapshot();
+    void dropSnapshot();
 
     Document doc_;
     HostOptions options_;
