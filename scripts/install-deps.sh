@@ -9,7 +9,7 @@ for arg in "$@"; do
   case "$arg" in
     --windows) packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64) ;;
     --wine) packages+=(wine wine64 wine32:i386 xvfb x11-apps imagemagick) ;;
-    --bench) packages+=(python3-opencv) ;;
+    --bench) packages+=(python3-opencv time) ;;
   esac
 done
 
