@@ -1322,35 +1322,42 @@ OSErr Host::serveRequest() {
     AdvanceCall call{q.in, q.out, q.mask, q.used32, r.inLoPlane, r.inHiPlane, r.outLoPlane, r.outHiPlane,
                      padding, rate, noErr};
 
+    // The text of a problem is made only when there is one: profiling
+    // alone makes some ten thousand requests.
     std::string problem;
-    auto check = [&](bool bad, const std::string& text) {
-        if (bad && problem.empty()) problem = text;
+    auto check = [&](bool bad, const auto& text) {
+        if (bad && problem.empty()) problem = text();
     };
     const bool inWanted = !isEmpty(q.in), outWanted = !isEmpty(q.out);
     const bool maskWanted = r.haveMask && !isEmpty(q.mask);
-    check(isInverted(q.in), "inRect " + rectText(q.in) + " is inverted");
-    check(isInverted(q.out), "outRect " + rectText(q.out) + " is inverted");
-    check(r.haveMask && isInverted(q.mask), "maskRect " + rectText(q.mask) + " is inverted");
+    check(isInverted(q.in), [&] { return "inRect " + rectText(q.in) + " is inverted"; });
+    check(isInverted(q.out), [&] { return "outRect " + rectText(q.out) + " is inverted"; });
+    check(r.haveMask && isInverted(q.mask), [&] { return "maskRect " + rectText(q.mask) + " is inverted"; });
     if (inWanted) {
-        check(r.inLoPlane < 0 || r.inHiPlane >= P || r.inLoPlane > r.inHiPlane,
-              "input planes " + std::to_string(r.inLoPlane) + ".." + std::to_string(r.inHiPlane) + " of an image with " +
-                  std::to_string(P) + " planes");
+        check(r.inLoPlane < 0 || r.inHiPlane >= P || r.inLoPlane > r.inHiPlane, [&] {
+            return "input planes " + std::to_string(r.inLoPlane) + ".." + std::to_string(r.inHiPlane) +
+                   " of an image with " + std::to_string(P) + " planes";
+        });
         bool pads = (padding >= 0 && padding <= 255) || padding == plugInWantsEdgeReplication ||
                     padding == plugInDoesNotWantPadding;
         check(padding < plugInWantsErrorOnBoundsException || padding > 255,
-              "inputPadding " + std::to_string(padding) + " is not a padding value");
-        check(!pads && !inside(q.in, scaledH, scaledW),
-              "inRect " + rectText(q.in) + " lies outside the image " + rectText(VRect{0, 0, scaledH, scaledW}) +
-                  (rate > 1 ? " at input rate " + std::to_string(rate) : std::string()));
+              [&] { return "inputPadding " + std::to_string(padding) + " is not a padding value"; });
+        check(!pads && !inside(q.in, scaledH, scaledW), [&] {
+            return "inRect " + rectText(q.in) + " lies outside the image " + rectText(VRect{0, 0, scaledH, scaledW}) +
+                   (rate > 1 ? " at input rate " + std::to_string(rate) : std::string());
+        });
     }
     if (outWanted) {
-        check(r.outLoPlane < 0 || r.outHiPlane >= P || r.outLoPlane > r.outHiPlane,
-              "output planes " + std::to_string(r.outLoPlane) + ".." + std::to_string(r.outHiPlane) +
-                  " of an image with " + std::to_string(P) + " planes");
-        check(!inside(q.out, H, W), "outRect " + rectText(q.out) + " lies outside the image " + rectText(doc_.bounds()));
+        check(r.outLoPlane < 0 || r.outHiPlane >= P || r.outLoPlane > r.outHiPlane, [&] {
+            return "output planes " + std::to_string(r.outLoPlane) + ".." + std::to_string(r.outHiPlane) +
+                   " of an image with " + std::to_string(P) + " planes";
+        });
+        check(!inside(q.out, H, W),
+              [&] { return "outRect " + rectText(q.out) + " lies outside the image " + rectText(doc_.bounds()); });
     }
     if (maskWanted)
-        check(!inside(q.mask, H, W), "maskRect " + rectText(q.mask) + " lies outside the image " + rectText(doc_.bounds()));
+        check(!inside(q.mask, H, W),
+              [&] { return "maskRect " + rectText(q.mask) + " lies outside the image " + rectText(doc_.bounds()); });
     // Row bytes are 32-bit in the record; a padded request could still ask
     // for more than that.
     auto tooWide = [&](const VRect& rc, int16 lo, int16 hi) {
@@ -1358,7 +1365,7 @@ OSErr Host::serveRequest() {
                int64_t(0x7FFFFFFF);
     };
     check(inWanted && problem.empty() && tooWide(q.in, r.inLoPlane, r.inHiPlane),
-          "inRect " + rectText(q.in) + " is too wide for 32-bit row bytes");
+          [&] { return "inRect " + rectText(q.in) + " is too wide for 32-bit row bytes"; });
 
     if (!problem.empty()) {
         call.result = options_.badRequestError;

@@ -112,23 +112,28 @@ Document readPng(std::FILE* f, const std::string& path) {
                        std::to_string(pi.bits) + " bits, " + std::to_string(pi.width) + " x " +
                        std::to_string(pi.height) + ")");
     }
+    // 8-bit rows are read straight into the document; 16-bit ones are
+    // rescaled from a buffer of their own.
+    Document doc;
     std::vector<uint8_t> raw;
     std::vector<png_bytep> rows;
     try {
-        raw.resize(pi.rowBytes * pi.height);
+        doc = Document(modeFor(base, pi.bits), int32_t(pi.width), int32_t(pi.height));
+        if (pi.bits != 8) raw.resize(pi.rowBytes * pi.height);
         rows.resize(pi.height);
     } catch (const std::bad_alloc&) {
         png_destroy_read_struct(&png, &info, nullptr);
         fail(path, "not enough memory for the image");
     }
-    for (png_uint_32 y = 0; y < pi.height; ++y) rows[y] = raw.data() + y * pi.rowBytes;
+    if (pi.bits == 8 && int64_t(pi.rowBytes) != doc.rowBytes()) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        fail(path, "unexpected PNG row size");
+    }
+    for (png_uint_32 y = 0; y < pi.height; ++y)
+        rows[y] = pi.bits == 8 ? doc.pixel(0, int32_t(y)) : raw.data() + y * pi.rowBytes;
     if (!pngReadRows(png, info, rows.data(), msg)) fail(path, std::string("cannot read the PNG file: ") + msg.text);
 
-    Document doc(modeFor(base, pi.bits), int32_t(pi.width), int32_t(pi.height));
-    if (pi.bits == 8) {
-        for (png_uint_32 y = 0; y < pi.height; ++y)
-            std::memcpy(doc.pixel(0, int32_t(y)), rows[y], size_t(doc.rowBytes()));
-    } else {
+    if (pi.bits != 8) {
         for (png_uint_32 y = 0; y < pi.height; ++y) {
             const uint16_t* src = reinterpret_cast<const uint16_t*>(rows[y]);
             uint16_t* dst = reinterpret_cast<uint16_t*>(doc.pixel(0, int32_t(y)));

@@ -241,9 +241,10 @@ void printParams(const Host& host) {
 void printBalance(Host& host) {
     std::printf("handles: %lld live, %lld locked\n", (long long)host.handles().live(),
                 (long long)host.handles().locked());
-    std::printf("buffers: %lld live, %lld allocations, %lld refused, peak %lld bytes\n",
+    std::printf("buffers: %lld live, %lld allocations, %lld refused, peak %lld bytes, %lld bytes taken from the system\n",
                 (long long)host.buffers().live(), (long long)host.buffers().allocations(),
-                (long long)host.buffers().refused(), (long long)host.buffers().peakBytes());
+                (long long)host.buffers().refused(), (long long)host.buffers().peakBytes(),
+                (long long)host.buffers().systemBytes());
     std::printf("advance states: %zu, %zu refused\n", host.advanceCalls().size(), host.requestErrors().size());
     for (const std::string& e : host.requestErrors()) std::printf("  %s\n", e.c_str());
     std::printf("progress calls: %zu, abort polls: %lld\n", host.progressCalls().size(),
