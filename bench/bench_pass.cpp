@@ -45,6 +45,7 @@
 #include <string>
 #include <vector>
 
+#include "refhost/platform.h"
 #include "refhost/refhost.h"
 
 using refhost::Descriptor;
@@ -193,17 +194,11 @@ Figures runConfig(const Config& c, const Options& o) {
             double s = 0;
             if (!runPass(plugin, checking, source, c, s, fig.error)) return fig;
             fig.sameAsChecking = checking.document() == timed;
-            cpu_set_t all, one;
-            sched_getaffinity(0, sizeof all, &all);
-            CPU_ZERO(&one);
-            for (int i = 0; i < CPU_SETSIZE; ++i)
-                if (CPU_ISSET(i, &all)) {
-                    CPU_SET(i, &one);
-                    break;
-                }
-            sched_setaffinity(0, sizeof one, &one);
-            const bool ok = runPass(plugin, host, source, c, s, fig.error);
-            sched_setaffinity(0, sizeof all, &all);
+            bool ok;
+            {
+                refhost::platform::OneProcessor one;
+                ok = runPass(plugin, host, source, c, s, fig.error);
+            }
             if (!ok) return fig;
             fig.sameOnOneThread = host.document() == timed;
         }

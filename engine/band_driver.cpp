@@ -95,6 +95,25 @@ void joinWorker(bandTask& t) { pthread_join(t.thread, nullptr); }
 
 #endif
 
+// Fills the task of band i of n over `height` rows and, for i >= 1, starts
+// its worker on main.
+void startTask(bandTask& t, int32 i, int32 n, int32 height, void (*main)(bandTask&), bandBody body, void* context) {
+    t.main = main;
+    t.body = body;
+    t.context = context;
+    t.info.index = i;
+    t.info.count = n;
+    t.info.band = i == 0 ? -1 : i;
+    bandRows(height, n, i, t.info.firstRow, t.info.endRow);
+    t.started = i > 0 && startWorker(t);
+    if (t.started) ++bandWorkersStarted;
+}
+
+void joinTasks(bandTask* tasks, int32 n) {
+    for (int32 i = 1; i < n; ++i)
+        if (tasks[i].started) joinWorker(tasks[i]);
+}
+
 // Task records live in the caller's frame; only a machine with more
 // processors than this takes them from the heap.
 enum { kTasksOnStack = 64 };
@@ -194,16 +213,15 @@ void runBandsOnWorkerSet(bandWorkerSet& set, int32 height, bandBody body, void* 
         std::unique_lock<std::mutex> g(set.lock);
         set.done.wait(g, [&] { return set.pending == 0; });
     };
-    try {
-        bandInfo info = set.tasks[0].info;
-        bandRows(height, n, 0, info.firstRow, info.endRow);
+    auto runHere = [&](int32 i) {
+        bandInfo info = set.tasks[i].info;
+        bandRows(height, n, i, info.firstRow, info.endRow);
         body(context, info);
+    };
+    try {
+        runHere(0);
         for (int32 i = 1; i < n; ++i)
-            if (!set.tasks[i].started) {
-                info = set.tasks[i].info;
-                bandRows(height, n, i, info.firstRow, info.endRow);
-                body(context, info);
-            }
+            if (!set.tasks[i].started) runHere(i);
     } catch (...) {
         waitForWorkers();
         throw;
@@ -221,18 +239,7 @@ void startBandWorkerSet() {
     if (!set) return;  // every call starts its own workers then
     set->count = n;
     set->owner = std::this_thread::get_id();
-    for (int32 i = 0; i < n; ++i) {
-        bandTask& t = set->tasks[i];
-        t.main = workerSetLoop;
-        t.body = nullptr;
-        t.context = set;
-        t.info.index = i;
-        t.info.count = n;
-        t.info.band = i == 0 ? -1 : i;
-        t.info.firstRow = t.info.endRow = 0;
-        t.started = i > 0 && startWorker(t);
-        if (t.started) ++bandWorkersStarted;
-    }
+    for (int32 i = 0; i < n; ++i) startTask(set->tasks[i], i, n, 0, workerSetLoop, nullptr, set);
     activeWorkerSet = set;
 }
 
@@ -246,8 +253,7 @@ void stopBandWorkerSet() {
         set->stopping = true;
     }
     set->wake.notify_all();
-    for (int32 i = 1; i < set->count; ++i)
-        if (set->tasks[i].started) joinWorker(set->tasks[i]);
+    joinTasks(set->tasks, set->count);
     delete set;
 }
 
@@ -265,32 +271,17 @@ int32 runBands(int32 height, bandBody body, void* context) {
         heap.reset(new bandTask[n]);
         tasks = heap.get();
     }
-    for (int32 i = 0; i < n; ++i) {
-        bandTask& t = tasks[i];
-        t.main = runOneBand;
-        t.body = body;
-        t.context = context;
-        t.info.index = i;
-        t.info.count = n;
-        t.info.band = i == 0 ? -1 : i;
-        bandRows(height, n, i, t.info.firstRow, t.info.endRow);
-        t.started = i > 0 && startWorker(t);
-        if (t.started) ++bandWorkersStarted;
-    }
-    auto joinAll = [&] {
-        for (int32 i = 1; i < n; ++i)
-            if (tasks[i].started) joinWorker(tasks[i]);
-    };
+    for (int32 i = 0; i < n; ++i) startTask(tasks[i], i, n, height, runOneBand, body, context);
     try {
         body(context, tasks[0].info);
         // A band whose worker did not start runs here, exactly once.
         for (int32 i = 1; i < n; ++i)
             if (!tasks[i].started) body(context, tasks[i].info);
     } catch (...) {
-        joinAll();
+        joinTasks(tasks, n);
         throw;
     }
-    joinAll();
+    joinTasks(tasks, n);
     return n;
 }
 

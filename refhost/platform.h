@@ -49,6 +49,20 @@ void* allocatePages(size_t bytes);
 void freePages(void* pages, size_t bytes);
 // Processors the process may run on (its affinity); at least 1.
 int processorCount();
+// Keeps the calling thread, and the threads it starts from then on, on the
+// first processor it may use for as long as it lives: the one-thread runs
+// of the tests and benchmarks (the Mac form of the engine, which is the
+// native build's, counts the processors it may use).
+class OneProcessor {
+public:
+    OneProcessor();
+    ~OneProcessor();
+    OneProcessor(const OneProcessor&) = delete;
+    OneProcessor& operator=(const OneProcessor&) = delete;
+
+private:
+    alignas(16) unsigned char saved_[128];  // the affinity it had
+};
 // Installed physical memory in bytes; 0 when unknown.
 uint64_t physicalMemoryBytes();
 

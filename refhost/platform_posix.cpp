@@ -150,6 +150,26 @@ int processorCount() {
     return std::max(int(sysconf(_SC_NPROCESSORS_ONLN)), 1);
 }
 
+static_assert(sizeof(cpu_set_t) <= sizeof(OneProcessor), "an affinity fits OneProcessor");
+
+OneProcessor::OneProcessor() {
+    cpu_set_t& saved = *reinterpret_cast<cpu_set_t*>(saved_);
+    if (sched_getaffinity(0, sizeof saved, &saved) != 0) CPU_ZERO(&saved);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int i = 0; i < CPU_SETSIZE; ++i)
+        if (CPU_ISSET(i, &saved)) {
+            CPU_SET(i, &one);
+            break;
+        }
+    if (CPU_COUNT(&one) == 1) sched_setaffinity(0, sizeof one, &one);
+}
+
+OneProcessor::~OneProcessor() {
+    const cpu_set_t& saved = *reinterpret_cast<const cpu_set_t*>(saved_);
+    if (CPU_COUNT(&saved) > 0) sched_setaffinity(0, sizeof saved, &saved);
+}
+
 uint64_t physicalMemoryBytes() {
     const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
     return pages > 0 && size > 0 ? uint64_t(pages) * uint64_t(size) : 0;

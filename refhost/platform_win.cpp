@@ -197,6 +197,19 @@ int processorCount() {
     return n;
 }
 
+OneProcessor::OneProcessor() {
+    DWORD_PTR process = 0, system = 0, previous = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process)
+        previous = SetThreadAffinityMask(GetCurrentThread(), process & (~process + 1));
+    std::memcpy(saved_, &previous, sizeof previous);
+}
+
+OneProcessor::~OneProcessor() {
+    DWORD_PTR previous = 0;
+    std::memcpy(&previous, saved_, sizeof previous);
+    if (previous) SetThreadAffinityMask(GetCurrentThread(), previous);
+}
+
 uint64_t physicalMemoryBytes() {
     MEMORYSTATUSEX status;
     status.dwLength = sizeof status;

@@ -39,18 +39,19 @@ struct seenBands {
     std::set<std::thread::id> threads;
     std::thread::id caller = std::this_thread::get_id();
     bool band0OnCaller = false;
+    void record(const bandInfo& b) {
+        std::lock_guard<std::mutex> g(lock);
+        bands.push_back(b);
+        threads.insert(std::this_thread::get_id());
+        if (b.index == 0) band0OnCaller = std::this_thread::get_id() == caller && b.band == -1;
+    }
 };
 
 TEST_F(BandDriver, RunsEveryBandOnceAndBandZeroOnTheCallingThread) {
     for (int32 n : {1, 3, 8, 33}) {
         setEngineThreadCount(n);
         seenBands seen;
-        auto body = [&](const bandInfo& b) {
-            std::lock_guard<std::mutex> g(seen.lock);
-            seen.bands.push_back(b);
-            seen.threads.insert(std::this_thread::get_id());
-            if (b.index == 0) seen.band0OnCaller = std::this_thread::get_id() == seen.caller && b.band == -1;
-        };
+        auto body = [&](const bandInfo& b) { seen.record(b); };
         EXPECT_EQ(runBands(100, body), n);
         ASSERT_EQ(seen.bands.size(), size_t(n));
         EXPECT_TRUE(seen.band0OnCaller);
@@ -102,12 +103,7 @@ TEST_F(BandDriver, AWorkerSetStartsItsWorkersOnceForEveryCall) {
     stopBandWorkerSet();
     for (int call = 0; call < 50; ++call) {
         seenBands seen;
-        auto body = [&](const bandInfo& b) {
-            std::lock_guard<std::mutex> g(seen.lock);
-            seen.bands.push_back(b);
-            seen.threads.insert(std::this_thread::get_id());
-            if (b.index == 0) seen.band0OnCaller = std::this_thread::get_id() == seen.caller && b.band == -1;
-        };
+        auto body = [&](const bandInfo& b) { seen.record(b); };
         const int32 rows = 40 + call;
         EXPECT_EQ(runBands(rows, body), 5);
         ASSERT_EQ(seen.bands.size(), 5u);

@@ -3,12 +3,12 @@
 // leave no visible seam.  The host used as a tool gives the checking host's
 // output, on all processors and on one.
 #include <gtest/gtest.h>
-#include <sched.h>
 
 #include <cmath>
 #include <cstdio>
 
 #include "plugin/plugin_support.h"
+#include "refhost/platform.h"
 #include "refhost/refhost.h"
 
 using refhost::Document;
@@ -22,20 +22,24 @@ struct PassResult {
     std::vector<refhost::AdvanceCall> advances;
 };
 
-PassResult filter(const std::string& product, const Document& doc, int32 hostTile) {
+PassResult filter(const std::string& product, const Document& doc, HostOptions o) {
     Plugin plugin(modulePath(product), true);
-    HostOptions o;
-    o.inTileWidth = o.inTileHeight = hostTile;
     Host host(doc, o);
     playSilently(host);
     EXPECT_EQ(refhost::runFilter(plugin, host).result, noErr);
     EXPECT_TRUE(host.alerts().empty()) << host.alerts()[0];
     EXPECT_TRUE(host.clean()) << host.leakReport();
-    // Profiling asks for small blocks of its own; the pieces are the wide requests.
+    // Profiling asks for blocks of 32 pixels of its own; every piece is wider.
     std::vector<refhost::AdvanceCall> pieces;
     for (const refhost::AdvanceCall& call : host.advanceCalls())
-        if (call.inRect.right - call.inRect.left >= 256) pieces.push_back(call);
+        if (call.inRect.right - call.inRect.left > 64) pieces.push_back(call);
     return {host.document(), pieces};
+}
+
+PassResult filter(const std::string& product, const Document& doc, int32 hostTile) {
+    HostOptions o;
+    o.inTileWidth = o.inTileHeight = hostTile;
+    return filter(product, doc, o);
 }
 
 struct Difference {
@@ -103,42 +107,11 @@ struct HostCase {
     size_t pieces;  // wide requests: whole 1, quarters 1, megatiles 2 per tile
 };
 
-// The calling thread, and so the engine's threads, on the first processor
-// it may use, for one scope.
-class OneProcessor {
-public:
-    OneProcessor() {
-        sched_getaffinity(0, sizeof saved_, &saved_);
-        cpu_set_t one;
-        CPU_ZERO(&one);
-        for (int i = 0; i < CPU_SETSIZE; ++i)
-            if (CPU_ISSET(i, &saved_)) {
-                CPU_SET(i, &one);
-                break;
-            }
-        sched_setaffinity(0, sizeof one, &one);
-    }
-    ~OneProcessor() { sched_setaffinity(0, sizeof saved_, &saved_); }
-
-private:
-    cpu_set_t saved_;
-};
-
 PassResult filterWith(const HostCase& c, const Document& doc, bool checking) {
-    Plugin plugin(modulePath(c.product), true);
     HostOptions o = checking ? HostOptions() : refhost::toolHostOptions();
     o.inTileWidth = o.inTileHeight = c.hostTile;
     o.maxSpace = HostOptions().maxSpace;  // the same memory plan for both hosts
-    Host host(doc, o);
-    playSilently(host);
-    EXPECT_EQ(refhost::runFilter(plugin, host).result, noErr);
-    EXPECT_TRUE(host.alerts().empty()) << host.alerts()[0];
-    EXPECT_TRUE(host.clean()) << host.leakReport();
-    // Profiling's blocks are 32 pixels wide; every piece is wider.
-    std::vector<refhost::AdvanceCall> pieces;
-    for (const refhost::AdvanceCall& call : host.advanceCalls())
-        if (call.inRect.right - call.inRect.left > 64) pieces.push_back(call);
-    return {host.document(), pieces};
+    return filter(c.product, doc, o);
 }
 }  // namespace
 
@@ -152,7 +125,7 @@ TEST_P(ToolHost, GivesTheCheckingHostsOutputOnAllProcessorsAndOnOne) {
     const PassResult tool = filterWith(c, doc, false);
     PassResult oneThread;
     {
-        OneProcessor one;
+        refhost::platform::OneProcessor one;
         oneThread = filterWith(c, doc, false);
     }
     EXPECT_EQ(checked.advances.size(), c.pieces);
