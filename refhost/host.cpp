@@ -376,7 +376,7 @@ std::unique_ptr<BufferStore::Memory> BufferStore::obtain(size_t bytes) {
     if (recycleFreedBuffers) {
         // The smallest kept block that holds the request.
         auto spare = spare_.lower_bound(bytes);
-        if (spare != spare_.end() && spare->first / kSpareWasteFactor <= bytes) {
+        if (spare != spare_.end() && spare->first <= pageCapacity(bytes) * kSpareWasteFactor) {
             std::unique_ptr<Memory> m = std::move(spare->second);
             spare_.erase(spare);
             return m;

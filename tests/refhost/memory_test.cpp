@@ -243,6 +243,18 @@ TEST_F(Memory, AToolHostReusesFreedMemoryForARequestItFits) {
     buffers().freeProc(small);
 }
 
+TEST_F(Memory, AToolHostServesSmallRequestsOverAndOverFromTheSameMemory) {
+    makeHost(plugInModeRGBColor, 16, 16, refhost::toolHostOptions());
+    int64_t taken = 0;
+    for (int i = 0; i < 100; ++i) {
+        BufferID id = nullptr;
+        ASSERT_EQ(buffers().allocateProc(3072 + i, &id), noErr);
+        buffers().freeProc(id);
+        if (i == 0) taken = host().buffers().systemBytes();
+    }
+    EXPECT_EQ(host().buffers().systemBytes(), taken);
+}
+
 TEST_F(Memory, TheCheckingHostGivesFreedMemoryBack) {
     makeHost();
     BufferID a = nullptr;
