@@ -16,10 +16,10 @@
 #include "engine/band_driver.h"
 #include "engine/noise_reduce_core.h"
 #include "engine/output_writers.h"
-#include "engine/smooth_area_pipeline.h"
-#include "entry/engine_params.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "glimra/smooth_area_pipeline.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "image/fl_image.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "engine/band_driver.h"
 #include "engine/planar_copy.h"
 #include "engine/simd.h"
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 #include "host/big_document.h"
 
 const float reconSimilarityThreshold = 10.0f;

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "PITypes.h"
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 #include "image/fl_image.h"
 
 #pragma GCC target("arch=x86-64-v4")

@@ -24,7 +24,7 @@ VEXLOR_INLINE v4i select(const v4i& m, const v4i& a, const v4i& b) { return (a &
 
 #include "engine/nr_core_shared.h"
 #include "engine/planar_tile.h"
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 
 namespace {
 

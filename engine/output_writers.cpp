@@ -1,10 +1,10 @@
 // What both products' output writers share: the checks before writing, the
 // struct forms (which call the product's pointer forms: Glimra's in
-// writers_glimra.cpp, Halvane's in halvane/luma_chroma_mix.cpp) and the
+// glimra/output_writers.cpp, Halvane's in halvane/luma_chroma_mix.cpp) and the
 // enhance hooks.
 #include "engine/output_writers.h"
 
-#include "entry/host_services.h"
+#include "host/host_services.h"
 
 bool outputWriterMayWrite(const outputRectangle& r) {
     if (!r.image || !r.image->data || !r.image->bufferID) return false;

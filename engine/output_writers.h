@@ -1,7 +1,7 @@
 // Output writers: a rectangle of an fl_image back into a host pixel buffer
 // of 8, 16 or 32 bits.  Both products' writers have these names and this
 // buffer handling; Glimra's store the processed pixels as they are
-// (smooth_area_writers.cpp), Halvane's mix them with the host's input.
+// (glimra/output_writers.cpp), Halvane's mix them with the host's input.
 #pragma once
 
 #include <cstdint>

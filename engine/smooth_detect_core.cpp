@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "engine/planar_tile.h"
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 
 using namespace vexlor_simd;
 

@@ -1,8 +1,9 @@
 // The host's entry point: the colour tables live on the stack for
 // the duration of the call, through every way out of it.
 #include "PIFilter.h"
-#include "entry/globals.h"
-#include "entry/product.h"
+#include "entry/selectors.h"
+#include "host/globals.h"
+#include "engine/product.h"
 #include "entry/start.h"
 #include "image/colorspace_luts.h"
 

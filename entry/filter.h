@@ -25,7 +25,3 @@ struct spatialDestStruct {
 enum { kPieceOverlap = 64 };
 
 OSErr doSpatialEffect(spatialSourceStruct source, spatialDestStruct destination, bool finalPass, int32 depth);
-
-// The product's engine over one piece (Glimra's smooth-area structure or
-// Halvane's noise-reduction structure); each module links its own.
-OSErr runLiftingStructure(fl_image& in, fl_image& out);

@@ -18,7 +18,7 @@
 #include "engine/planar_copy.h"
 #include "engine/planar_tile.h"
 #include "engine/noise_reduce_core.h"
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 
 #include "engine/nr_core_shared.h"
 #include "engine/planar_copy.h"
-#include "entry/engine_params.h"
-#include "entry/globals.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
 #include "image/colorspace_luts.h"
 
 namespace {

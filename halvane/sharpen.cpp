@@ -15,8 +15,8 @@
 #include "engine/planar_copy.h"
 #include "engine/simd.h"
 
-#include "entry/engine_params.h"
-#include "entry/host_services.h"
+#include "engine/engine_params.h"
+#include "host/host_services.h"
 
 const float kSharpenGain = 11.6f;
 const float kSharpenNormaliser = 0.0862069f;

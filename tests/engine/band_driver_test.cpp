@@ -7,8 +7,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include "engine/smooth_area_pipeline.h"
-#include "engine_host.h"
+#include "engine/band_driver.h"
+#include "glimra/smooth_area_pipeline.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -224,7 +226,7 @@ TEST_P(RefusedBuffer, GivesMemFullOneAlertAndLeaksNothing) {
     EXPECT_EQ(smoothDetectLiftingStructure(img, dst), -108);
     EXPECT_EQ(alerts().size(), 1u);
     if (!alerts().empty()) {
-        EXPECT_EQ(alerts()[0], kEngineOutOfMemoryAlert);
+        EXPECT_EQ(alerts()[0], kOutOfMemoryAlert);
     }
     EXPECT_EQ(host().result(), -128);
     EXPECT_EQ(host().buffers().live(), 2) << "only the caller's two images";

@@ -1,6 +1,8 @@
 // The noise-reduction core: direction tournament, weights, blend and
 // strength, against a plain one-pixel-at-a-time reference.
-#include "engine_host.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
+#include "reference_core.h"
 
 namespace {
 

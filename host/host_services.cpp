@@ -1,12 +1,12 @@
 // Host handles, buffers, progress, cancel and advance state.
-#include "entry/host_services.h"
+#include "host/host_services.h"
 
 #include <ctime>
 #include <limits>
 
 #include "PIActions.h"
-#include "entry/alerts.h"
-#include "entry/globals.h"
+#include "host/alerts.h"
+#include "host/globals.h"
 #include "host/big_document.h"
 #include "host/colorspace.h"
 
