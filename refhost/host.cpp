@@ -1041,8 +1041,11 @@ HostOptions toolHostOptions() {
     o.checking = false;
     o.rowSlackBytes = 0;
     o.inTileWidth = o.inTileHeight = 1024;
+    // A 32-bit process has 2 GB to address, its own code and the document
+    // included.
+    const uint64_t most = sizeof(void*) == 4 ? uint64_t(1) << 30 : uint64_t(0x7FFFFFFF);
     if (const uint64_t physical = platform::physicalMemoryBytes())
-        o.maxSpace = int32(std::min<uint64_t>(physical / 10 * 7, uint64_t(0x7FFFFFFF)));
+        o.maxSpace = int32(std::min<uint64_t>(physical / 10 * 7, most));
     return o;
 }
 

@@ -30,7 +30,7 @@ const char* const kUsage =
     "  --rect T,L,B,R         filter rectangle (default: the whole image)\n"
     "  --tile WxH             the host's tile size (default 1024x1024; 0x0: none)\n"
     "  --max-space BYTES      memory offered to the plug-in (maxSpace; default 70% of physical\n"
-    "                         memory, at most 2147483647)\n"
+    "                         memory, at most 2147483647, or 1 GB in a 32-bit build)\n"
     "  --check                the checking host of the tests: fresh buffers filled with 0xFF, freed\n"
     "                         memory given back at once, every rectangle served as a copy (slower;\n"
     "                         the output is the same)\n"

@@ -168,7 +168,7 @@ struct HostOptions {
 // A host used as a tool (pihost, the main job, the benchmarks): not
 // checking, no row slack, 1024 x 1024 tiles (an image editor's common tile
 // cache setting), and maxSpace from a memory preference of 70 % of physical
-// memory (at most what 32 bits hold).
+// memory (at most what 32 bits hold, and 1 GB in a 32-bit process).
 HostOptions toolHostOptions();
 
 // ---------------------------------------------------------------------------
