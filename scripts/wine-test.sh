@@ -256,6 +256,7 @@ settings_files_under_wine() {
 }
 # --- end of settings files -------------------------------------------------
 settings_files_under_wine
+
 # ---------------------------------------------------------------------------
 # The preview on a fixed fixture (tests/wine/preview_check.cpp): set-up at
 # zoom 2, a recompute, a pan and a paint of Glimra's preview.  Its proxies

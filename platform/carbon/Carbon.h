@@ -149,22 +149,12 @@ CARBON_API AlertType CarbonStandInLastAlertType();
 // as the settings-file dialogs use them.  An FSRef names a path of this
 // machine; the file dialogs ask the embedding host's responder what the user
 // chooses.
-typedef int16_t OSErr;
-typedef uint32_t OSType;
 typedef uint32_t DescType;
 typedef uint8_t Boolean;
-typedef long Size;
 
-// (noErr, paramErr and userCanceledErr come with the host interface's types.)
+// (noErr, paramErr, fnfErr, userCanceledErr, typeNull and typeChar come with
+// the host interface's types.)
 enum : OSErr { errAECoercionFail = -1700 };
-// Codes that the system and the host interface both name, declared once
-// whichever header comes first.
-#ifndef VEXLOR_SHARED_SYSTEM_CODES
-#define VEXLOR_SHARED_SYSTEM_CODES
-enum : int16_t { fnfErr = -43 };
-enum : uint32_t { typeChar = 0x54455854 /* 'TEXT' */, typeNull = 0x6e756c6c /* 'null' */ };
-#endif
-
 
 struct AEDesc {
     DescType descriptorType;

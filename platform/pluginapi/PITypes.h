@@ -81,6 +81,7 @@ enum : OSErr {
     dskFulErr = -34,
     ioErr = -36,
     eofErr = -39,
+    fnfErr = -43,
     fLckdErr = -45,
     vLckdErr = -46,
     paramErr = -50,
@@ -167,23 +168,17 @@ enum : int16 {
     plugIncolorServicesChosenSpace = -1,
 };
 
-// Codes that the system and the host interface both name, declared once
-// whichever header comes first.
-#ifndef VEXLOR_SHARED_SYSTEM_CODES
-#define VEXLOR_SHARED_SYSTEM_CODES
-enum : int16_t { fnfErr = -43 };
-enum : uint32_t { typeChar = 0x54455854 /* 'TEXT' */, typeNull = 0x6e756c6c /* 'null' */ };
-#endif
-
 // Descriptor types.
 enum : DescriptorTypeID {
     typeAlias = FourCC("alis"),
     typeBoolean = FourCC("bool"),
+    typeChar = FourCC("TEXT"),
     typeType = FourCC("type"),
     typeEnumerated = FourCC("enum"),
     typeFloat = FourCC("doub"),
     typeGlobalClass = FourCC("GlbC"),
     typeInteger = FourCC("long"),
+    typeNull = FourCC("null"),
     typeObject = FourCC("Objc"),
     typeObjectSpecifier = FourCC("obj "),
     typePath = FourCC("Pat "),
