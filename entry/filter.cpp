@@ -40,6 +40,16 @@ struct FilteringRun {
 
 const VRect kEmptyRect = {0, 0, 0, 0};
 
+// The pass leaves nothing requested however it ends: the host must not
+// serve a failed pass's last rectangles again, nor take them for progress.
+struct NothingRequestedOnExit {
+    ~NothingRequestedOnExit() {
+        SetInRect(kEmptyRect);
+        SetOutRect(kEmptyRect);
+        SetMaskRect(kEmptyRect);
+    }
+};
+
 // When a piece counts as done: the whole image is written only after its
 // progress step, so a cancel leaves it unwritten; a quarter is written first.
 enum class ProgressStep { beforeWriting, afterWriting };
@@ -159,11 +169,13 @@ void DoFilter() {
     spatialDestStruct destination = {};
     destination.toHost = true;
     destination.rowBytes = gFilterRecord->outRowBytes;
-    doSpatialEffect(source, destination, true, getFilterDepth());
+    // The alert has been shown; the host must not keep a pass that ended early.
+    if (doSpatialEffect(source, destination, true, getFilterDepth()) != noErr) *gResult = userCanceledErr;
 }
 
 OSErr doSpatialEffect(spatialSourceStruct source, spatialDestStruct destination, bool finalPass, int32 depth) {
     FilteringRun run(finalPass);
+    NothingRequestedOnExit nothingRequested;
     calcInternalFilterParams();
     SetInRect(source.rect);
     const bool megatiles = notInGUI && megatilesIsImageLargeEnough();
@@ -212,9 +224,5 @@ OSErr doSpatialEffect(spatialSourceStruct source, spatialDestStruct destination,
     else
         err = filterPiece(ops, width, height, src, srcRowBytes, 0, 0, writer, VRect{0, 0, height, width}, 0, 0,
                           ProgressStep::beforeWriting);
-    if (err != noErr) return err;
-
-    SetInRect(kEmptyRect);
-    SetOutRect(kEmptyRect);
-    return noErr;
+    return err;
 }

@@ -175,7 +175,7 @@ struct Host::Impl {
     static std::vector<std::pair<int32, int32>>& progress(Host& h) { return h.progress_; }
     static std::vector<DisplayCall>& displays(Host& h) { return h.displays_; }
     static int64_t& colorServicesCalls(Host& h) { return h.colorServicesCalls_; }
-    static OSErr advance(Host& h) { return h.serveRequest(); }
+    static OSErr advance(Host& h) { return h.pluginAdvanceState(); }
     static std::vector<DescriptorKeyID>& expected(Host& h) { return h.expectedKeys_; }
 
     ~Impl() {
@@ -1184,6 +1184,18 @@ void Host::discardPending() {
 }
 
 bool Host::hasPendingOutput() const { return impl_->pending; }
+
+OSErr Host::pluginAdvanceState() {
+    if (!refuse(advanceStatePlan, ++advanceStateCalls_, 0)) return serveRequest();
+    const Request q = readRequest(record_);
+    const FilterRecord& r = record_;
+    advances_.push_back(AdvanceCall{q.in, q.out, q.mask, q.used32, r.inLoPlane, r.inHiPlane, r.outLoPlane,
+                                    r.outHiPlane, r.inputPadding, std::max<int32>(r.inputRate >> 16, 1),
+                                    advanceStateRefusal});
+    record_.inData = record_.outData = record_.maskData = nullptr;
+    record_.inRowBytes = record_.outRowBytes = record_.maskRowBytes = 0;
+    return advanceStateRefusal;
+}
 
 OSErr Host::serveRequest() {
     Impl& m = *impl_;

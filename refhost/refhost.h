@@ -319,6 +319,11 @@ public:
     const std::vector<std::pair<int32, int32>>& progressCalls() const { return progress_; }
 
     const std::vector<AdvanceCall>& advanceCalls() const { return advances_; }
+    // The plug-in's advanceState calls, numbered from 1 in the Host's life:
+    // refuseNth (andAllLater) fails with advanceStateRefusal, as a host that
+    // runs out of memory or disk while serving would.  refuseAbove is not used.
+    RefusalPlan advanceStatePlan;
+    OSErr advanceStateRefusal = memFullErr;
     const std::vector<DisplayCall>& displayCalls() const { return displays_; }
     int64_t colorServicesCalls() const { return colorServicesCalls_; }
     OSErr colorServicesResult = noErr;  // what colorServices returns
@@ -391,6 +396,7 @@ private:
     void buildRecord();
     void commitPending();
     OSErr serveRequest();
+    OSErr pluginAdvanceState();
 
     Document doc_;
     HostOptions options_;
@@ -403,6 +409,7 @@ private:
     BufferStore buffers_;
 
     int64_t abortCalls_ = 0;
+    int64_t advanceStateCalls_ = 0;
     std::vector<std::pair<int32, int32>> progress_;
     std::vector<AdvanceCall> advances_;
     std::vector<DisplayCall> displays_;
