@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <utility>
 
@@ -32,6 +33,7 @@ struct bandTask {
     void* context;
     bandInfo info;
     bool started;
+    std::exception_ptr error;  // what the band threw on its worker
 #if defined(_WIN32)
     HANDLE thread;
 #else
@@ -46,11 +48,19 @@ bool refuseThisStart() {
     return false;
 }
 
+// No exception may end a thread: it is handed to the caller at the join.
+void runTask(bandTask& t) {
+    try {
+        t.body(t.context, t.info);
+    } catch (...) {
+        t.error = std::current_exception();
+    }
+}
+
 #if defined(_WIN32)
 
 DWORD WINAPI bandThreadMain(LPVOID p) {
-    bandTask* t = static_cast<bandTask*>(p);
-    t->body(t->context, t->info);
+    runTask(*static_cast<bandTask*>(p));
     return 0;
 }
 
@@ -69,8 +79,7 @@ void joinWorker(bandTask& t) {
 #else
 
 void* bandThreadMain(void* p) {
-    bandTask* t = static_cast<bandTask*>(p);
-    t->body(t->context, t->info);
+    runTask(*static_cast<bandTask*>(p));
     return nullptr;
 }
 
@@ -139,6 +148,7 @@ int32 runBands(int32 height, bandBody body, void* context) {
         t.info.index = i;
         t.info.count = n;
         t.info.band = i == 0 ? -1 : i;
+        t.error = nullptr;
         bandRows(height, n, i, t.info.firstRow, t.info.endRow);
         t.started = i > 0 && startWorker(t);
         if (t.started) ++bandWorkersStarted;
@@ -157,6 +167,8 @@ int32 runBands(int32 height, bandBody body, void* context) {
         throw;
     }
     joinAll();
+    for (int32 i = 1; i < n; ++i)
+        if (tasks[i].error) std::rethrow_exception(tasks[i].error);
     return n;
 }
 

@@ -42,8 +42,9 @@ typedef void (*bandBody)(void* context, const bandInfo& band);
 // Runs body once for every band of `height` rows over engineThreadCount()
 // bands and returns when all have finished.  Band 0 runs on the calling
 // thread; a worker that cannot be started has its band run on the calling
-// thread too (and is never joined).  An exception from the calling thread's
-// band is rethrown after every worker has been joined.  Returns the count.
+// thread too (and is never joined).  An exception from any band is rethrown
+// on the calling thread after every worker has been joined (the calling
+// thread's own first, else the lowest band's).  Returns the count.
 int32 runBands(int32 height, bandBody body, void* context);
 
 template <typename F>

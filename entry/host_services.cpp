@@ -2,7 +2,10 @@
 #include "entry/host_services.h"
 
 #include <ctime>
+#include <exception>
 #include <limits>
+#include <new>
+#include <string>
 
 #include "PIActions.h"
 #include "entry/alerts.h"
@@ -27,6 +30,23 @@ const char* const kNotEnoughMemoryText =
 void reportOutOfMemory() {
     doAlertBox(kNotEnoughMemoryText);
     *gResult = userCanceledErr;
+}
+
+void reportUnexpectedException() {
+    *gResult = userCanceledErr;
+    try {
+        try {
+            throw;
+        } catch (const std::bad_alloc&) {
+            doAlertBox(kNotEnoughMemoryText);
+        } catch (const std::exception& e) {
+            doAlertBox(std::string("(Vexlor) Unexpected error: ") + e.what());
+        } catch (...) {
+            doAlertBox("(Vexlor) Unexpected error.");
+        }
+    } catch (...) {
+        // The alert itself failed: the result still tells the host.
+    }
 }
 
 // Handles ------------------------------------------------------------------

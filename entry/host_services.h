@@ -41,6 +41,10 @@ void memoryRelease(int64_t size, BufferID& bufferID, T*& data) {
 // -108 (memFullErr) afterwards.
 extern const char* const kNotEnoughMemoryText;
 void reportOutOfMemory();
+// For a catch (...) block: the exception being handled shown in an alert
+// (a bad_alloc as the out-of-memory alert) and the host result set to -128.
+// Throws nothing.
+void reportUnexpectedException();
 
 // Progress and cancel.
 void progressTotalSet(int32 total);

@@ -893,6 +893,7 @@ SPErr SPAPI basicUndefined() { return kSPSuiteNotFoundError; }
 Boolean MACPASCAL testAbort() {
     HOST_ENTRY();
     int64_t n = ++Host::Impl::abortCalls(h);
+    if (h.duringAbortCall) h.duringAbortCall();
     // The user pressed cancel at call k: from then on every poll reports it.
     return h.cancelAtAbortCall > 0 && n >= h.cancelAtAbortCall;
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -315,6 +316,9 @@ public:
 
     // Abort and progress.
     int32 cancelAtAbortCall = 0;  // abortProc returns true from call k on (0: never)
+    // Called by abortProc before it answers: a test throws from it to see
+    // what the plug-in does with an exception raised inside its call.
+    std::function<void()> duringAbortCall;
     int64_t abortCalls() const { return abortCalls_; }
     const std::vector<std::pair<int32, int32>>& progressCalls() const { return progress_; }
 

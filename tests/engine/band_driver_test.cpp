@@ -1,6 +1,9 @@
 // The band-parallel driver: band split, thread counts, workers that cannot
 // start, memory refusal, cancels, and the hooks a product passes in.
+#include <atomic>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <set>
 #include <thread>
 
@@ -87,6 +90,27 @@ TEST_F(BandDriver, AWorkerThatCannotStartHasItsBandRunOnTheCallingThread) {
     EXPECT_EQ(indices.size(), 6u);
     EXPECT_EQ(bandWorkerStartFailures, 0);
 }
+
+// What a band throws reaches the caller after every band has run and been
+// joined; a worker's exception must not end the process.
+class ThrowingBand : public BandDriver, public ::testing::WithParamInterface<int32> {};
+
+TEST_P(ThrowingBand, IsRethrownOnTheCallingThreadAfterTheJoin) {
+    setEngineThreadCount(4);
+    std::atomic<int32> ran{0};
+    auto body = [&](const bandInfo& b) {
+        ++ran;
+        if (b.index == GetParam()) throw std::out_of_range("array<>: index out of range");
+    };
+    EXPECT_THROW(runBands(40, body), std::out_of_range);
+    EXPECT_EQ(ran, 4);
+    auto allocation = [&](const bandInfo& b) {
+        if (b.index >= 2) throw std::bad_alloc();
+    };
+    EXPECT_THROW(runBands(40, allocation), std::bad_alloc);
+}
+
+INSTANTIATE_TEST_SUITE_P(CallerAndWorkers, ThrowingBand, ::testing::Values(0, 1, 3));
 
 // The whole pipeline's matte for one thread count.
 std::vector<float> pipelineMatte(int32 threads, int32 width, int32 height, int startFailures = 0) {
