@@ -49,9 +49,11 @@ VEXLOR_INLINE V protectionOf(const lumaChromaMixParams& p, const V& luma) {
     return select(luma > splat<V>(p.lowThreshold), fromHigh, splat<V>(p.below));
 }
 
+// touched: 1 where a share of the processed pixel goes into the output, 0
+// where the output is the input pixel (no shares, or a mask of 0).
 template <class V>
 VEXLOR_INLINE void mixPixel(const lumaChromaMixParams& p, const V& R, const V& G, const V& B, const V& R2,
-                            const V& G2, const V& B2, V& out0, V& out1, V& out2, const V& mask) {
+                            const V& G2, const V& B2, V& out0, V& out1, V& out2, const V& mask, V& touched) {
     V Y, Y2, c1, c1p, c2, c2p;
     if (p.lab) {
         Y = R;
@@ -71,6 +73,7 @@ VEXLOR_INLINE void mixPixel(const lumaChromaMixParams& p, const V& R, const V& G
     const V protection = protectionOf<V>(p, Y2);
     const V lumaShare = p.lumaMix * protection * mask;
     const V chromaShare = p.chromaMix * mask;
+    touched = lanes::select((lumaShare != 0.0f) | (chromaShare != 0.0f), lanes::splat<V>(1.0f), lanes::splat<V>(0.0f));
     const V keepShare = 1.0f - chromaShare;
     const V Ymix = (1.0f - lumaShare) * Y + lumaShare * Y2;
     const V first = chromaShare * c1p + keepShare * c1;
@@ -89,22 +92,33 @@ VEXLOR_INLINE void mixPixel(const lumaChromaMixParams& p, const V& R, const V& G
 }
 
 // Sample conversions of one depth.
+// write(v, origin, originRead, touched): the output sample of the mixed
+// value v, given the input sample and its value on the 0..255 scale.
 struct depth8 {
     typedef uint8 Sample;
     float read(uint8 v) const { return read8(v); }
-    uint8 write(float v) const { return storeAs8Bit(v); }
+    uint8 write(float v, uint8, float, float) const { return storeAs8Bit(v); }
 };
 struct depth16 {
     typedef uint16 Sample;
     float read(uint16 v) const { return read16(v); }
-    uint16 write(float v) const { return storeAs16Bit(v); }
+    uint16 write(float v, uint16, float, float) const { return storeAs16Bit(v); }
 };
+// Linear light is read clamped to 0..1, so a sample is not formed anew from
+// the mixed value: the input sample takes the change that the mix made in
+// linear light.  Where nothing was mixed it comes back exactly as it was
+// read, and a highlight above 1.0 keeps its headroom.  A NaN input counts
+// as 0, as it did when it was read.
 struct depth32 {
     typedef float Sample;
     const float* lut2;
     const float* lut3;
     float read(float v) const { return read32(v, lut3); }
-    float write(float v) const { return storeAs32Bit(v, lut2); }
+    float write(float v, float origin, float originRead, float touched) const {
+        if (touched == 0.0f) return origin;
+        const float base = origin == origin ? origin : 0.0f;
+        return base + (storeAs32Bit(v, lut2) - storeAs32Bit(originRead, lut2));
+    }
 };
 
 typedef uint8_t bytes8 __attribute__((vector_size(8)));
@@ -125,16 +139,15 @@ VEXLOR_INLINE void readSamples(const Depth& depth, const typename Depth::Sample*
 }
 
 template <typename Depth>
-VEXLOR_INLINE void writeSamples(const Depth& depth, const float out[3][8], typename Depth::Sample* d, int32 x,
+VEXLOR_INLINE void writeSamples(const Depth& depth, const float out[3][8], const typename Depth::Sample* o,
+                                const float in[3][8], const float touched[8], typename Depth::Sample* d, int32 x,
                                 int spp) {
     for (int i = 0; i < 8; ++i) {
         if (spp == 1) {
-            d[x + i] = depth.write(out[2][i]);
+            d[x + i] = depth.write(out[2][i], o[x + i], in[2][i], touched[i]);
         } else {
-            typename Depth::Sample* di = d + int64_t(x + i) * 3;
-            di[0] = depth.write(out[0][i]);
-            di[1] = depth.write(out[1][i]);
-            di[2] = depth.write(out[2][i]);
+            const int64_t at = int64_t(x + i) * 3;
+            for (int c = 0; c < 3; ++c) d[at + c] = depth.write(out[c][i], o[at + c], in[c][i], touched[i]);
         }
     }
 }
@@ -146,7 +159,7 @@ VEXLOR_INLINE void mixRowBody(const lumaChromaMixParams& params, const Depth& de
                               const typename Depth::Sample* o, typename Depth::Sample* d, int spp,
                               const uint8* mask, int32 width) {
     typedef typename Depth::Sample Sample;
-    alignas(32) float in[3][8], pr[3][8], out[3][8], m[8];
+    alignas(32) float in[3][8], pr[3][8], out[3][8], m[8], touched[8];
     int32 x = 0;
     for (; x + 8 <= width; x += 8, p += 24) {
         for (int i = 0; i < 8; ++i) m[i] = mask ? float(mask[x + i]) * kMaskScale : 1.0f;
@@ -168,12 +181,13 @@ VEXLOR_INLINE void mixRowBody(const lumaChromaMixParams& params, const Depth& de
         }
         deinterleave3(p, 8, pr[0], pr[1], pr[2]);
         using vexlor_simd::load8;
-        v8f o0, o1, o2;
+        v8f o0, o1, o2, t;
         mixPixel<v8f>(params, load8(in[0]), load8(in[1]), load8(in[2]), load8(pr[0]), load8(pr[1]),
-                      load8(pr[2]), o0, o1, o2, load8(m));
+                      load8(pr[2]), o0, o1, o2, load8(m), t);
         vexlor_simd::store8(out[0], o0);
         vexlor_simd::store8(out[1], o1);
         vexlor_simd::store8(out[2], o2);
+        vexlor_simd::store8(touched, t);
         if constexpr (std::is_same<Sample, uint8>::value) {
             if (spp == 3) {
                 // The stores of storeAs8Bit, eight samples at a time.
@@ -189,7 +203,7 @@ VEXLOR_INLINE void mixRowBody(const lumaChromaMixParams& params, const Depth& de
                 continue;
             }
         }
-        writeSamples(depth, out, d, x, spp);
+        writeSamples(depth, out, o, in, touched, d, x, spp);
     }
     for (; x < width; ++x, p += 3) {
         const float mv = mask ? float(mask[x]) * kMaskScale : 1.0f;
@@ -202,15 +216,16 @@ VEXLOR_INLINE void mixRowBody(const lumaChromaMixParams& params, const Depth& de
             G = depth.read(oi[1]);
             B = depth.read(oi[2]);
         }
-        float o0, o1, o2;
-        mixPixel<float>(params, R, G, B, p[0], p[1], p[2], o0, o1, o2, mv);
+        float o0, o1, o2, t;
+        mixPixel<float>(params, R, G, B, p[0], p[1], p[2], o0, o1, o2, mv, t);
         if (spp == 1) {
-            d[x] = depth.write(o2);
+            d[x] = depth.write(o2, o[x], R, t);
         } else {
+            const Sample* oi = o + int64_t(x) * 3;
             Sample* di = d + int64_t(x) * 3;
-            di[0] = depth.write(o0);
-            di[1] = depth.write(o1);
-            di[2] = depth.write(o2);
+            di[0] = depth.write(o0, oi[0], R, t);
+            di[1] = depth.write(o1, oi[1], G, t);
+            di[2] = depth.write(o2, oi[2], B, t);
         }
     }
 }
@@ -257,7 +272,8 @@ float tonalProtection(const lumaChromaMixParams& p, float luma) { return protect
 
 void lumaChromaMixPixel(const lumaChromaMixParams& p, float R, float G, float B, const float* processed,
                         float* out0, float* out1, float* out2, float mask) {
-    mixPixel<float>(p, R, G, B, processed[0], processed[1], processed[2], *out0, *out1, *out2, mask);
+    float touched;
+    mixPixel<float>(p, R, G, B, processed[0], processed[1], processed[2], *out0, *out1, *out2, mask, touched);
 }
 
 lumaChromaMixParams currentLumaChromaMixParams() {

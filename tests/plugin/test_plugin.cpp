@@ -5,6 +5,7 @@
 
 #include <Carbon.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "plugin/plugin_support.h"
@@ -97,6 +98,28 @@ TEST_P(ProductTest, SilentRunFiltersEveryPlaneCountAndDepth) {
         EXPECT_NE(host.document(), doc) << refhost::modeName(mode) << " was not filtered";
         EXPECT_TRUE(host.alerts().empty()) << refhost::modeName(mode) << ": " << host.alerts()[0];
         EXPECT_TRUE(host.clean()) << refhost::modeName(mode) << host.leakReport();
+    }
+}
+
+// 32-bit linear light outside the effect: an all-zero selection leaves
+// every sample as it was, values beyond 0..1 included.
+TEST(ThirtyTwoBitSelection, AllZeroSelectionLeavesEverySampleAsItWas) {
+    for (int16 mode : {plugInModeRGB96, plugInModeGray32}) {
+        Plugin plugin(modulePath("halvane"), true);
+        Document doc(mode, 64, 48);
+        doc.fillPattern(9);
+        doc.set(3, 4, 0, 1.75);
+        doc.set(10, 20, 0, -0.25);
+        doc.set(40, 30, 0, 4.0);
+        HostOptions o;
+        o.haveMask = true;
+        Host host(doc, o);
+        std::fill(host.mask().begin(), host.mask().end(), uint8_t(0));
+        playSilently(host);
+        ASSERT_EQ(refhost::runFilter(plugin, host).result, noErr) << refhost::modeName(mode);
+        EXPECT_EQ(std::memcmp(host.document().data(), doc.data(), size_t(doc.rowBytes()) * doc.height()), 0)
+            << refhost::modeName(mode) << " changed under an all-zero selection";
+        EXPECT_TRUE(host.clean()) << host.leakReport();
     }
 }
 
