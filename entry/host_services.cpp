@@ -27,6 +27,10 @@ const char* const kNotEnoughMemoryText =
     "(Vexlor) Not enough memory to run this plugin.  Go to Edit -> Preferences -> Performance to increase "
     "memory allocation.";
 
+const char* const kDocumentTooLargeText =
+    "(Vexlor) This host passes no image wider or higher than 32767 pixels to a plugin.  Please use a host "
+    "with big-document support, or a smaller image or selection.";
+
 void reportOutOfMemory() {
     doAlertBox(kNotEnoughMemoryText);
     *gResult = userCanceledErr;
@@ -207,6 +211,21 @@ bool imageHasOneOrThreePlanes() {
     int16 planes = getExpectedImagePlanes();
     if (planes == 1 || planes == 3) return true;
     alertUnexpectedPlanes();
+    *gResult = userCanceledErr;
+    return false;
+}
+
+bool documentFitsSixteenBitRectangles() {
+    const BigDocumentStruct* big = gFilterRecord->bigDocumentData;
+    if (big && big->PluginUsing32BitCoordinates) return true;
+    // Beyond 32767 the host's 16-bit fields come out negative: a rectangle
+    // inside a positive image size is all that can be trusted.
+    const Point size = gFilterRecord->imageSize;
+    const Rect& f = gFilterRecord->filterRect;
+    if (size.h > 0 && size.v > 0 && f.left >= 0 && f.top >= 0 && f.left < f.right && f.top < f.bottom &&
+        f.right <= size.h && f.bottom <= size.v)
+        return true;
+    doAlertBox(kDocumentTooLargeText);
     *gResult = userCanceledErr;
     return false;
 }

@@ -41,6 +41,7 @@ void memoryRelease(int64_t size, BufferID& bufferID, T*& data) {
 // -108 (memFullErr) afterwards.
 extern const char* const kNotEnoughMemoryText;
 void reportOutOfMemory();
+extern const char* const kDocumentTooLargeText;
 // For a catch (...) block: the exception being handled shown in an alert
 // (a bad_alloc as the out-of-memory alert) and the host result set to -128.
 // Throws nothing.
@@ -67,6 +68,10 @@ int16 getExpectedImagePlanesAssuming1or3channels();
 // plane alert has been shown and the host result is -128.
 bool imageHasOneOrThreePlanes();
 int32 getFilterDepth();
+// False for a document that a host without the big-document record cannot
+// describe (wider or higher than 32767 pixels: its 16-bit rectangles wrap);
+// then the alert has been shown and the host result is -128.
+bool documentFitsSixteenBitRectangles();
 void setInputRate(int16 rate);
 int16 DisplayPixelsMode(int16 mode);
 bool registryWorksOnHost();

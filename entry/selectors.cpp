@@ -44,6 +44,7 @@ void DoPrepare() {
         if (*gResult == noErr) lockAndInitialise();
     }
     gFilterRecord->bufferSpace = 0;
+    if (!documentFitsSixteenBitRectangles()) return;
 
     VRect filter = GetFilterRect();
     int64_t w = int64_t(filter.right) - filter.left;

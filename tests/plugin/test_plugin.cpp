@@ -101,6 +101,46 @@ TEST_P(ProductTest, SilentRunFiltersEveryPlaneCountAndDepth) {
     }
 }
 
+// A host without the big-document record has 16-bit rectangles only: a
+// document beyond 32767 pixels is refused with an alert before anything is
+// planned or fetched, one up to it is filtered.
+struct SixteenBitCase {
+    int32 width, height;
+    bool refused;
+};
+
+class SixteenBitRectangles : public testing::TestWithParam<SixteenBitCase> {};
+
+TEST_P(SixteenBitRectangles, RefuseADocumentTheyCannotDescribe) {
+    const SixteenBitCase& c = GetParam();
+    Plugin plugin(modulePath("halvane"), true);
+    Document doc(plugInModeGrayScale, c.width, c.height);
+    doc.fillPattern(4);
+    HostOptions o;
+    o.bigDocument = false;
+    Host host(doc, o);
+    playSilently(host);
+    const refhost::RunResult run = refhost::runFilter(plugin, host);
+    if (c.refused) {
+        EXPECT_EQ(run.result, userCanceledErr);
+        ASSERT_EQ(host.alerts().size(), 1u);
+        EXPECT_EQ(host.alerts()[0].rfind("(Vexlor) This host passes no image wider or higher than 32767", 0), 0u)
+            << host.alerts()[0];
+        EXPECT_TRUE(host.advanceCalls().empty());
+        EXPECT_GE(host.record().maxSpace, 0);
+        EXPECT_TRUE(host.document() == doc);
+    } else {
+        EXPECT_EQ(run.result, noErr);
+        EXPECT_TRUE(host.alerts().empty()) << host.alerts()[0];
+        EXPECT_FALSE(host.document() == doc);
+    }
+    EXPECT_TRUE(host.clean()) << host.leakReport();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SixteenBitRectangles,
+                         testing::Values(SixteenBitCase{40000, 30, true}, SixteenBitCase{30, 33000, true},
+                                         SixteenBitCase{32767, 30, false}));
+
 // 32-bit linear light outside the effect: an all-zero selection leaves
 // every sample as it was, values beyond 0..1 included.
 TEST(ThirtyTwoBitSelection, AllZeroSelectionLeavesEverySampleAsItWas) {
