@@ -96,18 +96,25 @@ TEST(Prepare, EqualBudgetChangesNothing) {
     EXPECT_EQ(megaTileChunksWide, 4);
 }
 
-// Runs last in this file's order of the memory-plan tests: the chunk counts
-// stay lowered for as long as the plug-in is loaded.
-TEST(Prepare, ShortMemoryDropsTheMegatileToOneHostTile) {
+TEST(Prepare, ShortMemoryDropsTheMegatileToOneHostTileForThatRunOnly) {
+    {
+        HostOptions o;
+        o.maxSpace = 1000;
+        Bound b(Document(plugInModeGrayScale, 10, 10), o);
+        DoPrepare();
+        EXPECT_EQ(b.host.record().maxSpace, 1000);
+        EXPECT_EQ(megaTileChunksWide, 1);
+        EXPECT_EQ(megaTileChunksHigh, 1);
+        EXPECT_EQ(megatileGetWidth(), 256);
+    }
+    // The next run in the same load has memory again: it plans afresh.
     HostOptions o;
-    o.maxSpace = 1000;
+    o.maxSpace = 1 << 30;
     Bound b(Document(plugInModeGrayScale, 10, 10), o);
     DoPrepare();
-    EXPECT_EQ(b.host.record().maxSpace, 1000);
-    EXPECT_EQ(megaTileChunksWide, 1);
-    EXPECT_EQ(megaTileChunksHigh, 1);
-    EXPECT_EQ(megatileGetWidth(), 256);
-    megaTileChunksWide = megaTileChunksHigh = 4;
+    EXPECT_EQ(megaTileChunksWide, 4);
+    EXPECT_EQ(megaTileChunksHigh, 4);
+    EXPECT_EQ(megatileGetWidth(), 1024);
 }
 
 TEST(Prepare, HugeImageEstimateDoesNotOverflow) {

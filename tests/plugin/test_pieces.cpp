@@ -20,10 +20,10 @@ struct PassResult {
     std::vector<refhost::AdvanceCall> advances;
 };
 
-PassResult filter(const std::string& product, const Document& doc, int32 hostTile) {
-    Plugin plugin(modulePath(product), true);
+PassResult filter(Plugin& plugin, const Document& doc, int32 hostTile, int32 maxSpace = HostOptions().maxSpace) {
     HostOptions o;
     o.inTileWidth = o.inTileHeight = hostTile;
+    o.maxSpace = maxSpace;
     Host host(doc, o);
     playSilently(host);
     EXPECT_EQ(refhost::runFilter(plugin, host).result, noErr);
@@ -34,6 +34,11 @@ PassResult filter(const std::string& product, const Document& doc, int32 hostTil
     for (const refhost::AdvanceCall& call : host.advanceCalls())
         if (call.inRect.right - call.inRect.left >= 256) pieces.push_back(call);
     return {host.document(), pieces};
+}
+
+PassResult filter(const std::string& product, const Document& doc, int32 hostTile) {
+    Plugin plugin(modulePath(product), true);
+    return filter(plugin, doc, hostTile);
 }
 
 struct Difference {
@@ -84,6 +89,17 @@ TEST_P(Pieces, QuartersAndMegatilesAgreeButForTheSeams) {
     // place of the neighbouring piece: small differences, no visible seam.
     EXPECT_LE(dq.largest, 4);
     EXPECT_LE(ds.largest, 4);
+}
+
+// A run with little memory takes one host tile per megatile; the next run of
+// the same load, with memory again, takes four again.
+TEST_P(Pieces, EveryRunPlansItsMegatilesAfresh) {
+    const Document doc = photoLike(2048, 600);
+    Plugin plugin(modulePath(GetParam()), true);
+    const PassResult shortOfMemory = filter(plugin, doc, 0, 4 << 20);
+    EXPECT_EQ(shortOfMemory.advances.size(), 2u * 8 * 3);
+    const PassResult again = filter(plugin, doc, 0);
+    EXPECT_EQ(again.advances.size(), 2u * 2);
 }
 
 TEST_P(Pieces, QuartersJustAboveAMillionPixels) {
