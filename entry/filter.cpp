@@ -75,7 +75,6 @@ OSErr filterPiece(const DepthOperations& ops, int32 pieceWidth, int32 pieceHeigh
 }
 
 OSErr megatilePath(const DepthOperations& ops, const VRect& area) {
-    const VRect filter = GetFilterRect();
     const int32 tw = megatileGetWidth(), th = megatileGetHeight();
     const int32 width = area.right - area.left, height = area.bottom - area.top;
     const int32 across = (width - 1) / tw + 1, down = (height - 1) / th + 1;
@@ -89,20 +88,12 @@ OSErr megatilePath(const DepthOperations& ops, const VRect& area) {
             tile.bottom = std::min(tile.top + th, area.bottom);
             tile.right = std::min(tile.left + tw, area.right);
 
-            VRect apron = {tile.top - kPieceOverlap, tile.left - kPieceOverlap, tile.bottom + kPieceOverlap,
-                           tile.right + kPieceOverlap};
-            int32 leftCut = 0, topCut = 0;
-            if (apron.left < 0) {
-                gFilterRecord->inputPadding = plugInWantsErrorOnBoundsException;
-                leftCut = -apron.left;
-                apron.left = 0;
-            }
-            if (apron.top < 0) {
-                topCut = -apron.top;
-                apron.top = 0;
-            }
-            apron.right = std::min(apron.right, filter.right);
-            apron.bottom = std::min(apron.bottom, filter.bottom);
+            // The apron stays inside the area on every side, as the quarters
+            // do: beyond it the pyramid sees mirrored padding either way.
+            const VRect apron = {std::max(tile.top - kPieceOverlap, area.top),
+                                 std::max(tile.left - kPieceOverlap, area.left),
+                                 std::min(tile.bottom + kPieceOverlap, area.bottom),
+                                 std::min(tile.right + kPieceOverlap, area.right)};
 
             // The apron is only read: asking for it as output too would have
             // the host write it back over neighbouring tiles already filtered.
@@ -123,7 +114,7 @@ OSErr megatilePath(const DepthOperations& ops, const VRect& area) {
             const lumaChromaMix_struct writer = {gFilterRecord->inData, gFilterRecord->inRowBytes,
                                                  gFilterRecord->outData, gFilterRecord->outRowBytes, true};
             const VRect dest = {0, 0, tile.bottom - tile.top, tile.right - tile.left};
-            ops.write(writer, dest, out, kPieceOverlap - leftCut, kPieceOverlap - topCut);
+            ops.write(writer, dest, out, tile.left - apron.left, tile.top - apron.top);
             out.freeBuffer();
             if (progressUpdate()) return userCanceledErr;
         }

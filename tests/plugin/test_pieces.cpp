@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "plugin/plugin_support.h"
 #include "refhost/refhost.h"
@@ -20,39 +24,62 @@ struct PassResult {
     std::vector<refhost::AdvanceCall> advances;
 };
 
-PassResult filter(Plugin& plugin, const Document& doc, int32 hostTile, int32 maxSpace = HostOptions().maxSpace) {
+PassResult filter(Plugin& plugin, const Document& doc, int32 hostTile, int32 maxSpace = HostOptions().maxSpace,
+                  VRect selection = VRect{0, 0, 0, 0}) {
     HostOptions o;
     o.inTileWidth = o.inTileHeight = hostTile;
     o.maxSpace = maxSpace;
+    o.filterRect = selection;
     Host host(doc, o);
     playSilently(host);
     EXPECT_EQ(refhost::runFilter(plugin, host).result, noErr);
     EXPECT_TRUE(host.alerts().empty()) << host.alerts()[0];
     EXPECT_TRUE(host.clean()) << host.leakReport();
-    // Profiling asks for small blocks of its own; the pieces are the wide requests.
+    // Profiling asks for blocks of 32 pixels of its own; the pieces are wider.
     std::vector<refhost::AdvanceCall> pieces;
     for (const refhost::AdvanceCall& call : host.advanceCalls())
-        if (call.inRect.right - call.inRect.left >= 256) pieces.push_back(call);
+        if (call.inRect.right - call.inRect.left > 64) pieces.push_back(call);
     return {host.document(), pieces};
 }
 
-PassResult filter(const std::string& product, const Document& doc, int32 hostTile) {
+PassResult filter(const std::string& product, const Document& doc, int32 hostTile,
+                  VRect selection = VRect{0, 0, 0, 0}) {
     Plugin plugin(modulePath(product), true);
-    return filter(plugin, doc, hostTile);
+    return filter(plugin, doc, hostTile, HostOptions().maxSpace, selection);
 }
 
 struct Difference {
     int largest = 0;
     int32 x = 0, y = 0;
+    int32 farthest = 0;  // the largest distance of a differing pixel from the nearest cut
 };
 
-Difference largestDifference(const Document& a, const Document& b) {
+// Cuts of a run: the columns and rows where one piece's written part ends
+// and the next one's begins.
+struct Cuts {
+    std::vector<int32> columns, rows;
+};
+
+int32 distanceToCut(const std::vector<int32>& cuts, int32 v) {
+    int32 d = INT32_MAX;
+    for (int32 c : cuts) d = std::min(d, std::abs(v - c));
+    return d;
+}
+
+Difference largestDifference(const Document& a, const Document& b, const Cuts& cuts = Cuts()) {
     Difference d;
     for (int32 y = 0; y < a.height(); ++y)
         for (int32 x = 0; x < a.width(); ++x)
             for (int16 p = 0; p < a.planes(); ++p) {
                 const int v = int(std::fabs(a.get(x, y, p) - b.get(x, y, p)));
-                if (v > d.largest) d = {v, x, y};
+                if (v > 0)
+                    d.farthest = std::max(d.farthest,
+                                          std::min(distanceToCut(cuts.columns, x), distanceToCut(cuts.rows, y)));
+                if (v > d.largest) {
+                    d.largest = v;
+                    d.x = x;
+                    d.y = y;
+                }
             }
     return d;
 }
@@ -89,6 +116,27 @@ TEST_P(Pieces, QuartersAndMegatilesAgreeButForTheSeams) {
     // place of the neighbouring piece: small differences, no visible seam.
     EXPECT_LE(dq.largest, 4);
     EXPECT_LE(ds.largest, 4);
+}
+
+// A selection that starts inside the image, whole and in megatiles of 256:
+// both read only the selection, so they differ only where the pyramid's
+// levels reach across a cut between tiles: five pixels on each of the four
+// levels at its own scale, 5 x (1 + 2 + 4 + 8) = 75 pixels of the image.
+TEST_P(Pieces, MegatilesOfASelectionDifferOnlyWithinTheLevelsReachOfACut) {
+    const Document doc = photoLike(1000, 700);
+    const VRect selection = {40, 50, 640, 950};  // 900 x 600
+    const PassResult whole = filter(GetParam(), doc, 1024, selection);
+    const PassResult megatiles = filter(GetParam(), doc, 64, selection);
+    EXPECT_EQ(whole.advances.size(), 1u);
+    EXPECT_EQ(megatiles.advances.size(), 2u * 4 * 3);
+    Cuts cuts;
+    for (int32 c = 1; c < 4; ++c) cuts.columns.push_back(selection.left + 256 * c);
+    for (int32 r = 1; r < 3; ++r) cuts.rows.push_back(selection.top + 256 * r);
+    const Difference d = largestDifference(whole.result, megatiles.result, cuts);
+    std::printf("%s selection: largest difference whole/megatiles %d at %d,%d; farthest from a cut %d\n", GetParam(),
+                d.largest, d.x, d.y, d.farthest);
+    EXPECT_LE(d.largest, 4);
+    EXPECT_LE(d.farthest, 75);
 }
 
 // A run with little memory takes one host tile per megatile; the next run of
