@@ -19,6 +19,9 @@
 #else
 #include <Carbon.h>
 #include <pthread.h>
+#include <unistd.h>
+
+#include <climits>
 #endif
 
 std::atomic<int32> bandWorkerStartFailures{0};
@@ -67,7 +70,10 @@ DWORD WINAPI bandThreadMain(LPVOID p) {
 bool startWorker(bandTask& t) {
     if (refuseThisStart()) return false;
     DWORD id = 0;
-    t.thread = CreateThread(nullptr, kBandWorkerStackBytes, bandThreadMain, &t, 0, &id);
+    // Without the flag the size would be the commit, and the reserve the
+    // executable's default.
+    t.thread = CreateThread(nullptr, SIZE_T(bandWorkerStackSize()), bandThreadMain, &t,
+                            STACK_SIZE_PARAM_IS_A_RESERVATION, &id);
     return t.thread != nullptr;
 }
 
@@ -87,8 +93,10 @@ bool startWorker(bandTask& t) {
     if (refuseThisStart()) return false;
     pthread_attr_t attr;
     if (pthread_attr_init(&attr) != 0) return false;
-    pthread_attr_setstacksize(&attr, kBandWorkerStackBytes);
-    const bool ok = pthread_create(&t.thread, &attr, bandThreadMain, &t) == 0;
+    // A worker without its stack size does not start: its band runs on the
+    // calling thread instead.
+    const bool ok = pthread_attr_setstacksize(&attr, size_t(bandWorkerStackSize())) == 0 &&
+                    pthread_create(&t.thread, &attr, bandThreadMain, &t) == 0;
     pthread_attr_destroy(&attr);
     return ok;
 }
@@ -102,6 +110,17 @@ void joinWorker(bandTask& t) { pthread_join(t.thread, nullptr); }
 enum { kTasksOnStack = 64 };
 
 }  // namespace
+
+int64_t bandWorkerStackSize() {
+#if defined(_WIN32)
+    return kBandWorkerStackBytes;
+#else
+    // POSIX hosts may refuse a size that is not whole pages (the Mac does).
+    const int64_t page = std::max<int64_t>(sysconf(_SC_PAGESIZE), 1);
+    const int64_t size = (int64_t(kBandWorkerStackBytes) + page - 1) / page * page;
+    return std::max<int64_t>(size, PTHREAD_STACK_MIN);
+#endif
+}
 
 int32 engineProcessorCount() {
 #if defined(_WIN32)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include "PITypes.h"
 #include "image/fl_image.h"
@@ -13,6 +14,10 @@
 // Every worker gets this stack, on every platform, so that a kernel that
 // needs more shows in every build.
 enum { kBandWorkerStackBytes = 64000, kMaxWindowsBands = 32 };
+// What a worker's stack is asked to be: on Windows kBandWorkerStackBytes as
+// the reservation (the system rounds it up to its allocation unit); on
+// POSIX systems the same rounded up to whole pages.
+int64_t bandWorkerStackSize();
 
 // ---------------------------------------------------------------------------
 // Bands.

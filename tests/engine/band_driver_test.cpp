@@ -2,6 +2,8 @@
 // start, memory refusal, cancels, and the hooks a product passes in.
 #include <atomic>
 #include <mutex>
+#include <pthread.h>
+#include <unistd.h>
 #include <new>
 #include <stdexcept>
 #include <set>
@@ -89,6 +91,35 @@ TEST_F(BandDriver, AWorkerThatCannotStartHasItsBandRunOnTheCallingThread) {
     }
     EXPECT_EQ(indices.size(), 6u);
     EXPECT_EQ(bandWorkerStartFailures, 0);
+}
+
+// A worker's stack is the size the driver means on this platform: 64000
+// bytes in whole pages, which every POSIX system accepts.
+TEST_F(BandDriver, WorkersGetWholePagesOfStackForTheirSixtyFourThousandBytes) {
+    const int64_t page = sysconf(_SC_PAGESIZE);
+    const int64_t size = bandWorkerStackSize();
+    EXPECT_EQ(size % page, 0);
+    EXPECT_GE(size, int64_t(kBandWorkerStackBytes));
+    EXPECT_LT(size, int64_t(kBandWorkerStackBytes) + page);
+    setEngineThreadCount(3);
+    std::mutex lock;
+    std::vector<size_t> stacks;
+    auto body = [&](const bandInfo& b) {
+        if (b.index == 0) return;
+        pthread_attr_t attr;
+        size_t bytes = 0;
+        if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+            pthread_attr_getstacksize(&attr, &bytes);
+            pthread_attr_destroy(&attr);
+        }
+        std::lock_guard<std::mutex> g(lock);
+        stacks.push_back(bytes);
+    };
+    const int64_t startedBefore = bandWorkersStarted;
+    runBands(30, body);
+    EXPECT_EQ(bandWorkersStarted - startedBefore, 2);
+    ASSERT_EQ(stacks.size(), 2u);
+    for (size_t bytes : stacks) EXPECT_EQ(int64_t(bytes), size);
 }
 
 // What a band throws reaches the caller after every band has run and been
