@@ -6,25 +6,14 @@
 #include "PIFilter.h"
 #include "image/fl_image.h"
 
-struct spatialSourceStruct {
-    int32 width;
-    int32 height;
-    bool fromHost;  // fetch through advance state; data and rowBytes then come from the host
-    VRect rect;     // the area in image coordinates
-    void* data;
-    int32 rowBytes;
-};
-
-struct spatialDestStruct {
-    bool toHost;  // the host's output buffer, fetched through advance state
-    void* data;
-    int32 rowBytes;
-};
-
 // Apron around a megatile and overlap of the quarters, in pixels.
 enum { kPieceOverlap = 64 };
 
-OSErr doSpatialEffect(spatialSourceStruct source, spatialDestStruct destination, bool finalPass, int32 depth);
+// The final pass over `area` of the host's image, fetched through advance
+// state and written into the host's output buffer at `depth` bits.  Returns
+// noErr, paramErr (too small, after its alert), memFullErr, userCanceledErr
+// or the host's advance-state error; no rectangle is left requested.
+OSErr doSpatialEffect(VRect area, int32 depth);
 
 // The product's engine over one piece (Glimra's smooth-area structure or
 // Halvane's noise-reduction structure); each module links its own.
