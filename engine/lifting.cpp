@@ -32,10 +32,6 @@ inline float* pixelAt(fl_image& img, int32 x, int32 y) {
     return img.data + ((int64_t(y) + img.padY) * img.paddedWidth + (int64_t(x) + img.padX)) * 3;
 }
 
-inline float l1(const float* p, const float* q) {
-    return std::fabs(p[0] - q[0]) + std::fabs(p[1] - q[1]) + std::fabs(p[2] - q[2]);
-}
-
 inline float ramp(float d) {
     if (d <= reconSimilarityThreshold) return 1.0f;
     if (d > reconSimilarityThreshold + reconSimilarityRolloff) return 0.0f;
@@ -50,8 +46,6 @@ void runRowBands(int32 height, K kernel) {
     };
     runBands(height, body);
 }
-
-inline bool hasBuffer(const fl_image& img) { return img.bufferID && img.data; }
 
 // Alerts once for the first image without a buffer.
 bool anyInvalid(fl_image& a, fl_image& b) { return handleInvalidMemory(a) || handleInvalidMemory(b); }
@@ -256,6 +250,20 @@ VEXLOR_KERNEL_CLONES void differenceRowsKernel(const fl_image& a, const fl_image
     for (int32 y = firstRow; y < endRow; ++y) differenceRow(a, b, out, y);
 }
 
+// destination = every second pixel of every second row of source.
+void similarityLiftRows(const fl_image& source, fl_image& destination, int32 firstRow, int32 endRow) {
+    const int32 w = destination.width;
+    for (int32 j = firstRow; j < endRow; ++j) {
+        const float* s = pixelAt(source, 0, 2 * j);
+        float* d = pixelAt(destination, 0, j);
+        for (int32 i = 0; i < w; ++i, d += 3, s += 6) {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
+        }
+    }
+}
+
 }  // namespace
 
 bool liftSizesMatch(const fl_image& source, const fl_image& destination) {
@@ -270,38 +278,6 @@ bool sameSize(const fl_image& a, const fl_image& b) { return a.width == b.width 
 
 flimageDimensions similarityLiftDimensions(const fl_image& img) {
     return flimageDimensions{kFlimagePad, kFlimagePad, (img.width + 1) / 2, (img.height + 1) / 2};
-}
-
-void similarityLiftRows(const fl_image& source, fl_image& destination, int32 firstRow, int32 endRow) {
-    const int32 w = destination.width;
-    for (int32 j = firstRow; j < endRow; ++j) {
-        const float* s = pixelAt(source, 0, 2 * j);
-        float* d = pixelAt(destination, 0, j);
-        for (int32 i = 0; i < w; ++i, d += 3, s += 6) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-        }
-    }
-}
-
-void similarityReconstructRows(const fl_image& coarse, const fl_image& fine, fl_image& out, int32 firstRow,
-                               int32 endRow) {
-    reconstructRowsKernel(coarse, fine, out, nullptr, reconSink::prediction, firstRow, endRow);
-}
-
-void differenceRows(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow, int32 endRow) {
-    differenceRowsKernel(a, b, out, firstRow, endRow);
-}
-
-void reconstructDetailsRows(const fl_image& coarse, const fl_image& fine, fl_image& details, int32 firstRow,
-                            int32 endRow) {
-    reconstructRowsKernel(coarse, fine, details, nullptr, reconSink::details, firstRow, endRow);
-}
-
-void reconstructUnDifferenceRows(const fl_image& coarse, const fl_image& fine, const fl_image& details,
-                                 fl_image& out, int32 firstRow, int32 endRow) {
-    reconstructRowsKernel(coarse, fine, out, &details, reconSink::rebuilt, firstRow, endRow);
 }
 
 OSErr similarityLift(fl_image& source, fl_image& destination) {
@@ -321,7 +297,7 @@ OSErr similarityReconstruct(fl_image& coarse, fl_image& fine, fl_image& out) {
     if (!reconstructSizesMatch(coarse, fine, out)) return kLiftingSizeMismatch;
     ensurePadding(coarse);
     ensurePadding(fine);
-    runRowBands(out.height, [&](int32 first, int32 end) { similarityReconstructRows(coarse, fine, out, first, end); });
+    runRowBands(out.height, [&](int32 first, int32 end) { reconstructRowsKernel(coarse, fine, out, nullptr, reconSink::prediction, first, end); });
     out.paddingGenerated = false;
     return noErr;
 }
@@ -333,7 +309,7 @@ OSErr reconstructDetailsPass(fl_image& coarse, fl_image& fine, fl_image& details
     ensurePadding(coarse);
     ensurePadding(fine);
     runRowBands(details.height,
-                [&](int32 first, int32 end) { reconstructDetailsRows(coarse, fine, details, first, end); });
+                [&](int32 first, int32 end) { reconstructRowsKernel(coarse, fine, details, nullptr, reconSink::details, first, end); });
     details.paddingGenerated = false;
     return noErr;
 }
@@ -346,7 +322,7 @@ OSErr reconstructUnDifferencePass(fl_image& coarse, fl_image& fine, fl_image& de
     ensurePadding(coarse);
     ensurePadding(fine);
     runRowBands(out.height,
-                [&](int32 first, int32 end) { reconstructUnDifferenceRows(coarse, fine, details, out, first, end); });
+                [&](int32 first, int32 end) { reconstructRowsKernel(coarse, fine, out, &details, reconSink::rebuilt, first, end); });
     out.paddingGenerated = false;
     return noErr;
 }
@@ -354,7 +330,7 @@ OSErr reconstructUnDifferencePass(fl_image& coarse, fl_image& fine, fl_image& de
 OSErr differencePass(fl_image& a, fl_image& b, fl_image& out) {
     if (anyInvalid(a, b, out)) return memFullErr;
     if (!sameSize(a, out) || !sameSize(b, out)) return kLiftingSizeMismatch;
-    runRowBands(out.height, [&](int32 first, int32 end) { differenceRows(a, b, out, first, end); });
+    runRowBands(out.height, [&](int32 first, int32 end) { differenceRowsKernel(a, b, out, first, end); });
     out.paddingGenerated = false;
     return noErr;
 }
@@ -362,41 +338,12 @@ OSErr differencePass(fl_image& a, fl_image& b, fl_image& out) {
 OSErr unDifferencePass(fl_image& a, fl_image& b, fl_image& out) {
     if (anyInvalid(a, b, out)) return memFullErr;
     if (!sameSize(a, out) || !sameSize(b, out)) return kLiftingSizeMismatch;
-    // out = a - b is differenceRows with the roles of a and b exchanged.
-    runRowBands(out.height, [&](int32 first, int32 end) { differenceRows(b, a, out, first, end); });
+    // out = a - b is the difference with the roles of a and b exchanged.
+    runRowBands(out.height, [&](int32 first, int32 end) { differenceRowsKernel(b, a, out, first, end); });
     out.paddingGenerated = false;
     return noErr;
-}
-
-void thresholdNR(fl_image& img, float t) {
-    if (!hasBuffer(img)) return;
-    for (int32 y = 0; y < img.height; ++y) {
-        float* p = pixelAt(img, 0, y);
-        for (int32 i = 0; i < img.width * 3; ++i) {
-            const float v = p[i];
-            if (std::fabs(v) > t)
-                p[i] = v > 0.0f ? v - t : v + t;
-            else
-                p[i] = 0.0f;
-        }
-    }
-    img.paddingGenerated = false;
-}
-
-float edgeSmoothCompareOpposingPoints(const float* a, const float* b, const float* c, const float* d, const float* e,
-                                      const float* f, float s) {
-    const float score =
-        0.75f * l1(b, e) - 0.75f * ((150.0f + s) * 0.006666667f) * (l1(b, c) + l1(a, b) + l1(d, e) + l1(e, f));
-    return score >= 0.0f ? score : 0.0f;
 }
 
 bool processInQuadrants(int32 width, int32 height) {
     return int64_t(width) * height >= 1000001 && width >= 135 && height >= 135;
 }
-
-bool processInQuadrants() {
-    const VRect r = GetFilterRect();
-    return processInQuadrants(r.right - r.left, r.bottom - r.top);
-}
-
-bool medianCompare(const medianPixelStruct& a, const medianPixelStruct& b) { return a.value < b.value; }

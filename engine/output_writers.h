@@ -1,7 +1,7 @@
 // Output writers: a rectangle of an fl_image back into a host pixel buffer
 // of 8, 16 or 32 bits.  Both products' writers have these names and this
 // buffer handling; Glimra's store the processed pixels as they are
-// (smooth_area_writers.cpp), Halvane's mix them with the host's input.
+// (writers_glimra.cpp), Halvane's mix them with the host's input.
 #pragma once
 
 #include <cstdint>
@@ -46,20 +46,6 @@ void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destinatio
 void lumaChromaMixTo8BitFromStruct(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
 void lumaChromaMixTo16Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
 void lumaChromaMixTo32Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
-// Destination and image origin at (0, 0).
-void lumaChromaMixTo8Bit(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
-                         int32 width, int32 height, fl_image& image, bool maskFlag, int16 planes = kHostPlanes);
-
-// Per-pixel enhance hooks: empty in both products.
-void enhancePixelUint8(uint8& c0, uint8& c1, uint8& c2);
-void enhancePixelUint16(uint16& c0, uint16& c1, uint16& c2);
-void enhancePixelFloat(float& c0, float& c1, float& c2);
-// Apply the hooks to every pixel of r (interleaved three samples, or one).
-void enhanceRectangle(void* source, int32 sourceRowBytes, void* destination, int32 destinationRowBytes, VRect r,
-                      int32 depth);
-void enhanceRectangle_SinglePlane(void* source, int32 sourceRowBytes, void* destination,
-                                  int32 destinationRowBytes, VRect r, int32 depth);
-
 // ---------------------------------------------------------------------------
 // The buffer handling both products' writers share.
 

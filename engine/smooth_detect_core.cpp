@@ -1,4 +1,4 @@
-// The smooth-area core, four pixels at a time in channel planes.  Each term
+// The smooth-area core, eight pixels at a time in channel planes.  Each term
 // of a pixel's activity is formed in double precision and added to the
 // single-precision sum in the scalar order (channel by channel, neighbours
 // right, left, below, above, above-left, below-left, below-right,

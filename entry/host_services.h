@@ -22,7 +22,6 @@ void UnlockHandles();
 // null while nothing is held.
 void* memoryAllocate(int64_t size, BufferID& bufferID, void*& data);
 void memoryRelease(int64_t size, BufferID& bufferID, void*& data);
-void memoryDebugVerify();
 template <typename T>
 T* memoryAllocate(int64_t size, BufferID& bufferID, T*& data) {
     void* p = nullptr;
@@ -75,12 +74,3 @@ bool documentFitsSixteenBitRectangles();
 void setInputRate(int16 rate);
 int16 DisplayPixelsMode(int16 mode);
 bool registryWorksOnHost();
-void outputClock(unsigned long start);
-
-// Small rectangle and colour utilities.
-void ScaleRect(VRect& r, int16 num, int16 den);
-void ShrinkRect(VRect& r, int16 dx, int16 dy);
-void CopyRect(VRect& dst, const VRect& src);
-void CopyColor(uint8 dst[4], const uint8 src[4]);
-void SetColor(uint8 color[4], uint8 a, uint8 b, uint8 c, uint8 d);
-void ConvertRGBColorToMode(int16 mode, uint8 color[4], FilterRecord* filterRecord);

@@ -292,13 +292,6 @@ lumaChromaMixParams currentLumaChromaMixParams() {
                                invLumG};
 }
 
-void lumaChromaMixPixel(float keep, float R, float G, float B, const float* processed, float* out0, float* out1,
-                        float* out2, float mask) {
-    // keep is 1 - chromaMix; the kernel forms it from the mask's share.
-    (void)keep;
-    lumaChromaMixPixel(currentLumaChromaMixParams(), R, G, B, processed, out0, out1, out2, mask);
-}
-
 void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
                                int32 width, int32 height, int32 destX, int32 destY, fl_image& image, int32 imageX,
                                int32 imageY, bool maskFlag, int16 planes) {

@@ -298,22 +298,6 @@ TEST(Rectangles, RecordWithTheFlagClearUsesSixteenBits) {
     EXPECT_EQ(b.host.record().inRect.right, 4);
 }
 
-TEST(Rectangles, ScaleAndShrink) {
-    VRect r{10, 11, 21, 31};
-    ScaleRect(r, 3, 2);
-    EXPECT_EQ(r.top, 15);
-    EXPECT_EQ(r.left, 16);
-    EXPECT_EQ(r.bottom, 31);
-    EXPECT_EQ(r.right, 46);
-    ScaleRect(r, 3, 0);
-    EXPECT_EQ(r.right, 46);
-    ShrinkRect(r, 1, 2);
-    EXPECT_EQ(r.left, 17);
-    EXPECT_EQ(r.top, 17);
-    EXPECT_EQ(r.right, 45);
-    EXPECT_EQ(r.bottom, 29);
-}
-
 TEST(Modes, PlaneCountsSpacesAndPower) {
     EXPECT_EQ(CSPlanesFromMode(3, 0), 3);
     EXPECT_EQ(CSPlanesFromMode(4, 0), 4);
