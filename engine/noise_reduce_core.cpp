@@ -23,10 +23,10 @@
 // registers do not go together.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
 #define VEXLOR_NR_DISPATCH 1
-void noiseReduceRowsKeepingStrengthAvx2(fl_image&, fl_image&, fl_image&, float, bool, float, int32, int32);
-void noiseReduceRowsFromSourceAvx2(fl_image&, fl_image&, fl_image&, float, bool, float, int32, int32);
-void noiseReduceRowsKeepingStrengthAvx512(fl_image&, fl_image&, fl_image&, float, bool, float, int32, int32);
-void noiseReduceRowsFromSourceAvx512(fl_image&, fl_image&, fl_image&, float, bool, float, int32, int32);
+void noiseReduceRowsKeepingStrengthAvx2(fl_image&, fl_image&, strength_map&, float, bool, float, int32, int32);
+void noiseReduceRowsFromSourceAvx2(fl_image&, fl_image&, strength_map&, float, bool, float, int32, int32);
+void noiseReduceRowsKeepingStrengthAvx512(fl_image&, fl_image&, strength_map&, float, bool, float, int32, int32);
+void noiseReduceRowsFromSourceAvx512(fl_image&, fl_image&, strength_map&, float, bool, float, int32, int32);
 #else
 #define VEXLOR_NR_DISPATCH 0
 #endif
@@ -87,12 +87,12 @@ float similarityRange(float c0, float c1, float c2, float noiseLevel) {
     return similarityRangeOf<float>(c0, c1, c2, noiseLevel, highnoiseLevelReduce);
 }
 
-void noiseReduceCoreAlgo(fl_image& source, fl_image& destination, fl_image& strengthMap, float, float noiseLevel,
+void noiseReduceCoreAlgo(fl_image& source, fl_image& destination, strength_map& strengthMap, float, float noiseLevel,
                          bool smoothReference, float amount, float, int32 firstRow, int32 endRow, int32) {
     rowsKeepingStrength(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow, endRow);
 }
 
-void noiseReduceCoreAlgoWithoutStrength(fl_image& source, fl_image& destination, fl_image& strengthMap, float,
+void noiseReduceCoreAlgoWithoutStrength(fl_image& source, fl_image& destination, strength_map& strengthMap, float,
                                         float noiseLevel, bool smoothReference, float amount, float, int32 firstRow,
                                         int32 endRow, int32) {
     rowsFromSource(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow, endRow);

@@ -11,19 +11,20 @@
 
 #include "PITypes.h"
 #include "entry/engine_params.h"
+#include "engine/strength_map.h"
 #include "image/fl_image.h"
 
 #pragma GCC target("arch=x86-64-v3")
 #include "engine/noise_reduce_rows.h"
 
-void noiseReduceRowsKeepingStrengthAvx2(fl_image& source, fl_image& destination, fl_image& strengthMap,
+void noiseReduceRowsKeepingStrengthAvx2(fl_image& source, fl_image& destination, strength_map& strengthMap,
                                     float noiseLevel, bool smoothReference, float amount, int32 firstRow,
                                     int32 endRow) {
     noiseReduceRowsKeepingStrength(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow,
                                    endRow);
 }
 
-void noiseReduceRowsFromSourceAvx2(fl_image& source, fl_image& destination, fl_image& strengthMap, float noiseLevel,
+void noiseReduceRowsFromSourceAvx2(fl_image& source, fl_image& destination, strength_map& strengthMap, float noiseLevel,
                                bool smoothReference, float amount, int32 firstRow, int32 endRow) {
     noiseReduceRowsFromSource(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow,
                               endRow);

@@ -11,6 +11,7 @@
 
 #include "PITypes.h"
 #include "entry/engine_params.h"
+#include "engine/strength_map.h"
 #include "image/fl_image.h"
 
 #pragma GCC target("arch=x86-64-v4")
@@ -18,14 +19,14 @@
 #define VEXLOR_NR_SELECT vectorSelect
 #include "engine/noise_reduce_rows.h"
 
-void noiseReduceRowsKeepingStrengthAvx512(fl_image& source, fl_image& destination, fl_image& strengthMap,
+void noiseReduceRowsKeepingStrengthAvx512(fl_image& source, fl_image& destination, strength_map& strengthMap,
                                     float noiseLevel, bool smoothReference, float amount, int32 firstRow,
                                     int32 endRow) {
     noiseReduceRowsKeepingStrength(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow,
                                    endRow);
 }
 
-void noiseReduceRowsFromSourceAvx512(fl_image& source, fl_image& destination, fl_image& strengthMap, float noiseLevel,
+void noiseReduceRowsFromSourceAvx512(fl_image& source, fl_image& destination, strength_map& strengthMap, float noiseLevel,
                                bool smoothReference, float amount, int32 firstRow, int32 endRow) {
     noiseReduceRowsFromSource(source, destination, strengthMap, noiseLevel, smoothReference, amount, firstRow,
                               endRow);

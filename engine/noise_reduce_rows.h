@@ -191,7 +191,7 @@ VEXLOR_INLINE void noiseReduceLanes(const nrTile& t, int R, int j, const float* 
 }
 
 template <class V, class Select, bool WriteStrength, bool ReadDestination>
-VEXLOR_INLINE void noiseReduceRows(fl_image& source, fl_image& destination, fl_image& strengthMap,
+VEXLOR_INLINE void noiseReduceRows(fl_image& source, fl_image& destination, strength_map& strengthMap,
                                    float noiseLevel, bool smoothReference, float amount, int32 firstRow,
                                    int32 endRow) {
     const int32 width = source.width;
@@ -237,29 +237,26 @@ VEXLOR_INLINE void noiseReduceRows(fl_image& source, fl_image& destination, fl_i
                     d[3 * i + 1] = out[1][i];
                     d[3 * i + 2] = out[2][i];
                 }
-                if (WriteStrength) {
-                    float* __restrict s = strengthMap.data +
-                        (int64_t(y + strengthMap.padY) * strengthMap.paddedWidth + strengthMap.padX + x0) * 3;
-                    for (int i = 0; i < tw; ++i) s[3 * i] = strength[i];
-                }
+                if (WriteStrength && strengthMap.data)
+                    std::memcpy(strengthMap.row(y) + x0, strength, size_t(tw) * sizeof(float));
             }
         }
     }
 }
 
-typedef void (*noiseReduceRowsFunction)(fl_image&, fl_image&, fl_image&, float, bool, float, int32, int32);
+typedef void (*noiseReduceRowsFunction)(fl_image&, fl_image&, strength_map&, float, bool, float, int32, int32);
 
 // The two forms the cores use: Halvane's, blending into the destination and
 // keeping the strength; Glimra's, blending the source's values (which the
 // driver's destination holds) without a strength map.
-void noiseReduceRowsKeepingStrength(fl_image& source, fl_image& destination, fl_image& strengthMap,
+void noiseReduceRowsKeepingStrength(fl_image& source, fl_image& destination, strength_map& strengthMap,
                                     float noiseLevel, bool smoothReference, float amount, int32 firstRow,
                                     int32 endRow) {
     noiseReduceRows<VEXLOR_NR_LANES, VEXLOR_NR_SELECT<VEXLOR_NR_LANES>, true, true>(source, destination, strengthMap, noiseLevel, smoothReference, amount,
                                               firstRow, endRow);
 }
 
-void noiseReduceRowsFromSource(fl_image& source, fl_image& destination, fl_image& strengthMap, float noiseLevel,
+void noiseReduceRowsFromSource(fl_image& source, fl_image& destination, strength_map& strengthMap, float noiseLevel,
                                bool smoothReference, float amount, int32 firstRow, int32 endRow) {
     noiseReduceRows<VEXLOR_NR_LANES, VEXLOR_NR_SELECT<VEXLOR_NR_LANES>, false, false>(source, destination, strengthMap, noiseLevel, smoothReference,
                                                 amount, firstRow, endRow);

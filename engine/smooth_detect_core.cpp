@@ -86,7 +86,7 @@ void smoothDetectRows(fl_image& source, fl_image& destination, bool greyMatte, i
 
 }  // namespace
 
-void smoothDetectCoreAlgo(fl_image& source, fl_image& destination, fl_image&, float, float, bool greyMatte, float,
+void smoothDetectCoreAlgo(fl_image& source, fl_image& destination, strength_map&, float, float, bool greyMatte, float,
                           float, int32 firstRow, int32 endRow, int32) {
     smoothDetectRows(source, destination, greyMatte, firstRow, endRow);
 }

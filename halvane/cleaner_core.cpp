@@ -111,7 +111,7 @@ VEXLOR_INLINE void fillTile(cleanerTile& t, const fl_image& img, int32 x0, int32
 }
 
 template <class V>
-VEXLOR_INLINE void cleanerBand(const fl_image& src, fl_image& dst, fl_image& map, float noiseLevel,
+VEXLOR_INLINE void cleanerBand(const fl_image& src, fl_image& dst, strength_map& map, float noiseLevel,
                                bool smoothReference, float reduce, int32 firstRow, int32 endRow) {
     cleanerTile tile;
     alignas(64) float out[4][kTileWidth];
@@ -126,14 +126,13 @@ VEXLOR_INLINE void cleanerBand(const fl_image& src, fl_image& dst, fl_image& map
                     cleanerPixels<V>(PlanarTileSource<cleanerTile, V>{tile, r + kHalo, i + kHalo}, smoothReference,
                                      noiseLevel, reduce, &out[0][i], &out[1][i], &out[2][i], &out[3][i]);
                 interleave3(out[0], out[1], out[2], tw, pixelAt(dst, x0, y0 + r));
-                float* m = pixelAt(map, x0, y0 + r);
-                for (int i = 0; i < tw; ++i) m[3 * i] = out[3][i];
+                if (map.data) std::memcpy(map.row(y0 + r) + x0, out[3], size_t(tw) * sizeof(float));
             }
         }
     }
 }
 
-VEXLOR_KERNEL_CLONES void cleanerBandKernel(const fl_image& src, fl_image& dst, fl_image& map, float noiseLevel,
+VEXLOR_KERNEL_CLONES void cleanerBandKernel(const fl_image& src, fl_image& dst, strength_map& map, float noiseLevel,
                                              bool smoothReference, float reduce, int32 firstRow, int32 endRow) {
     cleanerBand<v8f>(src, dst, map, noiseLevel, smoothReference, reduce, firstRow, endRow);
 }
@@ -141,13 +140,13 @@ VEXLOR_KERNEL_CLONES void cleanerBandKernel(const fl_image& src, fl_image& dst, 
 
 }  // namespace
 
-void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destination, fl_image& strengthMap,
+void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destination, strength_map& strengthMap,
                                             float /*levelConstant*/, float noiseLevel, bool smoothReference,
                                             float /*amount*/, float /*sharpAmount*/, int32 firstRow, int32 endRow,
                                             int32 /*band*/) {
     // Bounds come from one image only: the three must agree.
     if (destination.width != source.width || destination.height != source.height ||
-        strengthMap.width != source.width || strengthMap.height != source.height)
+        (strengthMap.data && !strengthMap.fits(source.width, source.height)))
         return;
     if (source.padX < 3 || source.padY < 3) return;
     firstRow = std::max<int32>(firstRow, 0);
@@ -157,7 +156,7 @@ void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destinat
                       endRow);
 }
 
-void halvaneNoiseReduceCore(fl_image& source, fl_image& destination, fl_image& strengthMap, float levelConstant,
+void halvaneNoiseReduceCore(fl_image& source, fl_image& destination, strength_map& strengthMap, float levelConstant,
                             float noiseLevel, bool smoothReference, float amount, float sharpAmount, int32 firstRow,
                             int32 endRow, int32 band) {
     if (cleanerSmoothAreas)

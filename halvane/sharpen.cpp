@@ -63,7 +63,7 @@ VEXLOR_INLINE void neighbourhoodMeans(const float* src, int64_t rowFloats, int32
     }
 }
 
-VEXLOR_INLINE void sharpenRows(const fl_image& source, fl_image& destination, const fl_image& strengthMap,
+VEXLOR_INLINE void sharpenRows(const fl_image& source, fl_image& destination, const strength_map& strengthMap,
                                float sharpAmount, float chromaSharpAmount, int32 firstRow, int32 endRow, int32 band) {
     const int32 width = source.width;
     const int64_t srcRow = int64_t(source.paddedWidth) * 3;
@@ -74,7 +74,7 @@ VEXLOR_INLINE void sharpenRows(const fl_image& source, fl_image& destination, co
     // Planes of the means, the centres, the strengths and the results; the
     // lanes past a chunk's last pixel compute on zeros and are not stored.
     alignas(32) float m[3][kChunk + 8] = {}, c[3][kChunk + 8] = {}, r[3][kChunk + 8];
-    alignas(32) float strength[kChunk + 8] = {}, spare[kChunk + 8];
+    alignas(32) float strength[kChunk + 8] = {};
     using vexlor_simd::v8f;
     using vexlor_simd::load8;
     using vexlor_simd::store8;
@@ -83,15 +83,14 @@ VEXLOR_INLINE void sharpenRows(const fl_image& source, fl_image& destination, co
         const float* srcLine = source.data + ((int64_t(y) + source.padY) * source.paddedWidth + source.padX) * 3;
         float* dstLine =
             destination.data + ((int64_t(y) + destination.padY) * destination.paddedWidth + destination.padX) * 3;
-        const float* mapLine =
-            strengthMap.data + ((int64_t(y) + strengthMap.padY) * strengthMap.paddedWidth + strengthMap.padX) * 3;
+        const float* mapLine = strengthMap.row(y);
         for (int32 x0 = 0; x0 < width; x0 += kChunk) {
             const int32 n = width - x0 < kChunk ? width - x0 : kChunk;
             neighbourhoodMeans(srcLine + int64_t(x0) * 3, srcRow, n, means);
             // The per-pixel step on planes, eight pixels at a time.
             deinterleave3(means, n, m[0], m[1], m[2]);
             deinterleave3(srcLine + int64_t(x0) * 3, n, c[0], c[1], c[2]);
-            deinterleave3(mapLine + int64_t(x0) * 3, n, strength, spare, spare);
+            std::memcpy(strength, mapLine + x0, size_t(n) * sizeof(float));
             for (int32 i = 0; i < n; i += 8) {
                 v8f st = load8(strength + i);
                 st = st >= 0.0f ? st : v8f{};
@@ -124,7 +123,7 @@ VEXLOR_INLINE void sharpenRows(const fl_image& source, fl_image& destination, co
     }
 }
 
-VEXLOR_KERNEL_CLONES void sharpenKernel(const fl_image& source, fl_image& destination, const fl_image& strengthMap,
+VEXLOR_KERNEL_CLONES void sharpenKernel(const fl_image& source, fl_image& destination, const strength_map& strengthMap,
                                         float sharpAmount, float chromaSharpAmount, int32 firstRow, int32 endRow,
                                         int32 band) {
     sharpenRows(source, destination, strengthMap, sharpAmount, chromaSharpAmount, firstRow, endRow, band);
@@ -132,13 +131,13 @@ VEXLOR_KERNEL_CLONES void sharpenKernel(const fl_image& source, fl_image& destin
 
 }  // namespace
 
-void sharpenAfterNoiseReduce(fl_image& source, fl_image& destination, fl_image& strengthMap, float sharpAmount,
+void sharpenAfterNoiseReduce(fl_image& source, fl_image& destination, strength_map& strengthMap, float sharpAmount,
                              float chromaSharpAmount, int32 firstRow, int32 endRow, int32 band) {
     if (sharpAmount == NO_SHARPENING && chromaSharpAmount == NO_SHARPENING) return;
     if (firstRow >= endRow) return;
     // One loop, one image's bounds: the three images must agree.
     if (source.width != destination.width || source.height != destination.height ||
-        strengthMap.width != source.width || strengthMap.height != source.height)
+        !strengthMap.data || !strengthMap.fits(source.width, source.height))
         return;
     // The means read 2 pixels into the border and up to 7 floats past the
     // last sample of a row, which the border (3 pixels, 9 floats) covers.

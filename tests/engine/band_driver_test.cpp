@@ -185,8 +185,9 @@ TEST_F(BandDriver, NoiseReductionKeepsAFlatImage) {
     EXPECT_TRUE(sameBits(contents(img), before));
 }
 
-// Refusing any of the pipeline's four work buffers: -108, one alert, the
-// host result -128, nothing leaked, the destination untouched.
+// Refusing either of the pipeline's two work buffers (one result image per
+// driver call; no strength map, as no second pass reads one): -108, one
+// alert, the host result -128, nothing leaked, the destination untouched.
 class RefusedBuffer : public BandDriver, public ::testing::WithParamInterface<int> {};
 
 TEST_P(RefusedBuffer, GivesMemFullOneAlertAndLeaksNothing) {
@@ -205,7 +206,7 @@ TEST_P(RefusedBuffer, GivesMemFullOneAlertAndLeaksNothing) {
     EXPECT_TRUE(sameBits(contents(dst), before));
 }
 
-INSTANTIATE_TEST_SUITE_P(FirstToFourth, RefusedBuffer, ::testing::Values(1, 2, 3, 4));
+INSTANTIATE_TEST_SUITE_P(FirstAndSecond, RefusedBuffer, ::testing::Values(1, 2));
 
 TEST_F(BandDriver, AnImageWithoutMemoryIsRefusedBeforeAnyWork) {
     refuseAllocation(1);
@@ -268,13 +269,13 @@ bool borderFresh = true;
 bool destinationHoldsSource = true;
 int32 cancelInBand = -2;
 
-void firstPass(fl_image& source, fl_image& destination, fl_image& strengthMap, float, float, bool, float, float,
+void firstPass(fl_image& source, fl_image& destination, strength_map& strengthMap, float, float, bool, float, float,
                int32 firstRow, int32 endRow, int32 band) {
     for (int32 y = firstRow; y < endRow; ++y)
         for (int32 x = 0; x < source.width; ++x) {
             float* d = pixel(destination, x, y);
             for (int ch = 0; ch < 3; ++ch) d[ch] = pixel(source, x, y)[ch] + 1.0f;
-            pixel(strengthMap, x, y)[0] = 0.5f;
+            strengthMap.row(y)[x] = 0.5f;
         }
     std::lock_guard<std::mutex> g(lock);
     for (int32 y = firstRow; y < endRow; ++y) ++rowsSeen[y];
@@ -282,7 +283,7 @@ void firstPass(fl_image& source, fl_image& destination, fl_image& strengthMap, f
     callerIsBandMinusOne = callerIsBandMinusOne && (band == -1) == (std::this_thread::get_id() == caller);
 }
 
-void secondPass(fl_image& source, fl_image& destination, fl_image& strengthMap, float sharpAmount, float, int32 firstRow,
+void secondPass(fl_image& source, fl_image& destination, strength_map& strengthMap, float sharpAmount, float, int32 firstRow,
                 int32 endRow, int32 band) {
     bool fresh = true, holds = true;
     for (int32 y = firstRow; y < endRow; ++y) {
@@ -290,7 +291,7 @@ void secondPass(fl_image& source, fl_image& destination, fl_image& strengthMap, 
         fresh = fresh && pixel(source, -1, y)[0] == pixel(source, 1, y)[0];
         for (int32 x = 0; x < source.width; ++x) {
             holds = holds && pixel(destination, x, y)[0] == pixel(source, x, y)[0];
-            pixel(destination, x, y)[0] += sharpAmount * pixel(strengthMap, x, y)[0];
+            pixel(destination, x, y)[0] += sharpAmount * strengthMap.row(y)[x];
         }
     }
     if (band == cancelInBand) globalUserCancelled = true;
@@ -322,6 +323,32 @@ TEST_F(BandDriver, AProductsCoresSeeEveryRowOnceWithTheirThreadsBandNumber) {
         EXPECT_EQ(pixel(img, 5, 7)[1], float(5 + 14 + 1) + 1.0f);
         EXPECT_FALSE(img.paddingGenerated);
     }
+}
+
+// The strength map is one float per pixel, and only a driver call with a
+// second pass allocates it (and a refusal of it is the memory failure).
+TEST_F(BandDriver, OnlyASecondPassGetsAStrengthMapOfOneChannel) {
+    fl_image img(31, 23);
+    fillImage(img, [](int32 x, int32 y, int ch) { return float(x + 2 * y + ch); });
+    const int64_t imageBytes = int64_t(img.paddedWidth) * img.paddedHeight * 12;
+    host().buffers().resetCount();
+    const int64_t base = host().buffers().liveBytes();
+    EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 1.0f, true, 1.0f, 0.0f, 0.0f), 0);
+    EXPECT_EQ(host().buffers().allocations(), 1) << "Glimra's cores: the result image alone";
+    EXPECT_EQ(host().buffers().peakBytes() - base, imageBytes);
+
+    const bandDriverCores cores = {hooks::firstPass, hooks::secondPass, false};
+    hooks::rowsSeen.assign(23, 0);
+    hooks::cancelInBand = -2;
+    host().buffers().resetCount();
+    EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f, cores), 0);
+    EXPECT_EQ(host().buffers().allocations(), 2);
+    EXPECT_EQ(host().buffers().peakBytes() - base, imageBytes + 31 * 23 * 4);
+
+    refuseAllocation(2);
+    EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f, cores), -108);
+    EXPECT_EQ(alerts().size(), 1u);
+    EXPECT_EQ(host().buffers().live(), 1) << "only the caller's image";
 }
 
 class SecondPassCancel : public BandDriver, public ::testing::WithParamInterface<int32> {};

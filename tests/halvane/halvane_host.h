@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/band_driver.h"
+#include "engine/strength_map.h"
 #include "entry/engine_params.h"
 #include "entry/globals.h"
 #include "entry/host_services.h"
@@ -91,6 +92,12 @@ inline void fillImage(fl_image& img, const std::function<float(int32, int32, int
         for (int32 x = 0; x < img.width; ++x)
             for (int c = 0; c < 3; ++c) px(img, x, y)[c] = f(x, y, c);
     img.paddingGenerated = false;
+}
+
+// Every strength of the map set to v.
+inline void fillMap(strength_map& map, float v) {
+    for (int32 y = 0; y < map.height; ++y)
+        for (int32 x = 0; x < map.width; ++x) map.row(y)[x] = v;
 }
 
 // A smooth gradient with a sharp edge and fixed-seed noise, on 0..255.
