@@ -56,10 +56,3 @@ void noiseReduceCoreAlgo(fl_image& source, fl_image& destination, strength_map& 
 void noiseReduceCoreAlgoWithoutStrength(fl_image& source, fl_image& destination, strength_map& strengthMap,
                                         float levelConstant, float noiseLevel, bool smoothReference, float amount,
                                         float sharpAmount, int32 firstRow, int32 endRow, int32 band);
-
-// The core is built for several instruction sets and runs the widest the
-// processor has; every one computes the same values.  For tests and
-// benchmarks: how many there are here (the baseline is 0), and the one to
-// use (out of range: the widest).  Not while a core runs.
-int noiseReduceInstructionSets();
-void useNoiseReduceInstructionSet(int index);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "engine/smooth_area_pipeline.h"
+#include "engine/vector_isa.h"
 #include "engine_host.h"
 
 namespace {
@@ -175,6 +176,20 @@ TEST_F(BandDriver, ResultIsBitIdenticalForAnyThreadCount) {
     EXPECT_TRUE(sameBits(pipelineMatte(33, 40, 6), shortOne));
     // And when workers cannot be started.
     EXPECT_TRUE(sameBits(pipelineMatte(8, 97, 41, 5), one));
+}
+
+// Every instruction set the processor runs gives the matte and the noise
+// reduction bit for bit.
+TEST_F(BandDriver, ResultIsBitIdenticalOnEveryInstructionSet) {
+    useVectorInstructionSet(0);
+    const std::vector<float> matte = pipelineMatte(4, 97, 41);
+    const std::vector<float> reduced = noiseReduced(4, 97, 41);
+    for (int isa = 1; isa < vectorInstructionSets(); ++isa) {
+        useVectorInstructionSet(isa);
+        EXPECT_TRUE(sameBits(pipelineMatte(4, 97, 41), matte)) << "instruction set " << isa;
+        EXPECT_TRUE(sameBits(noiseReduced(4, 97, 41), reduced)) << "instruction set " << isa;
+    }
+    useVectorInstructionSet(-1);
 }
 
 TEST_F(BandDriver, NoiseReductionKeepsAFlatImage) {

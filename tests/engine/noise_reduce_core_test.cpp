@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/vector_isa.h"
 #include "engine_host.h"
 
 namespace {
@@ -170,12 +171,12 @@ void checkAgainstReference(const SceneCase& sc) {
 }
 
 TEST_P(AgainstReference, EveryPixelBitIdenticalOnEveryInstructionSet) {
-    for (int isa = 0; isa < noiseReduceInstructionSets(); ++isa) {
+    for (int isa = 0; isa < vectorInstructionSets(); ++isa) {
         SCOPED_TRACE("instruction set " + std::to_string(isa));
-        useNoiseReduceInstructionSet(isa);
+        useVectorInstructionSet(isa);
         checkAgainstReference(GetParam());
     }
-    useNoiseReduceInstructionSet(-1);
+    useVectorInstructionSet(-1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, AgainstReference,
