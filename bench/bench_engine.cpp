@@ -163,7 +163,7 @@ void NoiseReduction(benchmark::State& state) {
 }
 
 // The noise-reduction driver with the core built for each instruction set
-// (0: the baseline, which the Windows builds run).
+// (0: the baseline).
 void NoiseReductionByInstructionSet(benchmark::State& state) {
     Images& im = images();
     setEngineThreadCount(1);
