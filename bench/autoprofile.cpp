@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "engine/autoprofile.h"
-#include "entry/globals.h"
+#include "host/globals.h"
 #include "entry/params.h"
 #include "refhost/refhost.h"
 

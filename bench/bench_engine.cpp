@@ -17,10 +17,10 @@
 #include "engine/noise_reduce_core.h"
 #include "engine/vector_isa.h"
 #include "engine/output_writers.h"
-#include "engine/smooth_area_pipeline.h"
-#include "entry/engine_params.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "glimra/smooth_area_pipeline.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "image/fl_image.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "entry/globals.h"
+#include "host/globals.h"
 #include "image/colorspace_luts.h"
 #include "image/fl_image.h"
 #include "image/host_import.h"

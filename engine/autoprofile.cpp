@@ -7,14 +7,16 @@
 #include <limits>
 #include <new>
 
-#include "entry/alerts.h"
-#include "entry/engine_params.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
-#include "entry/params.h"
-#include "entry/product.h"
+#include "host/alerts.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
+#include "host/host_services.h"
+#include "engine/product.h"
 #include "host/big_document.h"
 #include "image/uint8_proxy.h"
+
+double digitalHNLdefaultDouble = 0.2;
+double filmHNLdefault = 1.0;
 
 const double kNoValidPairsDeviation = std::numeric_limits<double>::max();
 

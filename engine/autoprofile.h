@@ -23,7 +23,7 @@ struct blockInfo {
 
 // The block edge (blockSize, 32), the input rate of the fetches (inputRateA,
 // 1) and the edge of the fetched rectangles (blockSizeAfterInputRateA) are
-// in entry/engine_params.h.  changeBlockSize sets the edge and returns the
+// in engine/engine_params.h.  changeBlockSize sets the edge and returns the
 // edge of the fetches.
 int32 changeBlockSize(int32 n);
 
@@ -59,6 +59,10 @@ double blockInfoGetAltDeviationBaseSum();
 double blockInfoGetDeviationAvgAdjusted(const blockInfo& b, double preset);
 double blockInfoGetNewNoiseLevel(double estimate, double preset);
 void plugDeviationIntoParams(double estimate, const double& preset);
+
+// Automatic-profiling presets.
+extern double digitalHNLdefaultDouble;
+extern double filmHNLdefault;
 
 // Alert texts.
 extern const char* const kProfilingNoMidtonesText;

@@ -12,7 +12,7 @@
 
 #include "engine/band_driver.h"
 #include "engine/kernels/kernels.h"
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 #include "host/big_document.h"
 
 const float reconSimilarityThreshold = 10.0f;

@@ -15,7 +15,7 @@
 enum : OSErr { kLiftingSizeMismatch = paramErr };
 
 // Similarity ramp of the reconstruction: 1 up to this L1 distance, falling
-// to 0 over reconSimilarityRolloff (entry/engine_params.h).
+// to 0 over reconSimilarityRolloff (engine/engine_params.h).
 extern const float reconSimilarityThreshold;  // 10
 
 // Dimensions of the next coarser level: border 3, (w + 1) / 2 by (h + 1) / 2.

@@ -4,7 +4,7 @@
 
 #include "engine/kernels/kernels.h"
 #include "engine/nr_core_shared.h"
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 
 int chooseNeighbourDirection(const float* centre, int32 rowLength, bool smoothReference) {
     return noiseReduceCoreStart<float>(InterleavedPixelSource{centre, rowLength}, smoothReference, 0.0f, 0.0f)

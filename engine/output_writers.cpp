@@ -3,7 +3,7 @@
 // writers_glimra.cpp, Halvane's in halvane/luma_chroma_mix.cpp).
 #include "engine/output_writers.h"
 
-#include "entry/host_services.h"
+#include "host/host_services.h"
 
 bool outputWriterMayWrite(const outputRectangle& r) {
     if (!r.image || !r.image->data || !r.image->bufferID) return false;

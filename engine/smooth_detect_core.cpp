@@ -3,7 +3,7 @@
 #include "engine/smooth_detect_core.h"
 
 #include "engine/kernels/kernels.h"
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 
 void smoothDetectCoreAlgo(fl_image& source, fl_image& destination, strength_map&, float, float, bool greyMatte, float,
                           float, int32 firstRow, int32 endRow, int32) {

@@ -3,8 +3,8 @@
 
 #include <limits>
 
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 
 strength_map::strength_map(int32 w, int32 h) : width(w), height(h) {
     const int64_t bytes = int64_t(w) * h * int64_t(sizeof(float));

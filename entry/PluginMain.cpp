@@ -2,10 +2,11 @@
 // the duration of the call, through every way out of it, and no exception
 // crosses into the host.
 #include "PIFilter.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
-#include "entry/product.h"
+#include "engine/product.h"
+#include "entry/selectors.h"
 #include "entry/start.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "image/colorspace_luts.h"
 
 DLLExport MACPASCAL void PluginMain(int16 selector, void* filterRecord, intptr_t* data, int16* result) {

@@ -14,7 +14,3 @@ enum { kPieceOverlap = 64 };
 // noErr, paramErr (too small, after its alert), memFullErr, userCanceledErr
 // or the host's advance-state error; no rectangle is left requested.
 OSErr doSpatialEffect(VRect area, int32 depth);
-
-// The product's engine over one piece (Glimra's smooth-area structure or
-// Halvane's noise-reduction structure); each module links its own.
-OSErr runLiftingStructure(fl_image& in, fl_image& out);

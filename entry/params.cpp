@@ -3,8 +3,8 @@
 #include "entry/params.h"
 
 #include "engine/autoprofile.h"
-#include "entry/globals.h"
-#include "entry/product.h"
+#include "host/globals.h"
+#include "engine/product.h"
 
 
 const checked_array<DescriptorKeyID, kParamValueCount> keyGUIParams = {{
@@ -18,9 +18,6 @@ const checked_array<DescriptorKeyID, kParamFlagCount> keyBoolParams = {{
     FourCC("ignS"), FourCC("Blab"), FourCC("Blac"), FourCC("Blad"), FourCC("Blae"), FourCC("Blaf"),
     FourCC("Blag"), FourCC("Blah"), kCleanerSmoothAreasKey,
 }};
-
-double digitalHNLdefaultDouble = 0.2;
-double filmHNLdefault = 1.0;
 
 void InitParameters() {
     gParams->flags = BooleanDefault;

@@ -7,10 +7,10 @@
 #include <cmath>
 
 #include "PIFilter.h"
-#include "entry/globals.h"
+#include "host/globals.h"
 #include "entry/params.h"
 #include "entry/persistence.h"
-#include "entry/product.h"
+#include "engine/product.h"
 #include "preview/proxy_persistence.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "PIFilter.h"
-#include "entry/globals.h"
+#include "host/globals.h"
 #include "entry/params.h"
 #include "entry/persistence.h"
 #include "preview/proxy_persistence.h"

@@ -1,18 +1,14 @@
-// The plug-in's globals and the handlers of the small selectors.
-#include "entry/globals.h"
-#include "entry/host_services.h"
+// The handlers of the small selectors.
+#include "entry/selectors.h"
+
+#include "host/globals.h"
+#include "host/host_services.h"
+#include "entry/params.h"
 #include "entry/persistence.h"
 #include "entry/start.h"
-#include "entry/product.h"
+#include "engine/product.h"
 #include "host/big_document.h"
 #include "image/host_import.h"
-
-FilterRecord* gFilterRecord = nullptr;
-intptr_t* gDataHandle = nullptr;
-int16* gResult = nullptr;
-SPBasicSuite* sSPBasic = nullptr;
-ParamBlock* gParams = nullptr;
-uint8* gData = nullptr;
 
 namespace {
 void lockAndInitialise() {
@@ -89,18 +85,6 @@ void DoFinish() {
     if (*gResult != noErr) return;
     WriteRegistryParameters();
     WriteScriptParameters();
-}
-
-void storeGlobals(int16 selector, void* filterRecord, intptr_t* data, int16* result) {
-    gFilterRecord = static_cast<FilterRecord*>(filterRecord);
-    gDataHandle = data;
-    gResult = result;
-    if (selector == filterSelectorAbout) {
-        sSPBasic = static_cast<AboutRecord*>(filterRecord)->sSPBasic;
-        return;
-    }
-    sSPBasic = gFilterRecord->sSPBasic;
-    if (gFilterRecord->bigDocumentData) gFilterRecord->bigDocumentData->PluginUsing32BitCoordinates = 1;
 }
 
 void runSelector(int16 selector) {

@@ -2,11 +2,11 @@
 #include "entry/start.h"
 
 #include "engine/autoprofile.h"
-#include "entry/alerts.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "host/alerts.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "entry/persistence.h"
-#include "entry/product.h"
+#include "engine/product.h"
 #include "host/big_document.h"
 #include "image/fl_image.h"
 

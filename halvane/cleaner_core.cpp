@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "engine/noise_reduce_core.h"
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 #include "halvane/kernels/kernels.h"
 
 void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destination, strength_map& strengthMap,

@@ -1,8 +1,8 @@
 // Halvane's derivation of the engine parameters: four levels of noise
 // reduction and sharpening, the tonal protection ramp and the mixes.
-#include "entry/engine_params.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "image/colorspace_luts.h"
 
 void calcInternalFilterParams() {

@@ -12,9 +12,9 @@
 
 #include "engine/band_driver.h"
 #include "engine/lifting.h"
-#include "entry/engine_params.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "halvane/cleaner_core.h"
 #include "halvane/sharpen.h"
 

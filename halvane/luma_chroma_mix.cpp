@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "entry/engine_params.h"
-#include "entry/globals.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
 #include "halvane/kernels/kernels.h"
 #include "halvane/mix_pixel.h"
 #include "image/colorspace_luts.h"

@@ -2,7 +2,7 @@
 // big-document record's 32-bit ones.
 #include "host/big_document.h"
 
-#include "entry/globals.h"
+#include "host/globals.h"
 
 namespace {
 BigDocumentStruct* bigDocument() {

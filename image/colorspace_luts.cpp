@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "entry/alerts.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "host/alerts.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 
 BufferID cspaceBufferID_LUT2 = nullptr;
 float* cspacePtrLUT2 = nullptr;

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <limits>
 
-#include "entry/alerts.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "host/alerts.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "host/colorspace.h"
 
 namespace {

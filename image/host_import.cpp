@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "engine/band_driver.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "host/band_runner.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "host/big_document.h"
 #include "image/colorspace_luts.h"
 

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "entry/alerts.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "host/alerts.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "host/big_document.h"
 #include "image/colorspace_luts.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "entry/alerts.h"
+#include "host/alerts.h"
 
 namespace {
 // Any non-zero code makes doErrorAlert show the alert.

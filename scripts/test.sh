@@ -10,6 +10,15 @@ build=${VEXLOR_BUILD_ROOT:-$here/build}
 jobs=$(nproc)
 
 "$here/scripts/install-deps.sh" --windows --wine
+. "$here/scripts/common.sh"
+require_tools cmake ctest g++ x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix \
+  x86_64-w64-mingw32-objdump i686-w64-mingw32-objdump wine wineserver Xvfb xwd
+probe_wine_x86
+if [ "$VEXLOR_WINE_X86" = 1 ]; then
+  echo "== x86 Windows programs run here: the x86 modules are run under Wine too"
+else
+  echo "== SKIPPING the x86 Wine runs: $VEXLOR_WINE_X86_WHY; the x86 modules are still built and checked statically"
+fi
 
 echo "== native build and tests"
 cmake -S "$here" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null

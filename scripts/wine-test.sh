@@ -16,14 +16,15 @@ build=${VEXLOR_BUILD_ROOT:-$here/build}
 jobs=$(nproc)
 limit=300  # seconds for any one Wine call
 
-find_tool() {  # Debian keeps the loaders off PATH without the wine package
-  command -v "$1" 2>/dev/null || { [ -x "/usr/lib/wine/$2" ] && echo "/usr/lib/wine/$2"; } || true
-}
-wine=$(find_tool wine wine64)
-wineserver=$(find_tool wineserver wineserver)
-if [ -z "$wine" ] || [ -z "$wineserver" ] || ! command -v Xvfb >/dev/null; then
-  echo "wine-test: needs wine64, wine32 and xvfb (scripts/install-deps.sh --wine)" >&2
-  exit 1
+. "$here/scripts/common.sh"
+require_tools wine wineserver Xvfb
+wine=$(command -v wine) wineserver=$(command -v wineserver)
+probe_wine_x86
+archs=x86_64
+if [ "$VEXLOR_WINE_X86" = 1 ]; then
+  archs="x86_64 i686"
+else
+  echo "wine-test: SKIPPING the x86 runs: $VEXLOR_WINE_X86_WHY"
 fi
 
 build_targets() {  # dir, cmake arguments...; configures once, then brings the targets up to date
@@ -34,7 +35,7 @@ build_targets() {  # dir, cmake arguments...; configures once, then brings the t
 }
 echo "== builds for the Wine test"
 build_targets "$build/native"
-for arch in x86_64 i686; do
+for arch in $archs; do
   build_targets "$build/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-$arch.cmake"
 done
 
@@ -89,7 +90,7 @@ sample_differences() {
 }
 
 failures=0 identical=0 close=0 runs=0 largest=0 timings=
-for arch in x86_64 i686; do
+for arch in $archs; do
   dir=$work/$arch
   mkdir -p "$dir"
   cp "$build/win-$arch/refhost/pihost.exe" "$build/win-$arch/halvane.8bf" "$build/win-$arch/glimra.8bf" \
@@ -147,19 +148,20 @@ timeout 30 "$wineserver" -k >/dev/null 2>&1 || true
 
 # Both Windows builds are the Windows form with SSE2 arithmetic: x86 must
 # compute as x86-64 does, to the bit.
-archs="x86 and x86-64 outputs identical"
+compared="x86 and x86-64 outputs identical"
+[ "$VEXLOR_WINE_X86" = 1 ] || compared="x86 not run ($VEXLOR_WINE_X86_WHY)"
 for product in halvane glimra; do
   a=$work/x86_64/$product.ppm b=$work/i686/$product.ppm
   [ -f "$a" ] && [ -f "$b" ] || continue
   if ! cmp -s "$a" "$b"; then
     read -r count diff < <(sample_differences "$a" "$b")
     echo "$product: the x86 output DIFFERS from the x86-64 output in $count samples, largest difference $diff"
-    archs="x86 and x86-64 outputs DIFFER"
+    compared="x86 and x86-64 outputs DIFFER"
     failures=$((failures + 1))
   fi
 done
 
-summary="$identical of $runs Wine runs identical to the native build, $close within one level (largest difference $largest); $archs"
+summary="$identical of $runs Wine runs identical to the native build, $close within one level (largest difference $largest); $compared"
 if [ "$failures" -eq 0 ]; then
   echo "wine-test: passed: $summary; alerts answered (prefix ${prefix_time}s, runs:$timings)"
 else

@@ -1,6 +1,6 @@
 // Alerts of the Windows form: a message box captioned with the maker's name.
 #include <windows.h>
 
-#include "entry/alerts.h"
+#include "host/alerts.h"
 
 void doAlertBox(std::string text) { MessageBoxA(nullptr, text.c_str(), "Vexlor", MB_OK); }

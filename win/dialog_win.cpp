@@ -3,8 +3,8 @@
 
 #include <commctrl.h>
 
-#include "entry/globals.h"
-#include "entry/product.h"
+#include "host/globals.h"
+#include "engine/product.h"
 #include "entry/start.h"
 #include "win/module_win.h"
 

@@ -8,7 +8,7 @@
 #include "engine/kernels/kernels.h"
 #include "engine/lanes.h"
 #include "engine/lifting.h"
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 
 #include "engine/kernels/isa_target.h"
 

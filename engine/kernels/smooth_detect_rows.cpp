@@ -10,7 +10,7 @@
 #include "engine/lanes.h"
 #include "engine/planar_tile.h"
 #include "engine/smooth_detect_core.h"
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 
 #include "engine/kernels/isa_target.h"
 

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "engine/lanes.h"
-#include "entry/engine_params.h"
-#include "entry/host_services.h"
+#include "engine/engine_params.h"
+#include "host/host_services.h"
 #include "halvane/kernels/kernels.h"
 #include "halvane/sharpen.h"
 

@@ -1,17 +1,20 @@
 // The band-parallel driver: band split, thread counts, workers that cannot
 // start, memory refusal, cancels, and the hooks a product passes in.
-#include <atomic>
-#include <mutex>
 #include <pthread.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <mutex>
 #include <new>
-#include <stdexcept>
 #include <set>
+#include <stdexcept>
 #include <thread>
 
-#include "engine/smooth_area_pipeline.h"
+#include "engine/band_driver.h"
 #include "engine/vector_isa.h"
-#include "engine_host.h"
+#include "glimra/smooth_area_pipeline.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -214,7 +217,7 @@ TEST_P(RefusedBuffer, GivesMemFullOneAlertAndLeaksNothing) {
     EXPECT_EQ(smoothDetectLiftingStructure(img, dst), -108);
     EXPECT_EQ(alerts().size(), 1u);
     if (!alerts().empty()) {
-        EXPECT_EQ(alerts()[0], kEngineOutOfMemoryAlert);
+        EXPECT_EQ(alerts()[0], kOutOfMemoryAlert);
     }
     EXPECT_EQ(host().result(), -128);
     EXPECT_EQ(host().buffers().live(), 2) << "only the caller's two images";

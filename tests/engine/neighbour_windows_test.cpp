@@ -2,7 +2,9 @@
 // centre, never more than the border of 3 away.
 #include <set>
 
-#include "engine_host.h"
+#include "engine/neighbour_windows.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 
 namespace {
 

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "engine/vector_isa.h"
-#include "engine_host.h"
+#include "reference_core.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 
 namespace {
 

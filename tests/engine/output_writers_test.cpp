@@ -6,7 +6,8 @@
 #include <limits>
 
 #include "engine/output_writers.h"
-#include "engine_host.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 #include "image/colorspace_luts.h"
 
 namespace {

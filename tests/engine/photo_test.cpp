@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <numeric>
 
-#include "engine/smooth_area_pipeline.h"
-#include "engine_host.h"
+#include "glimra/smooth_area_pipeline.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 #include "refhost/image_io.h"
 
 namespace {

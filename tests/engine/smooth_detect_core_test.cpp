@@ -1,7 +1,8 @@
 // The smooth-area core: activity beyond the low threshold, scaled against
 // the high threshold, clamped, inverted, written grey.
 #include "engine/smooth_detect_core.h"
-#include "engine_host.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 
 namespace {
 

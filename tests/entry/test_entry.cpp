@@ -4,34 +4,28 @@
 
 #include <cmath>
 
-#include "entry/alerts.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
-#include "entry/product.h"
+#include "host/alerts.h"
+#include "entry/selectors.h"
+#include "host/globals.h"
+#include "host/host_services.h"
+#include "engine/product.h"
 #include "host/big_document.h"
 #include "host/colorspace.h"
 #include "image/host_import.h"
 #include "mac/alerts_mac.h"
 #include "refhost/refhost.h"
+#include "support/host_fixture.h"
 
 using refhost::Document;
 using refhost::Host;
 using refhost::HostOptions;
 
 namespace {
-// Binds the plug-in's globals to a host, as PluginMain does for a selector.
-struct Bound {
-    Host host;
-    explicit Bound(Document doc, HostOptions options = HostOptions()) : host(std::move(doc), options) {
-        host.beginSelector(filterSelectorStart);
-        storeGlobals(filterSelectorStart, &host.record(), &host.data(), &host.result());
-    }
-    ~Bound() {
+// The selectors leave the handles locked for PluginMain to unlock.
+struct Bound : HostBinding {
+    using HostBinding::HostBinding;
+    ~Bound() override {
         if (gParams) UnlockHandles();
-        gParams = nullptr;
-        gData = nullptr;
-        notInGUI = false;
-        globalUserCancelled = false;
     }
 };
 

@@ -9,11 +9,12 @@
 #include "engine/noise_reduce_core.h"
 #include "engine/nr_core_shared.h"
 #include "halvane/cleaner_core.h"
-#include "halvane_host.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 
 namespace {
 
-class CleanerCore : public HalvaneHostTest {
+class CleanerCore : public ProductDefaultsTest {
 protected:
     // Runs the cleaner core over all rows of src into fresh images.
     void run(fl_image& src, fl_image& dst, strength_map& map, float noiseLevel, bool smoothReference,
@@ -30,7 +31,7 @@ protected:
 // four times the weight, summed in that order.
 void referencePixel(fl_image& src, int32 x, int32 y, float noiseLevel, bool smoothReference, float out[3],
                     float& strength) {
-    float* c = px(src, x, y);
+    float* c = pixel(src, x, y);
     const int32 row = src.paddedWidth * 3;
     const int dir = chooseNeighbourDirection(c, row, smoothReference);
     const float U = similarityRange(c[0], c[1], c[2], noiseLevel);
@@ -59,11 +60,11 @@ void referencePixel(fl_image& src, int32 x, int32 y, float noiseLevel, bool smoo
 TEST_F(CleanerCore, FlatImageWeighsSeventyThree) {
     fl_image src(20, 20), dst(20, 20);
     strength_map map(20, 20);
-    fillImage(src, [](int32, int32, int c) { return 100.0f + 10.0f * c; });
+    fillInterior(src, [](int32, int32, int c) { return 100.0f + 10.0f * c; });
     run(src, dst, map, 30.0f, true);
     for (int32 y = 0; y < 20; ++y)
         for (int32 x = 0; x < 20; ++x) {
-            for (int c = 0; c < 3; ++c) ASSERT_FLOAT_EQ(px(dst, x, y)[c], 100.0f + 10.0f * c);
+            for (int c = 0; c < 3; ++c) ASSERT_FLOAT_EQ(pixel(dst, x, y)[c], 100.0f + 10.0f * c);
             ASSERT_EQ(map.row(y)[x], (73.0f - 0.9f) * (1.0f / 73.0f));
         }
 }
@@ -71,15 +72,15 @@ TEST_F(CleanerCore, FlatImageWeighsSeventyThree) {
 TEST_F(CleanerCore, PixelWithoutSimilarNeighboursKeepsItsValue) {
     fl_image src(15, 15), dst(15, 15);
     strength_map map(15, 15);
-    fillImage(src, [](int32 x, int32 y, int) { return x == 7 && y == 7 ? 200.0f : 10.0f; });
+    fillInterior(src, [](int32 x, int32 y, int) { return x == 7 && y == 7 ? 200.0f : 10.0f; });
     run(src, dst, map, 5.0f, false);
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(px(dst, 7, 7)[c], 200.0f);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(pixel(dst, 7, 7)[c], 200.0f);
     EXPECT_EQ(map.row(7)[7], (1.0f - 0.9f) * 1.0f);
 }
 
 TEST_F(CleanerCore, AmountHasNoEffect) {
     fl_image src(40, 30);
-    fillImage(src, patternValue);
+    fillInterior(src, patternValue);
     std::vector<float> reference;
     for (float amount : {0.0f, 0.25f, 1.0f}) {
         fl_image dst(40, 30);
@@ -96,9 +97,9 @@ TEST_F(CleanerCore, BrightPixelWithNoRangeIsCopied) {
     highnoiseLevelReduce = 1.0f;
     fl_image src(12, 12), dst(12, 12);
     strength_map map(12, 12);
-    fillImage(src, [](int32 x, int32, int) { return x == 5 ? 255.0f : 250.0f; });
+    fillInterior(src, [](int32 x, int32, int) { return x == 5 ? 255.0f : 250.0f; });
     run(src, dst, map, 30.0f, false);
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(px(dst, 5, 4)[c], 255.0f);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(pixel(dst, 5, 4)[c], 255.0f);
     EXPECT_EQ(map.row(4)[5], 0.0f);
 }
 
@@ -110,14 +111,14 @@ TEST_F(CleanerCore, MatchesTheAlgorithmPixelByPixel) {
             strength_map map(w, 21);
             std::mt19937 rng(w);
             std::uniform_real_distribution<float> noise(-12.0f, 12.0f);
-            fillImage(src, [&](int32 x, int32 y, int c) { return patternValue(x, y, c) + noise(rng); });
+            fillInterior(src, [&](int32 x, int32 y, int c) { return patternValue(x, y, c) + noise(rng); });
             run(src, dst, map, 35.0f, smooth);
             for (int32 y = 0; y < 21; ++y)
                 for (int32 x = 0; x < w; ++x) {
                     float out[3], strength;
                     referencePixel(src, x, y, 35.0f, smooth, out, strength);
                     for (int c = 0; c < 3; ++c)
-                        ASSERT_NEAR(px(dst, x, y)[c], out[c], 2e-3f) << x << "," << y << " w " << w;
+                        ASSERT_NEAR(pixel(dst, x, y)[c], out[c], 2e-3f) << x << "," << y << " w " << w;
                     ASSERT_NEAR(map.row(y)[x], strength, 1e-5f) << x << "," << y;
                 }
         }
@@ -134,14 +135,14 @@ TEST_F(CleanerCore, MainLinesAreTheWindowsFirstSixEntries) {
 
 TEST_F(CleanerCore, SharedFirstStepsMatchTheScalarForms) {
     fl_image src(30, 30);
-    fillImage(src, patternValue);
+    fillInterior(src, patternValue);
     src.generatePadding();
     for (bool smooth : {false, true})
         for (int32 y = 0; y < 30; y += 3)
             for (int32 x = 0; x < 30; x += 2) {
-                const InterleavedPixelSource s{px(src, x, y), int64_t(src.paddedWidth) * 3};
+                const InterleavedPixelSource s{pixel(src, x, y), int64_t(src.paddedWidth) * 3};
                 const NoiseReduceStart<float> st = noiseReduceCoreStart<float>(s, smooth, 25.0f, highnoiseLevelReduce);
-                const float* c = px(src, x, y);
+                const float* c = pixel(src, x, y);
                 EXPECT_EQ(st.direction, chooseNeighbourDirection(c, src.paddedWidth * 3, smooth));
                 EXPECT_EQ(st.range, similarityRange(c[0], c[1], c[2], 25.0f));
             }
@@ -150,20 +151,20 @@ TEST_F(CleanerCore, SharedFirstStepsMatchTheScalarForms) {
 TEST_F(CleanerCore, DifferentSizesWriteNothing) {
     fl_image src(20, 20), dst(20, 19);
     strength_map map(20, 20);
-    fillImage(src, patternValue);
-    fillImage(dst, [](int32, int32, int) { return 1.0f; });
+    fillInterior(src, patternValue);
+    fillInterior(dst, [](int32, int32, int) { return 1.0f; });
     const std::vector<float> before = interior(dst);
     src.generatePadding();
     noiseReduceCoreAlgo_cleanerSmoothAreas(src, dst, map, 0, 30.0f, true, 1.0f, 0, 0, 20, -1);
     EXPECT_TRUE(sameBits(before, interior(dst)));
 }
 
-class CoreChoice : public HalvaneHostTest, public ::testing::WithParamInterface<bool> {};
+class CoreChoice : public ProductDefaultsTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(CoreChoice, FlagPicksTheCore) {
     cleanerSmoothAreas = GetParam();
     fl_image src(33, 17);
-    fillImage(src, patternValue);
+    fillInterior(src, patternValue);
     src.generatePadding();
     fl_image a(33, 17), b(33, 17);
     strength_map am(33, 17), bm(33, 17);

@@ -2,10 +2,10 @@
 #include <cmath>
 #include <limits>
 
-#include "entry/engine_params.h"
-#include "entry/globals.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
 #include "entry/params.h"
-#include "image/image_host.h"
+#include "support/host_fixture.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 const float kFloatInf = std::numeric_limits<float>::infinity();
 
-class HalvaneParams : public ImageHostTest {
+class HalvaneParams : public HostFixture {
 protected:
     void SetUp() override {
         makeHost();
@@ -21,11 +21,6 @@ protected:
         block_.flags = BooleanDefault;
         gParams = &block_;
         renderingProxy = false;
-    }
-    void TearDown() override {
-        renderingProxy = false;
-        gParams = nullptr;
-        ImageHostTest::TearDown();
     }
     void withMode(int16 mode) { host().record().imageMode = mode; }
     ParamBlock block_;

@@ -9,18 +9,19 @@
 #include "engine/output_writers.h"
 #include "engine/vector_isa.h"
 #include "halvane/lifting_structure.h"
-#include "halvane_host.h"
 #include "image/colorspace_luts.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 
 namespace {
 
-class LiftingStructure : public HalvaneHostTest {
+class LiftingStructure : public ProductDefaultsTest {
 protected:
     // Runs the structure on a w x h pattern; returns its result and the
     // input as it was.
     OSErr run(int32 w, int32 h, std::vector<float>& input, std::vector<float>& output) {
         fl_image img(w, h);
-        fillImage(img, patternValue);
+        fillInterior(img, patternValue);
         input = interior(img);
         fl_image dst(getFlimageDimensions(img));
         const OSErr r = noiseReduceLiftingStructure(img, dst);
@@ -63,7 +64,7 @@ TEST_F(LiftingStructure, ZeroAmountsWithTheCleanerCoreStillSmooth) {
 
 TEST_F(LiftingStructure, DestinationOfAnotherSizeIsRefused) {
     fl_image img(40, 40), dst(40, 39);
-    fillImage(img, patternValue);
+    fillInterior(img, patternValue);
     const std::vector<float> before = interior(img);
     EXPECT_EQ(noiseReduceLiftingStructure(img, dst), kLiftingSizeMismatch);
     EXPECT_NE(dst.data, nullptr);
@@ -155,7 +156,7 @@ TEST_P(RefusedBuffers, EachRefusalFailsCleanly) {
     int64_t total = 0;
     {
         fl_image img(33, 29), dst(33, 29);
-        fillImage(img, patternValue);
+        fillInterior(img, patternValue);
         host().buffers().resetCount();
         ASSERT_EQ(noiseReduceLiftingStructure(img, dst), noErr);
         total = host().buffers().allocations();
@@ -167,7 +168,7 @@ TEST_P(RefusedBuffers, EachRefusalFailsCleanly) {
         host().result() = 0;
         {
             fl_image img(33, 29), dst(33, 29);
-            fillImage(img, patternValue);
+            fillInterior(img, patternValue);
             host().buffers().resetCount();
             host().buffers().plan.refuseNth = n;
             EXPECT_EQ(noiseReduceLiftingStructure(img, dst), memFullErr) << "refusing buffer " << n;
@@ -192,7 +193,7 @@ TEST_F(LiftingStructure, CancelAfterAnyLevel) {
     {
         beginFilteringRun(true);
         fl_image img(40, 30), dst(40, 30);
-        fillImage(img, patternValue);
+        fillInterior(img, patternValue);
         ASSERT_EQ(noiseReduceLiftingStructure(img, dst), noErr);
         polls = host().abortCalls();
     }
@@ -204,7 +205,7 @@ TEST_F(LiftingStructure, CancelAfterAnyLevel) {
         host().cancelAtAbortCall = int32(k);
         {
             fl_image img(40, 30), dst(40, 30);
-            fillImage(img, patternValue);
+            fillInterior(img, patternValue);
             EXPECT_EQ(noiseReduceLiftingStructure(img, dst), userCanceledErr) << "cancel at poll " << k;
             EXPECT_EQ(dst.data, nullptr);
             EXPECT_EQ(host().result(), userCanceledErr);
@@ -219,7 +220,7 @@ TEST_F(LiftingStructure, CancelAfterAnyLevel) {
 TEST_F(LiftingStructure, CancelRecordedBeforeTheRunEndsItAfterLevelZero) {
     globalUserCancelled = true;
     fl_image img(30, 30), dst(30, 30);
-    fillImage(img, patternValue);
+    fillInterior(img, patternValue);
     host().buffers().resetCount();
     EXPECT_EQ(noiseReduceLiftingStructure(img, dst), userCanceledErr);
     // D0 and level 0's two work images: nothing after the first level.

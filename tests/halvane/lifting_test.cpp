@@ -4,20 +4,21 @@
 #include <limits>
 
 #include "engine/lifting.h"
-#include "halvane_host.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 
 namespace {
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-class Lifting : public HalvaneHostTest {};
+class Lifting : public ProductDefaultsTest {};
 
 // Poisons the whole padded buffer, then fills the interior: the border holds
 // NaN but is declared current, so any read of it shows in the result.
 void poisonBorder(fl_image& img, const std::function<float(int32, int32, int)>& f) {
     const int64_t n = int64_t(img.paddedWidth) * img.paddedHeight * 3;
     for (int64_t i = 0; i < n; ++i) img.data[i] = kNaN;
-    fillImage(img, f);
+    fillInterior(img, f);
     img.paddingGenerated = true;
 }
 
@@ -45,14 +46,14 @@ TEST_F(Lifting, TwentyFiveAllocatesLevelsOfThirteenSevenAndFour) {
 
 TEST_F(Lifting, LiftKeepsEverySecondPixelOfEverySecondRow) {
     fl_image fine(5, 3);
-    fillImage(fine, [](int32 x, int32 y, int c) { return float(100 * y + 10 * x + c); });
+    fillInterior(fine, [](int32 x, int32 y, int c) { return float(100 * y + 10 * x + c); });
     fl_image coarse(similarityLiftDimensions(fine));
     ASSERT_EQ(coarse.width, 3);
     ASSERT_EQ(coarse.height, 2);
     ASSERT_EQ(similarityLift(fine, coarse), noErr);
     for (int32 j = 0; j < 2; ++j)
         for (int32 i = 0; i < 3; ++i)
-            for (int c = 0; c < 3; ++c) EXPECT_EQ(px(coarse, i, j)[c], px(fine, 2 * i, 2 * j)[c]);
+            for (int c = 0; c < 3; ++c) EXPECT_EQ(pixel(coarse, i, j)[c], pixel(fine, 2 * i, 2 * j)[c]);
 }
 
 TEST_F(Lifting, OddSizesReadNoBorder) {
@@ -74,37 +75,37 @@ TEST_F(Lifting, EvenSizesBlendWithTheReflectedBorder) {
     poisonBorder(coarse, patternValue);
     fl_image out(4, 4);
     ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
-    EXPECT_FALSE(std::isfinite(px(out, 3, 0)[0]));
-    EXPECT_TRUE(std::isfinite(px(out, 2, 0)[0]));
+    EXPECT_FALSE(std::isfinite(pixel(out, 3, 0)[0]));
+    EXPECT_TRUE(std::isfinite(pixel(out, 2, 0)[0]));
 }
 
 TEST_F(Lifting, FlatFineImageAveragesTheCoarsePixels) {
     fl_image fine(8, 8);
-    fillImage(fine, [](int32, int32, int) { return 50.0f; });
+    fillInterior(fine, [](int32, int32, int) { return 50.0f; });
     fl_image coarse(4, 4);
-    fillImage(coarse, [](int32 x, int32 y, int) { return float(10 * x + 100 * y); });
+    fillInterior(coarse, [](int32 x, int32 y, int) { return float(10 * x + 100 * y); });
     fl_image out(8, 8);
     ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
-    EXPECT_EQ(px(out, 2, 2)[0], 110.0f);                            // even, even: the coarse pixel
-    EXPECT_FLOAT_EQ(px(out, 3, 2)[0], 0.5f * 110.0f + 0.5f * 120.0f);  // horizontal mean
-    EXPECT_FLOAT_EQ(px(out, 2, 3)[0], 0.5f * 110.0f + 0.5f * 210.0f);  // vertical mean
-    EXPECT_FLOAT_EQ(px(out, 3, 3)[0], 0.25f * (110.0f + 120.0f + 210.0f + 220.0f));
+    EXPECT_EQ(pixel(out, 2, 2)[0], 110.0f);                            // even, even: the coarse pixel
+    EXPECT_FLOAT_EQ(pixel(out, 3, 2)[0], 0.5f * 110.0f + 0.5f * 120.0f);  // horizontal mean
+    EXPECT_FLOAT_EQ(pixel(out, 2, 3)[0], 0.5f * 110.0f + 0.5f * 210.0f);  // vertical mean
+    EXPECT_FLOAT_EQ(pixel(out, 3, 3)[0], 0.25f * (110.0f + 120.0f + 210.0f + 220.0f));
 }
 
 TEST_F(Lifting, DistantNeighboursAreAveragedEvenly) {
     // Fine pixel (1, 0) is farther than 210 from both horizontal neighbours.
     fl_image fine(8, 8);
-    fillImage(fine, [](int32 x, int32, int) { return x == 1 ? 255.0f : 0.0f; });
+    fillInterior(fine, [](int32 x, int32, int) { return x == 1 ? 255.0f : 0.0f; });
     fl_image coarse(4, 4);
-    fillImage(coarse, [](int32 x, int32, int) { return x == 0 ? 20.0f : 60.0f; });
+    fillInterior(coarse, [](int32 x, int32, int) { return x == 0 ? 20.0f : 60.0f; });
     fl_image out(8, 8);
     ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
-    EXPECT_EQ(px(out, 1, 0)[0], 0.5f * 20.0f + 0.5f * 60.0f);
+    EXPECT_EQ(pixel(out, 1, 0)[0], 0.5f * 20.0f + 0.5f * 60.0f);
 }
 
 TEST_F(Lifting, ReconstructThenUndifferenceReturnsTheFineImage) {
     fl_image fine(25, 25);
-    fillImage(fine, patternValue);
+    fillInterior(fine, patternValue);
     fl_image coarse(similarityLiftDimensions(fine));
     ASSERT_EQ(similarityLift(fine, coarse), noErr);
     fl_image prediction(getFlimageDimensions(fine)), details(getFlimageDimensions(fine));
@@ -126,9 +127,9 @@ float l1Of(const float* p, const float* q) {
     return std::fabs(p[0] - q[0]) + std::fabs(p[1] - q[1]) + std::fabs(p[2] - q[2]);
 }
 void referenceReconstruct(fl_image& coarse, fl_image& fine, int32 x, int32 y, float out[3]) {
-    float* f = px(fine, x, y);
+    float* f = pixel(fine, x, y);
     const int64_t row = int64_t(fine.paddedWidth) * 3;
-    float* c = px(coarse, x / 2, y / 2);
+    float* c = pixel(coarse, x / 2, y / 2);
     const int64_t crow = int64_t(coarse.paddedWidth) * 3;
     const bool oddX = x & 1, oddY = y & 1;
     if (!oddX && !oddY) {
@@ -162,10 +163,10 @@ TEST_F(Lifting, ReconstructionIsTheRuleAtEveryPixel) {
     for (int32 w : {25, 64, 130, 151}) {
         fl_image fine(w, 37);
         // Steps and noise, so that every branch of the ramp is taken.
-        fillImage(fine, [](int32 x, int32 y, int c) { return patternValue(x, y, c) * (x % 7 == 3 ? 3.0f : 1.0f); });
+        fillInterior(fine, [](int32 x, int32 y, int c) { return patternValue(x, y, c) * (x % 7 == 3 ? 3.0f : 1.0f); });
         fl_image coarse(similarityLiftDimensions(fine));
         ASSERT_EQ(similarityLift(fine, coarse), noErr);
-        fillImage(coarse, [](int32 x, int32 y, int c) { return patternValue(y, x, c); });
+        fillInterior(coarse, [](int32 x, int32 y, int c) { return patternValue(y, x, c); });
         coarse.generatePadding();
         fl_image out(getFlimageDimensions(fine));
         ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
@@ -173,17 +174,17 @@ TEST_F(Lifting, ReconstructionIsTheRuleAtEveryPixel) {
             for (int32 x = 0; x < w; ++x) {
                 float expected[3];
                 referenceReconstruct(coarse, fine, x, y, expected);
-                for (int c = 0; c < 3; ++c) ASSERT_EQ(px(out, x, y)[c], expected[c]) << x << "," << y << " w " << w;
+                for (int c = 0; c < 3; ++c) ASSERT_EQ(pixel(out, x, y)[c], expected[c]) << x << "," << y << " w " << w;
             }
     }
 }
 
 TEST_F(Lifting, FusedPassesMatchTheSeparatePasses) {
     fl_image fine(131, 27);
-    fillImage(fine, patternValue);
+    fillInterior(fine, patternValue);
     fl_image coarse(similarityLiftDimensions(fine));
     ASSERT_EQ(similarityLift(fine, coarse), noErr);
-    fillImage(coarse, [](int32 x, int32 y, int c) { return patternValue(y, x, c); });
+    fillInterior(coarse, [](int32 x, int32 y, int c) { return patternValue(y, x, c); });
     const flimageDimensions d = getFlimageDimensions(fine);
     fl_image prediction(d), details(d), fused(d);
     ASSERT_EQ(similarityReconstruct(coarse, fine, prediction), noErr);
@@ -192,7 +193,7 @@ TEST_F(Lifting, FusedPassesMatchTheSeparatePasses) {
     EXPECT_TRUE(sameBits(interior(details), interior(fused)));
 
     fl_image other(d), rebuilt(d), rebuiltFused(d);
-    fillImage(other, [](int32 x, int32 y, int c) { return float((x * 7 + y * 3 + c) % 23) - 11.0f; });
+    fillInterior(other, [](int32 x, int32 y, int c) { return float((x * 7 + y * 3 + c) % 23) - 11.0f; });
     ASSERT_EQ(unDifferencePass(prediction, other, rebuilt), noErr);
     ASSERT_EQ(reconstructUnDifferencePass(coarse, fine, other, rebuiltFused), noErr);
     EXPECT_TRUE(sameBits(interior(rebuilt), interior(rebuiltFused)));
@@ -210,14 +211,14 @@ TEST_F(Lifting, FusedPassesMatchTheSeparatePasses) {
 // next reconstruction: its border must be that of the new interior.
 TEST_F(Lifting, BorderIsRegeneratedAfterUndifference) {
     fl_image fine(26, 26);
-    fillImage(fine, patternValue);
+    fillInterior(fine, patternValue);
     fl_image coarse(13, 13);
-    fillImage(coarse, [](int32, int32, int) { return 10.0f; });
+    fillInterior(coarse, [](int32, int32, int) { return 10.0f; });
     coarse.generatePadding();
     // Rewrite the coarse level: prediction - details.
     fl_image prediction(13, 13), details(13, 13);
-    fillImage(prediction, [](int32 x, int32 y, int c) { return float(3 * x + 5 * y + c); });
-    fillImage(details, [](int32 x, int32, int) { return float(-x); });
+    fillInterior(prediction, [](int32 x, int32 y, int c) { return float(3 * x + 5 * y + c); });
+    fillInterior(details, [](int32 x, int32, int) { return float(-x); });
     ASSERT_EQ(unDifferencePass(prediction, details, coarse), noErr);
     EXPECT_FALSE(coarse.paddingGenerated);
 
@@ -225,7 +226,7 @@ TEST_F(Lifting, BorderIsRegeneratedAfterUndifference) {
     ASSERT_EQ(similarityReconstruct(coarse, fine, out), noErr);
     // The same coarse interior with a freshly generated border.
     fl_image fresh(13, 13);
-    fillImage(fresh, [](int32 x, int32 y, int c) { return float(3 * x + 5 * y + c) + float(x); });
+    fillInterior(fresh, [](int32 x, int32 y, int c) { return float(3 * x + 5 * y + c) + float(x); });
     fresh.generatePadding();
     fl_image expected(26, 26);
     ASSERT_EQ(similarityReconstruct(fresh, fine, expected), noErr);
@@ -240,14 +241,14 @@ struct MismatchCase {
 
 OSErr liftPass(fl_image& a, fl_image& b, fl_image&) { return similarityLift(a, b); }
 
-class LiftingSizes : public HalvaneHostTest, public ::testing::WithParamInterface<MismatchCase> {};
+class LiftingSizes : public ProductDefaultsTest, public ::testing::WithParamInterface<MismatchCase> {};
 
 TEST_P(LiftingSizes, MismatchIsAnErrorAndWritesNothing) {
     const MismatchCase& c = GetParam();
     fl_image a(c.w1, c.h1), b(c.w2, c.h2), out(c.w3, c.h3);
-    fillImage(a, patternValue);
-    fillImage(b, patternValue);
-    fillImage(out, [](int32, int32, int) { return 7.0f; });
+    fillInterior(a, patternValue);
+    fillInterior(b, patternValue);
+    fillInterior(out, [](int32, int32, int) { return 7.0f; });
     fl_image& written = c.pass == liftPass ? b : out;
     const std::vector<float> before = interior(written);
     EXPECT_EQ(c.pass(a, b, out), kLiftingSizeMismatch);
@@ -268,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Lifting, ImageWithoutBufferAlertsOnce) {
     fl_image fine(25, 25);
-    fillImage(fine, patternValue);
+    fillInterior(fine, patternValue);
     host().buffers().resetCount();
     host().buffers().plan.refuseNth = 1;
     fl_image coarse(similarityLiftDimensions(fine));
@@ -279,7 +280,7 @@ TEST_F(Lifting, ImageWithoutBufferAlertsOnce) {
 
 TEST_F(Lifting, BandedPassesDoNotDependOnTheThreadCount) {
     fl_image fine(61, 45);
-    fillImage(fine, patternValue);
+    fillInterior(fine, patternValue);
     fl_image coarse(similarityLiftDimensions(fine));
     ASSERT_EQ(similarityLift(fine, coarse), noErr);
     std::vector<float> reference;

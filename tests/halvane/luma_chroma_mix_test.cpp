@@ -7,23 +7,24 @@
 #include <vector>
 
 #include "halvane/luma_chroma_mix.h"
-#include "halvane_host.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 #include "image/colorspace_luts.h"
 
 namespace {
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-class LumaChromaMix : public HalvaneHostTest {
+class LumaChromaMix : public ProductDefaultsTest {
 protected:
     void SetUp() override {
-        HalvaneHostTest::SetUp();
+        ProductDefaultsTest::SetUp();
         isLABmode = false;
     }
     void TearDown() override {
         isLABmode = false;
         if (gFilterRecord) gFilterRecord->maskData = nullptr;
-        HalvaneHostTest::TearDown();
+        ProductDefaultsTest::TearDown();
     }
     // Protection off (factor 1 everywhere) and the given shares.
     void shares(float luma, float chroma) {
@@ -35,7 +36,7 @@ protected:
     }
     // A processed image of 4 x 2 pixels and an 8-bit RGB origin.
     void images(fl_image& img, std::vector<uint8>& origin) {
-        fillImage(img, [](int32 x, int32 y, int c) { return 30.0f + 40.0f * x + 20.0f * y + 7.0f * c; });
+        fillInterior(img, [](int32 x, int32 y, int c) { return 30.0f + 40.0f * x + 20.0f * y + 7.0f * c; });
         origin.resize(4 * 2 * 3);
         for (size_t i = 0; i < origin.size(); ++i) origin[i] = uint8(200 - 9 * i);
     }
@@ -155,13 +156,13 @@ TEST_F(LumaChromaMix, HalfMaskGivesHalfTheShares) {
 TEST_F(LumaChromaMix, OnePlaneReadsTheSampleThriceAndStoresChannelTwo) {
     shares(0.5f, 0.5f);
     fl_image img(4, 2);
-    fillImage(img, [](int32 x, int32, int c) { return 50.0f + 10.0f * x + 30.0f * c; });
+    fillInterior(img, [](int32 x, int32, int c) { return 50.0f + 10.0f * x + 30.0f * c; });
     std::vector<uint8> origin = {10, 20, 30, 40, 50, 60, 70, 80}, dst(8, 0);
     lumaChromaMixTo8BitMaster(origin.data(), 4, dst.data(), 4, 4, 2, 0, 0, img, 0, 0, true, 1);
     for (int i = 0; i < 8; ++i) {
         float out[3];
         const float v = origin[i];
-        lumaChromaMixPixel(currentLumaChromaMixParams(), v, v, v, px(img, i % 4, i / 4), &out[0], &out[1], &out[2],
+        lumaChromaMixPixel(currentLumaChromaMixParams(), v, v, v, pixel(img, i % 4, i / 4), &out[0], &out[1], &out[2],
                            1.0f);
         EXPECT_EQ(dst[i], storeAs8Bit(out[2])) << i;
     }
@@ -170,7 +171,7 @@ TEST_F(LumaChromaMix, OnePlaneReadsTheSampleThriceAndStoresChannelTwo) {
 TEST_F(LumaChromaMix, SixteenBitWriterScalesBothWays) {
     shares(0.0f, 0.0f);  // the output is the input
     fl_image img(2, 1);
-    fillImage(img, [](int32, int32, int) { return 0.0f; });
+    fillInterior(img, [](int32, int32, int) { return 0.0f; });
     std::vector<uint16> origin = {0, 16384, 32768, 1000, 2000, 3000}, dst(6, 7);
     lumaChromaMixTo16Bit(origin.data(), 12, dst.data(), 12, 2, 1, 0, 0, img, 0, 0, true, 3);
     for (int i = 0; i < 6; ++i) EXPECT_NEAR(dst[i], origin[i], 2) << i;
@@ -203,7 +204,7 @@ TEST_P(ThirtyTwoBit, UntouchedSamplesAreKeptAndHighlightsKeepTheirHeadroom) {
     fl_image img(w, 1);
     for (int32 i = 0; i < w * 3; ++i) {
         const float v = origin[i] == origin[i] ? std::min(std::max(origin[i], 0.0f), 1.0f) : 0.0f;
-        px(img, 0, 0)[i] = linearToGammaLUT3(v);
+        pixel(img, 0, 0)[i] = linearToGammaLUT3(v);
     }
     std::vector<uint8> mask(size_t(w), c.maskByte);
     gFilterRecord->maskData = mask.data();
@@ -232,7 +233,7 @@ TEST_F(LumaChromaMix, EightBitWriterRoundsAndClamps) {
     isLABmode = true;
     fl_image img(4, 1);
     const float values[12] = {-3.0f, 127.5f, 300.0f, kNaN, 254.4f, 0.49f, 10, 20, 30, 40, 50, 60};
-    for (int i = 0; i < 12; ++i) px(img, 0, 0)[i] = values[i];
+    for (int i = 0; i < 12; ++i) pixel(img, 0, 0)[i] = values[i];
     std::vector<uint8> origin(12, 100), dst(12, 7);
     lumaChromaMixTo8BitMaster(origin.data(), 12, dst.data(), 12, 4, 1, 0, 0, img, 0, 0, true, 3);
     EXPECT_EQ(dst[0], 0);
@@ -253,7 +254,7 @@ TEST_P(MixRows, WriterStoresThePixelKernel) {
     derive();
     const int32 w = 21, h = 3;
     fl_image img(w, h);
-    fillImage(img, [](int32 x, int32 y, int c) { return float((x * 37 + y * 11 + c * 53) % 256); });
+    fillInterior(img, [](int32 x, int32 y, int c) { return float((x * 37 + y * 11 + c * 53) % 256); });
     std::vector<uint8> origin(size_t(w) * h * planes), dst(origin.size(), 0), mask(size_t(w) * h);
     for (size_t i = 0; i < origin.size(); ++i) origin[i] = uint8((i * 29) % 256);
     for (size_t i = 0; i < mask.size(); ++i) mask[i] = uint8((i * 71) % 256);
@@ -269,9 +270,9 @@ TEST_P(MixRows, WriterStoresThePixelKernel) {
             float out[3];
             const float m = float(mask[i]) * 0.003921569f;
             if (planes == 1)
-                lumaChromaMixPixel(p, o[0], o[0], o[0], px(img, x, y), &out[0], &out[1], &out[2], m);
+                lumaChromaMixPixel(p, o[0], o[0], o[0], pixel(img, x, y), &out[0], &out[1], &out[2], m);
             else
-                lumaChromaMixPixel(p, o[0], o[1], o[2], px(img, x, y), &out[0], &out[1], &out[2], m);
+                lumaChromaMixPixel(p, o[0], o[1], o[2], pixel(img, x, y), &out[0], &out[1], &out[2], m);
             if (planes == 1) {
                 ASSERT_EQ(dst[i], storeAs8Bit(out[2])) << x << "," << y;
             } else {
@@ -286,7 +287,7 @@ TEST_F(LumaChromaMix, RectangleBeyondTheImageWritesNothing) {
     shares(1.0f, 1.0f);
     fl_image img(4, 2);
     std::vector<uint8> origin(5 * 3 * 3, 1), dst(5 * 3 * 3, 9);
-    fillImage(img, [](int32, int32, int) { return 50.0f; });
+    fillInterior(img, [](int32, int32, int) { return 50.0f; });
     lumaChromaMixTo8BitMaster(origin.data(), 15, dst.data(), 15, 5, 2, 0, 0, img, 0, 0, true, 3);  // too wide
     lumaChromaMixTo8BitMaster(origin.data(), 15, dst.data(), 15, 4, 2, 0, 0, img, 0, 1, true, 3);  // too low
     lumaChromaMixTo8BitMaster(origin.data(), 15, dst.data(), 15, 4, 2, 0, 0, img, -1, 0, true, 3);

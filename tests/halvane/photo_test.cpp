@@ -9,7 +9,8 @@
 
 #include "engine/output_writers.h"
 #include "halvane/lifting_structure.h"
-#include "halvane_host.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 #include "image/host_import.h"
 #include "refhost/image_io.h"
 
@@ -33,7 +34,7 @@ double psnr(const std::vector<uint8>& a, const std::vector<uint8>& b) {
     return 10.0 * std::log10(255.0 * 255.0 / (se / double(a.size())));
 }
 
-class Photo : public HalvaneHostTest, public ::testing::WithParamInterface<PhotoCase> {};
+class Photo : public ProductDefaultsTest, public ::testing::WithParamInterface<PhotoCase> {};
 
 TEST_P(Photo, DefaultsRaisePsnrAndCalmSmoothAreas) {
     const PhotoCase& c = GetParam();

@@ -4,25 +4,26 @@
 #include <limits>
 
 #include "halvane/sharpen.h"
-#include "halvane_host.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 
 namespace {
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-class Sharpen : public HalvaneHostTest {
+class Sharpen : public ProductDefaultsTest {
 protected:
     void SetUp() override {
-        HalvaneHostTest::SetUp();
+        ProductDefaultsTest::SetUp();
         isLABmode = false;
     }
     void TearDown() override {
         isLABmode = false;
-        HalvaneHostTest::TearDown();
+        ProductDefaultsTest::TearDown();
     }
     // source: f everywhere but v at (cx, cy); destination a copy; strength s.
     void spot(fl_image& src, fl_image& dst, strength_map& map, float f, float v, float s, int32 cx, int32 cy) {
-        fillImage(src, [&](int32 x, int32 y, int c) { return x == cx && y == cy ? v + c : f + c; });
+        fillInterior(src, [&](int32 x, int32 y, int c) { return x == cx && y == cy ? v + c : f + c; });
         src.generatePadding();
         flimageToFlimage(src, dst);
         fillMap(map, s);
@@ -36,19 +37,19 @@ TEST_F(Sharpen, SinglePixelInAFlatFieldLab) {
     strength_map map(12, 12);
     spot(src, dst, map, f, v, 1.0f, 6, 6);
     sharpenAfterNoiseReduce(src, dst, map, a, 0.0f, 0, 12, -1);
-    EXPECT_NEAR(px(dst, 6, 6)[0], v + (v - f) * a * 11.6f, 1e-3f);
+    EXPECT_NEAR(pixel(dst, 6, 6)[0], v + (v - f) * a * 11.6f, 1e-3f);
     // Colour amounts 0: a and b rewritten unchanged.
-    EXPECT_EQ(px(dst, 6, 6)[1], v + 1);
-    EXPECT_EQ(px(dst, 6, 6)[2], v + 2);
+    EXPECT_EQ(pixel(dst, 6, 6)[1], v + 1);
+    EXPECT_EQ(pixel(dst, 6, 6)[2], v + 2);
     // The ring around the pixel moves the other way.
-    EXPECT_LT(px(dst, 7, 6)[0], f);
+    EXPECT_LT(pixel(dst, 7, 6)[0], f);
 }
 
 TEST_F(Sharpen, BothAmountsZeroWriteNothing) {
     fl_image src(10, 10), dst(10, 10);
     strength_map map(10, 10);
     spot(src, dst, map, 40.0f, 90.0f, 1.0f, 5, 5);
-    fillImage(dst, [](int32, int32, int) { return -1.0f; });
+    fillInterior(dst, [](int32, int32, int) { return -1.0f; });
     const std::vector<float> before = interior(dst);
     sharpenAfterNoiseReduce(src, dst, map, 0.0f, 0.0f, 0, 10, -1);
     EXPECT_TRUE(sameBits(before, interior(dst)));
@@ -58,7 +59,7 @@ TEST_F(Sharpen, ChromaOnlyKeepsLightnessInLab) {
     isLABmode = true;
     fl_image src(14, 14), dst(14, 14);
     strength_map map(14, 14);
-    fillImage(src, patternValue);
+    fillInterior(src, patternValue);
     src.generatePadding();
     flimageToFlimage(src, dst);
     fillMap(map, 0.8f);
@@ -66,8 +67,8 @@ TEST_F(Sharpen, ChromaOnlyKeepsLightnessInLab) {
     int changed = 0;
     for (int32 y = 0; y < 14; ++y)
         for (int32 x = 0; x < 14; ++x) {
-            ASSERT_EQ(px(dst, x, y)[0], px(src, x, y)[0]);
-            changed += px(dst, x, y)[1] != px(src, x, y)[1];
+            ASSERT_EQ(pixel(dst, x, y)[0], pixel(src, x, y)[0]);
+            changed += pixel(dst, x, y)[1] != pixel(src, x, y)[1];
         }
     EXPECT_GT(changed, 100);
 }
@@ -75,7 +76,7 @@ TEST_F(Sharpen, ChromaOnlyKeepsLightnessInLab) {
 TEST_F(Sharpen, ChromaOnlyKeepsLumaInRgb) {
     fl_image src(14, 14), dst(14, 14);
     strength_map map(14, 14);
-    fillImage(src, patternValue);
+    fillInterior(src, patternValue);
     src.generatePadding();
     flimageToFlimage(src, dst);
     fillMap(map, 0.8f);
@@ -84,8 +85,8 @@ TEST_F(Sharpen, ChromaOnlyKeepsLumaInRgb) {
     int changed = 0;
     for (int32 y = 0; y < 14; ++y)
         for (int32 x = 0; x < 14; ++x) {
-            ASSERT_NEAR(luma(px(dst, x, y)), luma(px(src, x, y)), 1e-3f);
-            changed += px(dst, x, y)[0] != px(src, x, y)[0];
+            ASSERT_NEAR(luma(pixel(dst, x, y)), luma(pixel(src, x, y)), 1e-3f);
+            changed += pixel(dst, x, y)[0] != pixel(src, x, y)[0];
         }
     EXPECT_GT(changed, 100);
 }
@@ -110,7 +111,7 @@ TEST_F(Sharpen, FlatNeighbourhoodKeepsItsValue) {
     sharpenAfterNoiseReduce(src, dst, map, 0.7f, 0.7f, 0, 10, -1);
     for (int32 y = 0; y < 10; ++y)
         for (int32 x = 0; x < 10; ++x)
-            for (int c = 0; c < 3; ++c) ASSERT_NEAR(px(dst, x, y)[c], 77.0f + c, 1e-3f);
+            for (int c = 0; c < 3; ++c) ASSERT_NEAR(pixel(dst, x, y)[c], 77.0f + c, 1e-3f);
 }
 
 struct PollCase {
@@ -144,16 +145,16 @@ TEST_F(Sharpen, CancelLeavesTheRestOfTheBandUnsharpened) {
     host().cancelAtAbortCall = 1;
     fl_image src(8, 120), dst(8, 120);
     strength_map map(8, 120);
-    fillImage(src, patternValue);
+    fillInterior(src, patternValue);
     src.generatePadding();
     flimageToFlimage(src, dst);
     fillMap(map, 1.0f);
     sharpenAfterNoiseReduce(src, dst, map, 0.5f, 0.5f, 0, 120, -1);
     EXPECT_TRUE(globalUserCancelled);
     EXPECT_EQ(host().result(), userCanceledErr);
-    EXPECT_NE(px(dst, 4, 50)[0], px(src, 4, 50)[0]);
+    EXPECT_NE(pixel(dst, 4, 50)[0], pixel(src, 4, 50)[0]);
     for (int32 y = 51; y < 120; ++y)
-        for (int32 x = 0; x < 8; ++x) ASSERT_EQ(px(dst, x, y)[0], px(src, x, y)[0]) << y;
+        for (int32 x = 0; x < 8; ++x) ASSERT_EQ(pixel(dst, x, y)[0], pixel(src, x, y)[0]) << y;
 }
 
 }  // namespace

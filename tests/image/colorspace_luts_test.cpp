@@ -5,14 +5,14 @@
 #include "image/colorspace_luts.h"
 #include "image/fl_image.h"
 #include "image/host_import.h"
-#include "image_host.h"
+#include "support/host_fixture.h"
 
 namespace {
 
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-class ColorspaceLUTsTest : public ImageHostTest {
+class ColorspaceLUTsTest : public HostFixture {
 protected:
     void SetUp() override { makeHost(); }
 };

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "image/fl_image.h"
-#include "image_host.h"
+#include "support/host_fixture.h"
+#include "support/pixels.h"
 
 namespace {
 
@@ -13,13 +14,9 @@ namespace {
 float& at(fl_image& img, int32 x, int32 y, int c = 0) { return img.data[(int64_t(y) * img.paddedWidth + x) * 3 + c]; }
 
 // Interior pixel (x, y) gets a value that names it: 1000 y + 10 x + channel.
-void fillInterior(fl_image& img) {
-    for (int32 y = 0; y < img.height; ++y)
-        for (int32 x = 0; x < img.width; ++x)
-            for (int c = 0; c < 3; ++c) at(img, x + img.padX, y + img.padY, c) = float(1000 * y + 10 * x + c);
-}
+float nameOf(int32 x, int32 y, int c) { return float(1000 * y + 10 * x + c); }
 
-class FlImageTest : public ImageHostTest {
+class FlImageTest : public HostFixture {
 protected:
     void SetUp() override { makeHost(); }
 };
@@ -75,7 +72,7 @@ TEST_F(FlImageTest, FreeBufferReleasesEarlyAndOnlyOnce) {
 TEST_F(FlImageTest, WidthFourMirrorsAboutTheEdgeWithoutRepeatingIt) {
     fl_image img(4, 4);
     ASSERT_NE(img.data, nullptr);
-    fillInterior(img);
+    fillInterior(img, nameOf);
     img.generatePadding();
     EXPECT_TRUE(img.paddingGenerated);
     const int32 row = 3 + 1;  // an interior row
@@ -97,7 +94,7 @@ TEST_F(FlImageTest, WidthFourMirrorsAboutTheEdgeWithoutRepeatingIt) {
 TEST_F(FlImageTest, EveryBorderPixelIsTheReflectionOfAnInteriorPixel) {
     fl_image img(5, 4);
     ASSERT_NE(img.data, nullptr);
-    fillInterior(img);
+    fillInterior(img, nameOf);
     img.generatePadding();
     auto mirror = [](int32 p, int32 pad, int32 n) {
         return p < pad ? 2 * pad - p : (p >= pad + n ? 2 * (pad + n) - 2 - p : p);
@@ -111,7 +108,7 @@ TEST_F(FlImageTest, EveryBorderPixelIsTheReflectionOfAnInteriorPixel) {
 TEST_F(FlImageTest, RegeneratePaddingFollowsTheChangedInterior) {
     fl_image img(6, 6);
     ASSERT_NE(img.data, nullptr);
-    fillInterior(img);  // the border still holds the host's NaN fill
+    fillInterior(img, nameOf);  // the border still holds the host's NaN fill
     img.generatePadding();
     for (int32 y = 3; y < 9; ++y)
         for (int32 x = 3; x < 9; ++x)

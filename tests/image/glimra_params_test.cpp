@@ -2,10 +2,10 @@
 #include <cmath>
 #include <limits>
 
-#include "entry/engine_params.h"
-#include "entry/globals.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
 #include "entry/params.h"
-#include "image_host.h"
+#include "support/host_fixture.h"
 
 namespace {
 
@@ -15,17 +15,13 @@ const double kInf = std::numeric_limits<double>::infinity();
 const double kFloatMinimumRolloff = 9.999999747378752e-06;
 const double kValue1Floor = 0.009999990463256836;
 
-class GlimraParams : public ImageHostTest {
+class GlimraParams : public HostFixture {
 protected:
     void SetUp() override {
         makeHost();
         block_.values = DefaultGUI;
         block_.flags = BooleanDefault;
         gParams = &block_;
-    }
-    void TearDown() override {
-        gParams = nullptr;
-        ImageHostTest::TearDown();
     }
     ParamBlock block_;
 };

@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "entry/selectors.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "host/big_document.h"
 #include "image/colorspace_luts.h"
 #include "image/fl_image.h"
 #include "image/host_import.h"
 #include "image/uint8_proxy.h"
-#include "image_host.h"
+#include "support/host_fixture.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ std::string caseName(const ::testing::TestParamInfo<DepthCase>& info) {
 
 const VRect kFetched{2, 3, 8, 12};  // top, left, bottom, right, inside a 14 x 10 document
 
-class HostPixels : public ImageHostTest, public ::testing::WithParamInterface<DepthCase> {
+class HostPixels : public HostFixture, public ::testing::WithParamInterface<DepthCase> {
 protected:
     void SetUp() override {
         const DepthCase& c = GetParam();
@@ -85,7 +86,7 @@ protected:
     }
     void TearDown() override {
         tables_.reset();
-        ImageHostTest::TearDown();
+        HostFixture::TearDown();
     }
     int16 planes_ = 0;
     std::unique_ptr<colorspaceConversionLUTs> tables_;
@@ -184,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(Depths, DeepHostPixels,
                                            DepthCase{plugInModeGrayScale, 32}, DepthCase{plugInModeRGBColor, 32}),
                          caseName);
 
-class EightBitView : public ImageHostTest {};
+class EightBitView : public HostFixture {};
 
 TEST_F(EightBitView, WrongPlaneCountIsReportedButFetched) {
     makeHost(refhost::Document(plugInModeRGBColor, 8, 8));
@@ -230,7 +231,7 @@ TEST_F(EightBitView, SixteenBitSamplesAboveTheHostScaleStayWhite) {
     EXPECT_EQ(int(view.data[0]), 255);
 }
 
-class Interleave : public ImageHostTest {
+class Interleave : public HostFixture {
 protected:
     void SetUp() override { makeHost(); }
 };
@@ -277,13 +278,9 @@ TEST_F(Interleave, NoRowsIsABadRequest) {
 
 // Megatiles: the chunk counts are process-wide, so every case starts from
 // the counts at load and leaves them so.
-class Megatiles : public ImageHostTest {
+class Megatiles : public HostFixture {
 protected:
     void SetUp() override { megaTileChunksWide = megaTileChunksHigh = 4; }
-    void TearDown() override {
-        megaTileChunksWide = megaTileChunksHigh = 4;
-        ImageHostTest::TearDown();
-    }
     void hostWithTile(int32 tileWidth, int32 tileHeight, int32 width = 8, int32 height = 8) {
         refhost::HostOptions options;
         options.inTileWidth = tileWidth;

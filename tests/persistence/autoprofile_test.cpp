@@ -6,7 +6,7 @@
 #include <map>
 
 #include "engine/autoprofile.h"
-#include "entry/host_services.h"
+#include "host/host_services.h"
 #include "image/colorspace_luts.h"
 #include "persistence_support.h"
 

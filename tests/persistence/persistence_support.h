@@ -11,40 +11,26 @@
 #include <string>
 #include <vector>
 
-#include "entry/globals.h"
+#include "host/globals.h"
 #include "entry/params.h"
-#include "entry/product.h"
+#include "engine/product.h"
 #include "refhost/refhost.h"
+#include "support/host_fixture.h"
 
 namespace persistence_test {
 
 // The plug-in's globals bound to one host for the length of a test, with the
 // parameter block at the product's defaults.
-class BoundHost {
+class BoundHost : public HostBinding {
 public:
     explicit BoundHost(refhost::Document doc, refhost::HostOptions options = refhost::HostOptions())
-        : host(std::move(doc), options) {
-        host.beginSelector(filterSelectorStart);
-        gFilterRecord = &host.record();
-        gResult = &host.result();
-        sSPBasic = host.record().sSPBasic;
-        if (host.record().bigDocumentData) host.record().bigDocumentData->PluginUsing32BitCoordinates = 1;
+        : HostBinding(std::move(doc), std::move(options)) {
         block.flags = BooleanDefault;
         block.values = DefaultGUI;
         gParams = &block;
         gData = &data;
     }
-    ~BoundHost() {
-        gFilterRecord = nullptr;
-        gResult = nullptr;
-        sSPBasic = nullptr;
-        gParams = nullptr;
-        gData = nullptr;
-    }
-    BoundHost(const BoundHost&) = delete;
-    BoundHost& operator=(const BoundHost&) = delete;
 
-    refhost::Host host;
     ParamBlock block;
     uint8 data = 0;
 };

@@ -124,7 +124,7 @@ const Product kGlimra = {
 const Product& productOf(const Module& m) { return std::string(m.product) == "halvane" ? kHalvane : kGlimra; }
 
 std::string productSourceString(const Product& p, const char* name) {
-    std::ifstream in(std::string(VEXLOR_SOURCE_DIR) + "/entry/" + p.file + "_product.cpp");
+    std::ifstream in(std::string(VEXLOR_SOURCE_DIR) + "/" + p.file + "/" + p.file + "_product.cpp");
     std::stringstream text;
     text << in.rdbuf();
     // The first `name = "..."`, blanks allowed around the '='.

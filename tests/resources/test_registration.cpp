@@ -274,8 +274,8 @@ TEST_P(ProductIdentity, BothArchitecturesRegisterTheCodesTitleAndKey) {
     const Product& p = productOf(m64);
     const std::string title = productSourceString(p, "kProductTitle");
     const std::string key = productSourceString(p, "kRegistryKey");
-    ASSERT_FALSE(title.empty()) << "no kProductTitle in entry/" << p.file << "_product.cpp";
-    ASSERT_FALSE(key.empty()) << "no kRegistryKey in entry/" << p.file << "_product.cpp";
+    ASSERT_FALSE(title.empty()) << "no kProductTitle in " << p.file << "/" << p.file << "_product.cpp";
+    ASSERT_FALSE(key.empty()) << "no kRegistryKey in " << p.file << "/" << p.file << "_product.cpp";
     EXPECT_EQ(title.rfind(std::string(p.name) + " v", 0), 0u) << title;
 
     // GUID form 8-4-4-4-12 in the product's letter case.

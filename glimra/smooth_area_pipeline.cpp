@@ -1,8 +1,8 @@
-#include "engine/smooth_area_pipeline.h"
+#include "glimra/smooth_area_pipeline.h"
 
 #include "engine/band_driver.h"
-#include "entry/engine_params.h"
-#include "entry/host_services.h"
+#include "engine/engine_params.h"
+#include "host/host_services.h"
 
 int smoothDetectLiftingStructure(fl_image& image, fl_image& destination) {
     const float noiseLevel = level0noiseLevel > MINIMUM_ROLLOFF ? level0noiseLevel : MINIMUM_ROLLOFF;

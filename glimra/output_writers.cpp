@@ -3,7 +3,7 @@
 // to its one sample).
 #include "engine/output_writers.h"
 
-#include "entry/host_services.h"
+#include "host/host_services.h"
 #include "image/colorspace_luts.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Host handles, buffers, progress, cancel and advance state.
-#include "entry/host_services.h"
+#include "host/host_services.h"
 
 #include <exception>
 #include <limits>
@@ -7,8 +7,8 @@
 #include <string>
 
 #include "PIActions.h"
-#include "entry/alerts.h"
-#include "entry/globals.h"
+#include "host/alerts.h"
+#include "host/globals.h"
 #include "host/big_document.h"
 #include "host/colorspace.h"
 

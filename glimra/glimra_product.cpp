@@ -1,8 +1,6 @@
 // Glimra's tables: parameter defaults, scripting and registry keys, names.
-#include "entry/params.h"
-#include "engine/smooth_area_pipeline.h"
-#include "entry/filter.h"
-#include "entry/product.h"
+#include "glimra/smooth_area_pipeline.h"
+#include "engine/product.h"
 
 const bool kProductIsHalvane = false;
 const char* const kProductName = "Glimra";

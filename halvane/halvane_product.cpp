@@ -1,8 +1,6 @@
 // Halvane's tables: parameter defaults, scripting and registry keys, names.
-#include "entry/globals.h"
-#include "entry/params.h"
-#include "entry/filter.h"
-#include "entry/product.h"
+#include "host/globals.h"
+#include "engine/product.h"
 #include "halvane/lifting_structure.h"
 
 const bool kProductIsHalvane = true;

@@ -1,11 +1,11 @@
 // The engine's parameters and constants, shared by both products; each
 // product's calcInternalFilterParams writes the parameters.
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 
 #include <cmath>
 
-#include "entry/globals.h"
-#include "entry/params.h"
+#include "host/globals.h"
+#include "engine/product.h"
 
 float NRsimilarityRolloff = 0;
 float level0noiseLevel = 0, level1noiseLevel = 0, level2noiseLevel = 0, level3noiseLevel = 0;

@@ -1,7 +1,7 @@
 // Glimra's derivation of the engine parameters: the noise level of the one
 // lifting level it runs, and the matte's thresholds.
-#include "entry/engine_params.h"
-#include "entry/globals.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
 #include "image/colorspace_luts.h"
 
 void calcInternalFilterParams() {

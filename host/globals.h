@@ -3,7 +3,7 @@
 #pragma once
 
 #include "PIFilter.h"
-#include "entry/params.h"
+#include "host/param_block.h"
 
 extern FilterRecord* gFilterRecord;
 extern intptr_t* gDataHandle;
@@ -12,14 +12,5 @@ extern SPBasicSuite* sSPBasic;
 extern ParamBlock* gParams;
 extern uint8* gData;
 
-void DoParameters();
-void DoPrepare();
-void DoContinue();
-void DoFinish();
-void InitData();
-
-// The steps shared by the platform forms of PluginMain: the globals of the
-// call, then (for every selector but about) the handler and the unlocking of
-// the handles.
+// The globals of one call of PluginMain: its record, data handle and result.
 void storeGlobals(int16 selector, void* filterRecord, intptr_t* data, int16* result);
-void runSelector(int16 selector);

@@ -1,6 +1,6 @@
 // Number formatting for messages; the platform forms of doAlertBox(text)
 // live in mac/ and win/.
-#include "entry/alerts.h"
+#include "host/alerts.h"
 
 #include <sstream>
 

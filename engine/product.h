@@ -1,8 +1,10 @@
-// What tells the two products apart: each module links one product file
-// (entry/halvane_product.cpp or entry/glimra_product.cpp) that defines these.
+// What tells the two products apart: each module links one product's folder
+// (halvane/ or glimra/) that defines these.
 #pragma once
 
 #include "PITypes.h"
+#include "host/param_block.h"
+#include "image/fl_image.h"
 
 extern const bool kProductIsHalvane;
 // "Halvane" or "Glimra".
@@ -18,3 +20,15 @@ extern const char* const kSettingsExtension;
 extern const char* const kImageTooSmallText;
 // Scripting and registry key of flag 8, or 0 where the product has none.
 extern const DescriptorKeyID kCleanerSmoothAreasKey;
+
+// The tables of the parameter block.
+// Profiling makes its level and preset the defaults that a later reset restores.
+extern checked_array<double, kParamValueCount> DefaultGUI;
+extern const checked_array<uint8, kParamFlagCount> BooleanDefault;
+
+// The partial reset of the dialog (Halvane's; Glimra has none).
+void resetNRParams();
+
+// The product's engine over one piece (Glimra's smooth-area structure or
+// Halvane's noise-reduction structure).
+OSErr runLiftingStructure(fl_image& in, fl_image& out);
