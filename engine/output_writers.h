@@ -63,16 +63,19 @@ inline uint16 storeAs16Bit(float v) {
     v = v > 255.0f ? 255.0f : v;
     return uint16(int(v * kTo16BitScale + 0.5f));
 }
-// Linear light by interpolation in the gamma-to-linear table (4097 entries,
-// step 1/16).
-inline float storeAs32Bit(float v, const float* lut2) {
+// v clamped to 0..top (NaN and anything not >= 0 give 0), then linear
+// interpolation in a table of `steps` entries per unit of v.
+inline float interpolateTable(float v, float top, float steps, const float* table) {
     v = v >= 0.0f ? v : 0.0f;
-    v = v > 255.0f ? 255.0f : v;
-    const float t = 16.0f * v;
+    v = v > top ? top : v;
+    const float t = steps * v;
     const int i = int(t);
     const float f = t - float(i);
-    return (1.0f - f) * lut2[i] + f * lut2[i + 1];
+    return (1.0f - f) * table[i] + f * table[i + 1];
 }
+// Linear light by interpolation in the gamma-to-linear table (4097 entries,
+// step 1/16).
+inline float storeAs32Bit(float v, const float* lut2) { return interpolateTable(v, 255.0f, 16.0f, lut2); }
 
 struct outputRectangle {
     const void* origin;

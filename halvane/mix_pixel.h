@@ -6,6 +6,7 @@
 #pragma once
 
 #include "engine/lanes.h"
+#include "engine/output_writers.h"
 #include "halvane/luma_chroma_mix.h"
 
 namespace {
@@ -17,14 +18,7 @@ const float kFrom16BitScale = 0.0077819824f;
 VEXLOR_INLINE float read8(uint8 v) { return float(v); }
 VEXLOR_INLINE float read16(uint16 v) { return float(v) * kFrom16BitScale; }
 // Linear light 0..1 to the 0..255 scale through LUT3 (4096 steps).
-VEXLOR_INLINE float read32(float v, const float* lut3) {
-    v = v >= 0.0f ? v : 0.0f;
-    v = v > 1.0f ? 1.0f : v;
-    const float t = 4096.0f * v;
-    const int i = int(t);
-    const float f = t - float(i);
-    return (1.0f - f) * lut3[i] + f * lut3[i + 1];
-}
+VEXLOR_INLINE float read32(float v, const float* lut3) { return interpolateTable(v, 1.0f, 4096.0f, lut3); }
 
 // The kernel for one pixel (V = float) or eight (V = v8f), with the same
 // operations in the same order either way.
