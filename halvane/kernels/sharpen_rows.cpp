@@ -81,7 +81,7 @@ VEXLOR_INLINE void sharpenRowsOf(const fl_image& source, fl_image& destination, 
             // The per-pixel step on planes, eight pixels at a time.
             deinterleave3(means, n, m[0], m[1], m[2]);
             deinterleave3(srcLine + int64_t(x0) * 3, n, c[0], c[1], c[2]);
-            std::memcpy(strength, mapLine + x0, size_t(n) * sizeof(float));
+            for (int32 i = 0; i < n; ++i) strength[i] = mapLine[x0 + i];
             for (int32 i = 0; i < n; i += 8) {
                 v8f st = load8(strength + i);
                 st = st >= 0.0f ? st : v8f{};
