@@ -2,8 +2,10 @@
 // and write photographs too.
 #include "refhost/image_io_pnm.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -13,6 +15,14 @@ namespace refhost {
 namespace imageio {
 
 void fail(const std::string& path, const std::string& why) { throw ImageIoError("'" + path + "': " + why); }
+
+int64_t saturatedProduct(int64_t a, int64_t b) { return b != 0 && a > INT64_MAX / b ? INT64_MAX : a * b; }
+
+void checkBudget(const std::string& path, const std::string& what, int64_t bytes, int64_t budget) {
+    if (bytes > budget)
+        fail(path, what + " needs " + std::to_string(bytes) + " bytes, more than the limit of " +
+                       std::to_string(budget) + " bytes for an image");
+}
 
 std::string lowerExtension(const std::string& path) {
     size_t dot = path.find_last_of('.');
@@ -56,10 +66,10 @@ bool isPnmMagic(const unsigned char* bytes, size_t n) {
     return n >= 3 && bytes[0] == 'P' && (bytes[1] == '5' || bytes[1] == '6') && isBlank(bytes[2]);
 }
 
-Document readPnmAndClose(std::FILE* f, const std::string& path) {
+Document readPnmAndClose(std::FILE* f, const std::string& path, int64_t maxImageBytes) {
     std::rewind(f);
     try {
-        Document d = readPnm(f, path);
+        Document d = readPnm(f, path, maxImageBytes);
         std::fclose(f);
         return d;
     } catch (...) {
@@ -68,7 +78,7 @@ Document readPnmAndClose(std::FILE* f, const std::string& path) {
     }
 }
 
-Document readPnm(std::FILE* f, const std::string& path) {
+Document readPnm(std::FILE* f, const std::string& path, int64_t maxImageBytes) {
     unsigned char magic[2] = {0, 0};
     if (std::fread(magic, 1, 2, f) != 2 || magic[0] != 'P' || (magic[1] != '5' && magic[1] != '6'))
         fail(path, "not a binary PPM or PGM file");
@@ -81,9 +91,16 @@ Document readPnm(std::FILE* f, const std::string& path) {
         fail(path, std::string(kind) + " with maxval " + std::to_string(maxval) +
                        " is not supported (255 or 65535)");
     const int sampleBytes = maxval == 255 ? 1 : 2;
-    if (width <= 0 || height <= 0 || width * height > kMaxImageBytes / (channels * sampleBytes))
-        fail(path, std::string(kind) + " of " + std::to_string(width) + " x " + std::to_string(height) +
-                       " pixels is not supported");
+    const std::string what = std::string(kind) + " of " + std::to_string(width) + " x " + std::to_string(height) +
+                             " pixels";
+    if (width <= 0 || height <= 0) fail(path, what + " is not supported");
+    // The samples are stored as they are: the file must hold every byte.
+    const int64_t bytes = saturatedProduct(width * height, channels * sampleBytes);
+    const int64_t held = std::max<int64_t>(platform::fileSize(f) - std::max<int64_t>(std::ftell(f), 0), 0);
+    if (bytes > held)
+        fail(path, std::string(kind) + " file ends after " + std::to_string(held) + " of its " + std::to_string(bytes) +
+                       " sample bytes");
+    checkBudget(path, what, bytes, maxImageBytes);
     const int16 mode = modeFor(channels == 3 ? plugInModeRGBColor : plugInModeGrayScale, sampleBytes * 8);
     Document doc(mode, int32(width), int32(height));
     const int64_t rowBytes = width * channels * sampleBytes;

@@ -129,7 +129,9 @@ struct HostOptions {
     int16 imageModeField = -1;
     int32 maxSpace = 256 * 1024 * 1024;
     int32 bufferSpace = 0;
-    int32 inTileWidth = 0, inTileHeight = 0;
+    // The host's tile size (the record's fields are 16-bit); 0 tests a host
+    // that gives none.
+    int16 inTileWidth = 256, inTileHeight = 256;
     bool haveMask = false;          // the host offers a selection mask (mask(), one 8-bit plane)
     bool bigDocument = true;        // offer the big-document record
     bool basicSuite = true;         // false: sSPBasic is null
@@ -149,9 +151,10 @@ struct HostOptions {
     // null descriptor.
     bool registryMissingGivesNull = false;
     uint32 hostSig = kPhotoshopSignature;
-    int32 serialNumber = 0;
-    FilterColor foreground{0, 0, 0, 0};
-    FilterColor background{255, 255, 255, 0};
+    int32 serial = 0;
+    // 8-bit RGB; the record's RGBColor fields hold each channel x 257.
+    uint8 foreground[3] = {0, 0, 0};
+    uint8 background[3] = {255, 255, 255};
     Fixed resolution = 72 << 16;
 };
 
@@ -259,6 +262,13 @@ struct DisplayCall {
     std::vector<uint8_t> pixels;   // srcRect, interleaved, 8 bits
 };
 
+// A get of the wrong type from a read descriptor: the key, the type the
+// descriptor holds and the type the plug-in asked for.
+struct DescriptorReadError {
+    DescriptorKeyID key;
+    DescriptorTypeID held, wanted;
+};
+
 struct SelectorCall {
     int16 selector;
     int16 result;
@@ -303,8 +313,12 @@ public:
     bool afterSelector();
     // Commits the output buffer still pending, as at the end of a pass.
     // Output is committed only inside the filter rectangle, as a host with a
-    // selection would.
+    // selection would.  The pass can still fail in its finish selector.
     void finishPass();
+    // After the plug-in returned from a selector (Plugin::call does this): a
+    // failed finish undoes the pass (see failPass()); a finish that succeeds
+    // ends it for good.
+    void endSelector(int16 selector);
     // Drops the pending output.
     void discardPending();
     // A pass that ended in an error: drops the pending output and, after a
@@ -356,6 +370,9 @@ public:
     int64_t openWriteTokens() const;
     // Keys the plug-in listed as expected in its last openReadDescriptorProc.
     const std::vector<DescriptorKeyID>& expectedKeys() const;
+    // Every get that asked for another type than the descriptor holds (the
+    // plug-in's reading failed there).
+    const std::vector<DescriptorReadError>& descriptorReadErrors() const;
 
     // Registry and action descriptors.
     std::map<std::string, Descriptor>& registry() { return registry_; }
@@ -399,7 +416,8 @@ private:
 
     void buildRecord();
     void commitPending();
-    OSErr serveRequest();
+    OSErr serveRequest();  // memFullErr when the host runs short of memory
+    OSErr serve();
     OSErr pluginAdvanceState();
 
     Document doc_;
@@ -420,6 +438,7 @@ private:
     int64_t colorServicesCalls_ = 0;
     std::vector<std::string> alerts_, faults_, requestErrors_;
     std::vector<DescriptorKeyID> expectedKeys_;
+    std::vector<DescriptorReadError> descriptorReadErrors_;
     std::map<std::string, Descriptor> registry_;
     std::set<std::string> persistent_;
     std::map<std::string, int64_t> acquired_, released_;
