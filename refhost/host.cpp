@@ -180,6 +180,14 @@ struct Host::Impl {
     static int64_t& colorServicesCalls(Host& h) { return h.colorServicesCalls_; }
     static OSErr advance(Host& h) { return h.pluginAdvanceState(); }
     static std::vector<DescriptorKeyID>& expected(Host& h) { return h.expectedKeys_; }
+    static std::map<std::pair<uint32, int32>, intptr_t>& simpleProperties(Host& h) { return h.simpleProperties_; }
+    static std::map<std::pair<uint32, int32>, std::optional<std::vector<uint8_t>>>& complexProperties(Host& h) {
+        return h.complexProperties_;
+    }
+    static std::vector<PropertyCall>& propertyCalls(Host& h) { return h.propertyCalls_; }
+
+    // Tables reshaped by shapeTable, each exactly as long as it declares.
+    std::vector<std::unique_ptr<void*[]>> shapedTables;
     static std::vector<DescriptorReadError>& readErrors(Host& h) { return h.descriptorReadErrors_; }
 
     ~Impl() {
@@ -552,23 +560,75 @@ OSErr MACPASCAL resourceAdd(ResType type, Handle data) try {
     return memFullErr;
 }
 
-// Properties.
-OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32, intptr_t* simple, Handle* complex) {
+// Properties: a request for a handle is answered from the complex values,
+// one for a simple value from the simple ones.
+OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t* simple, Handle* complex) try {
     HOST_ENTRY();
+    PropertyCall call{false, signature, key, index, complex != nullptr, 0, {}, errPlugInPropertyUndefined};
     if (complex) *complex = nullptr;
-    if (signature != kPhotoshopSignature) return errPlugInPropertyUndefined;
-    auto it = h.properties().find(key);
-    if (it == h.properties().end()) return errPlugInPropertyUndefined;
-    if (simple) *simple = it->second;
-    return noErr;
-}
-OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32, intptr_t simple, Handle) try {
-    HOST_ENTRY();
-    if (signature != kPhotoshopSignature) return errPlugInPropertyUndefined;
-    h.properties()[key] = simple;
-    return noErr;
+    auto& complexValues = Host::Impl::complexProperties(h);
+    auto found = complexValues.find({key, index});
+    if (signature == kPhotoshopSignature && complex && found != complexValues.end()) {
+        call.result = noErr;
+        if (found->second) {
+            *complex = h.handles().createWith(*found->second);
+            call.bytes = *found->second;
+        }
+    } else if (signature == kPhotoshopSignature && simple) {
+        call.complex = false;
+        auto& values = Host::Impl::simpleProperties(h);
+        auto it = values.find({key, index});
+        if (it != values.end()) {
+            *simple = it->second;
+            call.simple = it->second;
+            call.result = noErr;
+        }
+    }
+    Host::Impl::propertyCalls(h).push_back(call);
+    return call.result;
 } catch (...) {
     return memFullErr;
+}
+OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32 index, intptr_t simple, Handle complex) try {
+    HOST_ENTRY();
+    PropertyCall call{true, signature, key, index, complex != nullptr, simple, {}, errPlugInPropertyUndefined};
+    if (signature == kPhotoshopSignature) {
+        call.result = noErr;
+        if (!complex) {
+            Host::Impl::simpleProperties(h)[{key, index}] = simple;
+        } else if (h.handles().valid(complex)) {
+            call.bytes = h.handles().contents(complex);
+            Host::Impl::complexProperties(h)[{key, index}] = call.bytes;
+        } else {
+            h.recordFault("setPropertyProc: " + pointerText(complex) + " is not a live handle");
+            call.result = paramErr;
+        }
+    }
+    Host::Impl::propertyCalls(h).push_back(call);
+    return call.result;
+} catch (...) {
+    return memFullErr;
+}
+
+// A procedure beyond those this host knows, in a table a test made longer.
+void MACPASCAL extraProcedure() try {
+    HOST_ENTRY();
+    h.recordFault("a procedure beyond the host's own table was called");
+} catch (...) {
+}
+
+// The handle suite: the record's handles, locked through SetLock.
+void SPAPI handleSetLock(Handle x, Boolean lock, Ptr* address, Boolean* oldLock) try {
+    HOST_ENTRY();
+    if (oldLock) *oldLock = false;
+    if (lock) {
+        Ptr p = h.handles().lock(x);
+        if (address) *address = p;
+    } else {
+        h.handles().unlock(x);
+    }
+} catch (...) {
+    if (address && lock) *address = nullptr;
 }
 
 // Progress, abort, events, colour services, display.
@@ -991,6 +1051,11 @@ PSActionDescriptorProcs makeActionProcs() {
 #undef AD_UNSUPPORTED
 PSActionDescriptorProcs actionProcs = makeActionProcs();
 PSDescriptorRegistryProcs registryProcs{regRegister, regErase, regGet};
+// The property suite gives the record's table, header included.
+PropertyProcs propertySuite{kCurrentPropertyProcsVersion, kCurrentPropertyProcsCount, propertyGet, propertySet};
+PSHandleSuite1 handleSuite1{handleNew, handleDispose, handleSetLock, handleGetSize, handleSetSize, handleRecoverSpace};
+PSHandleSuite2 handleSuite2{handleNew,     handleDispose, handleDisposeRegular, handleSetLock,
+                            handleGetSize, handleSetSize, handleRecoverSpace};
 std::mutex processSuitesMutex;
 std::map<std::string, int64_t> processAcquired, processReleased;
 
@@ -1000,7 +1065,13 @@ SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) tr
     if (!name || !suite) return kSPBadParameterError;
     std::string n(name);
     const void* procs = nullptr;
-    if (!h.options().refusedSuites.count(n)) {
+    auto answer = h.suiteAnswers.find(n);
+    const SuiteAnswer mode = answer == h.suiteAnswers.end() ? SuiteAnswer::offer : answer->second;
+    if (mode == SuiteAnswer::refuseLeavingPointer) {
+        *suite = &propertySuite;
+        return kSPSuiteNotFoundError;
+    }
+    if (!h.options().refusedSuites.count(n) && mode != SuiteAnswer::refuse) {
         auto extra = h.impl().extraSuites.find(n);
         if (extra != h.impl().extraSuites.end()) {
             if (extra->second.version == version) procs = extra->second.procs;
@@ -1008,10 +1079,16 @@ SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) tr
             procs = &registryProcs;
         } else if (n == kPSActionDescriptorSuite && version >= 1 && version <= kPSActionDescriptorSuiteVersion) {
             procs = &actionProcs;
+        } else if (n == kPSPropertySuite && version == kPSPropertySuiteVersion1) {
+            procs = &propertySuite;
+        } else if (n == kPSHandleSuite && version == kPSHandleSuiteVersion1) {
+            procs = &handleSuite1;
+        } else if (n == kPSHandleSuite && version == kPSHandleSuiteVersion2) {
+            procs = &handleSuite2;
         }
     }
     if (!procs) return kSPSuiteNotFoundError;
-    *suite = procs;
+    *suite = mode == SuiteAnswer::succeedWithNull ? nullptr : procs;
     ++Host::Impl::acquired(h)[n];
     std::lock_guard<std::mutex> lock(processSuitesMutex);
     ++processAcquired[n];
@@ -1718,6 +1795,83 @@ int64_t Host::unreleasedSuites() const {
 
 void Host::provideSuite(const std::string& name, int32 version, const void* procs) {
     impl_->extraSuites[name] = Impl::Suite{version, procs};
+}
+
+int64_t Host::processAcquireCount(const std::string& name) {
+    std::lock_guard<std::mutex> lock(processSuitesMutex);
+    auto it = processAcquired.find(name);
+    return it == processAcquired.end() ? 0 : it->second;
+}
+
+int64_t Host::processReleaseCount(const std::string& name) {
+    std::lock_guard<std::mutex> lock(processSuitesMutex);
+    auto it = processReleased.find(name);
+    return it == processReleased.end() ? 0 : it->second;
+}
+
+void Host::setProperty(uint32 key, intptr_t value, int32 index) { simpleProperties_[{key, index}] = value; }
+
+void Host::setProperty(uint32 key, std::vector<uint8_t> bytes, int32 index) {
+    complexProperties_[{key, index}] = std::move(bytes);
+}
+
+void Host::setNullProperty(uint32 key, int32 index) { complexProperties_[{key, index}] = std::nullopt; }
+
+std::optional<intptr_t> Host::simpleProperty(uint32 key, int32 index) const {
+    auto it = simpleProperties_.find({key, index});
+    return it == simpleProperties_.end() ? std::nullopt : std::optional<intptr_t>(it->second);
+}
+
+std::optional<std::vector<uint8_t>> Host::complexProperty(uint32 key, int32 index) const {
+    auto it = complexProperties_.find({key, index});
+    return it == complexProperties_.end() ? std::nullopt : it->second;
+}
+
+void Host::shapeTable(ProcTable table, int16 version, int16 count, const std::vector<int>& nullEntries) {
+    Impl& m = *impl_;
+    const void* original = nullptr;
+    int originalCount = 0;
+    switch (table) {
+        case ProcTable::buffer: original = &m.bufferProcs, originalCount = kCurrentBufferProcsCount; break;
+        case ProcTable::resource: original = &m.resourceProcs, originalCount = kCurrentResourceProcsCount; break;
+        case ProcTable::handle: original = &m.handleProcs, originalCount = kCurrentHandleProcsCount; break;
+        case ProcTable::property: original = &m.propertyProcs, originalCount = kCurrentPropertyProcsCount; break;
+        case ProcTable::channelPort: break;
+        case ProcTable::readDescriptor:
+            original = &m.readProcs, originalCount = kCurrentReadDescriptorProcsCount;
+            break;
+        case ProcTable::writeDescriptor:
+            original = &m.writeProcs, originalCount = kCurrentWriteDescriptorProcsCount;
+            break;
+    }
+    // Slot 0 holds the header (version and count, padded to a pointer), as
+    // in every table; the procedures follow.
+    const int n = std::max<int>(count, 0);
+    auto shaped = std::make_unique<void*[]>(size_t(n) + 1);
+    const int16 header[2] = {version, count};
+    std::memcpy(shaped.get(), header, sizeof header);
+    for (int i = 0; i < n; ++i) {
+        void (*proc)() = extraProcedure;
+        if (i < originalCount)
+            std::memcpy(&proc, static_cast<const char*>(original) + sizeof(void*) * size_t(i + 1), sizeof proc);
+        if (std::find(nullEntries.begin(), nullEntries.end(), i) != nullEntries.end()) proc = nullptr;
+        std::memcpy(&shaped[size_t(i) + 1], &proc, sizeof proc);
+    }
+    void* t = shaped.get();
+    switch (table) {
+        case ProcTable::buffer: record_.bufferProcs = static_cast<BufferProcs*>(t); break;
+        case ProcTable::resource: record_.resourceProcs = static_cast<ResourceProcs*>(t); break;
+        case ProcTable::handle: record_.handleProcs = static_cast<HandleProcs*>(t); break;
+        case ProcTable::property: record_.propertyProcs = static_cast<PropertyProcs*>(t); break;
+        case ProcTable::channelPort: record_.channelPortProcs = static_cast<ChannelPortProcs*>(t); break;
+        case ProcTable::readDescriptor:
+            m.descriptorParameters.readDescriptorProcs = static_cast<ReadDescriptorProcs*>(t);
+            break;
+        case ProcTable::writeDescriptor:
+            m.descriptorParameters.writeDescriptorProcs = static_cast<WriteDescriptorProcs*>(t);
+            break;
+    }
+    m.shapedTables.push_back(std::move(shaped));
 }
 
 std::vector<uint8_t> Host::parameterBytes() const { return handles_.contents(record_.parameters); }

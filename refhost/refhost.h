@@ -274,6 +274,29 @@ struct SelectorCall {
     int16 result;
 };
 
+// A call of the property procedures.  complex: the call asked for or set a
+// handle (bytes is its content on a set or a successful get).
+struct PropertyCall {
+    bool set;
+    uint32 signature, key;
+    int32 index;
+    bool complex;
+    intptr_t simple;
+    std::vector<uint8_t> bytes;
+    OSErr result;
+};
+
+// How the basic suite answers an acquisition of one suite.
+enum class SuiteAnswer {
+    offer,                 // the suite, when this host has it
+    refuse,                // kSPSuiteNotFoundError, the pointer cleared
+    refuseLeavingPointer,  // kSPSuiteNotFoundError, the pointer left at a table
+    succeedWithNull,       // success (and counted) with a null pointer
+};
+
+// The record's procedure tables that a test can reshape.
+enum class ProcTable { buffer, resource, handle, property, channelPort, readDescriptor, writeDescriptor };
+
 // ---------------------------------------------------------------------------
 // Host.
 
@@ -388,11 +411,32 @@ public:
     int64_t acquireCount(const std::string& name) const;
     int64_t releaseCount(const std::string& name) const;
     int64_t unreleasedSuites() const;  // acquisitions minus releases, all names
+    // The same counts for the whole process, readable after every host and
+    // module is gone (a module releases its suites when it is unloaded).
+    static int64_t processAcquireCount(const std::string& name);
+    static int64_t processReleaseCount(const std::string& name);
+    std::map<std::string, SuiteAnswer> suiteAnswers;
     void provideSuite(const std::string& name, int32 version, const void* procs);
     int64_t liveBlocks() const { return int64_t(blocks_.size()); }  // AllocateBlock
 
-    // Properties (minimal): simple values by key, answered for '8BIM'.
-    std::map<uint32, intptr_t>& properties() { return properties_; }
+    // Properties, answered for '8BIM': simple values and complex ones (a new
+    // handle the caller owns on every get) by key and index.  A null complex
+    // value answers success with no handle.  Every call is logged.
+    void setProperty(uint32 key, intptr_t value, int32 index = 0);
+    void setProperty(uint32 key, std::vector<uint8_t> bytes, int32 index = 0);
+    void setNullProperty(uint32 key, int32 index = 0);
+    std::optional<intptr_t> simpleProperty(uint32 key, int32 index = 0) const;
+    std::optional<std::vector<uint8_t>> complexProperty(uint32 key, int32 index = 0) const;
+    const std::vector<PropertyCall>& propertyCalls() const { return propertyCalls_; }
+    void clearPropertyCalls() { propertyCalls_.clear(); }
+
+    // The record (or its descriptor parameters) points at a copy of the table
+    // that holds exactly count procedures after the header (none beyond, so
+    // that a read past them shows), with the version given and the listed
+    // entries (from 0) null.  Procedures beyond the host's own are non-null
+    // and recorded as faults when called.  The channel-port table, which
+    // this host does not otherwise give, is made of such procedures.
+    void shapeTable(ProcTable table, int16 version, int16 count, const std::vector<int>& nullEntries = {});
     // Resources (minimal): handles added by the plug-in, by type.
     std::map<ResType, std::vector<std::vector<uint8_t>>>& resources() { return resources_; }
 
@@ -443,7 +487,9 @@ private:
     std::set<std::string> persistent_;
     std::map<std::string, int64_t> acquired_, released_;
     std::map<void*, size_t> blocks_;
-    std::map<uint32, intptr_t> properties_;
+    std::map<std::pair<uint32, int32>, intptr_t> simpleProperties_;
+    std::map<std::pair<uint32, int32>, std::optional<std::vector<uint8_t>>> complexProperties_;
+    std::vector<PropertyCall> propertyCalls_;
     std::map<ResType, std::vector<std::vector<uint8_t>>> resources_;
     std::unique_ptr<Impl> impl_;
 };

@@ -7,7 +7,8 @@
 # native (Mac) form divides by 765, which moves a rare sample by one level.
 # So an output passes when identical, or when at most one sample in a
 # thousand differs, by 1.  The x86 and x86-64 outputs must be identical.
-# Also checks that an alert is answered rather than left waiting, and runs
+# Also checks that an alert is answered rather than left waiting, that a
+# module's suite holders release what they hold when it is unloaded, and runs
 # both plug-ins under the foreign host (tests/foreign), which shares no
 # declaration with them: its record and tables are bytes at the offsets real
 # hosts use, offered as a version-6 host and as a later one; its outputs
@@ -40,7 +41,7 @@ build_targets() {  # dir, targets, cmake arguments...; configures once, then bri
 echo "== builds for the Wine test"
 build_targets "$build/native" "pihost halvane glimra"
 for arch in $archs; do
-  build_targets "$build/win-$arch" "pihost foreignhost halvane glimra" \
+  build_targets "$build/win-$arch" "pihost foreignhost halvane glimra suite_module suite_unload" \
     -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-$arch.cmake"
 done
 
@@ -123,7 +124,8 @@ for arch in $archs; do
   dir=$work/$arch
   mkdir -p "$dir"
   cp "$build/win-$arch/refhost/pihost.exe" "$build/win-$arch/foreignhost.exe" "$build/win-$arch/halvane.8bf" \
-    "$build/win-$arch/glimra.8bf" "$work/astronaut.ppm" "$dir/"
+    "$build/win-$arch/glimra.8bf" "$build/win-$arch/suite_module.8bf" "$build/win-$arch/suite_unload.exe" \
+    "$work/astronaut.ppm" "$dir/"
   for product in halvane glimra; do
     runs=$((runs + 1))
     start=$(now)
@@ -164,6 +166,17 @@ for arch in $archs; do
         "$work/native-$product.ppm" "$took"
     done
   done
+
+  # A module's suite holders give back at unload what they acquired.
+  rc=0
+  (cd "$dir" && timeout -k 10 "$limit" "$wine" suite_unload.exe suite_module.8bf </dev/null >suites.log 2>&1) || rc=$?
+  if [ "$rc" -eq 0 ]; then
+    echo "suite holders ($arch): $(tail -n 1 "$dir/suites.log")"
+  else
+    cat "$dir/suites.log" >&2
+    echo "suite holders ($arch): FAILED, exit status $rc"
+    failures=$((failures + 1))
+  fi
 
   # An alert (four planes are refused) must be answered, recorded and not block.
   for product in halvane glimra; do

@@ -186,7 +186,7 @@ TEST_F(Services, UnimplementedProceduresAnswer) {
 
 TEST_F(Services, PropertiesAnswerOnlyTheHostSignature) {
     makeHost();
-    host().properties()[FourCC("abcd")] = 5;
+    host().setProperty(FourCC("abcd"), 5);
     intptr_t v = 0;
     Handle complex = nullptr;
     EXPECT_EQ(host().record().propertyProcs->getPropertyProc(kPhotoshopSignature, FourCC("abcd"), 0, &v, &complex),
