@@ -4,6 +4,7 @@
 #pragma once
 
 #include "PIFilter.h"
+#include "engine/spatial_pass.h"
 #include "image/fl_image.h"
 
 // Apron around a megatile and overlap of the quarters, in pixels.

@@ -252,3 +252,9 @@ bool registryWorksOnHost() {
     if (e2 == kSPNoError) basic->ReleaseSuite(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion);
     return e1 == kSPNoError && e2 == kSPNoError;
 }
+
+OSErr toOSErr(SPErr err) {
+    if (err == kSPNoError) return noErr;
+    if (err >= -32768 && err <= 32767) return OSErr(err);
+    return errPlugInHostInsufficient;
+}

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "PIFilter.h"
+#include "SPBasic.h"
 
 extern int32 progressTotal;
 extern int32 progressDone;
@@ -74,3 +75,8 @@ bool documentFitsSixteenBitRectangles();
 void setInputRate(int16 rate);
 int16 DisplayPixelsMode(int16 mode);
 bool registryWorksOnHost();
+
+// A suite error is 32 bits wide; one that does not fit the 16-bit result
+// (the basic suite's own codes do not) must not read as success or as some
+// unrelated code once cut.
+OSErr toOSErr(SPErr err);
