@@ -1,6 +1,7 @@
 // What both products' output writers share: the checks before writing, the
 // struct forms (which call the product's pointer forms: Glimra's in
-// writers_glimra.cpp, Halvane's in halvane/luma_chroma_mix.cpp).
+// glimra/output_writers.cpp, Halvane's in halvane/luma_chroma_mix.cpp) and the
+// enhance hooks.
 #include "engine/output_writers.h"
 
 #include "host/host_services.h"
@@ -33,3 +34,7 @@ void lumaChromaMixTo32Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int3
                          s.destinationRowBytes, r.right - r.left, r.bottom - r.top, r.left, r.top, image, imageX,
                          imageY, s.maskFlag, s.planes);
 }
+
+void enhancePixelUint8(uint8&, uint8&, uint8&) {}
+void enhancePixelUint16(uint16&, uint16&, uint16&) {}
+void enhancePixelFloat(float&, float&, float&) {}

@@ -46,6 +46,12 @@ void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destinatio
 void lumaChromaMixTo8BitFromStruct(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
 void lumaChromaMixTo16Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
 void lumaChromaMixTo32Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
+// Per-pixel enhance hooks of the threaded enhance (preview/): empty in both
+// products.
+void enhancePixelUint8(uint8& c0, uint8& c1, uint8& c2);
+void enhancePixelUint16(uint16& c0, uint16& c1, uint16& c2);
+void enhancePixelFloat(float& c0, float& c1, float& c2);
+
 // ---------------------------------------------------------------------------
 // The buffer handling both products' writers share.
 
