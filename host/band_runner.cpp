@@ -11,7 +11,6 @@
 #include <mutex>
 #include <new>
 #include <thread>
-#include <utility>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -130,9 +129,15 @@ void joinTasks(bandTask* tasks, int32 n) {
 }
 
 // After the join: the first exception a worker's band threw, on the caller.
+// Every record is cleared, since a worker set's records serve later calls.
 void rethrowWorkerError(bandTask* tasks, int32 n) {
+    std::exception_ptr first;
     for (int32 i = 1; i < n; ++i)
-        if (tasks[i].error) std::rethrow_exception(std::exchange(tasks[i].error, nullptr));
+        if (tasks[i].error) {
+            if (!first) first = tasks[i].error;
+            tasks[i].error = nullptr;
+        }
+    if (first) std::rethrow_exception(first);
 }
 
 // Task records live in the caller's frame; only a machine with more

@@ -155,7 +155,8 @@ TEST_P(ThrowingBand, IsRethrownOnTheCallingThreadAfterTheJoin) {
         };
         EXPECT_THROW(runBands(40, allocation), std::bad_alloc) << "worker set " << onWorkerSet;
         std::atomic<int32> bands{0};
-        runBands(40, [&](const bandInfo&) { ++bands; });
+        auto count = [&](const bandInfo&) { ++bands; };
+        runBands(40, count);
         EXPECT_EQ(bands, 4) << "a later call runs every band";
     }
 }

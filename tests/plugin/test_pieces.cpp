@@ -57,7 +57,6 @@ PassResult filter(const std::string& product, const Document& doc, int32 hostTil
                   VRect selection = VRect{0, 0, 0, 0}) {
     return filter(product, doc, tiled(hostTile, selection));
 }
-}
 
 struct Difference {
     int largest = 0;
