@@ -13,16 +13,13 @@
 #include "engine/product.h"
 #include "preview/proxy_persistence.h"
 
-namespace {
-
-// A suite error is 32 bits wide; one that does not fit the 16-bit result
-// (the basic suite's own codes do not) must not read as success or as some
-// unrelated code once cut.
 OSErr toOSErr(SPErr err) {
     if (err == kSPNoError) return noErr;
     if (err >= -32768 && err <= 32767) return OSErr(err);
     return errPlugInHostInsufficient;
 }
+
+namespace {
 
 // One suite acquired through the basic suite, released when it goes.
 template <typename Procs>
@@ -147,7 +144,8 @@ OSErr WriteRegistryParameters() {
         err = toOSErr(desc->PutBoolean(descriptor.d, keyBoolParams[j], gParams->flags[j]));
         if (err != noErr) return err;
     }
-    proxyWriteRegistry(desc, descriptor.d);
+    err = proxyWriteRegistry(desc, descriptor.d);
+    if (err != noErr) return err;
     // The registry keeps a copy; ours is freed on the way out.
     return toOSErr(reg->Register(kRegistryKey, descriptor.d, true));
 }

@@ -121,7 +121,8 @@ OSErr WriteScriptParameters() {
                                               : OSErr(errPlugInHostInsufficient);
         if (err == noErr) err = e;
     }
-    proxyWriteScripting(procs, token);
+    const OSErr previewErr = proxyWriteScripting(procs, token);
+    if (err == noErr) err = previewErr;
 
     PIDescriptorHandle fresh = nullptr;
     const OSErr closeErr = procs->closeWriteDescriptorProc(token, &fresh);

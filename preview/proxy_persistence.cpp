@@ -1,7 +1,103 @@
-// Until the preview keeps a state of its own there is nothing of it to store:
-// the hooks read and write no key and report success.
+// The preview's zoom state, window size and counters under four-character
+// keys, as integers.
 #include "preview/proxy_persistence.h"
 
-OSErr proxyReadRegistry(PSActionDescriptorProcs*, PIActionDescriptor) { return noErr; }
-OSErr proxyWriteRegistry(PSActionDescriptorProcs*, PIActionDescriptor) { return noErr; }
-OSErr proxyWriteScripting(WriteDescriptorProcs*, PIWriteDescriptor) { return noErr; }
+#include "entry/persistence.h"
+#include "preview/proxy.h"
+
+namespace {
+
+enum : DescriptorKeyID {
+    keyZoomMode = FourCC("Zoom"),
+    keyOffsetH = FourCC("Zmoh"),
+    keyOffsetV = FourCC("Zmov"),
+    keyFocalH = FourCC("Zmfh"),
+    keyFocalV = FourCC("Zmfv"),
+    keyWindowWidth = FourCC("Zmww"),
+    keyWindowHeight = FourCC("Zmwh"),
+    keyStoredWidth = FourCC("Zmpw"),
+    keyStoredHeight = FourCC("Zmph"),
+    keyZoomFactor = FourCC("Zmsz"),
+    keyReadManual = FourCC("Zmrm"),
+    keyShowAdvanced = FourCC("Zm00"),
+};
+
+// The registry's keys in their order; the scripting descriptor leaves out
+// the two persisted-only integers.
+const DescriptorKeyID kRegistryKeys[] = {keyZoomMode,     keyOffsetH,     keyOffsetV,     keyFocalH,
+                                         keyFocalV,       keyWindowWidth, keyWindowHeight, keyStoredWidth,
+                                         keyStoredHeight, keyZoomFactor,  keyReadManual,  keyShowAdvanced};
+const DescriptorKeyID kScriptingKeys[] = {keyZoomMode,    keyOffsetH,      keyOffsetV,    keyFocalH,     keyFocalV,
+                                          keyWindowWidth, keyWindowHeight, keyZoomFactor, keyReadManual, keyShowAdvanced};
+
+const OSErr kNotAPreviewKey = -19;
+
+int32* fieldOf(DescriptorKeyID key) {
+    switch (key) {
+        case keyZoomMode: return &pData.zoomMode;
+        case keyOffsetH: return &pData.offsetH;
+        case keyOffsetV: return &pData.offsetV;
+        case keyFocalH: return &pData.focalH;
+        case keyFocalV: return &pData.focalV;
+        case keyWindowWidth: return &pData.windowWidth;
+        case keyWindowHeight: return &pData.windowHeight;
+        case keyStoredWidth: return &pData.storedWidth;
+        case keyStoredHeight: return &pData.storedHeight;
+        case keyZoomFactor: return &pData.zoomFactor;
+        case keyReadManual: return &pData.readManual;
+        default: return nullptr;
+    }
+}
+
+bool isPreviewKey(DescriptorKeyID key) { return key == keyShowAdvanced || fieldOf(key); }
+
+int32 valueOf(DescriptorKeyID key) { return key == keyShowAdvanced ? pData.showAdvanced : *fieldOf(key); }
+
+void store(DescriptorKeyID key, int32 value) {
+    if (key == keyShowAdvanced)
+        pData.showAdvanced = uint8(value);
+    else
+        *fieldOf(key) = value;
+}
+
+}  // namespace
+
+OSErr proxyReadRegistry(PSActionDescriptorProcs* procs, PIActionDescriptor descriptor) {
+    if (!procs || !procs->GetInteger) return errPlugInHostInsufficient;
+    for (DescriptorKeyID key : kRegistryKeys) {
+        int32 value = 0;
+        const OSErr err = toOSErr(procs->GetInteger(descriptor, key, &value));
+        if (err != noErr) return err;
+        store(key, value);
+    }
+    return noErr;
+}
+
+OSErr proxyWriteRegistry(PSActionDescriptorProcs* procs, PIActionDescriptor descriptor) {
+    if (!procs || !procs->PutInteger) return errPlugInHostInsufficient;
+    for (DescriptorKeyID key : kRegistryKeys) {
+        const OSErr err = toOSErr(procs->PutInteger(descriptor, key, valueOf(key)));
+        if (err != noErr) return err;
+    }
+    return noErr;
+}
+
+OSErr proxyWriteScripting(WriteDescriptorProcs* procs, PIWriteDescriptor token) {
+    if (!procs || !procs->putIntegerProc) return errPlugInHostInsufficient;
+    OSErr first = noErr;
+    for (DescriptorKeyID key : kScriptingKeys) {
+        const OSErr err = procs->putIntegerProc(token, key, valueOf(key));
+        if (first == noErr) first = err;
+    }
+    return first;
+}
+
+OSErr proxyReadScripting(ReadDescriptorProcs* procs, PIReadDescriptor token, DescriptorKeyID key) {
+    if (!isPreviewKey(key)) return kNotAPreviewKey;
+    if (!procs || !procs->getIntegerProc) return errPlugInHostInsufficient;
+    int32 value = 0;
+    const OSErr err = procs->getIntegerProc(token, &value);
+    if (err != noErr) return err;
+    store(key, value);
+    return noErr;
+}

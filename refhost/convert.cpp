@@ -1,7 +1,10 @@
 // Mode and depth conversion of documents.
 #include "refhost/convert.h"
 
+#include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 
 namespace refhost {
 
@@ -56,6 +59,45 @@ Document convertDocument(const Document& src, int16 baseMode, int32 depth) {
             for (int16 p = 0; p < dst.planes(); ++p) dst.set(x, y, p, stored(depth, e[p], colour));
         }
     return dst;
+}
+
+namespace {
+// CIE Lab (D50, as the host's Lab) to encoded sRGB 0..255 through XYZ with
+// the Bradford-adapted matrix.
+void labToSrgb(double L, double a, double bb, double rgb[3]) {
+    const double fy = (L + 16.0) / 116.0, fx = fy + a / 500.0, fz = fy - bb / 200.0;
+    auto inv = [](double t) { return t > 6.0 / 29.0 ? t * t * t : 3.0 * (6.0 / 29.0) * (6.0 / 29.0) * (t - 4.0 / 29.0); };
+    const double X = 0.9642 * inv(fx), Y = inv(fy), Z = 0.8249 * inv(fz);
+    const double lin[3] = {3.1338561 * X - 1.6168667 * Y - 0.4906146 * Z,
+                           -0.9787684 * X + 1.9161415 * Y + 0.0334540 * Z,
+                           0.0719453 * X - 0.2289914 * Y + 1.4052427 * Z};
+    for (int i = 0; i < 3; ++i) rgb[i] = 255.0 * encodeSrgb(std::min(1.0, std::max(0.0, lin[i])));
+}
+}  // namespace
+
+Document displayCallImage(const DisplayCall& call) {
+    const int32 width = call.srcRect.right - call.srcRect.left, height = call.srcRect.bottom - call.srcRect.top;
+    const bool grey = call.planes == 1;
+    if (call.planes != 1 && call.planes != 3)
+        throw std::invalid_argument("displayCallImage: a display of " + std::to_string(call.planes) + " planes");
+    if (call.imageMode != plugInModeGrayScale && call.imageMode != plugInModeRGBColor &&
+        call.imageMode != plugInModeLabColor && !grey)
+        throw std::invalid_argument("displayCallImage: display mode " + modeName(int16(call.imageMode)));
+    Document doc(grey ? plugInModeGrayScale : plugInModeRGBColor, width, height);
+    const uint8_t* p = call.pixels.data();
+    for (int32 y = 0; y < height; ++y)
+        for (int32 x = 0; x < width; ++x, p += call.planes) {
+            if (grey) {
+                doc.set(x, y, 0, p[0]);
+            } else if (call.imageMode == plugInModeLabColor) {
+                double rgb[3];
+                labToSrgb(p[0] * 100.0 / 255.0, p[1] - 128.0, p[2] - 128.0, rgb);
+                for (int16 c = 0; c < 3; ++c) doc.set(x, y, c, rgb[c]);
+            } else {
+                for (int16 c = 0; c < 3; ++c) doc.set(x, y, c, p[c]);
+            }
+        }
+    return doc;
 }
 
 }  // namespace refhost

@@ -406,6 +406,19 @@ int64_t BufferStore::live() const {
     return n;
 }
 
+bool BufferStore::holdsRange(const void* base, int64_t first, int64_t last) const {
+    const char* p = static_cast<const char*>(base);
+    for (const auto& b : blocks_) {
+        if (!b->alive || b->bytes.empty()) continue;
+        const char* begin = b->bytes.data();
+        // The spare byte past the requested size does not count.
+        if (p < begin || p >= begin + b->size) continue;
+        const int64_t at = p - begin;
+        return at + first >= 0 && at + last < b->size && first <= last;
+    }
+    return false;
+}
+
 int64_t BufferStore::locked() const {
     int64_t n = 0;
     for (const auto& b : blocks_) n += b->alive && b->locks > 0;
@@ -935,6 +948,28 @@ OSErr MACPASCAL displayPixels(const PSPixelMap* source, const VRect* srcRect, in
     if (isInverted(r) || r.top < b.top || r.left < b.left || r.bottom > b.bottom || r.right > b.right) {
         h.recordFault("displayPixels: source rectangle " + rectText(r) + " outside the map's bounds " + rectText(b));
         return paramErr;
+    }
+    // Every byte the call reads must lie in the live host buffer that holds
+    // the base address: the extremes of a linear address are at the corners.
+    if (!isEmpty(r)) {
+        const int16 planes = displayPlanes(source->imageMode);
+        int64_t first = 0, last = 0;
+        bool any = false;
+        for (int32 y : {r.top, r.bottom - 1})
+            for (int32 x : {r.left, r.right - 1})
+                for (int16 p : {int16(0), int16(planes - 1)}) {
+                    const int64_t at = int64_t(y - b.top) * source->rowBytes +
+                                       int64_t(x - b.left) * source->colBytes + int64_t(p) * source->planeBytes;
+                    first = any ? std::min(first, at) : at;
+                    last = any ? std::max(last, at) : at;
+                    any = true;
+                }
+        if (!h.buffers().holdsRange(source->baseAddr, first, last)) {
+            h.recordFault("displayPixels: the rectangle " + rectText(r) + " reads bytes " + std::to_string(first) +
+                          " to " + std::to_string(last) + " from the base address, outside the live host buffer "
+                          "that holds it");
+            return paramErr;
+        }
     }
     DisplayCall c;
     c.bounds = b;

@@ -222,6 +222,9 @@ public:
 
     int64_t live() const;
     int64_t locked() const;
+    // True when the bytes at base + first .. base + last (offsets, inclusive)
+    // all lie in the live buffer that holds base, within its requested size.
+    bool holdsRange(const void* base, int64_t first, int64_t last) const;
     int64_t liveBytes() const { return liveBytes_; }
     int64_t peakBytes() const { return peakBytes_; }
     int64_t refused() const { return refused_; }
@@ -257,6 +260,12 @@ struct DisplayCall {
     int16 planes;                  // planes copied (by the display mode)
     std::vector<uint8_t> pixels;   // srcRect, interleaved, 8 bits
 };
+
+// The pixels of a recorded display call as a document that a test writes
+// out (writeImage) for a person to look at: grey or RGB as displayed, Lab
+// converted to sRGB as a host's screen would show it.  Throws
+// std::invalid_argument for other modes.
+Document displayCallImage(const DisplayCall& call);
 
 struct SelectorCall {
     int16 selector;

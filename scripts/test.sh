@@ -26,16 +26,21 @@ cmake --build "$build/native" -j"$jobs"
 ctest --test-dir "$build/native" --output-on-failure -j"$jobs"
 
 echo "== address and undefined-behaviour sanitizers"
-cmake -S "$here" -B "$build/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLOR_SANITIZE=address,undefined >/dev/null
+cmake -S "$here" -B "$build/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLOR_SANITIZE=address,undefined,float-cast-overflow >/dev/null
 cmake --build "$build/asan" -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$build/asan" --output-on-failure -j"$jobs" -LE slow
 
-echo "== thread sanitizer on the engines' thread drivers"
+echo "== thread sanitizer on the engines' thread drivers and the preview's recompute"
 cmake -S "$here" -B "$build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLOR_SANITIZE=thread >/dev/null
-cmake --build "$build/tsan" -j"$jobs" --target test_engine test_halvane
+cmake --build "$build/tsan" -j"$jobs" --target test_engine test_halvane test_preview test_preview_halvane
 TSAN_OPTIONS=halt_on_error=1 "$build/tsan/tests/test_engine"
 TSAN_OPTIONS=halt_on_error=1 "$build/tsan/tests/test_halvane"
+# The preview's recompute: the engine's bands and the threaded enhance.
+for t in test_preview test_preview_halvane; do
+  TSAN_OPTIONS=halt_on_error=1 "$build/tsan/tests/$t" \
+    --gtest_filter='*Recompute*:*ThreadedEnhance*:*WholeImageAtZoom1*:*Composition*'
+done
 
 echo "== Windows cross builds"
 for arch in x86_64 i686; do

@@ -73,8 +73,8 @@ TEST_F(Registry, WriteRegistersEveryKeyedEntryPersistently) {
     ASSERT_EQ(WriteRegistryParameters(), noErr);
     ASSERT_EQ(host().registry().count(kRegistryKey), 1u);
     const Descriptor& d = host().registry()[kRegistryKey];
-    // No preview state yet: exactly the parameters' entries.
-    EXPECT_EQ(d.size(), entriesOf(block()).size());
+    // The parameters' entries and the preview's twelve integers.
+    EXPECT_EQ(d.size(), entriesOf(block()).size() + 12);
     for (const DescriptorEntry& e : entriesOf(block())) {
         SCOPED_TRACE(refhost::keyName(e.key));
         const DescriptorEntry* got = refhost::findEntry(d, e.key);
@@ -167,7 +167,9 @@ TEST_F(Registry, NonFiniteValuesAreNotApplied) {
     stored.values[5] = std::numeric_limits<double>::infinity();
     host().registry()[kRegistryKey] = entriesOf(stored);
     const ParamBlock before = block();
-    ASSERT_EQ(ReadRegistryParameters(), noErr);
+    // Parameters without the preview's keys: the parameters are read, and
+    // the first missing preview key is reported.
+    ASSERT_EQ(ReadRegistryParameters(), errMissingParameter);
     EXPECT_EQ(block().values[0], before.values[0]);
     EXPECT_EQ(block().values[5], before.values[5]);
     EXPECT_EQ(block().values[6], stored.values[6]);

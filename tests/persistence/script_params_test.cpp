@@ -60,8 +60,8 @@ TEST_F(ScriptDescriptor, WritesEveryKeyedEntryOnceAndNothingElse) {
         EXPECT_EQ(e->type, typeBoolean);
         EXPECT_EQ(e->b, block().flags[j] != 0);
     }
-    // No preview state yet: the parameters are all there is.
-    EXPECT_EQ(d->size(), expectedCount);
+    // The parameters and the preview's ten integers.
+    EXPECT_EQ(d->size(), expectedCount + 10);
     EXPECT_EQ(record().descriptorParameters->recordInfo, plugInDialogOptional);
     EXPECT_EQ(host().openWriteTokens(), 0);
     EXPECT_EQ(host().leakReport(), "");

@@ -39,18 +39,30 @@ TEST_F(Services, AlertsOfTheCarbonStandInReachTheCurrentHost) {
     EXPECT_EQ(host().alerts(), std::vector<std::string>{"(Vexlor) Test alert.  Second sentence."});
 }
 
-TEST_F(Services, DisplayPixelsCopiesTheSourceRectangle) {
-    makeHost();
-    std::vector<uint8_t> pixels(4 * 3 * 3);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i);
+// A host buffer of the given size through the record's buffer procedures.
+char* hostBuffer(refhost::Host& host, int32 size, BufferID& id) {
+    EXPECT_EQ(host.record().bufferProcs->allocateProc(size, &id), noErr);
+    return host.record().bufferProcs->lockProc(id, true);
+}
+
+PSPixelMap rgbMap(void* base, int32 width, int32 height) {
     PSPixelMap map{};
     map.version = 1;
-    map.bounds = VRect{0, 0, 3, 4};
+    map.bounds = VRect{0, 0, height, width};
     map.imageMode = plugInModeRGBColor;
-    map.rowBytes = 12;
+    map.rowBytes = 3 * width;
     map.colBytes = 3;
     map.planeBytes = 1;
-    map.baseAddr = pixels.data();
+    map.baseAddr = base;
+    return map;
+}
+
+TEST_F(Services, DisplayPixelsCopiesTheSourceRectangle) {
+    makeHost();
+    BufferID id = nullptr;
+    char* pixels = hostBuffer(host(), 4 * 3 * 3, id);
+    for (int i = 0; i < 4 * 3 * 3; ++i) pixels[i] = char(i);
+    PSPixelMap map = rgbMap(pixels, 4, 3);
     const VRect src{1, 2, 2, 4};
     EXPECT_EQ(host().record().displayPixels(&map, &src, 10, 20, nullptr), noErr);
     ASSERT_EQ(host().displayCalls().size(), 1u);
@@ -63,6 +75,88 @@ TEST_F(Services, DisplayPixelsCopiesTheSourceRectangle) {
     EXPECT_NE(host().record().displayPixels(&map, &outside, 0, 0, nullptr), noErr);
     EXPECT_EQ(host().faults().size(), 1u);
     host().clearFaults();
+    host().record().bufferProcs->unlockProc(id);
+    host().record().bufferProcs->freeProc(id);
+}
+
+// Every byte a display reads lies in the live host buffer that holds the
+// base address, within the size that was asked for.
+struct DisplayRead {
+    const char* name;
+    int32 bufferBytes;  // the host buffer asked for
+    int32 baseOffset;   // base address from the buffer's start
+    int32 rowBytes;     // of a 4 x 3 RGB map
+    bool freed;
+    bool fault;
+};
+
+class DisplayReads : public Services, public ::testing::WithParamInterface<DisplayRead> {};
+
+TEST_P(DisplayReads, FaultOutsideTheBuffer) {
+    const DisplayRead& d = GetParam();
+    makeHost();
+    BufferID id = nullptr;
+    char* buffer = hostBuffer(host(), d.bufferBytes, id);
+    PSPixelMap map = rgbMap(buffer + d.baseOffset, 4, 3);
+    map.rowBytes = d.rowBytes;
+    host().record().bufferProcs->unlockProc(id);
+    if (d.freed) host().record().bufferProcs->freeProc(id);
+    const OSErr err = host().record().displayPixels(&map, &map.bounds, 0, 0, nullptr);
+    EXPECT_EQ(err != noErr, d.fault);
+    EXPECT_EQ(host().faults().size(), d.fault ? 1u : 0u);
+    EXPECT_EQ(host().displayCalls().size(), d.fault ? 0u : 1u);
+    host().clearFaults();
+    if (!d.freed) host().record().bufferProcs->freeProc(id);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DisplayReads,
+    ::testing::Values(DisplayRead{"Exact", 36, 0, 12, false, false},
+                      // The buffer store's spare byte must not hide an off-by-one.
+                      DisplayRead{"OneShort", 35, 0, 12, false, true},
+                      DisplayRead{"BaseInside", 40, 4, 12, false, false},
+                      DisplayRead{"BaseInsideRunsOver", 39, 4, 12, false, true},
+                      DisplayRead{"RowsTooLong", 36, 0, 13, false, true},
+                      DisplayRead{"Freed", 36, 0, 12, true, true}),
+    [](const ::testing::TestParamInfo<DisplayRead>& i) { return std::string(i.param.name); });
+
+TEST_F(Services, DisplayPixelsFromMemoryNotTheHostsIsAFault) {
+    makeHost();
+    std::vector<uint8_t> pixels(36);
+    PSPixelMap map = rgbMap(pixels.data(), 4, 3);
+    EXPECT_NE(host().record().displayPixels(&map, &map.bounds, 0, 0, nullptr), noErr);
+    EXPECT_EQ(host().faults().size(), 1u);
+    host().clearFaults();
+}
+
+TEST_F(Services, ADisplayCallWritesOutAsAnImage) {
+    makeHost();
+    BufferID id = nullptr;
+    char* pixels = hostBuffer(host(), 2 * 2, id);
+    for (int i = 0; i < 4; ++i) pixels[i] = char(60 * i);
+    PSPixelMap map{};
+    map.version = 1;
+    map.bounds = VRect{0, 0, 2, 2};
+    map.imageMode = plugInModeGrayScale;
+    map.rowBytes = 2;
+    map.colBytes = 1;
+    map.planeBytes = 4;
+    map.baseAddr = pixels;
+    ASSERT_EQ(host().record().displayPixels(&map, &map.bounds, 0, 0, nullptr), noErr);
+    const refhost::Document doc = refhost::displayCallImage(host().displayCalls()[0]);
+    EXPECT_EQ(doc.imageMode(), plugInModeGrayScale);
+    EXPECT_EQ(doc.get(1, 1, 0), 180);
+    // Lab white and black as the screen shows them.
+    pixels[0] = char(255), pixels[1] = char(128), pixels[2] = char(128);
+    map.imageMode = plugInModeLabColor;
+    map.bounds = VRect{0, 0, 1, 1};
+    map.colBytes = 3;
+    map.planeBytes = 1;
+    ASSERT_EQ(host().record().displayPixels(&map, &map.bounds, 0, 0, nullptr), noErr);
+    const refhost::Document lab = refhost::displayCallImage(host().displayCalls()[1]);
+    for (int16 c = 0; c < 3; ++c) EXPECT_NEAR(lab.get(0, 0, c), 255, 1);
+    host().record().bufferProcs->unlockProc(id);
+    host().record().bufferProcs->freeProc(id);
 }
 
 TEST_F(Services, DepthZeroAndOtherRecordFields) {

@@ -1,0 +1,31 @@
+// The overview: the whole filter area small, 8-bit interleaved RGB, scaled to
+// fit the overview pane, and the red box that marks what the preview shows.
+#pragma once
+
+#include "PIFilter.h"
+
+class overviewProxyClass {
+public:
+    BufferID bufferID = nullptr;
+    int32 width = 0;
+    int32 height = 0;
+    int32 sampleSize = 1;
+    unsigned char* data = nullptr;  // height rows of width R, G, B pixels
+
+    // Builds the overview of width x height pixels.  When the host refuses
+    // the buffer or a tile, the previous overview stays and the error is
+    // returned (the memory alert, or the host's error in the result code).
+    OSErr theRealInit(int32 width, int32 height);
+    // Releases the buffer through the current host call's record.
+    void release();
+};
+
+extern overviewProxyClass overviewProxyClassObject;
+
+// Asks the dialog for the overview's size, then rebuilds it.
+void setupOverviewProxy();
+void releaseOverviewProxy();
+
+// The red box in overview pixels, relative to the filter rectangle and
+// clipped to the overview.
+VRect getRedBoxVRect();
