@@ -2,6 +2,8 @@
 // (halvane/ or glimra/) that defines these.
 #pragma once
 
+#include <cstddef>
+
 #include "PITypes.h"
 #include "host/param_block.h"
 #include "image/fl_image.h"
@@ -13,9 +15,14 @@ extern const char* const kProductName;
 extern const char* const kProductTitle;
 // Registry key and unique string of the scripting terminology (GUID form).
 extern const char* const kRegistryKey;
-// Settings files: magic text and extension.
+// Settings files: magic text, extension, the Mac file type, and the Windows
+// file dialog's filter (pairs of description and pattern, ending in two zero
+// bytes).
 extern const char* const kSettingsMagic;
 extern const char* const kSettingsExtension;
+extern const uint32 kSettingsFileType;
+extern const char kSettingsFileFilter[];
+extern const size_t kSettingsFileFilterSize;
 // "Halvane error: Image is too small." or the Glimra form.
 extern const char* const kImageTooSmallText;
 // Scripting and registry key of flag 8, or 0 where the product has none.

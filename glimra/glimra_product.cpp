@@ -8,6 +8,9 @@ const char* const kProductTitle = "Glimra v1.0.0";
 const char* const kRegistryKey = "B7E41D09-5C2F-4A83-9E6D-1F0A7C3B58E2";
 const char* const kSettingsMagic = "Glimra ver1";
 const char* const kSettingsExtension = "glm";
+const uint32 kSettingsFileType = FourCC("GLM ");
+const char kSettingsFileFilter[] = "Glimra Files (*.glm)\0*.glm\0All Files (*.*)\0*.*\0";
+const size_t kSettingsFileFilterSize = sizeof kSettingsFileFilter;
 const char* const kImageTooSmallText = "Glimra error: Image is too small.";
 
 checked_array<double, kParamValueCount> DefaultGUI = {{

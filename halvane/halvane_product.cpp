@@ -9,6 +9,9 @@ const char* const kProductTitle = "Halvane v1.0.0";
 const char* const kRegistryKey = "3f9c2a64-8d1b-4e7a-b5c3-6a0e9d2f4b71";
 const char* const kSettingsMagic = "Halvane ver1";
 const char* const kSettingsExtension = "hlv";
+const uint32 kSettingsFileType = FourCC("HLV ");
+const char kSettingsFileFilter[] = "Halvane Files (*.hlv)\0*.hlv\0All Files (*.*)\0*.*\0";
+const size_t kSettingsFileFilterSize = sizeof kSettingsFileFilter;
 const char* const kImageTooSmallText = "Halvane error: Image is too small.";
 
 checked_array<double, kParamValueCount> DefaultGUI = {{

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "entry/alerts.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "host/alerts.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "host/big_document.h"
 #include "preview/nearest_sample.h"
 #include "preview/preview_dialog.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "host/colorspace.h"
 #include "image/colorspace_luts.h"
 #include "preview/overview.h"

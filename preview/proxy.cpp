@@ -6,9 +6,9 @@
 #include <cstring>
 #include <limits>
 
-#include "entry/engine_params.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "host/big_document.h"
 #include "image/fl_image.h"
 #include "preview/overview.h"

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <limits>
 
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "host/big_document.h"
 #include "host/colorspace.h"
 #include "image/colorspace_luts.h"

@@ -50,6 +50,15 @@ bool headerNumber(std::FILE* f, int64_t& v) {
     // Exactly one blank ends the number (after maxval it is the last header byte).
     return isBlank(c);
 }
+
+// Bytes from the position to the end of a file; -1 for a stream that cannot tell.
+int64_t bytesLeft(std::FILE* f) {
+    const long here = std::ftell(f);
+    if (here < 0 || std::fseek(f, 0, SEEK_END) != 0) return -1;
+    const long end = std::ftell(f);
+    if (std::fseek(f, here, SEEK_SET) != 0 || end < here) return -1;
+    return int64_t(end) - here;
+}
 }  // namespace
 
 bool isPnmMagic(const unsigned char* bytes, size_t n) {
@@ -84,9 +93,15 @@ Document readPnm(std::FILE* f, const std::string& path) {
     if (width <= 0 || height <= 0 || width * height > kMaxImageBytes / (channels * sampleBytes))
         fail(path, std::string(kind) + " of " + std::to_string(width) + " x " + std::to_string(height) +
                        " pixels is not supported");
+    const int64_t rowBytes = width * channels * sampleBytes;
+    // A few header bytes can declare gigabytes: nothing is allocated for
+    // samples that the file does not hold.
+    const int64_t held = bytesLeft(f);
+    if (held >= 0 && held < rowBytes * height)
+        fail(path, std::string(kind) + " file ends after " + std::to_string(held) + " of its " +
+                       std::to_string(rowBytes * height) + " sample bytes");
     const int16 mode = modeFor(channels == 3 ? plugInModeRGBColor : plugInModeGrayScale, sampleBytes * 8);
     Document doc(mode, int32(width), int32(height));
-    const int64_t rowBytes = width * channels * sampleBytes;
     std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
     for (int32 y = 0; y < doc.height(); ++y) {
         size_t n = std::fread(row.data(), 1, row.size(), f);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, where missing.
-# Usage: install-deps.sh [--windows] [--wine]
+# Usage: install-deps.sh [--windows] [--wine] [--fuzz]
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libboost-dev libgtest-dev libbenchmark-dev libpng-dev libtiff-dev)
@@ -8,6 +8,7 @@ for arg in "$@"; do
   case "$arg" in
     --windows) packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64) ;;
     --wine) packages+=(wine wine64 wine32:i386 xvfb x11-apps imagemagick) ;;
+    --fuzz) packages+=(clang libclang-rt-dev) ;;  # libFuzzer and the sanitizers' runtimes
   esac
 done
 

@@ -3,13 +3,14 @@
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer, the engines'
 # thread drivers under ThreadSanitizer, the Windows cross builds of both
 # plug-ins for x86-64 and x86 with their resources checked, and both run
-# under Wine (scripts/wine-test.sh).
+# under Wine (scripts/wine-test.sh), and the settings-file and PPM/PGM
+# readers fuzzed for a bounded time (scripts/fuzz-test.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXLOR_BUILD_ROOT:-$here/build}
 jobs=$(nproc)
 
-"$here/scripts/install-deps.sh" --windows --wine
+"$here/scripts/install-deps.sh" --windows --wine --fuzz
 . "$here/scripts/common.sh"
 require_tools cmake ctest g++ x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix \
   x86_64-w64-mingw32-objdump i686-w64-mingw32-objdump wine wineserver Xvfb xwd
@@ -41,6 +42,9 @@ for t in test_preview test_preview_halvane; do
   TSAN_OPTIONS=halt_on_error=1 "$build/tsan/tests/$t" \
     --gtest_filter='*Recompute*:*ThreadedEnhance*:*WholeImageAtZoom1*:*Composition*'
 done
+
+echo "== fuzzing the settings-file and PPM/PGM readers"
+VEXLOR_BUILD_ROOT="$build" "$here/scripts/fuzz-test.sh"
 
 echo "== Windows cross builds"
 for arch in x86_64 i686; do

@@ -192,6 +192,67 @@ if [ -f "$work/x86_64/preview.bin" ] && [ -f "$work/i686/preview.bin" ] &&
   failures=$((failures + 1))
 fi
 # ---------------------------------------------------------------------------
+# --- Settings files and their dialogs -------------------------------------
+# A settings file written under Wine is the native build's byte for byte and
+# each build loads the other's; the file dialogs of each architecture run are
+# driven by a hook in settings_check.exe (it names the file, presses Save,
+# Open, Cancel or No, and takes screenshots, kept in $build/wine-settings);
+# dialogs that fail (comdlg32 missing, or a stand-in comdlg32.dll whose
+# dialogs fail) are reported.  Sets settings_summary; counts into failures.
+settings_files_under_wine() {
+  local shots=$build/wine-settings arch product dir rc shot
+  require_tools convert
+  cmake --build "$build/native" -j"$jobs" --target settings_check_halvane settings_check_glimra >/dev/null
+  for arch in $archs; do
+    cmake --build "$build/win-$arch" -j"$jobs" --target settings_check_halvane settings_check_glimra fake_comdlg32 \
+      >/dev/null
+  done
+  rm -rf "$shots"
+  settings_summary="settings files:"
+  for arch in $archs; do
+    dir=$work/settings-$arch
+    mkdir -p "$dir/stand-in" "$shots/$arch"
+    cp "$build/win-$arch"/tests/wine/settings_check_*.exe "$dir/"
+    cp "$build/win-$arch/tests/wine/comdlg32.dll" "$build/win-$arch/tests/wine/settings_check_halvane.exe" "$dir/stand-in/"
+    for product in halvane glimra; do
+      local native=$build/native/tests/wine/settings_check_$product ext
+      ext=$([ "$product" = halvane ] && echo hlv || echo glm)
+      "$native" show >"$dir/$product-expected.txt"
+      "$native" write "$dir/native.$ext"
+      rc=0
+      (cd "$dir" && timeout -k 10 "$limit" "$wine" "settings_check_$product.exe" write "wine.$ext" &&
+        timeout -k 10 "$limit" "$wine" "settings_check_$product.exe" read "native.$ext" | tr -d '\r' \
+          >"$product-wine-read.txt") </dev/null >"$dir/$product-exchange.log" 2>&1 || rc=$?
+      if [ "$rc" -eq 0 ] && cmp -s "$dir/native.$ext" "$dir/wine.$ext" &&
+        cmp -s "$dir/$product-wine-read.txt" "$dir/$product-expected.txt" &&
+        "$native" read "$dir/wine.$ext" | cmp -s - "$dir/$product-expected.txt"; then
+        echo "$product ($arch): the Windows build's settings file is the native one's, and each loads the other's bit for bit"
+      else
+        cat "$dir/$product-exchange.log" >&2
+        echo "$product ($arch): FAILED, the settings files of the Windows and native builds differ (exit status $rc)"
+        failures=$((failures + 1))
+      fi
+    done
+    rc=0
+    (cd "$dir" && timeout -k 10 "$limit" "$wine" settings_check_halvane.exe dialogs . &&
+      WINEDLLOVERRIDES="$WINEDLLOVERRIDES;comdlg32=d" timeout -k 10 "$limit" "$wine" settings_check_halvane.exe no-dialog &&
+      cd stand-in && WINEDLLOVERRIDES="$WINEDLLOVERRIDES;comdlg32=n" timeout -k 10 "$limit" "$wine" \
+        settings_check_halvane.exe dialog-error) </dev/null >"$dir/dialogs.log" 2>&1 || rc=$?
+    for shot in "$dir"/*.bmp; do
+      [ -f "$shot" ] && convert "$shot" "$shots/$arch/$(basename "${shot%.bmp}").png"
+    done
+    if [ "$rc" -eq 0 ]; then
+      echo "settings dialogs ($arch): $(grep -c '^ok:' "$dir/dialogs.log") checks passed; screenshots in $shots/$arch"
+    else
+      grep -v '^wine: Read access denied' "$dir/dialogs.log" >&2
+      echo "settings dialogs ($arch): FAILED (exit status $rc)"
+      failures=$((failures + 1))
+    fi
+    settings_summary="$settings_summary $arch $([ "$rc" -eq 0 ] && echo passed || echo FAILED);"
+  done
+}
+# --- end of settings files -------------------------------------------------
+settings_files_under_wine
 
 timeout 30 "$wineserver" -k >/dev/null 2>&1 || true
 
@@ -212,7 +273,7 @@ done
 
 summary="$identical of $runs Wine runs identical to the native build, $close within one level (largest difference $largest); $compared"
 if [ "$failures" -eq 0 ]; then
-  echo "wine-test: passed: $summary; alerts answered (prefix ${prefix_time}s, runs:$timings)"
+  echo "wine-test: passed: $summary; alerts answered; $settings_summary (prefix ${prefix_time}s, runs:$timings)"
 else
   echo "wine-test: FAILED, $failures problem(s): $summary"
   exit 1

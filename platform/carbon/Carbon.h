@@ -24,7 +24,11 @@ typedef int16_t AlertType;
 typedef int32_t ItemCount;
 
 #define kCFAllocatorDefault ((CFAllocatorRef) nullptr)
-enum : CFStringEncoding { kCFStringEncodingASCII = 0x0600, kCFStringEncodingUTF8 = 0x08000100 };
+enum : CFStringEncoding {
+    kCFStringEncodingMacRoman = 0,
+    kCFStringEncodingASCII = 0x0600,
+    kCFStringEncodingUTF8 = 0x08000100
+};
 enum : AlertType { kAlertStopAlert = 0, kAlertNoteAlert = 1, kAlertCautionAlert = 2, kAlertPlainAlert = 3 };
 enum { kStdCFStringAlertVersionOne = 1 };
 
@@ -46,6 +50,8 @@ CARBON_API CFStringRef CFStringCreateWithFormat(CFAllocatorRef alloc, const void
                                                 ...);
 CARBON_API bool CFStringGetCString(CFStringRef s, char* buffer, CFIndex bufferSize, CFStringEncoding encoding);
 CARBON_API const char* CFStringGetCStringPtr(CFStringRef s, CFStringEncoding encoding);
+CARBON_API CFIndex CFStringGetLength(CFStringRef s);
+CARBON_API CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encoding);
 CARBON_API void CFRelease(CFTypeRef cf);
 CARBON_API CFBundleRef CFBundleGetMainBundle();
 CARBON_API CFStringRef CFBundleCopyLocalizedString(CFBundleRef bundle, CFStringRef key, CFStringRef value,
@@ -114,3 +120,141 @@ CARBON_API void CarbonStandInSetModalResponder(CarbonModalResponder responder, v
 // Nib names that fail to open, as on a damaged bundle (null: none).
 CARBON_API void CarbonStandInFailNib(const char* nibName);
 CARBON_API long CarbonStandInLiveWindows();
+
+// Apple Event descriptors, the File Manager and Navigation Services, as far
+// as the settings-file dialogs use them.  An FSRef names a path of this
+// machine; the file dialogs ask the embedding host's responder what the user
+// chooses.
+typedef int16_t OSErr;
+typedef uint32_t OSType;
+typedef uint32_t DescType;
+typedef uint8_t Boolean;
+typedef long Size;
+
+// (noErr, paramErr and userCanceledErr come with the host interface's types.)
+enum : OSErr { fnfErr = -43, errAECoercionFail = -1700 };
+
+struct AEDesc {
+    DescType descriptorType;
+    void* dataHandle;
+};
+typedef AEDesc AEDescList;
+enum : DescType { typeNull = 0x6e756c6c /* 'null' */, typeAEList = 0x6c697374 /* 'list' */,
+                  typeFSRef = 0x66737266 /* 'fsrf' */, typeChar = 0x54455854 /* 'TEXT' */ };
+
+CARBON_API OSErr AECoerceDesc(const AEDesc* theAEDesc, DescType toType, AEDesc* result);
+CARBON_API OSErr AEGetDescData(const AEDesc* theAEDesc, void* dataPtr, Size maximumSize);
+CARBON_API OSErr AEDisposeDesc(AEDesc* theAEDesc);
+
+struct FSRef {
+    uint8_t hidden[80];
+};
+struct FileInfo {
+    OSType fileType;
+    OSType fileCreator;
+    uint16_t finderFlags;
+    struct {
+        int16_t v, h;
+    } location;
+    uint16_t reservedField;
+};
+typedef uint32_t FSCatalogInfoBitmap;
+enum : FSCatalogInfoBitmap { kFSCatInfoFinderInfo = 0x00000800 };
+struct FSCatalogInfo {
+    uint16_t nodeFlags;
+    uint32_t nodeID;
+    uint8_t finderInfo[16];  // a FileInfo for a file
+    uint8_t extFinderInfo[16];
+};
+
+CARBON_API OSStatus FSRefMakePath(const FSRef* ref, uint8_t* path, uint32_t maxPathSize);
+CARBON_API OSStatus FSPathMakeRef(const uint8_t* path, FSRef* ref, Boolean* isDirectory);
+CARBON_API OSErr FSSetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, const FSCatalogInfo* catalogInfo);
+
+typedef struct __NavDialog* NavDialogRef;
+typedef uint32_t NavUserAction;
+enum : NavUserAction { kNavUserActionNone = 0, kNavUserActionCancel = 1, kNavUserActionOpen = 2,
+                       kNavUserActionSaveAs = 3 };
+typedef int32_t NavEventCallbackMessage;
+enum : NavEventCallbackMessage { kNavCBEvent = 0, kNavCBStart = 2, kNavCBTerminate = 3, kNavCBUserAction = 12 };
+
+struct NavDialogCreationOptions {
+    uint16_t version;
+    uint32_t optionFlags;
+    struct {
+        int16_t v, h;
+    } location;
+    CFStringRef clientName;
+    CFStringRef windowTitle;
+    CFStringRef actionButtonLabel;
+    CFStringRef cancelButtonLabel;
+    CFStringRef saveFileName;
+    CFStringRef message;
+    uint32_t preferenceKey;
+    void* popupExtension;
+    uint32_t modality;
+    WindowRef parentWindow;
+};
+struct NavReplyRecord {
+    uint16_t version;
+    Boolean validRecord;
+    Boolean replacing;
+    Boolean isStationery;
+    Boolean translationNeeded;
+    AEDescList selection;
+    int16_t keyScript;
+    void* fileTranslation;
+    CFStringRef saveFileName;
+};
+struct NavCBRec {
+    uint16_t version;
+    NavDialogRef context;
+    WindowRef window;
+    NavUserAction userAction;
+};
+typedef void (*NavEventProcPtr)(NavEventCallbackMessage callBackSelector, NavCBRec* callBackParms, void* callBackUD);
+typedef NavEventProcPtr NavEventUPP;
+typedef void* NavTypeListHandle;
+typedef void* NavPreviewUPP;
+typedef void* NavObjectFilterUPP;
+
+CARBON_API NavEventUPP NewNavEventUPP(NavEventProcPtr proc);
+CARBON_API void DisposeNavEventUPP(NavEventUPP upp);
+CARBON_API OSStatus NavGetDefaultDialogCreationOptions(NavDialogCreationOptions* outOptions);
+CARBON_API OSStatus NavCreatePutFileDialog(const NavDialogCreationOptions* inOptions, OSType inFileType,
+                                           OSType inFileCreator, NavEventUPP inEventProc, void* inClientData,
+                                           NavDialogRef* outDialog);
+CARBON_API OSStatus NavCreateGetFileDialog(const NavDialogCreationOptions* inOptions, NavTypeListHandle inTypeList,
+                                           NavEventUPP inEventProc, NavPreviewUPP inPreviewProc,
+                                           NavObjectFilterUPP inFilterProc, void* inClientData,
+                                           NavDialogRef* outDialog);
+CARBON_API OSStatus NavDialogRun(NavDialogRef inDialog);
+CARBON_API OSStatus NavDialogGetReply(NavDialogRef inDialog, NavReplyRecord* outReply);
+CARBON_API NavUserAction NavDialogGetUserAction(NavDialogRef inDialog);
+CARBON_API OSStatus NavDisposeReply(NavReplyRecord* inReply);
+CARBON_API void NavDialogDispose(NavDialogRef inDialog);
+
+// The embedding host plays the user of a file dialog: called once when the
+// dialog runs, it fills the answer from the request.
+enum CarbonNavDialogKind { kCarbonNavPutFile = 1, kCarbonNavGetFile = 2 };
+struct CarbonNavRequest {
+    CarbonNavDialogKind kind;
+    const char* proposedName;  // UTF-8; null when none was given
+    OSType fileType, fileCreator;  // put dialogs
+    uint32_t preferenceKey;
+    bool hasTypeList;  // get dialogs: false lists every file
+};
+struct CarbonNavAnswer {
+    NavUserAction action;  // kNavUserActionSaveAs, kNavUserActionOpen or kNavUserActionCancel
+    const char* path;      // save: the chosen folder; open: the chosen file
+    const char* fileName;  // save: the name typed, UTF-8
+    bool invalidReply;     // the reply comes back with validRecord false
+    bool uncoercibleSelection;  // the selection is not a file reference
+};
+typedef void (*CarbonNavResponder)(const CarbonNavRequest* request, CarbonNavAnswer* answer, void* context);
+CARBON_API void CarbonStandInSetNavResponder(CarbonNavResponder responder, void* context);
+// The Finder type and creator that FSSetCatalogInfo gave the file at path;
+// false when none was set.
+CARBON_API bool CarbonStandInFinderInfo(const char* path, OSType* fileType, OSType* fileCreator);
+// Live dialogs, replies and descriptors, so that tests can see a leak.
+CARBON_API long CarbonStandInLiveNavObjects();

@@ -2,6 +2,7 @@
 // headless Carbon stand-in.
 #include "Carbon.h"
 
+#include <iconv.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -33,16 +34,44 @@ CFStringRef makeString(std::string text) {
 }
 }  // namespace
 
+namespace {
+// One conversion between two encodings (iconv names); false when a character
+// has no form in the target encoding or the input is not valid.
+bool convertText(const std::string& in, const char* from, const char* to, std::string& out) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    out.assign(in.size() * 4 + 4, '\0');
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    char* dst = &out[0];
+    size_t dstLeft = out.size();
+    const bool ok = iconv(cd, &src, &srcLeft, &dst, &dstLeft) != size_t(-1) && srcLeft == 0;
+    iconv_close(cd);
+    out.resize(out.size() - dstLeft);
+    return ok;
+}
+
+const char* iconvName(CFStringEncoding encoding) {
+    switch (encoding) {
+        case kCFStringEncodingMacRoman: return "MACINTOSH";
+        case kCFStringEncodingASCII: return "ASCII";
+        case kCFStringEncodingUTF8: return "UTF-8";
+        default: return nullptr;
+    }
+}
+}  // namespace
+
+// Strings are held as UTF-8; the encoding asked for is honoured both ways.
 CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cStr, CFStringEncoding encoding) {
     if (!cStr) return nullptr;
-    if (encoding == kCFStringEncodingASCII)
-        for (const char* p = cStr; *p; ++p)
-            if (static_cast<unsigned char>(*p) > 127) return nullptr;
-    return makeString(cStr);
+    const char* name = iconvName(encoding);
+    std::string text;
+    if (!name || !convertText(cStr, name, "UTF-8", text)) return nullptr;
+    return makeString(text);
 }
 
 // Only the conversions the plug-ins' own texts could carry are understood:
-// %d and %ld take the one integer argument, %% is a percent sign.
+// %d and %ld take an integer argument, %@ a string, %% is a percent sign.
 CFStringRef CFStringCreateWithFormat(CFAllocatorRef, const void*, CFStringRef format, ...) {
     if (!format) return nullptr;
     va_list args;
@@ -60,6 +89,10 @@ CFStringRef CFStringCreateWithFormat(CFAllocatorRef, const void*, CFStringRef fo
         } else if (f[i + 1] == 'd') {
             out += std::to_string(va_arg(args, int));
             ++i;
+        } else if (f[i + 1] == '@') {
+            CFStringRef arg = va_arg(args, CFStringRef);
+            if (arg) out += arg->text;
+            ++i;
         } else if (f.compare(i + 1, 2, "ld") == 0) {
             out += std::to_string(va_arg(args, long));
             i += 2;
@@ -71,13 +104,33 @@ CFStringRef CFStringCreateWithFormat(CFAllocatorRef, const void*, CFStringRef fo
     return makeString(out);
 }
 
-bool CFStringGetCString(CFStringRef s, char* buffer, CFIndex bufferSize, CFStringEncoding) {
-    if (!s || !buffer || bufferSize <= 0 || CFIndex(s->text.size()) >= bufferSize) return false;
-    std::memcpy(buffer, s->text.c_str(), s->text.size() + 1);
+bool CFStringGetCString(CFStringRef s, char* buffer, CFIndex bufferSize, CFStringEncoding encoding) {
+    const char* name = iconvName(encoding);
+    std::string text;
+    if (!s || !buffer || bufferSize <= 0 || !name || !convertText(s->text, "UTF-8", name, text) ||
+        CFIndex(text.size()) >= bufferSize)
+        return false;
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
     return true;
 }
 
 const char* CFStringGetCStringPtr(CFStringRef s, CFStringEncoding) { return s ? s->text.c_str() : nullptr; }
+
+// In UTF-16 units, as Core Foundation counts: a character beyond the basic
+// plane (four UTF-8 bytes) is two.
+CFIndex CFStringGetLength(CFStringRef s) {
+    if (!s) return 0;
+    CFIndex n = 0;
+    for (unsigned char c : s->text) {
+        if ((c & 0xC0) != 0x80) ++n;
+        if (c >= 0xF0) ++n;
+    }
+    return n;
+}
+
+CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encoding) {
+    return encoding == kCFStringEncodingUTF8 ? length * 3 : length;
+}
 
 void CFRelease(CFTypeRef cf) {
     if (!cf) return;

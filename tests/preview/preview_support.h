@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "entry/engine_params.h"
+#include "engine/engine_params.h"
 #include "entry/params.h"
-#include "entry/product.h"
+#include "engine/product.h"
 #include "host/big_document.h"
 #include "image/colorspace_luts.h"
 #include "preview/overview.h"

@@ -11,7 +11,7 @@
 
 #include "engine/band_driver.h"
 #include "engine/output_writers.h"
-#include "entry/host_services.h"
+#include "host/host_services.h"
 #include "entry/start.h"
 #include "host/colorspace.h"
 #include "refhost/convert.h"

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "engine/output_writers.h"
-#include "entry/engine_params.h"
-#include "entry/globals.h"
-#include "entry/host_services.h"
+#include "engine/engine_params.h"
+#include "host/globals.h"
+#include "host/host_services.h"
 #include "entry/params.h"
 #include "image/colorspace_luts.h"
 #include "preview/paint.h"
