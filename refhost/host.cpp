@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "refhost/platform.h"
 #include "refhost/refhost.h"
 
 #if !defined(_WIN32)
@@ -349,6 +350,7 @@ OSErr BufferStore::allocate(int32 size, BufferID* id) {
     }
     if (refuse(plan, count_, size)) {
         ++refused_;
+        log_.push_back(Event{true, nullptr, size});
         return memFullErr;
     }
     auto b = std::make_unique<Block>();
@@ -369,6 +371,7 @@ OSErr BufferStore::allocate(int32 size, BufferID* id) {
     blocks_.push_back(std::move(b));
     liveBytes_ += size;
     peakBytes_ = std::max(peakBytes_, liveBytes_);
+    log_.push_back(Event{true, handle, size});
     *id = handle;
     return noErr;
 }
@@ -395,6 +398,7 @@ void BufferStore::free(BufferID id) {
     if (!b) return;
     b->alive = false;
     liveBytes_ -= b->size;
+    log_.push_back(Event{false, id, b->size});
     if (recycleFreedBuffers)
         spare_.emplace(b->bytes.size(), std::move(b->bytes));
     std::vector<char>().swap(b->bytes);
@@ -414,7 +418,7 @@ bool BufferStore::holdsRange(const void* base, int64_t first, int64_t last) cons
         // The spare byte past the requested size does not count.
         if (p < begin || p >= begin + b->size) continue;
         const int64_t at = p - begin;
-        return at + first >= 0 && at + last < b->size && first <= last;
+        return b->locks > 0 && at + first >= 0 && at + last < b->size && first <= last;
     }
     return false;
 }
@@ -992,6 +996,8 @@ OSErr MACPASCAL displayPixels(const PSPixelMap* source, const VRect* srcRect, in
                                             int64_t(x - b.left) * source->colBytes +
                                             int64_t(p) * source->planeBytes]);
     }
+    // A host draws what it was handed into the context it was given.
+    platform::drawDisplayCall(c);
     Host::Impl::displays(h).push_back(std::move(c));
     return noErr;
 }
@@ -1097,6 +1103,10 @@ void Host::buildRecord() {
     r.plugInRef = nullptr;
     r.depth = options_.depthField >= 0 ? options_.depthField : doc_.depth();
     r.bigDocumentData = options_.bigDocument ? &m.big : nullptr;
+}
+
+std::unique_lock<std::recursive_mutex> Host::lockState() {
+    return std::unique_lock<std::recursive_mutex>(impl_->mutex);
 }
 
 void Host::recordAlert(const std::string& text) {

@@ -129,6 +129,13 @@ void removeFile(const std::string& path) {
 }
 
 void* beginAlertCapture(Host&) { return nullptr; }
+
+void drawDisplayCall(const DisplayCall&) {}
+
+const std::vector<void*>& alertOwners() {
+    static const std::vector<void*> none;
+    return none;
+}
 void endAlertCapture(void*) {}
 
 }  // namespace platform
