@@ -29,6 +29,7 @@ namespace refhost {
 namespace {
 
 const int kPreviewItem = 900, kOverviewItem = 913;
+const int kFileNameCombo = 0x47c, kFileNameEdit = 0x480;
 const DWORD kFindTimeoutMs = 120000;
 
 struct Command {
@@ -82,11 +83,14 @@ std::string windowText(HWND w) {
 struct DialogScript::Impl {
     Host& host;
     std::string shotPrefix;
-    std::vector<Command> commands, after;
+    std::vector<Command> before, commands, after;
     std::thread thread;
     DWORD dialogThread = 0;
     HWND dialog = nullptr;
     int failures = 0, passes = 0;
+    RECT minimumSize = {0, 0, 0, 0};  // the first sizing's answer
+    std::vector<uint8_t> markedParams;
+    int64_t openRefusal = 0;
     size_t markLog = 0, markDisplays = 0, markAlerts = 0;
     std::vector<uint8_t> openedParams;  // before the start call
     std::atomic<bool> done{false};
@@ -104,7 +108,8 @@ struct DialogScript::Impl {
         std::fflush(stdout);
     }
 
-    HWND item(int id) { return GetDlgItem(dialog, id); }
+    // Item 0 is the dialog itself.
+    HWND item(int id) { return id == 0 ? dialog : GetDlgItem(dialog, id); }
 
     // The dialog has handled everything sent so far and painted what that
     // invalidated.
@@ -163,8 +168,14 @@ struct DialogScript::Impl {
             else if (fa <= fb)
                 proxySizes.insert(a.size);
         }
+        // The engine's own pairs of that size lie inside the recompute's.
         int count = 0;
-        for (size_t i : transientPairs) count += i >= markLog && proxySizes.count(log[i].size);
+        size_t end = 0;
+        for (size_t i : transientPairs) {
+            if (i < end || !proxySizes.count(log[i].size)) continue;
+            end = freed(log[i].id);
+            count += i >= markLog;
+        }
         return count;
     }
 
@@ -189,6 +200,7 @@ struct DialogScript::Impl {
         markLog = host.buffers().log().size();
         markDisplays = host.displayCalls().size();
         markAlerts = host.alerts().size();
+        markedParams = host.parameterBytes();
     }
 
     void screenshot(const Command& c, const std::string& name) {
@@ -222,13 +234,104 @@ struct DialogScript::Impl {
         check(true, c, "screenshot " + path + " (" + std::to_string(w) + " x " + std::to_string(h) + ")");
     }
 
+    // A key pressed with the focus on OK, the default button (a drag may
+    // have left the focus on a pane).
     void key(WPARAM vk) {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        GetGUIThreadInfo(dialogThread, &info);
-        HWND target = info.hwndFocus ? info.hwndFocus : dialog;
-        PostMessageA(target, WM_KEYDOWN, vk, 1);
-        PostMessageA(target, WM_KEYUP, vk, LPARAM(0xC0000001));
+        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDOK)), TRUE);
+        PostMessageA(item(IDOK), WM_KEYDOWN, vk, 1);
+        PostMessageA(item(IDOK), WM_KEYUP, vk, LPARAM(0xC0000001));
+    }
+
+    // Clicks a settings button, names the file in the file dialog that
+    // opens and confirms it.
+    void fileDialog(const Command& c, int button, const std::string& path) {
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(item(button)));
+        HWND files = nullptr;
+        for (int i = 0; i < 1000 && !files; ++i) {
+            Sleep(10);
+            struct Find {
+                HWND dialog, found;
+            } find = {dialog, nullptr};
+            EnumThreadWindows(
+                dialogThread,
+                [](HWND w, LPARAM p) -> BOOL {
+                    Find* f = reinterpret_cast<Find*>(p);
+                    char cls[16] = {0};
+                    GetClassNameA(w, cls, sizeof cls);
+                    if (w != f->dialog && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) &&
+                        (GetDlgItem(w, kFileNameCombo) || GetDlgItem(w, kFileNameEdit)))
+                        f->found = w;
+                    return f->found == nullptr;
+                },
+                reinterpret_cast<LPARAM>(&find));
+            files = find.found;
+        }
+        check(files != nullptr, c, std::string(button == 903 ? "the save" : "the open") + " file dialog opened");
+        if (!files) return;
+        Sleep(300);
+        HWND name = GetDlgItem(files, kFileNameCombo);
+        if (!name) name = GetDlgItem(files, kFileNameEdit);
+        SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        Sleep(100);
+        PostMessageA(files, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(files, IDOK)));
+        for (int i = 0; i < 1000 && IsWindow(files); ++i) Sleep(10);
+        check(!IsWindow(files), c, "the file dialog closed with " + path);
+        settle();
+    }
+
+    // Every pixel of the client area that a preview or overview picture
+    // covered since the dialog opened, outside the current pictures and the
+    // visible controls, has the dialog's colour: no stale picture remains.
+    void cleanOutsidePictures(const Command& c) {
+        settle();
+        std::vector<RECT> painted;
+        RECT preview = {0, 0, 0, 0}, overview = {0, 0, 0, 0};
+        {
+            auto lock = host.lockState();
+            for (const DisplayCall& d : host.displayCalls()) {
+                const RECT r = {d.dstCol, d.dstRow, d.dstCol + (d.srcRect.right - d.srcRect.left),
+                                d.dstRow + (d.srcRect.bottom - d.srcRect.top)};
+                painted.push_back(r);
+                (inItem(kPreviewItem, d.dstRow, d.dstCol) ? preview : overview) = r;
+            }
+        }
+        RECT client;
+        GetClientRect(dialog, &client);
+        POINT origin = {0, 0};
+        ClientToScreen(dialog, &origin);
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+        std::vector<RECT> controls;
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(child)) continue;
+            RECT r;
+            GetWindowRect(child, &r);
+            MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+            controls.push_back(r);
+        }
+        const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        int64_t stale = 0, looked = 0;
+        for (const RECT& r : painted)
+            for (int y = std::max<LONG>(r.top, 0); y < std::min<LONG>(r.bottom, client.bottom - 20); ++y)
+                for (int x = std::max<LONG>(r.left, 0); x < std::min<LONG>(r.right, client.right - 20); ++x) {
+                    const POINT p = {x, y};
+                    if (PtInRect(&preview, p) || PtInRect(&overview, p)) continue;
+                    bool onControl = false;
+                    for (const RECT& k : controls) onControl = onControl || PtInRect(&k, p);
+                    if (onControl) continue;
+                    ++looked;
+                    stale += GetPixel(memory, x, y) != face;
+                }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+        check(stale == 0, c,
+              std::to_string(stale) + " stale pixel(s) among " + std::to_string(looked) +
+                  " that earlier pictures covered outside the current ones");
     }
 
     void run(const Command& c);
@@ -270,6 +373,11 @@ void DialogScript::Impl::run(const Command& c) {
         const UINT message = kind == "ldown" ? WM_LBUTTONDOWN : kind == "lup" ? WM_LBUTTONUP
                              : kind == "rdown" ? WM_RBUTTONDOWN : kind == "rup" ? WM_RBUTTONUP : WM_MOUSEMOVE;
         const WPARAM buttons = kind == "ldown" ? MK_LBUTTON : kind == "rdown" ? MK_RBUTTON : 0;
+        // The pointer is where the mouse is said to be, or the system would
+        // report it leaving at once.
+        POINT screenPoint = p;
+        ClientToScreen(dialog, &screenPoint);
+        SetCursorPos(screenPoint.x, screenPoint.y);
         SendMessageA(dialog, message, buttons, MAKELPARAM(p.x, p.y));
         settle();
     } else if (op == "wheel") {
@@ -289,24 +397,30 @@ void DialogScript::Impl::run(const Command& c) {
         SetWindowPos(dialog, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
         settle();
     } else if (op == "sizing") {
+        // A proposal far below the minimum: every edge gives the minimum
+        // size, the first answer's, and keeps the opposite edges.
         RECT before, r;
         GetWindowRect(dialog, &before);
         r = before;
         const int edge = int(arg(1)), width = int(arg(2)), height = int(arg(3));
         const bool left = edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT;
         const bool top = edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT;
-        const bool horizontal = edge != WMSZ_TOP && edge != WMSZ_BOTTOM;
-        const bool vertical = edge != WMSZ_LEFT && edge != WMSZ_RIGHT;
-        if (horizontal) (left ? r.left = r.right - width : r.right = r.left + width);
-        if (vertical) (top ? r.top = r.bottom - height : r.bottom = r.top + height);
+        if (left) r.left = r.right - width; else r.right = r.left + width;
+        if (top) r.top = r.bottom - height; else r.bottom = r.top + height;
         const RECT proposed = r;
         const LRESULT result = SendMessageA(dialog, WM_SIZING, WPARAM(edge), reinterpret_cast<LPARAM>(&r));
         const bool fixedKept = (left ? r.right == proposed.right : r.left == proposed.left) &&
                                (top ? r.bottom == proposed.bottom : r.top == proposed.top);
-        check(result != 0 && r.right - r.left == arg(4) && r.bottom - r.top == arg(5) && fixedKept, c,
+        if (minimumSize.right == 0) minimumSize = RECT{0, 0, r.right - r.left, r.bottom - r.top};
+        const bool minimum = r.right - r.left == minimumSize.right && r.bottom - r.top == minimumSize.bottom &&
+                             minimumSize.right > width && minimumSize.bottom > height;
+        (void)result;
+        check(minimum && fixedKept, c,
               "sizing edge " + std::to_string(edge) + " to " + std::to_string(width) + " x " +
                   std::to_string(height) + " gives " + std::to_string(r.right - r.left) + " x " +
-                  std::to_string(r.bottom - r.top) + ", the opposite edges kept");
+                  std::to_string(r.bottom - r.top) + (fixedKept ? ", the opposite edges kept" : ", EDGES MOVED"));
+    } else if (op == "save" || op == "load") {
+        fileDialog(c, op == "save" ? 903 : 904, w.at(1));
     } else if (op == "enter" || op == "escape") {
         key(op == "enter" ? VK_RETURN : VK_ESCAPE);
         for (int i = 0; i < 2000 && IsWindow(dialog); ++i) Sleep(10);
@@ -422,6 +536,15 @@ void DialogScript::Impl::run(const Command& c) {
         check(r.right == arg(1) && r.bottom == arg(2), c,
               "client area " + std::to_string(r.right) + " x " + std::to_string(r.bottom) + ", expected " + w[1] +
                   " x " + w[2]);
+    } else if (op == "expect-params-as-marked") {
+        std::vector<uint8_t> now;
+        {
+            auto lock = host.lockState();
+            now = host.parameterBytes();
+        }
+        check(now == markedParams, c, "the parameter block is as at the mark");
+    } else if (op == "expect-clean-outside-pictures") {
+        cleanOutsidePictures(c);
     } else if (op == "print-buffers") {
         auto lock = host.lockState();
         const auto& log = host.buffers().log();
@@ -504,6 +627,12 @@ void DialogScript::Impl::steer() {
         }
         if (done) return;
     }
+    // Nobody must wait for a dialog the script forgot to close.
+    if (IsWindow(dialog)) {
+        check(false, Command{0, {"end"}, ""}, "the script ended with the dialog open: Escape pressed");
+        key(VK_ESCAPE);
+        for (int i = 0; i < 2000 && IsWindow(dialog); ++i) Sleep(10);
+    }
 }
 
 DialogScript::DialogScript(const std::string& path, Host& host, const std::string& shotPrefix)
@@ -520,7 +649,10 @@ DialogScript::DialogScript(const std::string& path, Host& host, const std::strin
         // Typed and expected texts: the rest of the line after the id (after
         // the command itself for print).
         c.rest = wordsAfter(line, c.words[0] == "print" ? 1 : 2);
-        (c.words[0].rfind("after-", 0) == 0 ? impl_->after : impl_->commands).push_back(c);
+        if (c.words[0] == "open-refuse-buffer")
+            impl_->before.push_back(c);
+        else
+            (c.words[0].rfind("after-", 0) == 0 ? impl_->after : impl_->commands).push_back(c);
     }
 }
 
@@ -531,6 +663,8 @@ DialogScript::~DialogScript() {
 void DialogScript::start() {
     impl_->dialogThread = GetCurrentThreadId();
     impl_->openedParams = impl_->host.parameterBytes();
+    for (const Command& c : impl_->before)
+        impl_->host.buffers().plan.refuseNth = impl_->host.buffers().allocations() + number(c.words.at(1));
     impl_->thread = std::thread([this] { impl_->steer(); });
 }
 
