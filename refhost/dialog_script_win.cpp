@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -334,6 +335,45 @@ struct DialogScript::Impl {
                   " that earlier pictures covered outside the current ones");
     }
 
+    // Slider changes, alternating between two positions, each timed until
+    // the dialog has recomputed and painted the preview through the host.
+    void latency(const Command& c, int slider, long from, long to, int changes) {
+        LARGE_INTEGER frequency, t0, t1;
+        QueryPerformanceFrequency(&frequency);
+        std::vector<double> ms;
+        for (int k = 0; k < changes; ++k) {
+            size_t displaysBefore;
+            {
+                auto lock = host.lockState();
+                displaysBefore = host.displayCalls().size();
+            }
+            QueryPerformanceCounter(&t0);
+            SendMessageA(item(slider), TBM_SETPOS, TRUE, k % 2 ? from : to);
+            RedrawWindow(item(slider), nullptr, nullptr, RDW_UPDATENOW);
+            settle();
+            QueryPerformanceCounter(&t1);
+            size_t displaysAfter;
+            {
+                auto lock = host.lockState();
+                displaysAfter = host.displayCalls().size();
+            }
+            if (displaysAfter == displaysBefore) {
+                check(false, c, "a slider change painted nothing");
+                return;
+            }
+            ms.push_back(double(t1.QuadPart - t0.QuadPart) * 1000.0 / double(frequency.QuadPart));
+        }
+        std::vector<double> sorted = ms;
+        std::sort(sorted.begin(), sorted.end());
+        const double median = sorted.size() % 2 ? sorted[sorted.size() / 2]
+                                                : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
+        RECT client;
+        GetClientRect(dialog, &client);
+        std::printf("latency: %ld x %ld dialog, %d slider changes: median %.1f ms, worst %.1f ms\n", client.right,
+                    client.bottom, changes, median, sorted.back());
+        check(true, c, "latency measured");
+    }
+
     void run(const Command& c);
     void runAfter(const Command& c, int16 startResult);
     void steer();
@@ -419,6 +459,12 @@ void DialogScript::Impl::run(const Command& c) {
               "sizing edge " + std::to_string(edge) + " to " + std::to_string(width) + " x " +
                   std::to_string(height) + " gives " + std::to_string(r.right - r.left) + " x " +
                   std::to_string(r.bottom - r.top) + (fixedKept ? ", the opposite edges kept" : ", EDGES MOVED"));
+    } else if (op == "resize-to-minimum") {
+        // The frame size the first sizing answered: the template's.
+        SetWindowPos(dialog, nullptr, 0, 0, minimumSize.right, minimumSize.bottom, SWP_NOMOVE | SWP_NOZORDER);
+        settle();
+    } else if (op == "latency") {
+        latency(c, int(arg(1)), arg(2), arg(3), int(arg(4)));
     } else if (op == "save" || op == "load") {
         fileDialog(c, op == "save" ? 903 : 904, w.at(1));
     } else if (op == "enter" || op == "escape") {
@@ -480,6 +526,20 @@ void DialogScript::Impl::run(const Command& c) {
     } else if (op == "expect-some-displays") {
         const size_t n = previewDisplaysSinceMark().size();
         check(n > 0, c, std::to_string(n) + " preview display(s) since the mark");
+    } else if (op == "expect-alerts-at-most") {
+        std::vector<void*> owners;
+        size_t count;
+        {
+            auto lock = host.lockState();
+            count = host.alerts().size() - markAlerts;
+            owners = platform::alertOwners();
+        }
+        bool owned = true;
+        for (size_t i = owners.size() >= count ? owners.size() - count : 0; i < owners.size(); ++i)
+            owned = owned && owners[i] == dialog;
+        check(long(count) <= arg(1) && owned, c,
+              std::to_string(count) + " alert(s) since the mark, at most " + w[1] +
+                  (owned ? ", each owned by the dialog" : ", NOT ALL OWNED BY THE DIALOG"));
     } else if (op == "expect-alerts") {
         std::vector<std::string> texts;
         std::vector<void*> owners;
