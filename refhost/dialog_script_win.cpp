@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "refhost/dialog_script.h"
+#include "refhost/dib_win.h"
 #include "refhost/image_io_pnm.h"
 #include "refhost/platform.h"
 #include "refhost/refhost.h"
@@ -69,6 +70,21 @@ BOOL CALLBACK findDialog(HWND w, LPARAM found) {
         return FALSE;
     }
     return TRUE;
+}
+
+struct FileDialogSearch {
+    HWND dialog, found;
+};
+
+// A common file dialog of the plug-in's thread: it has a file name field.
+BOOL CALLBACK findFileDialog(HWND w, LPARAM p) {
+    FileDialogSearch* f = reinterpret_cast<FileDialogSearch*>(p);
+    char cls[16] = {0};
+    GetClassNameA(w, cls, sizeof cls);
+    if (w != f->dialog && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) &&
+        (GetDlgItem(w, kFileNameCombo) || GetDlgItem(w, kFileNameEdit)))
+        f->found = w;
+    return f->found == nullptr;
 }
 
 std::string windowText(HWND w) {
@@ -210,12 +226,7 @@ struct DialogScript::Impl {
         const int w = r.right - r.left, h = r.bottom - r.top;
         HDC screen = GetDC(nullptr);
         HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+        const BITMAPINFO info = topDownBitmapInfo(w, h, 32);
         void* bits = nullptr;
         HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         HGDIOBJ old = SelectObject(memory, bitmap);
@@ -250,21 +261,8 @@ struct DialogScript::Impl {
         HWND files = nullptr;
         for (int i = 0; i < 1000 && !files; ++i) {
             Sleep(10);
-            struct Find {
-                HWND dialog, found;
-            } find = {dialog, nullptr};
-            EnumThreadWindows(
-                dialogThread,
-                [](HWND w, LPARAM p) -> BOOL {
-                    Find* f = reinterpret_cast<Find*>(p);
-                    char cls[16] = {0};
-                    GetClassNameA(w, cls, sizeof cls);
-                    if (w != f->dialog && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) &&
-                        (GetDlgItem(w, kFileNameCombo) || GetDlgItem(w, kFileNameEdit)))
-                        f->found = w;
-                    return f->found == nullptr;
-                },
-                reinterpret_cast<LPARAM>(&find));
+            FileDialogSearch find = {dialog, nullptr};
+            EnumThreadWindows(dialogThread, findFileDialog, reinterpret_cast<LPARAM>(&find));
             files = find.found;
         }
         check(files != nullptr, c, std::string(button == 903 ? "the save" : "the open") + " file dialog opened");

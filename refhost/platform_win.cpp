@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "refhost/dib_win.h"
 #include "refhost/platform.h"
 #include "refhost/refhost.h"
 
@@ -213,13 +214,7 @@ void drawDisplayCall(const DisplayCall& call) {
             q[1] = grey ? p[0] : p[1];
             q[2] = p[0];
         }
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = topDownBitmapInfo(width, height, 24);
     SetDIBitsToDevice(dc, call.dstCol, call.dstRow, DWORD(width), DWORD(height), 0, 0, 0, UINT(height), bits.data(),
                       &info, DIB_RGB_COLORS);
 }
