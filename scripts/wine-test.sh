@@ -295,6 +295,12 @@ dialog_under_wine() {
     mkdir -p "$dir" "$shots/$arch"
     cp "$build/win-$arch/refhost/pihost.exe" "$build/win-$arch/halvane.8bf" "$build/win-$arch/glimra.8bf" \
       "$work/astronaut.ppm" "$scripts"/*.txt "$dir/"
+    # The plug-in registers the trackbar class itself: a host that loaded the
+    # common controls would hide a plug-in that forgets.
+    if "$arch-w64-mingw32-objdump" -p "$dir/pihost.exe" | grep -qi 'DLL Name: comctl32'; then
+      echo "dialog ($arch): FAILED, pihost.exe imports comctl32"
+      failures=$((failures + 1))
+    fi
     for product in halvane glimra; do
       # The whole dialog, ending with Enter; then the same values without it.
       if steer "$product" "$product.txt" "$product" --in astronaut.ppm --out "$product-dialog.ppm" --print-params; then
