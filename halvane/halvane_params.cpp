@@ -39,6 +39,10 @@ void calcInternalFilterParams() {
         highlightNRintercept = -(highlightNRslope * highlightNRlowThreshold);
     }
 
+    // The dialog's sliders give the mixes 0 .. 1; a scripted or loaded value
+    // beyond that would turn the image black or to two tones.
+    clamp(p.values[6], 1.0, 0.0);
+    clamp(p.values[7], 1.0, 0.0);
     lumaMix = PSFLOAT_WHITE_LEVEL - float(p.values[6]);
     chromaMix = PSFLOAT_WHITE_LEVEL - float(p.values[7]);
 

@@ -51,8 +51,15 @@ void copyInto(fl_image& img, const void* src, int32 rowBytes, int32 x, int32 y, 
 }  // namespace
 
 namespace {
+// A megatile of tiny host tiles would be little more than its 64-pixel
+// apron, and the image would be filtered many times over: whatever tile the
+// host suggests, a megatile spans at least this many pixels, in whole tiles.
+const int64_t kMinimumMegatile = kDefaultHostTile;
+
 int32 megatileSize(int32 hostTile, int32 chunks) {
-    const int64_t size = int64_t(hostTile > 0 ? hostTile : kDefaultHostTile) * chunks;
+    const int64_t tile = hostTile > 0 ? hostTile : kDefaultHostTile;
+    const int64_t fewestChunks = (kMinimumMegatile + tile - 1) / tile;
+    const int64_t size = tile * (chunks > fewestChunks ? chunks : fewestChunks);
     return size > INT32_MAX ? INT32_MAX : int32(size);
 }
 }  // namespace

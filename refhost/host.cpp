@@ -1,10 +1,12 @@
 // The reference host's filter record and every procedure it points to.
 #include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <type_traits>
 
 #include "refhost/platform.h"
 #include "refhost/refhost.h"
@@ -142,6 +144,7 @@ struct Host::Impl {
     ResourceProcs resourceProcs{};
     HandleProcs handleProcs{};
     PropertyProcs propertyProcs{};
+    ImageServicesProcs imageServicesProcs{};
     ReadDescriptorProcs readProcs{};
     WriteDescriptorProcs writeProcs{};
     PIDescriptorParameters descriptorParameters{};
@@ -178,6 +181,15 @@ struct Host::Impl {
     static int64_t& colorServicesCalls(Host& h) { return h.colorServicesCalls_; }
     static OSErr advance(Host& h) { return h.serveRequest(); }
     static std::vector<DescriptorKeyID>& expected(Host& h) { return h.expectedKeys_; }
+    static std::map<std::pair<uint32, int32>, intptr_t>& simpleProperties(Host& h) { return h.simpleProperties_; }
+    static std::map<std::pair<uint32, int32>, std::optional<std::vector<uint8_t>>>& complexProperties(Host& h) {
+        return h.complexProperties_;
+    }
+    static std::vector<PropertyCall>& propertyCalls(Host& h) { return h.propertyCalls_; }
+
+    // Tables reshaped by shapeTable, each exactly as long as it declares.
+    std::vector<std::unique_ptr<void*[]>> shapedTables;
+    static std::vector<DescriptorReadError>& readErrors(Host& h) { return h.descriptorReadErrors_; }
 
     ~Impl() {
         for (ReadToken* t : readTokens) delete t;
@@ -439,53 +451,92 @@ using Lock = std::lock_guard<std::recursive_mutex>;
     Host& h = cur(); \
     Lock lock_(h.impl().mutex)
 
+// Procedures this host does not implement (descriptor values it cannot hold,
+// such as text, aliases and references; resampling): a table entry that
+// answers, as a host's does, rather than a null pointer.  The call is
+// recorded as a fault, since nothing the plug-ins do should reach it.
+template <typename Proc>
+struct Unsupported;
+template <typename Result, typename... Args>
+struct Unsupported<Result(MACPASCAL*)(Args...)> {
+    static Result MACPASCAL call(Args...) {
+        HOST_ENTRY();
+        h.recordFault("a host procedure that this host does not implement was called");
+        if constexpr (std::is_same<Result, OSErr>::value) return paramErr;
+        else return Result(kSPUnimplementedError);
+    }
+};
+template <typename Proc>
+constexpr Proc unsupported = Unsupported<Proc>::call;
+
+// Every procedure that can run short of memory (a fault record is a string
+// too) catches: an exception must not unwind into the plug-in, which expects
+// the interface's answers, memFullErr or a null handle, as a real host gives.
+
 // Handles.
-Handle MACPASCAL handleNew(int32 size) {
+Handle MACPASCAL handleNew(int32 size) try {
     HOST_ENTRY();
     return h.handles().create(size);
+} catch (...) {
+    return nullptr;
 }
-void MACPASCAL handleDispose(Handle x) {
+void MACPASCAL handleDispose(Handle x) try {
     HOST_ENTRY();
     h.handles().dispose(x);
+} catch (...) {
 }
-int32 MACPASCAL handleGetSize(Handle x) {
+int32 MACPASCAL handleGetSize(Handle x) try {
     HOST_ENTRY();
     return h.handles().size(x);
+} catch (...) {
+    return -1;
 }
-OSErr MACPASCAL handleSetSize(Handle x, int32 size) {
+OSErr MACPASCAL handleSetSize(Handle x, int32 size) try {
     HOST_ENTRY();
     return h.handles().setSize(x, size);
+} catch (...) {
+    return memFullErr;
 }
-Ptr MACPASCAL handleLock(Handle x, Boolean) {
+Ptr MACPASCAL handleLock(Handle x, Boolean) try {
     HOST_ENTRY();
     return h.handles().lock(x);
+} catch (...) {
+    return nullptr;
 }
-void MACPASCAL handleUnlock(Handle x) {
+void MACPASCAL handleUnlock(Handle x) try {
     HOST_ENTRY();
     h.handles().unlock(x);
+} catch (...) {
 }
 void MACPASCAL handleRecoverSpace(int32) {}
-void MACPASCAL handleDisposeRegular(Handle x) {
+void MACPASCAL handleDisposeRegular(Handle x) try {
     HOST_ENTRY();
     h.recordFault("disposeRegularHandleProc: " + pointerText(x) + " is not a regular handle of this host");
+} catch (...) {
 }
 
 // Buffers.
-OSErr MACPASCAL bufferAllocate(int32 size, BufferID* id) {
+OSErr MACPASCAL bufferAllocate(int32 size, BufferID* id) try {
     HOST_ENTRY();
     return h.buffers().allocate(size, id);
+} catch (...) {
+    return memFullErr;
 }
-Ptr MACPASCAL bufferLock(BufferID id, Boolean) {
+Ptr MACPASCAL bufferLock(BufferID id, Boolean) try {
     HOST_ENTRY();
     return h.buffers().lock(id);
+} catch (...) {
+    return nullptr;
 }
-void MACPASCAL bufferUnlock(BufferID id) {
+void MACPASCAL bufferUnlock(BufferID id) try {
     HOST_ENTRY();
     h.buffers().unlock(id);
+} catch (...) {
 }
-void MACPASCAL bufferFree(BufferID id) {
+void MACPASCAL bufferFree(BufferID id) try {
     HOST_ENTRY();
     h.buffers().free(id);
+} catch (...) {
 }
 int32 MACPASCAL bufferSpace() {
     HOST_ENTRY();
@@ -498,13 +549,15 @@ int16 MACPASCAL resourceCount(ResType type) {
     auto it = h.resources().find(type);
     return it == h.resources().end() ? 0 : int16(it->second.size());
 }
-Handle MACPASCAL resourceGet(ResType type, int16 index) {
+Handle MACPASCAL resourceGet(ResType type, int16 index) try {
     HOST_ENTRY();
     auto it = h.resources().find(type);
     if (it == h.resources().end() || index < 1 || size_t(index) > it->second.size()) return nullptr;
     Handle r = h.handles().createWith(it->second[size_t(index - 1)]);
     h.impl().resourceHandles.insert(r);
     return r;
+} catch (...) {
+    return nullptr;
 }
 void MACPASCAL resourceDelete(ResType type, int16 index) {
     HOST_ENTRY();
@@ -512,7 +565,7 @@ void MACPASCAL resourceDelete(ResType type, int16 index) {
     if (it == h.resources().end() || index < 1 || size_t(index) > it->second.size()) return;
     it->second.erase(it->second.begin() + (index - 1));
 }
-OSErr MACPASCAL resourceAdd(ResType type, Handle data) {
+OSErr MACPASCAL resourceAdd(ResType type, Handle data) try {
     HOST_ENTRY();
     if (!h.handles().valid(data)) {
         h.recordFault("addProc: " + pointerText(data) + " is not a live handle");
@@ -520,28 +573,84 @@ OSErr MACPASCAL resourceAdd(ResType type, Handle data) {
     }
     h.resources()[type].push_back(h.handles().contents(data));
     return noErr;
+} catch (...) {
+    return memFullErr;
 }
 
-// Properties.
-OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32, intptr_t* simple, Handle* complex) {
+// Properties: a request for a handle is answered from the complex values,
+// one for a simple value from the simple ones.
+OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t* simple, Handle* complex) try {
     HOST_ENTRY();
+    PropertyCall call{false, signature, key, index, complex != nullptr, 0, {}, errPlugInPropertyUndefined};
     if (complex) *complex = nullptr;
-    if (signature != kPhotoshopSignature) return errPlugInPropertyUndefined;
-    auto it = h.properties().find(key);
-    if (it == h.properties().end()) return errPlugInPropertyUndefined;
-    if (simple) *simple = it->second;
-    return noErr;
+    auto& complexValues = Host::Impl::complexProperties(h);
+    auto found = complexValues.find({key, index});
+    if (signature == kPhotoshopSignature && complex && found != complexValues.end()) {
+        call.result = noErr;
+        if (found->second) {
+            *complex = h.handles().createWith(*found->second);
+            call.bytes = *found->second;
+        }
+    } else if (signature == kPhotoshopSignature && simple) {
+        call.complex = false;
+        auto& values = Host::Impl::simpleProperties(h);
+        auto it = values.find({key, index});
+        if (it != values.end()) {
+            *simple = it->second;
+            call.simple = it->second;
+            call.result = noErr;
+        }
+    }
+    Host::Impl::propertyCalls(h).push_back(call);
+    return call.result;
+} catch (...) {
+    return memFullErr;
 }
-OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32, intptr_t simple, Handle) {
+OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32 index, intptr_t simple, Handle complex) try {
     HOST_ENTRY();
-    if (signature != kPhotoshopSignature) return errPlugInPropertyUndefined;
-    h.properties()[key] = simple;
-    return noErr;
+    PropertyCall call{true, signature, key, index, complex != nullptr, simple, {}, errPlugInPropertyUndefined};
+    if (signature == kPhotoshopSignature) {
+        call.result = noErr;
+        if (!complex) {
+            Host::Impl::simpleProperties(h)[{key, index}] = simple;
+        } else if (h.handles().valid(complex)) {
+            call.bytes = h.handles().contents(complex);
+            Host::Impl::complexProperties(h)[{key, index}] = call.bytes;
+        } else {
+            h.recordFault("setPropertyProc: " + pointerText(complex) + " is not a live handle");
+            call.result = paramErr;
+        }
+    }
+    Host::Impl::propertyCalls(h).push_back(call);
+    return call.result;
+} catch (...) {
+    return memFullErr;
+}
+
+// A procedure beyond those this host knows, in a table a test made longer.
+void MACPASCAL extraProcedure() try {
+    HOST_ENTRY();
+    h.recordFault("a procedure beyond the host's own table was called");
+} catch (...) {
+}
+
+// The handle suite: the record's handles, locked through SetLock.
+void SPAPI handleSetLock(Handle x, Boolean lock, Ptr* address, Boolean* oldLock) try {
+    HOST_ENTRY();
+    if (oldLock) *oldLock = false;
+    if (lock) {
+        Ptr p = h.handles().lock(x);
+        if (address) *address = p;
+    } else {
+        h.handles().unlock(x);
+    }
+} catch (...) {
+    if (address && lock) *address = nullptr;
 }
 
 // Progress, abort, events, colour services, display.
 // Descriptor reading.
-PIReadDescriptor MACPASCAL readOpen(PIDescriptorHandle descriptor, DescriptorKeyIDArray keys) {
+PIReadDescriptor MACPASCAL readOpen(PIDescriptorHandle descriptor, DescriptorKeyIDArray keys) try {
     HOST_ENTRY();
     if (h.refuseOpenRead) return nullptr;
     std::optional<Descriptor> d = h.readDescriptorHandle(descriptor);
@@ -556,6 +665,8 @@ PIReadDescriptor MACPASCAL readOpen(PIDescriptorHandle descriptor, DescriptorKey
     Host::Impl::expected(h) = t->expected;
     h.impl().readTokens.insert(t);
     return reinterpret_cast<PIReadDescriptor>(t);
+} catch (...) {
+    return nullptr;
 }
 
 ReadToken* readToken(Host& h, PIReadDescriptor token, const char* op) {
@@ -567,7 +678,7 @@ ReadToken* readToken(Host& h, PIReadDescriptor token, const char* op) {
     return t;
 }
 
-Boolean MACPASCAL readGetKey(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type, int32* flags) {
+Boolean MACPASCAL readGetKey(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type, int32* flags) try {
     HOST_ENTRY();
     ReadToken* t = readToken(h, token, "getKeyProc");
     if (!t) return false;
@@ -580,16 +691,19 @@ Boolean MACPASCAL readGetKey(PIReadDescriptor token, DescriptorKeyID* key, Descr
     if (type) *type = t->current->type;
     if (flags) *flags = 0;
     return true;
+} catch (...) {
+    return false;
 }
 
 template <typename T>
-OSErr readValue(PIReadDescriptor token, T* value, DescriptorTypeID want, const char* op) {
+OSErr readValue(PIReadDescriptor token, T* value, DescriptorTypeID want, const char* op) try {
     HOST_ENTRY();
     ReadToken* t = readToken(h, token, op);
     if (!t) return paramErr;
     OSErr err = noErr;
     if (!value || !t->current || t->current->type != want) {
         err = paramErr;  // wrong type, no current key, or nowhere to store
+        if (value && t->current) Host::Impl::readErrors(h).push_back({t->current->key, t->current->type, want});
     } else {
         if constexpr (std::is_same<T, double>::value) *value = t->current->f;
         if constexpr (std::is_same<T, int32>::value) *value = t->current->i;
@@ -597,12 +711,14 @@ OSErr readValue(PIReadDescriptor token, T* value, DescriptorTypeID want, const c
     }
     if (err != noErr && t->error == noErr) t->error = err;
     return err;
+} catch (...) {
+    return memFullErr;
 }
 OSErr MACPASCAL readInteger(PIReadDescriptor token, int32* v) { return readValue(token, v, typeInteger, "getIntegerProc"); }
 OSErr MACPASCAL readFloat(PIReadDescriptor token, double* v) { return readValue(token, v, typeFloat, "getFloatProc"); }
 OSErr MACPASCAL readBoolean(PIReadDescriptor token, Boolean* v) { return readValue(token, v, typeBoolean, "getBooleanProc"); }
 
-OSErr MACPASCAL readClose(PIReadDescriptor token) {
+OSErr MACPASCAL readClose(PIReadDescriptor token) try {
     HOST_ENTRY();
     ReadToken* t = readToken(h, token, "closeReadDescriptorProc");
     if (!t) return paramErr;
@@ -618,15 +734,19 @@ OSErr MACPASCAL readClose(PIReadDescriptor token) {
     h.impl().readTokens.erase(t);
     delete t;
     return err;
+} catch (...) {
+    return memFullErr;
 }
 
 // Descriptor writing.
-PIWriteDescriptor MACPASCAL writeOpen() {
+PIWriteDescriptor MACPASCAL writeOpen() try {
     HOST_ENTRY();
     if (h.refuseOpenWrite) return nullptr;
     auto* t = new WriteToken;
     h.impl().writeTokens.insert(t);
     return reinterpret_cast<PIWriteDescriptor>(t);
+} catch (...) {
+    return nullptr;
 }
 
 WriteToken* writeToken(Host& h, PIWriteDescriptor token, const char* op) {
@@ -638,14 +758,16 @@ WriteToken* writeToken(Host& h, PIWriteDescriptor token, const char* op) {
     return t;
 }
 
-OSErr MACPASCAL writeInteger(PIWriteDescriptor token, DescriptorKeyID key, int32 v) {
+OSErr MACPASCAL writeInteger(PIWriteDescriptor token, DescriptorKeyID key, int32 v) try {
     HOST_ENTRY();
     WriteToken* t = writeToken(h, token, "putIntegerProc");
     if (!t) return paramErr;
     putEntry(t->entries, DescriptorEntry::Integer(key, v));
     return noErr;
+} catch (...) {
+    return memFullErr;
 }
-OSErr MACPASCAL writeFloat(PIWriteDescriptor token, DescriptorKeyID key, const double* v) {
+OSErr MACPASCAL writeFloat(PIWriteDescriptor token, DescriptorKeyID key, const double* v) try {
     HOST_ENTRY();
     WriteToken* t = writeToken(h, token, "putFloatProc");
     if (!t) return paramErr;
@@ -655,15 +777,19 @@ OSErr MACPASCAL writeFloat(PIWriteDescriptor token, DescriptorKeyID key, const d
     }
     putEntry(t->entries, DescriptorEntry::Float(key, *v));
     return noErr;
+} catch (...) {
+    return memFullErr;
 }
-OSErr MACPASCAL writeBoolean(PIWriteDescriptor token, DescriptorKeyID key, Boolean v) {
+OSErr MACPASCAL writeBoolean(PIWriteDescriptor token, DescriptorKeyID key, Boolean v) try {
     HOST_ENTRY();
     WriteToken* t = writeToken(h, token, "putBooleanProc");
     if (!t) return paramErr;
     putEntry(t->entries, DescriptorEntry::Boolean(key, v != 0));
     return noErr;
+} catch (...) {
+    return memFullErr;
 }
-OSErr MACPASCAL writeClose(PIWriteDescriptor token, PIDescriptorHandle* result) {
+OSErr MACPASCAL writeClose(PIWriteDescriptor token, PIDescriptorHandle* result) try {
     HOST_ENTRY();
     WriteToken* t = writeToken(h, token, "closeWriteDescriptorProc");
     if (!t) return paramErr;
@@ -677,6 +803,8 @@ OSErr MACPASCAL writeClose(PIWriteDescriptor token, PIDescriptorHandle* result) 
     h.impl().writeTokens.erase(t);
     delete t;
     return err;
+} catch (...) {
+    return memFullErr;
 }
 
 // Action-descriptor suite.
@@ -691,40 +819,99 @@ ActionDescriptor* actionDescriptor(Host& h, PIActionDescriptor d, const char* op
 
 PIActionDescriptor newActionDescriptor(Host& h, Descriptor entries);
 
-SPErr SPAPI adMake(PIActionDescriptor* d) {
+SPErr SPAPI adMake(PIActionDescriptor* d) try {
     HOST_ENTRY();
     if (!d) return paramErr;
     *d = newActionDescriptor(h, Descriptor());
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI adFree(PIActionDescriptor d) {
+SPErr SPAPI adFree(PIActionDescriptor d) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor Free");
     if (!a) return paramErr;
     h.impl().actionDescriptors.erase(a);
     delete a;
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI adHasKey(PIActionDescriptor d, DescriptorKeyID key, Boolean* has) {
+SPErr SPAPI adHasKey(PIActionDescriptor d, DescriptorKeyID key, Boolean* has) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor HasKey");
     if (!a || !has) return paramErr;
     *has = findEntry(a->entries, key) != nullptr;
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI adGetCount(PIActionDescriptor d, uint32* count) {
+SPErr SPAPI adGetCount(PIActionDescriptor d, uint32* count) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor GetCount");
     if (!a || !count) return paramErr;
     *count = uint32(a->entries.size());
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr adPut(PIActionDescriptor d, const DescriptorEntry& e, const char* op) {
+SPErr SPAPI adGetType(PIActionDescriptor d, DescriptorKeyID key, DescriptorTypeID* type) try {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor GetType");
+    if (!a || !type) return kSPBadParameterError;
+    const DescriptorEntry* e = findEntry(a->entries, key);
+    if (!e) return errMissingParameter;
+    *type = e->type;
+    return kSPNoError;
+} catch (...) {
+    return memFullErr;
+}
+SPErr SPAPI adGetKey(PIActionDescriptor d, uint32 index, DescriptorKeyID* key) try {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor GetKey");
+    if (!a || !key || index >= a->entries.size()) return kSPBadParameterError;
+    *key = a->entries[index].key;
+    return kSPNoError;
+} catch (...) {
+    return memFullErr;
+}
+SPErr SPAPI adIsEqual(PIActionDescriptor d, PIActionDescriptor other, Boolean* equal) try {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor IsEqual");
+    ActionDescriptor* b = actionDescriptor(h, other, "ActionDescriptor IsEqual");
+    if (!a || !b || !equal) return kSPBadParameterError;
+    *equal = a->entries == b->entries;
+    return kSPNoError;
+} catch (...) {
+    return memFullErr;
+}
+SPErr SPAPI adErase(PIActionDescriptor d, DescriptorKeyID key) try {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor Erase");
+    if (!a) return kSPBadParameterError;
+    auto& v = a->entries;
+    v.erase(std::remove_if(v.begin(), v.end(), [key](const DescriptorEntry& e) { return e.key == key; }), v.end());
+    return kSPNoError;
+} catch (...) {
+    return memFullErr;
+}
+SPErr SPAPI adClear(PIActionDescriptor d) try {
+    HOST_ENTRY();
+    ActionDescriptor* a = actionDescriptor(h, d, "ActionDescriptor Clear");
+    if (!a) return kSPBadParameterError;
+    a->entries.clear();
+    return kSPNoError;
+} catch (...) {
+    return memFullErr;
+}
+SPErr adPut(PIActionDescriptor d, const DescriptorEntry& e, const char* op) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, op);
     if (!a) return paramErr;
     putEntry(a->entries, e);
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
 SPErr SPAPI adPutInteger(PIActionDescriptor d, DescriptorKeyID k, int32 v) {
     return adPut(d, DescriptorEntry::Integer(k, v), "ActionDescriptor PutInteger");
@@ -736,7 +923,7 @@ SPErr SPAPI adPutBoolean(PIActionDescriptor d, DescriptorKeyID k, Boolean v) {
     return adPut(d, DescriptorEntry::Boolean(k, v != 0), "ActionDescriptor PutBoolean");
 }
 const DescriptorEntry* adFind(PIActionDescriptor d, DescriptorKeyID k, DescriptorTypeID type, SPErr& err,
-                              const char* op) {
+                              const char* op) try {
     HOST_ENTRY();
     ActionDescriptor* a = actionDescriptor(h, d, op);
     if (!a) {
@@ -754,6 +941,9 @@ const DescriptorEntry* adFind(PIActionDescriptor d, DescriptorKeyID k, Descripto
     }
     err = kSPNoError;
     return e;
+} catch (...) {
+    err = memFullErr;
+    return nullptr;
 }
 SPErr SPAPI adGetInteger(PIActionDescriptor d, DescriptorKeyID k, int32* v) {
     SPErr err;
@@ -775,7 +965,7 @@ SPErr SPAPI adGetBoolean(PIActionDescriptor d, DescriptorKeyID k, Boolean* v) {
 }
 
 // Registry suite.
-SPErr SPAPI regRegister(const char* key, PIActionDescriptor d, Boolean persistent) {
+SPErr SPAPI regRegister(const char* key, PIActionDescriptor d, Boolean persistent) try {
     HOST_ENTRY();
     if (!key) {
         h.recordFault("Registry Register: null key");
@@ -789,15 +979,19 @@ SPErr SPAPI regRegister(const char* key, PIActionDescriptor d, Boolean persisten
     else
         Host::Impl::persistent(h).erase(key);
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI regErase(const char* key) {
+SPErr SPAPI regErase(const char* key) try {
     HOST_ENTRY();
     if (!key) return paramErr;
     if (h.registry().erase(key) == 0) return errMissingParameter;
     Host::Impl::persistent(h).erase(key);
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI regGet(const char* key, PIActionDescriptor* d) {
+SPErr SPAPI regGet(const char* key, PIActionDescriptor* d) try {
     HOST_ENTRY();
     if (!d) return paramErr;
     *d = nullptr;
@@ -806,6 +1000,8 @@ SPErr SPAPI regGet(const char* key, PIActionDescriptor* d) {
     if (it == h.registry().end()) return h.options().registryMissingGivesNull ? SPErr(kSPNoError) : SPErr(errMissingParameter);
     *d = newActionDescriptor(h, it->second);  // a copy that the plug-in frees
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
 
 PIActionDescriptor newActionDescriptor(Host& h, Descriptor entries) {
@@ -816,19 +1012,83 @@ PIActionDescriptor newActionDescriptor(Host& h, Descriptor entries) {
 
 // Basic suite.  Its tables are process-wide: a plug-in keeps them past the
 // host call that gave them (suite holders release at unload).
-PSActionDescriptorProcs actionProcs{adMake, adFree, adHasKey, adGetCount, adPutInteger, adPutFloat,
-                                    adPutBoolean, adGetInteger, adGetFloat, adGetBoolean};
+template <typename Proc>
+constexpr Proc adUnsupported(Proc PSActionDescriptorProcs::*) {
+    return unsupported<Proc>;
+}
+#define AD_UNSUPPORTED(name) adUnsupported(&PSActionDescriptorProcs::name)
+PSActionDescriptorProcs makeActionProcs() {
+    return PSActionDescriptorProcs{adMake,
+                                   adFree,
+                                   adGetType,
+                                   adGetKey,
+                                   adHasKey,
+                                   adGetCount,
+                                   adIsEqual,
+                                   adErase,
+                                   adClear,
+                                   adPutInteger,
+                                   adPutFloat,
+                                   AD_UNSUPPORTED(PutUnitFloat),
+                                   AD_UNSUPPORTED(PutString),
+                                   adPutBoolean,
+                                   AD_UNSUPPORTED(PutList),
+                                   AD_UNSUPPORTED(PutObject),
+                                   AD_UNSUPPORTED(PutGlobalObject),
+                                   AD_UNSUPPORTED(PutEnumerated),
+                                   AD_UNSUPPORTED(PutReference),
+                                   AD_UNSUPPORTED(PutClass),
+                                   AD_UNSUPPORTED(PutGlobalClass),
+                                   AD_UNSUPPORTED(PutAlias),
+                                   adGetInteger,
+                                   adGetFloat,
+                                   AD_UNSUPPORTED(GetUnitFloat),
+                                   AD_UNSUPPORTED(GetStringLength),
+                                   AD_UNSUPPORTED(GetString),
+                                   adGetBoolean,
+                                   AD_UNSUPPORTED(GetList),
+                                   AD_UNSUPPORTED(GetObject),
+                                   AD_UNSUPPORTED(GetGlobalObject),
+                                   AD_UNSUPPORTED(GetEnumerated),
+                                   AD_UNSUPPORTED(GetReference),
+                                   AD_UNSUPPORTED(GetClass),
+                                   AD_UNSUPPORTED(GetGlobalClass),
+                                   AD_UNSUPPORTED(GetAlias),
+                                   AD_UNSUPPORTED(HasKeys),
+                                   AD_UNSUPPORTED(PutIntegers),
+                                   AD_UNSUPPORTED(GetIntegers),
+                                   AD_UNSUPPORTED(AsHandle),
+                                   AD_UNSUPPORTED(HandleToDescriptor),
+                                   AD_UNSUPPORTED(PutZString),
+                                   AD_UNSUPPORTED(GetZString),
+                                   AD_UNSUPPORTED(PutData),
+                                   AD_UNSUPPORTED(GetDataLength),
+                                   AD_UNSUPPORTED(GetData)};
+}
+#undef AD_UNSUPPORTED
+PSActionDescriptorProcs actionProcs = makeActionProcs();
 PSDescriptorRegistryProcs registryProcs{regRegister, regErase, regGet};
+// The property suite gives the record's table, header included.
+PropertyProcs propertySuite{kCurrentPropertyProcsVersion, kCurrentPropertyProcsCount, propertyGet, propertySet};
+PSHandleSuite1 handleSuite1{handleNew, handleDispose, handleSetLock, handleGetSize, handleSetSize, handleRecoverSpace};
+PSHandleSuite2 handleSuite2{handleNew,     handleDispose, handleDisposeRegular, handleSetLock,
+                            handleGetSize, handleSetSize, handleRecoverSpace};
 std::mutex processSuitesMutex;
 std::map<std::string, int64_t> processAcquired, processReleased;
 
-SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) {
+SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) try {
     HOST_ENTRY();
     if (suite) *suite = nullptr;
-    if (!name || !suite) return paramErr;
+    if (!name || !suite) return kSPBadParameterError;
     std::string n(name);
     const void* procs = nullptr;
-    if (!h.options().refusedSuites.count(n)) {
+    auto answer = h.suiteAnswers.find(n);
+    const SuiteAnswer mode = answer == h.suiteAnswers.end() ? SuiteAnswer::offer : answer->second;
+    if (mode == SuiteAnswer::refuseLeavingPointer) {
+        *suite = &propertySuite;
+        return kSPSuiteNotFoundError;
+    }
+    if (!h.options().refusedSuites.count(n) && mode != SuiteAnswer::refuse) {
         auto extra = h.impl().extraSuites.find(n);
         if (extra != h.impl().extraSuites.end()) {
             if (extra->second.version == version) procs = extra->second.procs;
@@ -836,18 +1096,26 @@ SPErr SPAPI basicAcquire(const char* name, int32 version, const void** suite) {
             procs = &registryProcs;
         } else if (n == kPSActionDescriptorSuite && version >= 1 && version <= kPSActionDescriptorSuiteVersion) {
             procs = &actionProcs;
+        } else if (n == kPSPropertySuite && version == kPSPropertySuiteVersion1) {
+            procs = &propertySuite;
+        } else if (n == kPSHandleSuite && version == kPSHandleSuiteVersion1) {
+            procs = &handleSuite1;
+        } else if (n == kPSHandleSuite && version == kPSHandleSuiteVersion2) {
+            procs = &handleSuite2;
         }
     }
     if (!procs) return kSPSuiteNotFoundError;
-    *suite = procs;
+    *suite = mode == SuiteAnswer::succeedWithNull ? nullptr : procs;
     ++Host::Impl::acquired(h)[n];
     std::lock_guard<std::mutex> lock(processSuitesMutex);
     ++processAcquired[n];
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
 // A suite holder may release at unload, after the host that gave the suite
 // is gone: the release is then only counted for the process.
-SPErr SPAPI basicRelease(const char* name, int32) {
+SPErr SPAPI basicRelease(const char* name, int32) try {
     if (!name) return paramErr;
     std::string n(name);
     bool tooMany;
@@ -865,46 +1133,54 @@ SPErr SPAPI basicRelease(const char* name, int32) {
     }
     ++Host::Impl::released(*h)[n];
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-Boolean SPAPI basicIsEqual(const char* a, const char* b) {
+ASBoolean SPAPI basicIsEqual(const char* a, const char* b) {
     if (!a || !b) return a == b;
     return std::strcmp(a, b) == 0;
 }
-SPErr SPAPI basicAllocate(size_t size, void** block) {
+SPErr SPAPI basicAllocate(int32 size, void** block) try {
     HOST_ENTRY();
-    if (!block) return paramErr;
-    *block = std::malloc(size ? size : 1);
-    if (!*block) return memFullErr;
+    if (!block || size < 0) return kSPBadParameterError;
+    *block = std::malloc(size ? size_t(size) : 1);
+    if (!*block) return kSPOutOfMemoryError;
     Host::Impl::blocks(h)[*block] = size;
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI basicFree(void* block) {
+SPErr SPAPI basicFree(void* block) try {
     if (!block) return kSPNoError;
     HOST_ENTRY();
     auto& blocks = Host::Impl::blocks(h);
     if (!blocks.erase(block)) {
         h.recordFault("FreeBlock: " + pointerText(block) + " is not a block of this host");
-        return paramErr;
+        return kSPBadParameterError;
     }
     std::free(block);
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI basicReallocate(void* block, size_t size, void** result) {
+SPErr SPAPI basicReallocate(void* block, int32 size, void** result) try {
     HOST_ENTRY();
-    if (!result) return paramErr;
+    if (!result || size < 0) return kSPBadParameterError;
     auto& blocks = Host::Impl::blocks(h);
     if (block && !blocks.count(block)) {
         h.recordFault("ReallocateBlock: " + pointerText(block) + " is not a block of this host");
-        return paramErr;
+        return kSPBadParameterError;
     }
-    void* n = std::realloc(block, size ? size : 1);
-    if (!n) return memFullErr;
+    void* n = std::realloc(block, size ? size_t(size) : 1);
+    if (!n) return kSPOutOfMemoryError;
     if (block) blocks.erase(block);
     blocks[n] = size;
     *result = n;
     return kSPNoError;
+} catch (...) {
+    return memFullErr;
 }
-SPErr SPAPI basicUndefined() { return kSPSuiteNotFoundError; }
+SPErr SPAPI basicUndefined() { return kSPUnimplementedError; }
 
 // Progress, abort, events, colour services, display.
 Boolean MACPASCAL testAbort() {
@@ -913,9 +1189,10 @@ Boolean MACPASCAL testAbort() {
     // The user pressed cancel at call k: from then on every poll reports it.
     return h.cancelAtAbortCall > 0 && n >= h.cancelAtAbortCall;
 }
-void MACPASCAL progress(int32 done, int32 total) {
+void MACPASCAL progress(int32 done, int32 total) try {
     HOST_ENTRY();
     Host::Impl::progress(h).emplace_back(done, total);
+} catch (...) {
 }
 void MACPASCAL processEvent(void*) {}
 
@@ -941,7 +1218,7 @@ int16 displayPlanes(int32 mode) {
 }
 
 OSErr MACPASCAL displayPixels(const PSPixelMap* source, const VRect* srcRect, int32 dstRow, int32 dstCol,
-                              void* context) {
+                              void* context) try {
     HOST_ENTRY();
     if (!source || !srcRect || !source->baseAddr) {
         h.recordFault("displayPixels: null pixel map, rectangle or base address");
@@ -1000,6 +1277,8 @@ OSErr MACPASCAL displayPixels(const PSPixelMap* source, const VRect* srcRect, in
     platform::drawDisplayCall(c);
     Host::Impl::displays(h).push_back(std::move(c));
     return noErr;
+} catch (...) {
+    return memFullErr;
 }
 
 OSErr MACPASCAL advanceState() {
@@ -1047,8 +1326,46 @@ void Host::buildRecord() {
                                     resourceGet, resourceDelete, resourceAdd};
     m.propertyProcs = PropertyProcs{kCurrentPropertyProcsVersion, kCurrentPropertyProcsCount, propertyGet,
                                     propertySet};
-    m.readProcs = ReadDescriptorProcs{0, 6, readOpen, readClose, readGetKey, readInteger, readFloat, readBoolean};
-    m.writeProcs = WriteDescriptorProcs{0, 5, writeOpen, writeClose, writeInteger, writeFloat, writeBoolean};
+    m.imageServicesProcs = ImageServicesProcs{kCurrentImageServicesProcsVersion, kCurrentImageServicesProcsCount,
+                                              unsupported<PIResampleProc>, unsupported<PIResampleProc>};
+    m.readProcs = ReadDescriptorProcs{kCurrentReadDescriptorProcsVersion,
+                                      kCurrentReadDescriptorProcsCount,
+                                      readOpen,
+                                      readClose,
+                                      readGetKey,
+                                      readInteger,
+                                      readFloat,
+                                      unsupported<GetUnitFloatProc>,
+                                      readBoolean,
+                                      unsupported<GetTextProc>,
+                                      unsupported<GetAliasProc>,
+                                      unsupported<GetEnumeratedProc>,
+                                      unsupported<GetClassProc>,
+                                      unsupported<GetSimpleReferenceProc>,
+                                      unsupported<GetObjectProc>,
+                                      unsupported<GetCountProc>,
+                                      unsupported<GetStringProc>,
+                                      unsupported<GetPinnedIntegerProc>,
+                                      unsupported<GetPinnedFloatProc>,
+                                      unsupported<GetPinnedUnitFloatProc>};
+    m.writeProcs = WriteDescriptorProcs{kCurrentWriteDescriptorProcsVersion,
+                                        kCurrentWriteDescriptorProcsCount,
+                                        writeOpen,
+                                        writeClose,
+                                        writeInteger,
+                                        writeFloat,
+                                        unsupported<PutUnitFloatProc>,
+                                        writeBoolean,
+                                        unsupported<PutTextProc>,
+                                        unsupported<PutAliasProc>,
+                                        unsupported<PutEnumeratedProc>,
+                                        unsupported<PutClassProc>,
+                                        unsupported<PutSimpleReferenceProc>,
+                                        unsupported<PutObjectProc>,
+                                        unsupported<PutCountProc>,
+                                        unsupported<PutStringProc>,
+                                        unsupported<PutScopedClassProc>,
+                                        unsupported<PutScopedObjectProc>};
     m.descriptorParameters = PIDescriptorParameters{0, int16(plugInDialogDisplay), int16(plugInDialogOptional),
                                                     nullptr, &m.writeProcs, &m.readProcs};
     static SPBasicSuite basic{basicAcquire, basicRelease, basicIsEqual, basicAllocate, basicFree, basicReallocate,
@@ -1062,16 +1379,28 @@ void Host::buildRecord() {
 
     FilterRecord& r = record_;
     r = FilterRecord{};
-    r.serialNumber = options_.serialNumber;
+    // Every field a host of the later interface fills; what it leaves zero
+    // (the monitor, the absolute tiles' origins, the 3D scenes, ...) stays so.
+    r.serial = options_.serial;
     r.abortProc = testAbort;
     r.progressProc = progress;
     r.imageSize = Point{int16(size.v), int16(size.h)};
     r.planes = options_.planesField >= 0 ? options_.planesField : doc_.planes();
     r.filterRect = narrow(filterRect_);
-    std::memcpy(r.background, options_.background, 4);
-    std::memcpy(r.foreground, options_.foreground, 4);
-    std::memcpy(r.backColor, options_.background, 4);
-    std::memcpy(r.foreColor, options_.foreground, 4);
+    const uint8* bg = options_.background;
+    const uint8* fg = options_.foreground;
+    r.background = RGBColor{uint16(bg[0] * 257), uint16(bg[1] * 257), uint16(bg[2] * 257)};
+    r.foreground = RGBColor{uint16(fg[0] * 257), uint16(fg[1] * 257), uint16(fg[2] * 257)};
+    // The colours in the image's mode: a grey image gets the grey of the
+    // colour (Rec. 601 weights); the others keep red, green and blue.
+    auto inMode = [this](const uint8* rgb, FilterColor& out) {
+        if (doc_.planes() == 1)
+            out[0] = uint8(std::lround(0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2]));
+        else
+            std::memcpy(out, rgb, 3);
+    };
+    inMode(bg, r.backColor);
+    inMode(fg, r.foreColor);
     r.maxSpace = options_.maxSpace;
     r.bufferSpace = options_.bufferSpace;
     r.inHiPlane = r.outHiPlane = -1;
@@ -1086,23 +1415,36 @@ void Host::buildRecord() {
     r.processEvent = processEvent;
     r.displayPixels = displayPixels;
     r.handleProcs = &m.handleProcs;
-    r.colorServices = colorServices;
+
+    r.wantLayout = piLayoutTraditional;
+    r.filterCase = options_.haveMask ? filterCaseFlatImageWithSelection : filterCaseFlatImageNoSelection;
+    r.dummyPlaneValue = -1;
     r.advanceState = advanceState;
-    r.propertyProcs = &m.propertyProcs;
-    r.inputRate = r.maskRate = 1 << 16;
+    // A flat document numbers its planes the same in both forms.
+    r.supportsAbsolute = true;
+    r.getPropertyObsolete = propertyGet;
+    r.supportsPadding = true;
     r.inputPadding = options_.inputPadding;
     r.outputPadding = plugInWantsErrorOnBoundsException;
     r.maskPadding = plugInWantsErrorOnBoundsException;
-    r.inTileWidth = r.outTileWidth = r.maskTileWidth = options_.inTileWidth;
-    r.inTileHeight = r.outTileHeight = r.maskTileHeight = options_.inTileHeight;
-    r.absTileWidth = options_.inTileWidth;
-    r.absTileHeight = options_.inTileHeight;
+    r.samplingSupport = hostSupportsIntegralSampling;
+    r.inputRate = r.maskRate = 1 << 16;
+    r.colorServices = colorServices;
+    r.inNonLayerPlanes = r.outNonLayerPlanes = r.absNonLayerPlanes = doc_.planes();
+
+    r.imageServicesProcs = &m.imageServicesProcs;
+    r.propertyProcs = &m.propertyProcs;
+    r.inTileWidth = r.outTileWidth = r.maskTileWidth = r.absTileWidth = options_.inTileWidth;
+    r.inTileHeight = r.outTileHeight = r.maskTileHeight = r.absTileHeight = options_.inTileHeight;
+
     r.descriptorParameters = options_.descriptorParameters ? &m.descriptorParameters : nullptr;
     r.errorString = &m.errorString;
     r.sSPBasic = options_.basicSuite ? &basic : nullptr;
-    r.plugInRef = nullptr;
     r.depth = options_.depthField >= 0 ? options_.depthField : doc_.depth();
+    r.canUseICCProfiles = true;
     r.bigDocumentData = options_.bigDocument ? &m.big : nullptr;
+    r.maxSpace64 = r.maxSpace;
+    r.bufferSpace64 = r.bufferSpace;
 }
 
 std::unique_lock<std::recursive_mutex> Host::lockState() {
@@ -1124,8 +1466,8 @@ void Host::beginSelector(int16 selector) {
     result_ = 0;
     if (selector == filterSelectorPrepare) {
         // The memory offer is made afresh for every run.
-        record_.maxSpace = options_.maxSpace;
-        record_.bufferSpace = options_.bufferSpace;
+        record_.maxSpace = record_.maxSpace64 = options_.maxSpace;
+        record_.bufferSpace = record_.bufferSpace64 = options_.bufferSpace;
     }
     if (selector == filterSelectorStart) {
         // A pass starts with nothing requested and nothing served.
@@ -1220,7 +1562,16 @@ void Host::commitPending() {
 void Host::finishPass() {
     std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
     commitPending();
-    impl_->snapshot.reset();
+}
+
+void Host::endSelector(int16 selector) {
+    if (selector != filterSelectorFinish) return;
+    // A finish that fails leaves the pass failed: the document goes back as
+    // the pass found it, so that the result and the document agree.
+    if (result_ != noErr)
+        failPass();
+    else
+        impl_->snapshot.reset();
 }
 
 void Host::discardPending() {
@@ -1231,6 +1582,18 @@ void Host::discardPending() {
 bool Host::hasPendingOutput() const { return impl_->pending; }
 
 OSErr Host::serveRequest() {
+    try {
+        return serve();
+    } catch (const std::bad_alloc&) {
+        // Nothing half-served reaches the plug-in; output still pending is
+        // committed later, as it would have been.
+        record_.inData = record_.outData = record_.maskData = nullptr;
+        record_.inRowBytes = record_.outRowBytes = record_.maskRowBytes = 0;
+        return memFullErr;
+    }
+}
+
+OSErr Host::serve() {
     Impl& m = *impl_;
     FilterRecord& r = record_;
     Request q = readRequest(r);
@@ -1288,6 +1651,7 @@ OSErr Host::serveRequest() {
         requestErrors_.push_back("advanceState: " + problem);
         r.inData = r.outData = r.maskData = nullptr;
         r.inRowBytes = r.outRowBytes = r.maskRowBytes = 0;
+        r.inColumnBytes = r.inPlaneBytes = r.outColumnBytes = r.outPlaneBytes = 0;
         return call.result;
     }
     advances_.push_back(call);
@@ -1359,10 +1723,12 @@ OSErr Host::serveRequest() {
 
         r.inData = m.inBuf.data();
         r.inRowBytes = rb;
+        r.inColumnBytes = n * sb;
+        r.inPlaneBytes = sb;
     } else {
         renew(m.inBuf, 0);
         r.inData = nullptr;
-        r.inRowBytes = 0;
+        r.inRowBytes = r.inColumnBytes = r.inPlaneBytes = 0;
     }
 
     // Output, pre-filled with the document's pixels as a host would.
@@ -1378,6 +1744,8 @@ OSErr Host::serveRequest() {
 
         r.outData = m.outBuf.data();
         r.outRowBytes = rb;
+        r.outColumnBytes = n * sb;
+        r.outPlaneBytes = sb;
         m.pending = true;
         m.pendingRect = q.out;
         m.pendingLo = r.outLoPlane;
@@ -1386,7 +1754,7 @@ OSErr Host::serveRequest() {
     } else {
         renew(m.outBuf, 0);
         r.outData = nullptr;
-        r.outRowBytes = 0;
+        r.outRowBytes = r.outColumnBytes = r.outPlaneBytes = 0;
     }
 
     // Mask: one 8-bit plane.
@@ -1439,6 +1807,7 @@ int64_t Host::openReadTokens() const { return int64_t(impl_->readTokens.size());
 int64_t Host::openWriteTokens() const { return int64_t(impl_->writeTokens.size()); }
 
 const std::vector<DescriptorKeyID>& Host::expectedKeys() const { return expectedKeys_; }
+const std::vector<DescriptorReadError>& Host::descriptorReadErrors() const { return descriptorReadErrors_; }
 
 int64_t Host::acquireCount(const std::string& name) const {
     auto it = acquired_.find(name);
@@ -1458,6 +1827,83 @@ int64_t Host::unreleasedSuites() const {
 
 void Host::provideSuite(const std::string& name, int32 version, const void* procs) {
     impl_->extraSuites[name] = Impl::Suite{version, procs};
+}
+
+int64_t Host::processAcquireCount(const std::string& name) {
+    std::lock_guard<std::mutex> lock(processSuitesMutex);
+    auto it = processAcquired.find(name);
+    return it == processAcquired.end() ? 0 : it->second;
+}
+
+int64_t Host::processReleaseCount(const std::string& name) {
+    std::lock_guard<std::mutex> lock(processSuitesMutex);
+    auto it = processReleased.find(name);
+    return it == processReleased.end() ? 0 : it->second;
+}
+
+void Host::setProperty(uint32 key, intptr_t value, int32 index) { simpleProperties_[{key, index}] = value; }
+
+void Host::setProperty(uint32 key, std::vector<uint8_t> bytes, int32 index) {
+    complexProperties_[{key, index}] = std::move(bytes);
+}
+
+void Host::setNullProperty(uint32 key, int32 index) { complexProperties_[{key, index}] = std::nullopt; }
+
+std::optional<intptr_t> Host::simpleProperty(uint32 key, int32 index) const {
+    auto it = simpleProperties_.find({key, index});
+    return it == simpleProperties_.end() ? std::nullopt : std::optional<intptr_t>(it->second);
+}
+
+std::optional<std::vector<uint8_t>> Host::complexProperty(uint32 key, int32 index) const {
+    auto it = complexProperties_.find({key, index});
+    return it == complexProperties_.end() ? std::nullopt : it->second;
+}
+
+void Host::shapeTable(ProcTable table, int16 version, int16 count, const std::vector<int>& nullEntries) {
+    Impl& m = *impl_;
+    const void* original = nullptr;
+    int originalCount = 0;
+    switch (table) {
+        case ProcTable::buffer: original = &m.bufferProcs, originalCount = kCurrentBufferProcsCount; break;
+        case ProcTable::resource: original = &m.resourceProcs, originalCount = kCurrentResourceProcsCount; break;
+        case ProcTable::handle: original = &m.handleProcs, originalCount = kCurrentHandleProcsCount; break;
+        case ProcTable::property: original = &m.propertyProcs, originalCount = kCurrentPropertyProcsCount; break;
+        case ProcTable::channelPort: break;
+        case ProcTable::readDescriptor:
+            original = &m.readProcs, originalCount = kCurrentReadDescriptorProcsCount;
+            break;
+        case ProcTable::writeDescriptor:
+            original = &m.writeProcs, originalCount = kCurrentWriteDescriptorProcsCount;
+            break;
+    }
+    // Slot 0 holds the header (version and count, padded to a pointer), as
+    // in every table; the procedures follow.
+    const int n = std::max<int>(count, 0);
+    auto shaped = std::make_unique<void*[]>(size_t(n) + 1);
+    const int16 header[2] = {version, count};
+    std::memcpy(shaped.get(), header, sizeof header);
+    for (int i = 0; i < n; ++i) {
+        void (*proc)() = extraProcedure;
+        if (i < originalCount)
+            std::memcpy(&proc, static_cast<const char*>(original) + sizeof(void*) * size_t(i + 1), sizeof proc);
+        if (std::find(nullEntries.begin(), nullEntries.end(), i) != nullEntries.end()) proc = nullptr;
+        std::memcpy(&shaped[size_t(i) + 1], &proc, sizeof proc);
+    }
+    void* t = shaped.get();
+    switch (table) {
+        case ProcTable::buffer: record_.bufferProcs = static_cast<BufferProcs*>(t); break;
+        case ProcTable::resource: record_.resourceProcs = static_cast<ResourceProcs*>(t); break;
+        case ProcTable::handle: record_.handleProcs = static_cast<HandleProcs*>(t); break;
+        case ProcTable::property: record_.propertyProcs = static_cast<PropertyProcs*>(t); break;
+        case ProcTable::channelPort: record_.channelPortProcs = static_cast<ChannelPortProcs*>(t); break;
+        case ProcTable::readDescriptor:
+            m.descriptorParameters.readDescriptorProcs = static_cast<ReadDescriptorProcs*>(t);
+            break;
+        case ProcTable::writeDescriptor:
+            m.descriptorParameters.writeDescriptorProcs = static_cast<WriteDescriptorProcs*>(t);
+            break;
+    }
+    m.shapedTables.push_back(std::move(shaped));
 }
 
 std::vector<uint8_t> Host::parameterBytes() const { return handles_.contents(record_.parameters); }

@@ -23,7 +23,20 @@ namespace {
 using imageio::fail;
 using imageio::fileToHost16;
 using imageio::hostToFile16;
-using imageio::kMaxImageBytes;
+using imageio::checkBudget;
+using imageio::saturatedProduct;
+
+// Deflate packs at most 1032 bytes into one (258-byte matches of 2 bits).
+const int64_t kDeflateMaxRatio = 1032;
+
+// Refuses `what`, before anything is allocated for it, when its stored
+// bytes are more than fileBytes can unpack to at the format's highest ratio.
+void checkFileCanHold(const std::string& path, const std::string& what, int64_t storedBytes, int64_t fileBytes,
+                      int64_t maxRatio) {
+    if (storedBytes > saturatedProduct(std::max<int64_t>(fileBytes, 0), maxRatio))
+        fail(path, what + " needs " + std::to_string(storedBytes) + " bytes of file data, more than the file's " +
+                       std::to_string(fileBytes) + " bytes can hold");
+}
 
 // ---------------------------------------------------------------------------
 // PNG, through the classic interface: errors come back by longjmp, so the
@@ -44,6 +57,7 @@ struct PngInfo {
     png_uint_32 width = 0, height = 0;
     int channels = 0, bits = 0;
     size_t rowBytes = 0;
+    size_t storedRowBytes = 0;  // before the transformations
 };
 
 // Reads the header and sets up the transformations: palette and low-bit grey
@@ -76,6 +90,7 @@ bool pngOpen(std::FILE* f, png_structp& png, png_infop& info, PngInfo& out, PngM
         const uint16_t one = 1;
         if (*reinterpret_cast<const uint8_t*>(&one) == 1) png_set_swap(png);
     }
+    out.storedRowBytes = png_get_rowbytes(png, info);
     png_read_update_info(png, info);
     out.width = png_get_image_width(png, info);
     out.height = png_get_image_height(png, info);
@@ -96,7 +111,7 @@ bool pngReadRows(png_structp& png, png_infop& info, png_bytep* rows, PngMessage&
     return true;
 }
 
-Document readPng(std::FILE* f, const std::string& path) {
+Document readPng(std::FILE* f, const std::string& path, int64_t maxImageBytes) {
     png_structp png = nullptr;
     png_infop info = nullptr;
     PngInfo pi;
@@ -104,12 +119,21 @@ Document readPng(std::FILE* f, const std::string& path) {
     if (!pngOpen(f, png, info, pi, msg)) fail(path, std::string("cannot read the PNG file: ") + msg.text);
     int16_t base = pi.channels == 1 ? plugInModeGrayScale : pi.channels == 3 ? plugInModeRGBColor : -1;
     if (base < 0 || (pi.bits != 8 && pi.bits != 16) || pi.width == 0 || pi.height == 0 ||
-        pi.width > 0x7FFFFFFF || pi.height > 0x7FFFFFFF ||
-        int64_t(pi.rowBytes) * pi.height > kMaxImageBytes) {
+        pi.width > 0x7FFFFFFF || pi.height > 0x7FFFFFFF) {
         png_destroy_read_struct(&png, &info, nullptr);
         fail(path, "unsupported PNG layout (" + std::to_string(pi.channels) + " channels of " +
                        std::to_string(pi.bits) + " bits, " + std::to_string(pi.width) + " x " +
                        std::to_string(pi.height) + ")");
+    }
+    try {
+        // Each stored row is a filter byte and the samples, deflated.
+        const std::string what = "PNG of " + std::to_string(pi.width) + " x " + std::to_string(pi.height) + " pixels";
+        checkFileCanHold(path, what, saturatedProduct(int64_t(pi.storedRowBytes) + 1, pi.height),
+                         platform::fileSize(f), kDeflateMaxRatio);
+        checkBudget(path, what, saturatedProduct(int64_t(pi.rowBytes), pi.height), maxImageBytes);
+    } catch (...) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        throw;
     }
     std::vector<uint8_t> raw;
     std::vector<png_bytep> rows;
@@ -217,21 +241,41 @@ struct TiffCloser {
     }
 };
 
-Document readTiff(const std::string& path) {
+// The most decoded bytes one stored byte can give, by compression.
+int64_t tiffMaxRatio(uint16_t compression) {
+    switch (compression) {
+        case COMPRESSION_NONE: return 1;
+        case COMPRESSION_PACKBITS: return 64;  // 2 bytes repeat one byte 128 times
+        case COMPRESSION_DEFLATE:
+        case COMPRESSION_ADOBE_DEFLATE: return kDeflateMaxRatio;
+        case COMPRESSION_LZW: return 4096;  // a 9-bit code stands for at most 4096 bytes
+        default: return 65536;  // no codec we read packs more
+    }
+}
+
+Document readTiff(const std::string& path, int64_t fileBytes, int64_t maxImageBytes) {
     tiffHandlers();
     tiffMessage.clear();
-    TIFF* t = TIFFOpen(path.c_str(), "r");
+    // libtiff's own allocations (directories, strips) stay within the budget
+    // too, though never below what the directory of a large image needs.
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (!options) fail(path, "not enough memory to open the TIFF file");
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(std::max<int64_t>(maxImageBytes, int64_t(64) << 20)));
+    TIFF* t = TIFFOpenExt(path.c_str(), "r", options);
+    TIFFOpenOptionsFree(options);
     if (!t) fail(path, "cannot read the TIFF file: " + tiffMessage);
     TiffCloser closer{t};
 
     uint32_t width = 0, height = 0;
     uint16_t spp = 1, bps = 1, format = SAMPLEFORMAT_UINT, photometric = 0, planar = PLANARCONFIG_CONTIG;
+    uint16_t compression = COMPRESSION_NONE;
     TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(t, TIFFTAG_IMAGELENGTH, &height);
     TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &spp);
     TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bps);
     TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLEFORMAT, &format);
     TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &compression);
     if (!TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric)) fail(path, "TIFF file without a photometric tag");
 
     bool intSamples = (bps == 8 || bps == 16) && (format == SAMPLEFORMAT_UINT || format == SAMPLEFORMAT_INT);
@@ -255,12 +299,15 @@ Document readTiff(const std::string& path) {
     if (mode < 0) fail(path, modeName(base) + " TIFF with " + std::to_string(bps) + "-bit samples is not supported");
     if (format == SAMPLEFORMAT_INT && photometric != PHOTOMETRIC_CIELAB)
         fail(path, "TIFF with signed integer samples is not supported");
-    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF ||
-        int64_t(width) * height * spp * (bps / 8) > kMaxImageBytes)
-        fail(path, "TIFF of " + std::to_string(width) + " x " + std::to_string(height) + " pixels is not supported");
+    const std::string what = "TIFF of " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) fail(path, what + " is not supported");
 
     const int sb = bps / 8;
     const int64_t pixelBytes = int64_t(spp) * sb;
+    const int64_t maxRatio = tiffMaxRatio(compression);
+    const int64_t imageBytes = saturatedProduct(int64_t(width) * height, pixelBytes);
+    checkFileCanHold(path, what, imageBytes, fileBytes, maxRatio);
+    checkBudget(path, what, imageBytes, maxImageBytes);
     std::vector<uint8_t> raw(size_t(int64_t(width) * height * pixelBytes));  // contiguous samples
 
     if (TIFFIsTiled(t)) {
@@ -268,7 +315,13 @@ Document readTiff(const std::string& path) {
         TIFFGetField(t, TIFFTAG_TILEWIDTH, &tw);
         TIFFGetField(t, TIFFTAG_TILELENGTH, &th);
         if (tw == 0 || th == 0) fail(path, "TIFF tiles of size 0");
-        std::vector<uint8_t> tile(size_t(TIFFTileSize(t)));
+        // A tile may be far larger than the image it covers.
+        const std::string tileWhat = "TIFF tile of " + std::to_string(tw) + " x " + std::to_string(th) + " pixels";
+        const int64_t tileBytes = int64_t(TIFFTileSize64(t));
+        checkFileCanHold(path, tileWhat, tileBytes, fileBytes, maxRatio);
+        checkBudget(path, tileWhat, tileBytes, maxImageBytes);
+        if (tileBytes <= 0) fail(path, "cannot read a TIFF tile: " + tiffMessage);
+        std::vector<uint8_t> tile(static_cast<size_t>(tileBytes));
         const int planes = planar == PLANARCONFIG_SEPARATE ? spp : 1;
         for (int s = 0; s < planes; ++s)
             for (uint32_t ty = 0; ty < height; ty += th)
@@ -385,7 +438,7 @@ void writeTiff(const Document& doc, const std::string& tempPath, const std::stri
 
 }  // namespace
 
-Document readImage(const std::string& path) {
+Document readImage(const std::string& path, int64_t maxImageBytes) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) fail(path, std::string("cannot open: ") + std::strerror(errno));
     unsigned char magic[8] = {0};
@@ -395,12 +448,12 @@ Document readImage(const std::string& path) {
     bool isTiff = n >= 4 && ((magic[0] == 'I' && magic[1] == 'I' && (magic[2] == 42 || magic[2] == 43) && magic[3] == 0) ||
                              (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && (magic[3] == 42 || magic[3] == 43)));
     if (imageio::isPnmMagic(magic, n)) {
-        return imageio::readPnmAndClose(f, path);
+        return imageio::readPnmAndClose(f, path, maxImageBytes);
     }
     if (isPng) {
         std::rewind(f);
         try {
-            Document d = readPng(f, path);
+            Document d = readPng(f, path, maxImageBytes);
             std::fclose(f);
             return d;
         } catch (...) {
@@ -408,8 +461,9 @@ Document readImage(const std::string& path) {
             throw;
         }
     }
+    const int64_t fileBytes = platform::fileSize(f);
     std::fclose(f);
-    if (isTiff) return readTiff(path);
+    if (isTiff) return readTiff(path, fileBytes, maxImageBytes);
     if (n == 0) fail(path, "the file is empty");
     fail(path, "neither a PNG, TIFF, PPM nor PGM file");
 }

@@ -8,6 +8,7 @@
 // CMYK files (0 = no ink) <-> the host's inverted CMYK (255 = no ink).
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -19,9 +20,15 @@ struct ImageIoError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The most image bytes a reader takes on by default: the host keeps the
+// whole image in memory.
+const int64_t kMaxImageBytes = int64_t(4) << 30;
+
 // The format is taken from the file's first bytes.  Throws ImageIoError with
-// a message that names the file and the reason.
-Document readImage(const std::string& path);
+// a message that names the file and the reason.  The size a file declares is
+// refused before anything is allocated when the file is too small to hold it
+// or when it needs more than maxImageBytes.
+Document readImage(const std::string& path, int64_t maxImageBytes = kMaxImageBytes);
 
 // The format is taken from the extension (.png, .tif, .tiff, .ppm, .pgm;
 // any case).

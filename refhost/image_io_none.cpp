@@ -8,7 +8,7 @@
 
 namespace refhost {
 
-Document readImage(const std::string& path) {
+Document readImage(const std::string& path, int64_t maxImageBytes) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) imageio::fail(path, std::string("cannot open: ") + std::strerror(errno));
     unsigned char magic[3] = {0, 0, 0};
@@ -19,7 +19,7 @@ Document readImage(const std::string& path) {
                                    : "neither a PPM nor a PGM file (this pihost was built without PNG and TIFF "
                                      "support)");
     }
-    return imageio::readPnmAndClose(f, path);
+    return imageio::readPnmAndClose(f, path, maxImageBytes);
 }
 
 void writeImage(const Document& doc, const std::string& path) {

@@ -2,8 +2,10 @@
 // and write photographs too.
 #include "refhost/image_io_pnm.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -13,6 +15,14 @@ namespace refhost {
 namespace imageio {
 
 void fail(const std::string& path, const std::string& why) { throw ImageIoError("'" + path + "': " + why); }
+
+int64_t saturatedProduct(int64_t a, int64_t b) { return b != 0 && a > INT64_MAX / b ? INT64_MAX : a * b; }
+
+void checkBudget(const std::string& path, const std::string& what, int64_t bytes, int64_t budget) {
+    if (bytes > budget)
+        fail(path, what + " needs " + std::to_string(bytes) + " bytes, more than the limit of " +
+                       std::to_string(budget) + " bytes for an image");
+}
 
 std::string lowerExtension(const std::string& path) {
     size_t dot = path.find_last_of('.');
@@ -50,25 +60,16 @@ bool headerNumber(std::FILE* f, int64_t& v) {
     // Exactly one blank ends the number (after maxval it is the last header byte).
     return isBlank(c);
 }
-
-// Bytes from the position to the end of a file; -1 for a stream that cannot tell.
-int64_t bytesLeft(std::FILE* f) {
-    const long here = std::ftell(f);
-    if (here < 0 || std::fseek(f, 0, SEEK_END) != 0) return -1;
-    const long end = std::ftell(f);
-    if (std::fseek(f, here, SEEK_SET) != 0 || end < here) return -1;
-    return int64_t(end) - here;
-}
 }  // namespace
 
 bool isPnmMagic(const unsigned char* bytes, size_t n) {
     return n >= 3 && bytes[0] == 'P' && (bytes[1] == '5' || bytes[1] == '6') && isBlank(bytes[2]);
 }
 
-Document readPnmAndClose(std::FILE* f, const std::string& path) {
+Document readPnmAndClose(std::FILE* f, const std::string& path, int64_t maxImageBytes) {
     std::rewind(f);
     try {
-        Document d = readPnm(f, path);
+        Document d = readPnm(f, path, maxImageBytes);
         std::fclose(f);
         return d;
     } catch (...) {
@@ -77,7 +78,7 @@ Document readPnmAndClose(std::FILE* f, const std::string& path) {
     }
 }
 
-Document readPnm(std::FILE* f, const std::string& path) {
+Document readPnm(std::FILE* f, const std::string& path, int64_t maxImageBytes) {
     unsigned char magic[2] = {0, 0};
     if (std::fread(magic, 1, 2, f) != 2 || magic[0] != 'P' || (magic[1] != '5' && magic[1] != '6'))
         fail(path, "not a binary PPM or PGM file");
@@ -90,18 +91,19 @@ Document readPnm(std::FILE* f, const std::string& path) {
         fail(path, std::string(kind) + " with maxval " + std::to_string(maxval) +
                        " is not supported (255 or 65535)");
     const int sampleBytes = maxval == 255 ? 1 : 2;
-    if (width <= 0 || height <= 0 || width * height > kMaxImageBytes / (channels * sampleBytes))
-        fail(path, std::string(kind) + " of " + std::to_string(width) + " x " + std::to_string(height) +
-                       " pixels is not supported");
-    const int64_t rowBytes = width * channels * sampleBytes;
-    // A few header bytes can declare gigabytes: nothing is allocated for
-    // samples that the file does not hold.
-    const int64_t held = bytesLeft(f);
-    if (held >= 0 && held < rowBytes * height)
-        fail(path, std::string(kind) + " file ends after " + std::to_string(held) + " of its " +
-                       std::to_string(rowBytes * height) + " sample bytes");
+    const std::string what = std::string(kind) + " of " + std::to_string(width) + " x " + std::to_string(height) +
+                             " pixels";
+    if (width <= 0 || height <= 0) fail(path, what + " is not supported");
+    // The samples are stored as they are: the file must hold every byte.
+    const int64_t bytes = saturatedProduct(width * height, channels * sampleBytes);
+    const int64_t held = std::max<int64_t>(platform::fileSize(f) - std::max<int64_t>(std::ftell(f), 0), 0);
+    if (bytes > held)
+        fail(path, std::string(kind) + " file ends after " + std::to_string(held) + " of its " + std::to_string(bytes) +
+                       " sample bytes");
+    checkBudget(path, what, bytes, maxImageBytes);
     const int16 mode = modeFor(channels == 3 ? plugInModeRGBColor : plugInModeGrayScale, sampleBytes * 8);
     Document doc(mode, int32(width), int32(height));
+    const int64_t rowBytes = width * channels * sampleBytes;
     std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
     for (int32 y = 0; y < doc.height(); ++y) {
         size_t n = std::fread(row.data(), 1, row.size(), f);

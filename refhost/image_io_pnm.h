@@ -12,10 +12,13 @@
 namespace refhost {
 namespace imageio {
 
-// Nothing larger is read: the host keeps the whole image in memory.
-const int64_t kMaxImageBytes = int64_t(4) << 30;
-
 [[noreturn]] void fail(const std::string& path, const std::string& why);
+
+// a * b, or INT64_MAX when that does not fit (both at least 0).
+int64_t saturatedProduct(int64_t a, int64_t b);
+// Refuses `what` (e.g. "PGM of 3 x 2 pixels"), before anything is
+// allocated for it, when it takes more than budget bytes in memory.
+void checkBudget(const std::string& path, const std::string& what, int64_t bytes, int64_t budget);
 
 // 16-bit file samples 0..65535 <-> the host's 0..32768, rounded to nearest.
 inline uint16_t fileToHost16(uint32_t v) { return uint16_t((uint64_t(v) * 32768 * 2 + 65535) / (2 * 65535)); }
@@ -31,9 +34,9 @@ std::string lowerExtension(const std::string& path);
 bool isPnmExtension(const std::string& lowerExt);    // "ppm" or "pgm"
 bool isPnmMagic(const unsigned char* bytes, size_t n);  // "P5" or "P6" and a blank
 // Reads from the start of f; throws ImageIoError.
-Document readPnm(std::FILE* f, const std::string& path);
+Document readPnm(std::FILE* f, const std::string& path, int64_t maxImageBytes);
 // readPnm from the start of an open file, which it closes whatever happens.
-Document readPnmAndClose(std::FILE* f, const std::string& path);
+Document readPnmAndClose(std::FILE* f, const std::string& path, int64_t maxImageBytes);
 // Writes beside path under a temporary name, then renames it into place.
 void writePnmFile(const Document& doc, const std::string& path);
 

@@ -1,6 +1,7 @@
 // pihost: loads a filter plug-in, runs its selectors on a document (a
 // synthetic one, or an image file) and reports what the host saw.
 #include <cerrno>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "refhost/convert.h"
 #include "refhost/dialog_script.h"
 #include "refhost/image_io.h"
+#include "refhost/platform.h"
 #include "refhost/refhost.h"
 
 namespace {
@@ -30,9 +32,10 @@ const char* const kUsage =
     "  --depth BITS           8, 16 or 32 (default 8); an image file is converted\n"
     "  --size WxH             synthetic document size (default 64x48)\n"
     "  --rect T,L,B,R         filter rectangle (default: the whole image)\n"
-    "  --tile WxH             the host's tile size (default: none)\n"
+    "  --tile WxH             the host's tile size, at most 32767x32767 (default: 256x256)\n"
     "  --max-space BYTES      memory offered to the plug-in (maxSpace)\n"
     "  --set KEY=VALUE        scripting parameter: a number, or true/false; repeatable\n"
+    "  --keep-going           write the output even when the plug-in could not read the --set values\n"
     "  --dialog               ask the plug-in to show its dialog (default: do not)\n"
     "  --no-big-document      offer no big-document record (16-bit rectangles only)\n"
     "  --print-params         print the parameter block after the run (always with --selectors\n"
@@ -52,6 +55,8 @@ struct Options {
     int64_t maxSpace = -1;
     Descriptor script;
     std::string dialogScript, shots;
+    std::vector<std::string> scriptTexts;  // each --set as given
+    bool keepGoing = false;
     bool dialog = false, bigDocument = true, printParams = false, fresh = false, selectors = false, about = false;
 };
 
@@ -78,6 +83,11 @@ bool parseSize(const std::string& s, int32& w, int32& h) {
     w = int32(a);
     h = int32(b);
     return true;
+}
+
+std::string rectText(const VRect& r) {
+    return std::to_string(r.top) + "," + std::to_string(r.left) + "," + std::to_string(r.bottom) + "," +
+           std::to_string(r.right);
 }
 
 bool parseRect(const std::string& s, VRect& r) {
@@ -143,13 +153,20 @@ Options parse(int argc, char** argv) {
             if (!parseSize(value(i), o.width, o.height)) usage("--size wants WxH, e.g. 64x48");
         } else if (a == "--rect") {
             if (!parseRect(value(i), o.rect)) usage("--rect wants T,L,B,R");
+            // The host reads an empty rectangle as the whole image.
+            if (o.rect.top >= o.rect.bottom || o.rect.left >= o.rect.right)
+                usage("--rect " + rectText(o.rect) + " is empty or inverted (top < bottom and left < right)");
         } else if (a == "--tile") {
-            if (!parseSize(value(i), o.tileW, o.tileH)) usage("--tile wants WxH, e.g. 128x128");
+            if (!parseSize(value(i), o.tileW, o.tileH) || o.tileW > 32767 || o.tileH > 32767)
+                usage("--tile wants WxH, each at most 32767, e.g. 128x128");
         } else if (a == "--max-space") {
             if (!parseInt(value(i), n) || n < 0 || n > 0x7FFFFFFF) usage("--max-space wants 0..2147483647");
             o.maxSpace = n;
         } else if (a == "--set") {
-            o.script.push_back(parseSetting(value(i)));
+            o.scriptTexts.push_back(value(i));
+            o.script.push_back(parseSetting(o.scriptTexts.back()));
+        } else if (a == "--keep-going") {
+            o.keepGoing = true;
         } else if (a == "--dialog") {
             o.dialog = true;
         } else if (a == "--no-big-document") {
@@ -194,11 +211,6 @@ const char* selectorName(int16 s) {
         case filterSelectorFinish: return "finish";
         default: return "?";
     }
-}
-
-std::string rectText(const VRect& r) {
-    return std::to_string(r.top) + "," + std::to_string(r.left) + "," + std::to_string(r.bottom) + "," +
-           std::to_string(r.right);
 }
 
 // The parameter block: 9 one-byte flags, then 26 doubles at their natural
@@ -253,6 +265,70 @@ void printBalance(Host& host) {
     if (!report.empty()) std::printf("%s", report.c_str());
 }
 
+const char* typeText(DescriptorTypeID type) {
+    switch (type) {
+        case typeFloat: return "a number";
+        case typeBoolean: return "true or false";
+        case typeInteger: return "a whole number";
+        default: return "another type";
+    }
+}
+
+std::string valueText(const DescriptorEntry& e) {
+    char buf[40];
+    switch (e.type) {
+        case typeFloat: std::snprintf(buf, sizeof buf, "%.17g", e.f); break;
+        case typeInteger: std::snprintf(buf, sizeof buf, "%d", int(e.i)); break;
+        case typeBoolean: return e.b ? "true" : "false";
+        default: return "?";
+    }
+    return buf;
+}
+
+// The --set text that gave the key (the key's name when none did).
+std::string givenText(const Options& o, DescriptorKeyID key) {
+    for (size_t i = 0; i < o.script.size(); ++i)
+        if (o.script[i].key == key) return o.scriptTexts[i];
+    return keyName(key);
+}
+
+// A get of the wrong type fails the plug-in's whole scripting read: it then
+// runs with none of the --set values.  True when that happened.
+bool reportFailedScriptRead(const Host& host, const Options& o) {
+    for (const DescriptorReadError& e : host.descriptorReadErrors())
+        std::fprintf(stderr, "pihost: --set %s: the plug-in reads %s as %s, not %s, so it used none of the --set values\n",
+                     givenText(o, e.key).c_str(), keyName(e.key).c_str(), typeText(e.wanted), typeText(e.held));
+    return !host.descriptorReadErrors().empty();
+}
+
+// Values that automatic profiling sets from the image when its flag 'Blah'
+// ("profile automatically even when no dialog is shown") is on.
+bool profilingSets(DescriptorKeyID key) {
+    for (const char* name : {"brgH", "conT", "Dbar", "Dbas"})
+        if (key == keyFromName(name)) return true;
+    return false;
+}
+
+// The plug-in may keep or replace a --set value (a stored flag wins, the
+// profiling overwrites, a value that is not finite is dropped): say which
+// values the run did not end with, and why where that can be told.
+void reportSettingsNotKept(const Options& o, const Descriptor& final) {
+    const DescriptorEntry* always = findEntry(final, keyFromName("Blah"));
+    const bool profiling = always && always->type == typeBoolean && always->b;
+    for (size_t i = 0; i < o.script.size(); ++i) {
+        const DescriptorEntry& given = o.script[i];
+        const DescriptorEntry* ended = findEntry(final, given.key);
+        if (!ended || *ended == given) continue;
+        std::string why;
+        if (given.type == typeFloat && !std::isfinite(given.f))
+            why = " (the plug-in takes finite numbers only)";
+        else if (profiling && profilingSets(given.key))
+            why = " (automatic profiling is on, Blah true, and sets it from the image)";
+        std::fprintf(stderr, "pihost: the run did not end with --set %s: %s is %s%s\n", o.scriptTexts[i].c_str(),
+                     keyName(given.key).c_str(), valueText(*ended).c_str(), why.c_str());
+    }
+}
+
 int run(const Options& o) {
     Document doc;
     if (!o.in.empty()) {
@@ -271,10 +347,21 @@ int run(const Options& o) {
         doc = Document(mode, o.width, o.height);
         doc.fillPattern();
     }
+    // Without the big-document record the host describes the image in 16-bit
+    // fields; a larger one would be filtered in part.
+    if (!o.bigDocument && (doc.width() > 32767 || doc.height() > 32767)) {
+        std::fprintf(stderr,
+                     "pihost: a %d x %d image needs the big-document record; without it (--no-big-document) a host "
+                     "describes at most 32767 x 32767 pixels\n",
+                     int(doc.width()), int(doc.height()));
+        return 2;
+    }
     HostOptions ho;
     ho.filterRect = o.rect;
-    ho.inTileWidth = o.tileW;
-    ho.inTileHeight = o.tileH;
+    if (o.tileW > 0) {
+        ho.inTileWidth = int16(o.tileW);
+        ho.inTileHeight = int16(o.tileH);
+    }
     if (o.maxSpace >= 0) ho.maxSpace = int32(o.maxSpace);
     ho.bigDocument = o.bigDocument;
 
@@ -348,6 +435,12 @@ int run(const Options& o) {
                 return 2;
             }
     }
+    if (failed == noErr && reportFailedScriptRead(host, o) && !o.keepGoing) {
+        if (!o.out.empty()) std::fprintf(stderr, "pihost: %s was not written (--keep-going writes it)\n", o.out.c_str());
+        return 1;
+    }
+    if (failed == noErr && !o.script.empty())
+        if (const std::optional<Descriptor> final = host.scriptDescriptor()) reportSettingsNotKept(o, *final);
 
     if (!o.out.empty()) {
         if (failed != noErr) {
@@ -364,6 +457,7 @@ int run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::removePartialFileOnSignals();
     if (argc > 1 && std::strcmp(argv[1], "--convert") == 0) {
         if (argc != 4) usage("--convert wants IN and OUT");
         try {

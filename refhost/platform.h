@@ -4,6 +4,7 @@
 // refhost is platform-specific.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -44,11 +45,26 @@ std::string copyToTempDirectory(const std::string& path, std::string& error);
 void removeTempCopy(const std::string& copyPath);
 
 // Creates a new file beside target that did not exist before, opened for
-// binary writing; null with a message in error on failure.
+// binary writing; null with a message in error on failure.  On POSIX a
+// target that is a symbolic link is written through (the new file goes
+// beside the file it leads to), and a file to be replaced lends the new one
+// its permissions.
 std::FILE* createFileBeside(const std::string& target, std::string& tempPath, std::string& error);
 // Moves from over to, replacing to at once (never a half-written target).
 bool replaceFile(const std::string& from, const std::string& to, std::string& error);
 void removeFile(const std::string& path);
+// The size of an open file in bytes; -1 when it cannot be told.
+int64_t fileSize(std::FILE* f);
+// From now on an interrupt or termination signal first removes the file
+// that createFileBeside made and neither replaceFile nor removeFile has
+// taken yet, then ends the process as the signal would have.
+void removePartialFileOnSignals();
+
+// For the platform files (partial_file.cpp): the partial file being written.
+void notePartialFile(const std::string& path);
+void forgetPartialFile(const std::string& path);
+// Its path, or null; a signal handler may call this.
+const char* pendingPartialFile();
 
 }  // namespace platform
 }  // namespace refhost

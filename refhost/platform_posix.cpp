@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -99,13 +100,53 @@ void removeTempCopy(const std::string& copyPath) {
     rmdir(directoryOf(copyPath).c_str());
 }
 
+namespace {
+extern "C" void removePartialAndDie(int signal) {
+    if (const char* partial = pendingPartialFile()) unlink(partial);
+    // The handler was reset on entry: the signal now ends the process as it
+    // would have without one.
+    raise(signal);
+}
+
+// A link is written through: the file it leads to is replaced, the link
+// stays.  A dangling link leads to the file it names.
+std::string finalTarget(const std::string& target) {
+    std::string path = target;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::string link(size_t(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        ssize_t n = readlink(path.c_str(), &link[0], link.size());
+        if (n <= 0 || size_t(n) >= link.size()) break;
+        link.resize(size_t(n));
+        path = link[0] == '/' ? link : directoryOf(path) + "/" + link;
+    }
+    return path;
+}
+}  // namespace
+
+void removePartialFileOnSignals() {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = removePartialAndDie;
+    sa.sa_flags = SA_RESETHAND;
+    sigemptyset(&sa.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &sa, nullptr);
+}
+
 std::FILE* createFileBeside(const std::string& target, std::string& tempPath, std::string& error) {
     static std::atomic<unsigned> counter{0};
+    const std::string file = finalTarget(target);
+    // A file that is replaced keeps its permissions.
+    struct stat st;
+    const bool replacing = stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    const mode_t mode = replacing ? (st.st_mode & 07777) : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = target + ".partial-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-        int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        tempPath = file + ".partial-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+        notePartialFile(tempPath);
+        int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777);
         if (fd >= 0) {
-            std::FILE* f = fdopen(fd, "wb");
+            std::FILE* f = replacing && fchmod(fd, mode) != 0 ? nullptr : fdopen(fd, "wb");
             if (f) return f;
             close(fd);
             unlink(tempPath.c_str());
@@ -113,19 +154,31 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
         }
         if (errno != EEXIST) break;
     }
-    error = "cannot create a file beside " + target + ": " + std::strerror(errno);
+    error = "cannot create a file beside " + file + ": " + std::strerror(errno);
+    forgetPartialFile(tempPath);
     tempPath.clear();
     return nullptr;
 }
 
 bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
-    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
-    error = "cannot move " + from + " to " + to + ": " + std::strerror(errno);
+    const std::string file = finalTarget(to);
+    if (std::rename(from.c_str(), file.c_str()) == 0) {
+        forgetPartialFile(from);
+        return true;
+    }
+    error = "cannot move " + from + " to " + file + ": " + std::strerror(errno);
     return false;
 }
 
 void removeFile(const std::string& path) {
-    if (!path.empty()) unlink(path.c_str());
+    if (path.empty()) return;
+    unlink(path.c_str());
+    forgetPartialFile(path);
+}
+
+int64_t fileSize(std::FILE* f) {
+    struct stat st;
+    return fstat(fileno(f), &st) == 0 ? int64_t(st.st_size) : -1;
 }
 
 void* beginAlertCapture(Host&) { return nullptr; }

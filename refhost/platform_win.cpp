@@ -1,8 +1,11 @@
 // Windows form of the reference host's platform services.
 #include <windows.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -87,10 +90,24 @@ void removeTempCopy(const std::string& copyPath) {
     RemoveDirectoryA(directoryOf(copyPath).c_str());
 }
 
+namespace {
+extern "C" void removePartialAndDie(int signal) {
+    if (const char* partial = pendingPartialFile()) DeleteFileA(partial);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+}  // namespace
+
+void removePartialFileOnSignals() {
+    std::signal(SIGINT, removePartialAndDie);
+    std::signal(SIGTERM, removePartialAndDie);
+}
+
 std::FILE* createFileBeside(const std::string& target, std::string& tempPath, std::string& error) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = target + ".partial-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
+        notePartialFile(tempPath);
         HANDLE h = CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                nullptr);
         if (h == INVALID_HANDLE_VALUE) {
@@ -104,18 +121,29 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
         break;
     }
     error = "cannot create a file beside " + target + ": " + lastError();
+    forgetPartialFile(tempPath);
     tempPath.clear();
     return nullptr;
 }
 
 bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        forgetPartialFile(from);
+        return true;
+    }
     error = "cannot move " + from + " to " + to + ": " + lastError();
     return false;
 }
 
 void removeFile(const std::string& path) {
-    if (!path.empty()) DeleteFileA(path.c_str());
+    if (path.empty()) return;
+    DeleteFileA(path.c_str());
+    forgetPartialFile(path);
+}
+
+int64_t fileSize(std::FILE* f) {
+    struct _stati64 st;
+    return _fstati64(_fileno(f), &st) == 0 ? int64_t(st.st_size) : -1;
 }
 
 // ---------------------------------------------------------------------------

@@ -74,6 +74,7 @@ int16 Plugin::call(Host& host, int16 selector) {
         host.recordFault("PluginMain (selector " + std::to_string(selector) + ") let an exception escape");
         throw;
     }
+    host.endSelector(selector);
     return host.result();
 }
 

@@ -129,7 +129,9 @@ struct HostOptions {
     int16 imageModeField = -1;
     int32 maxSpace = 256 * 1024 * 1024;
     int32 bufferSpace = 0;
-    int32 inTileWidth = 0, inTileHeight = 0;
+    // The host's tile size (the record's fields are 16-bit); 0 tests a host
+    // that gives none.
+    int16 inTileWidth = 256, inTileHeight = 256;
     bool haveMask = false;          // the host offers a selection mask (mask(), one 8-bit plane)
     bool bigDocument = true;        // offer the big-document record
     bool basicSuite = true;         // false: sSPBasic is null
@@ -149,9 +151,10 @@ struct HostOptions {
     // null descriptor.
     bool registryMissingGivesNull = false;
     uint32 hostSig = kPhotoshopSignature;
-    int32 serialNumber = 0;
-    FilterColor foreground{0, 0, 0, 0};
-    FilterColor background{255, 255, 255, 0};
+    int32 serial = 0;
+    // 8-bit RGB; the record's RGBColor fields hold each channel x 257.
+    uint8 foreground[3] = {0, 0, 0};
+    uint8 background[3] = {255, 255, 255};
     Fixed resolution = 72 << 16;
 };
 
@@ -278,10 +281,40 @@ struct DisplayCall {
 // std::invalid_argument for other modes.
 Document displayCallImage(const DisplayCall& call);
 
+// A get of the wrong type from a read descriptor: the key, the type the
+// descriptor holds and the type the plug-in asked for.
+struct DescriptorReadError {
+    DescriptorKeyID key;
+    DescriptorTypeID held, wanted;
+};
+
 struct SelectorCall {
     int16 selector;
     int16 result;
 };
+
+// A call of the property procedures.  complex: the call asked for or set a
+// handle (bytes is its content on a set or a successful get).
+struct PropertyCall {
+    bool set;
+    uint32 signature, key;
+    int32 index;
+    bool complex;
+    intptr_t simple;
+    std::vector<uint8_t> bytes;
+    OSErr result;
+};
+
+// How the basic suite answers an acquisition of one suite.
+enum class SuiteAnswer {
+    offer,                 // the suite, when this host has it
+    refuse,                // kSPSuiteNotFoundError, the pointer cleared
+    refuseLeavingPointer,  // kSPSuiteNotFoundError, the pointer left at a table
+    succeedWithNull,       // success (and counted) with a null pointer
+};
+
+// The record's procedure tables that a test can reshape.
+enum class ProcTable { buffer, resource, handle, property, channelPort, readDescriptor, writeDescriptor };
 
 // ---------------------------------------------------------------------------
 // Host.
@@ -322,8 +355,12 @@ public:
     bool afterSelector();
     // Commits the output buffer still pending, as at the end of a pass.
     // Output is committed only inside the filter rectangle, as a host with a
-    // selection would.
+    // selection would.  The pass can still fail in its finish selector.
     void finishPass();
+    // After the plug-in returned from a selector (Plugin::call does this): a
+    // failed finish undoes the pass (see failPass()); a finish that succeeds
+    // ends it for good.
+    void endSelector(int16 selector);
     // Drops the pending output.
     void discardPending();
     // A pass that ended in an error: drops the pending output and, after a
@@ -367,6 +404,9 @@ public:
     int64_t openWriteTokens() const;
     // Keys the plug-in listed as expected in its last openReadDescriptorProc.
     const std::vector<DescriptorKeyID>& expectedKeys() const;
+    // Every get that asked for another type than the descriptor holds (the
+    // plug-in's reading failed there).
+    const std::vector<DescriptorReadError>& descriptorReadErrors() const;
 
     // Registry and action descriptors.
     std::map<std::string, Descriptor>& registry() { return registry_; }
@@ -382,11 +422,32 @@ public:
     int64_t acquireCount(const std::string& name) const;
     int64_t releaseCount(const std::string& name) const;
     int64_t unreleasedSuites() const;  // acquisitions minus releases, all names
+    // The same counts for the whole process, readable after every host and
+    // module is gone (a module releases its suites when it is unloaded).
+    static int64_t processAcquireCount(const std::string& name);
+    static int64_t processReleaseCount(const std::string& name);
+    std::map<std::string, SuiteAnswer> suiteAnswers;
     void provideSuite(const std::string& name, int32 version, const void* procs);
     int64_t liveBlocks() const { return int64_t(blocks_.size()); }  // AllocateBlock
 
-    // Properties (minimal): simple values by key, answered for '8BIM'.
-    std::map<uint32, intptr_t>& properties() { return properties_; }
+    // Properties, answered for '8BIM': simple values and complex ones (a new
+    // handle the caller owns on every get) by key and index.  A null complex
+    // value answers success with no handle.  Every call is logged.
+    void setProperty(uint32 key, intptr_t value, int32 index = 0);
+    void setProperty(uint32 key, std::vector<uint8_t> bytes, int32 index = 0);
+    void setNullProperty(uint32 key, int32 index = 0);
+    std::optional<intptr_t> simpleProperty(uint32 key, int32 index = 0) const;
+    std::optional<std::vector<uint8_t>> complexProperty(uint32 key, int32 index = 0) const;
+    const std::vector<PropertyCall>& propertyCalls() const { return propertyCalls_; }
+    void clearPropertyCalls() { propertyCalls_.clear(); }
+
+    // The record (or its descriptor parameters) points at a copy of the table
+    // that holds exactly count procedures after the header (none beyond, so
+    // that a read past them shows), with the version given and the listed
+    // entries (from 0) null.  Procedures beyond the host's own are non-null
+    // and recorded as faults when called.  The channel-port table, which
+    // this host does not otherwise give, is made of such procedures.
+    void shapeTable(ProcTable table, int16 version, int16 count, const std::vector<int>& nullEntries = {});
     // Resources (minimal): handles added by the plug-in, by type.
     std::map<ResType, std::vector<std::vector<uint8_t>>>& resources() { return resources_; }
 
@@ -414,7 +475,8 @@ private:
 
     void buildRecord();
     void commitPending();
-    OSErr serveRequest();
+    OSErr serveRequest();  // memFullErr when the host runs short of memory
+    OSErr serve();
 
     Document doc_;
     HostOptions options_;
@@ -433,11 +495,14 @@ private:
     int64_t colorServicesCalls_ = 0;
     std::vector<std::string> alerts_, faults_, requestErrors_;
     std::vector<DescriptorKeyID> expectedKeys_;
+    std::vector<DescriptorReadError> descriptorReadErrors_;
     std::map<std::string, Descriptor> registry_;
     std::set<std::string> persistent_;
     std::map<std::string, int64_t> acquired_, released_;
     std::map<void*, size_t> blocks_;
-    std::map<uint32, intptr_t> properties_;
+    std::map<std::pair<uint32, int32>, intptr_t> simpleProperties_;
+    std::map<std::pair<uint32, int32>, std::optional<std::vector<uint8_t>>> complexProperties_;
+    std::vector<PropertyCall> propertyCalls_;
     std::map<ResType, std::vector<std::vector<uint8_t>>> resources_;
     std::unique_ptr<Impl> impl_;
 };

@@ -9,7 +9,7 @@ require_tools() {
     command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
   done
   if [ ${#missing[@]} -gt 0 ]; then
-    echo "$(basename "$0"): missing tools: ${missing[*]} (scripts/install-deps.sh --windows --wine installs them)" >&2
+    echo "$(basename "$0"): missing tools: ${missing[*]} (scripts/install-deps.sh --windows --wine --fuzz installs them)" >&2
     exit 1
   fi
 }

@@ -3,8 +3,9 @@
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer, the engines'
 # thread drivers under ThreadSanitizer, the Windows cross builds of both
 # plug-ins for x86-64 and x86 with their resources checked, and both run
-# under Wine (scripts/wine-test.sh), and the settings-file and PPM/PGM
-# readers fuzzed for a bounded time (scripts/fuzz-test.sh).
+# under Wine (scripts/wine-test.sh), the settings-file and PPM/PGM readers
+# fuzzed for a bounded time (scripts/fuzz-test.sh), and pihost's PNG and
+# TIFF readers too (scripts/fuzz-image-readers.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXLOR_BUILD_ROOT:-$here/build}
@@ -13,7 +14,7 @@ jobs=$(nproc)
 "$here/scripts/install-deps.sh" --windows --wine --fuzz
 . "$here/scripts/common.sh"
 require_tools cmake ctest g++ x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix \
-  x86_64-w64-mingw32-objdump i686-w64-mingw32-objdump wine wineserver Xvfb xwd
+  x86_64-w64-mingw32-objdump i686-w64-mingw32-objdump wine wineserver Xvfb xwd clang clang++
 probe_wine_x86
 if [ "$VEXLOR_WINE_X86" = 1 ]; then
   echo "== x86 Windows programs run here: the x86 modules are run under Wine too"
@@ -45,6 +46,9 @@ done
 
 echo "== fuzzing the settings-file and PPM/PGM readers"
 VEXLOR_BUILD_ROOT="$build" "$here/scripts/fuzz-test.sh"
+
+echo "== fuzzing pihost's PNG and TIFF readers"
+VEXLOR_BUILD_ROOT="$build" "$here/scripts/fuzz-image-readers.sh"
 
 echo "== Windows cross builds"
 for arch in x86_64 i686; do

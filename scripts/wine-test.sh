@@ -7,7 +7,12 @@
 # native (Mac) form divides by 765, which moves a rare sample by one level.
 # So an output passes when identical, or when at most one sample in a
 # thousand differs, by 1.  The x86 and x86-64 outputs must be identical.
-# Also checks that an alert is answered rather than left waiting.
+# Also checks that an alert is answered rather than left waiting, that a
+# module's suite holders release what they hold when it is unloaded, and runs
+# both plug-ins under the foreign host (tests/foreign), which shares no
+# declaration with them: its record and tables are bytes at the offsets real
+# hosts use, offered as a version-6 host and as a later one; its outputs
+# obey the same rule.
 # Needs no display: the script starts its own Xvfb.  Builds what is missing
 # in $VEXLOR_BUILD_ROOT/{native,win-x86_64,win-i686}.
 set -euo pipefail
@@ -27,16 +32,17 @@ else
   echo "wine-test: SKIPPING the x86 runs: $VEXLOR_WINE_X86_WHY"
 fi
 
-build_targets() {  # dir, cmake arguments...; configures once, then brings the targets up to date
-  local dir=$1
-  shift
+build_targets() {  # dir, targets, cmake arguments...; configures once, then brings the targets up to date
+  local dir=$1 targets=$2
+  shift 2
   [ -f "$dir/CMakeCache.txt" ] || cmake -S "$here" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-  cmake --build "$dir" -j"$jobs" --target pihost halvane glimra >/dev/null
+  cmake --build "$dir" -j"$jobs" --target $targets >/dev/null
 }
 echo "== builds for the Wine test"
-build_targets "$build/native"
+build_targets "$build/native" "pihost halvane glimra"
 for arch in $archs; do
-  build_targets "$build/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-$arch.cmake"
+  build_targets "$build/win-$arch" "pihost foreignhost halvane glimra suite_module suite_unload" \
+    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-$arch.cmake"
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/wine-test-XXXXXX")
@@ -91,10 +97,35 @@ sample_differences() {
 }
 
 failures=0 identical=0 close=0 runs=0 largest=0 timings=
+# One Wine output against the native one, by the rule above: label, output,
+# native output, seconds taken.
+judge() {
+  local label=$1 out=$2 native=$3 took=$4 count diff samples
+  if cmp -s "$out" "$native"; then
+    echo "$label: identical to the native output (${took} s)"
+    identical=$((identical + 1))
+  elif [ "$(wc -c <"$out")" != "$(wc -c <"$native")" ]; then
+    echo "$label: DIFFERENT, the files differ in size (${took} s)"
+    failures=$((failures + 1))
+  else
+    read -r count diff < <(sample_differences "$out" "$native")
+    samples=$(($(wc -c <"$out") - $(head -n 3 "$out" | wc -c)))  # less the header
+    [ "$diff" -gt "$largest" ] && largest=$diff
+    if [ "$diff" -le 1 ] && [ $((count * 1000)) -le "$samples" ]; then
+      echo "$label: $count of $samples samples differ, by 1, within what the 1/765 multiplication gives (${took} s)"
+      close=$((close + 1))
+    else
+      echo "$label: DIFFERENT, $count of $samples samples differ, largest difference $diff (${took} s)"
+      failures=$((failures + 1))
+    fi
+  fi
+}
+
 for arch in $archs; do
   dir=$work/$arch
   mkdir -p "$dir"
-  cp "$build/win-$arch/refhost/pihost.exe" "$build/win-$arch/halvane.8bf" "$build/win-$arch/glimra.8bf" \
+  cp "$build/win-$arch/refhost/pihost.exe" "$build/win-$arch/foreignhost.exe" "$build/win-$arch/halvane.8bf" \
+    "$build/win-$arch/glimra.8bf" "$build/win-$arch/suite_module.8bf" "$build/win-$arch/suite_unload.exe" \
     "$work/astronaut.ppm" "$dir/"
   for product in halvane glimra; do
     runs=$((runs + 1))
@@ -108,25 +139,45 @@ for arch in $archs; do
       cat "$dir/$product.log" >&2
       echo "$product ($arch): FAILED, exit status $rc$([ "$rc" -eq 124 ] && echo ', timed out') (${took} s)"
       failures=$((failures + 1))
-    elif cmp -s "$dir/$product.ppm" "$work/native-$product.ppm"; then
-      echo "$product ($arch): identical to the native output (${took} s)"
-      identical=$((identical + 1))
-    elif [ "$(wc -c <"$dir/$product.ppm")" != "$(wc -c <"$work/native-$product.ppm")" ]; then
-      echo "$product ($arch): DIFFERENT, the files differ in size (${took} s)"
-      failures=$((failures + 1))
     else
-      read -r count diff < <(sample_differences "$dir/$product.ppm" "$work/native-$product.ppm")
-      samples=$(($(wc -c <"$dir/$product.ppm") - $(head -n 3 "$dir/$product.ppm" | wc -c)))  # less the header
-      [ "$diff" -gt "$largest" ] && largest=$diff
-      if [ "$diff" -le 1 ] && [ $((count * 1000)) -le "$samples" ]; then
-        echo "$product ($arch): $count of $samples samples differ, by 1, within what the 1/765 multiplication gives (${took} s)"
-        close=$((close + 1))
-      else
-        echo "$product ($arch): DIFFERENT, $count of $samples samples differ, largest difference $diff (${took} s)"
-        failures=$((failures + 1))
-      fi
+      judge "$product ($arch)" "$dir/$product.ppm" "$work/native-$product.ppm" "$took"
     fi
   done
+
+  # The foreign host: four runs per module in one process (a version-6
+  # record, a later one with big-document data, and two that check the
+  # scripting and registry values read back); the first two write images.
+  for product in halvane glimra; do
+    start=$(now)
+    rc=0
+    (cd "$dir" && timeout -k 10 "$limit" "$wine" foreignhost.exe "$product.8bf" astronaut.ppm "foreign-$product" \
+      </dev/null >"foreign-$product.log" 2>&1) || rc=$?
+    took=$(since "$start")
+    timings="$timings foreign-$product-$arch ${took}s"
+    if [ "$rc" -ne 0 ]; then
+      cat "$dir/foreign-$product.log" >&2
+      echo "$product ($arch, foreign host): FAILED, exit status $rc$([ "$rc" -eq 124 ] && echo ', timed out') (${took} s)"
+      failures=$((failures + 1))
+      continue
+    fi
+    echo "$product ($arch, foreign host): $(tail -n 1 "$dir/foreign-$product.log")"
+    for form in v6 big; do
+      runs=$((runs + 1))
+      judge "$product ($arch, foreign host, $form record)" "$dir/foreign-$product-$form.ppm" \
+        "$work/native-$product.ppm" "$took"
+    done
+  done
+
+  # A module's suite holders give back at unload what they acquired.
+  rc=0
+  (cd "$dir" && timeout -k 10 "$limit" "$wine" suite_unload.exe suite_module.8bf </dev/null >suites.log 2>&1) || rc=$?
+  if [ "$rc" -eq 0 ]; then
+    echo "suite holders ($arch): $(tail -n 1 "$dir/suites.log")"
+  else
+    cat "$dir/suites.log" >&2
+    echo "suite holders ($arch): FAILED, exit status $rc"
+    failures=$((failures + 1))
+  fi
 
   # An alert (four planes are refused) must be answered, recorded and not block.
   for product in halvane glimra; do

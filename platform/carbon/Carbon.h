@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "PITypes.h"
+
 #if defined(__GNUC__)
 #define CARBON_API extern "C" __attribute__((visibility("default")))
 #else
@@ -65,6 +67,61 @@ CARBON_API OSStatus RunStandardAlert(DialogRef alert, void* filterProc, DialogIt
 // Multiprocessing Services: the processors this process may run on.
 CARBON_API ItemCount MPProcessorsScheduled();
 
+// Memory Manager handles.  A handle points to its master pointer, as on the
+// Mac: after HLock, *(Ptr*) h is the data.  The type is the host interface's
+// own, so that the system's handles and a host's can be passed alike.
+typedef struct HandleRecord* Handle;
+typedef char* Ptr;
+typedef int16_t OSErr;
+typedef uint32_t OSType;
+typedef uint32_t ResType;
+typedef long Size;
+enum : OSErr { resNotFound = -192 };
+
+CARBON_API Handle NewHandle(Size byteCount);
+CARBON_API void DisposeHandle(Handle h);
+CARBON_API Size GetHandleSize(Handle h);
+CARBON_API void SetHandleSize(Handle h, Size newSize);
+CARBON_API void HLock(Handle h);
+CARBON_API void HLockHi(Handle h);
+CARBON_API void HUnlock(Handle h);
+// The result of the last Memory Manager call.
+CARBON_API OSErr MemError();
+CARBON_API void BlockMove(const void* source, void* destination, Size count);
+// The number as decimal text, a length-prefixed string.
+CARBON_API void NumToString(long number, unsigned char* text);
+
+// Resource Manager: files of resources, searched from the current file
+// towards the application's.  A resource handle belongs to the Resource
+// Manager until released.
+CARBON_API int16_t CurResFile();
+CARBON_API void UseResFile(int16_t refNum);
+CARBON_API Handle GetResource(ResType type, int16_t id);
+CARBON_API Handle Get1Resource(ResType type, int16_t id);
+CARBON_API void ReleaseResource(Handle resource);
+CARBON_API OSErr ResError();
+// The application's resource file.
+CARBON_API int16_t LMGetCurApRefNum();
+
+// Gestalt: 'sysv' gives the system version as 0xMMmb (major in BCD, minor,
+// bug fix); 'sys1', 'sys2', 'sys3' give major, minor and bug fix.
+enum : OSType {
+    gestaltSystemVersion = 0x73797376,
+    gestaltSystemVersionMajor = 0x73797331,
+    gestaltSystemVersionMinor = 0x73797332,
+    gestaltSystemVersionBugFix = 0x73797333,
+};
+CARBON_API OSErr Gestalt(OSType selector, int32_t* response);
+
+// Alerts from resources: the 'ALRT' of the id names nothing further here;
+// its text is the 'DITL' resource of the same id, in which ^0..^3 are
+// replaced by the parameter text.  Without the resources nothing is shown
+// and the result is -1.  Bytes are passed on as they are (Mac Roman).
+CARBON_API void ParamText(const unsigned char* param0, const unsigned char* param1, const unsigned char* param2,
+                          const unsigned char* param3);
+CARBON_API DialogItemIndex StopAlert(int16_t alertID, void* filterProc);
+CARBON_API DialogItemIndex CautionAlert(int16_t alertID, void* filterProc);
+
 // Stand-in controls for the embedding host and for tests.
 typedef void (*CarbonAlertSink)(const char* text, void* context);
 CARBON_API void CarbonStandInSetAlertSink(CarbonAlertSink sink, void* context);
@@ -72,6 +129,20 @@ CARBON_API void CarbonStandInSetAlertSink(CarbonAlertSink sink, void* context);
 CARBON_API void CarbonStandInFailAlertCreation(int n);
 // Live Core Foundation objects, so that tests can see a leak.
 CARBON_API long CarbonStandInLiveObjects();
+// Live Memory Manager handles, resources not counted.
+CARBON_API long CarbonStandInLiveHandles();
+// The next n handle allocations or resizes fail with memFullErr.
+CARBON_API void CarbonStandInFailHandles(int n);
+// Resources the host installs: a copy of the bytes under (file, type, id);
+// the first file installed is the application's unless set otherwise.
+CARBON_API void CarbonStandInInstallResource(int16_t refNum, ResType type, int16_t id, const void* data, long size);
+CARBON_API void CarbonStandInSetApplicationFile(int16_t refNum);
+// Forgets every resource and file; the current file becomes the application's.
+CARBON_API void CarbonStandInClearResources();
+CARBON_API void CarbonStandInSetSystemVersion(int major, int minor, int bugFix);
+// The kind of the last alert shown: kAlertStopAlert, kAlertCautionAlert, or
+// kAlertNoteAlert for the standard alerts.
+CARBON_API AlertType CarbonStandInLastAlertType();
 
 // Windows from a nib and their modal loop.  The stand-in has no screen: the
 // modal loop asks the embedding host's responder which commands the user
@@ -131,16 +202,16 @@ typedef uint32_t DescType;
 typedef uint8_t Boolean;
 typedef long Size;
 
-// (noErr, paramErr and userCanceledErr come with the host interface's types.)
-enum : OSErr { fnfErr = -43, errAECoercionFail = -1700 };
+// (noErr, paramErr, userCanceledErr and fnfErr come with the host
+// interface's types, as do typeNull and typeChar.)
+enum : OSErr { errAECoercionFail = -1700 };
 
 struct AEDesc {
     DescType descriptorType;
     void* dataHandle;
 };
 typedef AEDesc AEDescList;
-enum : DescType { typeNull = 0x6e756c6c /* 'null' */, typeAEList = 0x6c697374 /* 'list' */,
-                  typeFSRef = 0x66737266 /* 'fsrf' */, typeChar = 0x54455854 /* 'TEXT' */ };
+enum : DescType { typeAEList = 0x6c697374 /* 'list' */, typeFSRef = 0x66737266 /* 'fsrf' */ };
 
 CARBON_API OSErr AECoerceDesc(const AEDesc* theAEDesc, DescType toType, AEDesc* result);
 CARBON_API OSErr AEGetDescData(const AEDesc* theAEDesc, void* dataPtr, Size maximumSize);

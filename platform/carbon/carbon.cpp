@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdarg>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -26,6 +27,7 @@ std::mutex sinkMutex;
 CarbonAlertSink alertSink = nullptr;
 void* alertContext = nullptr;
 int alertFailures = 0;
+AlertType lastAlertType = kAlertNoteAlert;
 __CFBundle mainBundle;
 
 CFStringRef makeString(std::string text) {
@@ -178,6 +180,10 @@ OSStatus RunStandardAlert(DialogRef alert, void*, DialogItemIndex* outItemHit) {
         sink = alertSink;
         context = alertContext;
     }
+    {
+        std::lock_guard<std::mutex> lock(sinkMutex);
+        lastAlertType = kAlertNoteAlert;
+    }
     if (sink) sink(alert->message.c_str(), context);
     delete alert;
     if (outItemHit) *outItemHit = 1;
@@ -319,3 +325,256 @@ void CarbonStandInSetModalResponder(CarbonModalResponder responder, void* contex
 void CarbonStandInFailNib(const char* nibName) { failingNib = nibName ? nibName : ""; }
 
 long CarbonStandInLiveWindows() { return liveWindows.load(); }
+
+// Memory Manager -----------------------------------------------------------
+
+#include <map>
+#include <memory>
+
+// The master pointer comes first, so that a handle is a pointer to it.
+struct HandleRecord {
+    char* master;
+    std::vector<char> bytes;
+    int locks;
+    bool resource;
+};
+
+namespace {
+std::mutex memoryMutex;
+std::atomic<long> liveHandles{0};
+int handleFailures = 0;
+thread_local OSErr memError = 0;
+
+bool failHandle() {
+    std::lock_guard<std::mutex> lock(memoryMutex);
+    if (handleFailures <= 0) return false;
+    --handleFailures;
+    return true;
+}
+
+// The master pointer of an empty handle is still valid (a one-byte block).
+void setMaster(Handle h) { h->master = h->bytes.empty() ? reinterpret_cast<char*>(&h->locks) : h->bytes.data(); }
+
+Handle makeHandle(const void* data, Size size, bool resource) {
+    auto* h = new HandleRecord{nullptr, std::vector<char>(size_t(size)), 0, resource};
+    if (data && size > 0) std::memcpy(h->bytes.data(), data, size_t(size));
+    setMaster(h);
+    if (!resource) ++liveHandles;
+    return h;
+}
+}  // namespace
+
+Handle NewHandle(Size byteCount) {
+    if (byteCount < 0 || failHandle()) {
+        memError = byteCount < 0 ? -50 : -108;
+        return nullptr;
+    }
+    memError = 0;
+    return makeHandle(nullptr, byteCount, false);
+}
+
+void DisposeHandle(Handle h) {
+    memError = h ? 0 : -109;
+    if (!h) return;
+    if (!h->resource) --liveHandles;
+    delete h;
+}
+
+Size GetHandleSize(Handle h) {
+    memError = h ? 0 : -109;
+    return h ? Size(h->bytes.size()) : 0;
+}
+
+void SetHandleSize(Handle h, Size newSize) {
+    if (!h) {
+        memError = -109;
+        return;
+    }
+    if (newSize < 0 || failHandle()) {
+        memError = newSize < 0 ? -50 : -108;
+        return;
+    }
+    h->bytes.resize(size_t(newSize));
+    setMaster(h);
+    memError = 0;
+}
+
+void HLock(Handle h) {
+    memError = h ? 0 : -109;
+    if (h) h->locks = 1;
+}
+void HLockHi(Handle h) { HLock(h); }
+void HUnlock(Handle h) {
+    memError = h ? 0 : -109;
+    if (h) h->locks = 0;
+}
+
+OSErr MemError() { return memError; }
+
+void BlockMove(const void* source, void* destination, Size count) {
+    if (source && destination && count > 0) std::memmove(destination, source, size_t(count));
+}
+
+void NumToString(long number, unsigned char* text) {
+    if (!text) return;
+    std::string digits = std::to_string(number);
+    text[0] = uint8_t(digits.size());
+    std::memcpy(text + 1, digits.data(), digits.size());
+}
+
+long CarbonStandInLiveHandles() { return liveHandles.load(); }
+
+void CarbonStandInFailHandles(int n) {
+    std::lock_guard<std::mutex> lock(memoryMutex);
+    handleFailures = n;
+}
+
+// Resource Manager ----------------------------------------------------------
+
+namespace {
+struct ResourceFile {
+    std::map<std::pair<ResType, int16_t>, std::vector<char>> resources;
+    // Handles handed out, one per resource, until released.
+    std::map<std::pair<ResType, int16_t>, Handle> loaded;
+};
+std::map<int16_t, ResourceFile> resourceFiles;
+int16_t applicationFile = 0, currentFile = 0;
+OSErr resError = 0;
+int systemMajor = 10, systemMinor = 4, systemBugFix = 11;
+
+Handle loadResource(int16_t file, ResType type, int16_t id) {
+    auto f = resourceFiles.find(file);
+    if (f == resourceFiles.end()) return nullptr;
+    auto key = std::make_pair(type, id);
+    auto r = f->second.resources.find(key);
+    if (r == f->second.resources.end()) return nullptr;
+    Handle& h = f->second.loaded[key];
+    if (!h) h = makeHandle(r->second.data(), Size(r->second.size()), true);
+    return h;
+}
+}  // namespace
+
+int16_t CurResFile() { return currentFile; }
+
+void UseResFile(int16_t refNum) {
+    resError = resourceFiles.count(refNum) ? 0 : -193;  // resFNotFound
+    if (!resError) currentFile = refNum;
+}
+
+Handle Get1Resource(ResType type, int16_t id) {
+    Handle h = loadResource(currentFile, type, id);
+    resError = h ? 0 : resNotFound;
+    return h;
+}
+
+// The current file first, then the application's.
+Handle GetResource(ResType type, int16_t id) {
+    Handle h = loadResource(currentFile, type, id);
+    if (!h && currentFile != applicationFile) h = loadResource(applicationFile, type, id);
+    resError = h ? 0 : resNotFound;
+    return h;
+}
+
+void ReleaseResource(Handle resource) {
+    resError = resNotFound;
+    if (!resource) return;
+    for (auto& f : resourceFiles)
+        for (auto it = f.second.loaded.begin(); it != f.second.loaded.end(); ++it)
+            if (it->second == resource) {
+                delete resource;
+                f.second.loaded.erase(it);
+                resError = 0;
+                return;
+            }
+}
+
+OSErr ResError() { return resError; }
+int16_t LMGetCurApRefNum() { return applicationFile; }
+
+void CarbonStandInInstallResource(int16_t refNum, ResType type, int16_t id, const void* data, long size) {
+    if (resourceFiles.empty()) applicationFile = currentFile = refNum;
+    const char* bytes = static_cast<const char*>(data);
+    resourceFiles[refNum].resources[{type, id}] = std::vector<char>(bytes, bytes + (data && size > 0 ? size : 0));
+}
+
+void CarbonStandInSetApplicationFile(int16_t refNum) {
+    resourceFiles[refNum];
+    applicationFile = refNum;
+}
+
+void CarbonStandInClearResources() {
+    for (auto& f : resourceFiles)
+        for (auto& l : f.second.loaded) delete l.second;
+    resourceFiles.clear();
+    applicationFile = currentFile = 0;
+    resError = 0;
+}
+
+void CarbonStandInSetSystemVersion(int major, int minor, int bugFix) {
+    systemMajor = major;
+    systemMinor = minor;
+    systemBugFix = bugFix;
+}
+
+OSErr Gestalt(OSType selector, int32_t* response) {
+    if (!response) return -50;
+    switch (selector) {
+        case gestaltSystemVersion:
+            // Binary-coded decimal, minor and bug fix capped at 9 as the system does.
+            *response = ((systemMajor / 10) << 12) | ((systemMajor % 10) << 8) | (std::min(systemMinor, 9) << 4) |
+                        std::min(systemBugFix, 9);
+            return 0;
+        case gestaltSystemVersionMajor: *response = systemMajor; return 0;
+        case gestaltSystemVersionMinor: *response = systemMinor; return 0;
+        case gestaltSystemVersionBugFix: *response = systemBugFix; return 0;
+        default: return -5551;  // gestaltUndefSelectorErr
+    }
+}
+
+// Alerts from resources -----------------------------------------------------
+
+namespace {
+std::string paramText[4];
+
+DialogItemIndex showResourceAlert(AlertType type, int16_t alertID) {
+    const ResType alrt = 0x414c5254, ditl = 0x4449544c;  // 'ALRT', 'DITL'
+    Handle a = GetResource(alrt, alertID);
+    Handle items = a ? GetResource(ditl, alertID) : nullptr;
+    if (!items) return -1;
+    std::string text(items->bytes.begin(), items->bytes.end());
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '^' && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '3') {
+            out += paramText[text[i + 1] - '0'];
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    CarbonAlertSink sink;
+    void* context;
+    {
+        std::lock_guard<std::mutex> lock(sinkMutex);
+        sink = alertSink;
+        context = alertContext;
+        lastAlertType = type;
+    }
+    if (sink) sink(out.c_str(), context);
+    return 1;
+}
+}  // namespace
+
+void ParamText(const unsigned char* param0, const unsigned char* param1, const unsigned char* param2,
+               const unsigned char* param3) {
+    const unsigned char* params[4] = {param0, param1, param2, param3};
+    for (int i = 0; i < 4; ++i)
+        paramText[i] = params[i] ? std::string(reinterpret_cast<const char*>(params[i]) + 1, params[i][0]) : "";
+}
+
+DialogItemIndex StopAlert(int16_t alertID, void*) { return showResourceAlert(kAlertStopAlert, alertID); }
+DialogItemIndex CautionAlert(int16_t alertID, void*) { return showResourceAlert(kAlertCautionAlert, alertID); }
+
+AlertType CarbonStandInLastAlertType() {
+    std::lock_guard<std::mutex> lock(sinkMutex);
+    return lastAlertType;
+}

@@ -11,12 +11,20 @@ typedef int16_t int16;
 typedef uint16_t uint16;
 typedef int32_t int32;
 typedef uint32_t uint32;
+typedef int64_t int64;
+typedef uint64_t uint64;
+// The host's one-byte boolean (the record's flags, the procedures' flags).
 typedef uint8_t Boolean;
+// The basic suite's and the string suite's boolean is four bytes.
+typedef int32 ASBoolean;
 typedef int16 OSErr;
 typedef int32 Fixed;      // 16.16 fixed point
 typedef uint32 DescriptorKeyID;
 typedef uint32 DescriptorTypeID;
 typedef int32 SPErr;
+
+// A length-prefixed string of at most 255 characters.
+typedef unsigned char Str255[256];
 
 // A "long" of the interface is 32 bits in every build.
 typedef int32 ilong;
@@ -28,6 +36,9 @@ typedef struct OpaqueBufferID* BufferID;
 typedef struct OpaqueReadDescriptor* PIReadDescriptor;
 typedef struct OpaqueWriteDescriptor* PIWriteDescriptor;
 typedef struct OpaqueActionDescriptor* PIActionDescriptor;
+typedef struct OpaqueActionList* PIActionList;
+typedef struct OpaqueActionReference* PIActionReference;
+typedef struct OpaqueZString* ASZString;
 
 #define MACPASCAL
 #define SPAPI
@@ -53,18 +64,62 @@ struct VPoint {
     int32 v, h;
 };
 
+// Each channel 0..65535.
+struct RGBColor {
+    uint16 red, green, blue;
+};
+
 enum : OSErr {
     noErr = 0,
+    coercedParamErr = 2,
+    readErr = -19,
+    writErr = -20,
+    openErr = -23,
+    dskFulErr = -34,
+    ioErr = -36,
+    eofErr = -39,
+    fnfErr = -43,
+    fLckdErr = -45,
+    vLckdErr = -46,
+    paramErr = -50,
     memFullErr = -108,
+    nilHandleErr = -109,
+    memWZErr = -111,
     userCanceledErr = -128,
     errMissingParameter = -1715,
-    paramErr = -50,
     filterBadParameters = -30100,
     filterBadMode = -30101,
     errPlugInHostInsufficient = -30900,
     errPlugInPropertyUndefined = -30901,
     errHostDoesNotSupportColStep = -30902,
     errInvalidSamplePoint = -30903,
+    errReportString = -30904,
+    errUnknownPort = -30910,
+    errUnsupportedRowBits = -30911,
+    errUnsupportedColBits = -30912,
+    errUnsupportedBitOffset = -30913,
+    errUnsupportedDepth = -30914,
+    errUnsupportedDepthConversion = -30915,
+};
+
+// Results of the basic suite and the suites acquired through it.
+enum : SPErr {
+    kSPNoError = 0,
+    kSPOutOfMemoryError = -108,
+    kSPBadParameterError = 0x5061726d,   // 'Parm'
+    kSPLogicError = 0x66626172,          // 'fbar'
+    kSPSuiteNotFoundError = 0x53214664,  // 'S!Fd'
+    kSPUnimplementedError = 0x21494d50,  // '!IMP'
+    kSPUserCanceledError = 0x73746f70,   // 'stop'
+};
+
+// Results of the string suite.
+enum : SPErr {
+    kASNoErr = 0,
+    kASBadParameter = 0x5041524d,       // 'PARM'
+    kASBufferTooSmallErr = 0x42554646,  // 'BUFF'
+    kASOutOfMemory = 0x214d454d,        // '!MEM'
+    kASNotImplemented = 0x21494d50,     // '!IMP'
 };
 
 enum : int16 {
@@ -106,14 +161,27 @@ enum : int16 {
     plugIncolorServicesLabSpace = 3,
     plugIncolorServicesGraySpace = 4,
     plugIncolorServicesHSLSpace = 5,
+    plugIncolorServicesXYZSpace = 6,
     plugIncolorServicesChosenSpace = -1,
 };
 
 // Descriptor types.
 enum : DescriptorTypeID {
-    typeFloat = FourCC("doub"),
-    typeInteger = FourCC("long"),
+    typeAlias = FourCC("alis"),
     typeBoolean = FourCC("bool"),
+    typeChar = FourCC("TEXT"),
+    typeType = FourCC("type"),
+    typeEnumerated = FourCC("enum"),
+    typeFloat = FourCC("doub"),
+    typeGlobalClass = FourCC("GlbC"),
+    typeInteger = FourCC("long"),
+    typeNull = FourCC("null"),
+    typeObject = FourCC("Objc"),
+    typeObjectSpecifier = FourCC("obj "),
+    typePath = FourCC("Pat "),
+    typeRawData = FourCC("tdta"),
+    typeUnitFloat = FourCC("UntF"),
+    typeValueList = FourCC("VlLs"),
 };
 
 // Play and record information of the scripting descriptor.

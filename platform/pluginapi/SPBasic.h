@@ -6,11 +6,9 @@
 struct SPBasicSuite {
     SPErr(SPAPI* AcquireSuite)(const char* name, int32 version, const void** suite);
     SPErr(SPAPI* ReleaseSuite)(const char* name, int32 version);
-    Boolean(SPAPI* IsEqual)(const char* token1, const char* token2);
-    SPErr(SPAPI* AllocateBlock)(size_t size, void** block);
+    ASBoolean(SPAPI* IsEqual)(const char* token1, const char* token2);
+    SPErr(SPAPI* AllocateBlock)(int32 size, void** block);
     SPErr(SPAPI* FreeBlock)(void* block);
-    SPErr(SPAPI* ReallocateBlock)(void* block, size_t newSize, void** newblock);
+    SPErr(SPAPI* ReallocateBlock)(void* block, int32 newSize, void** newblock);
     SPErr(SPAPI* Undefined)();
 };
-
-enum : SPErr { kSPNoError = 0, kSPSuiteNotFoundError = 0x53215366 /* 'S!Sf' */ };

@@ -61,6 +61,26 @@ TEST_F(HalvaneParams, Defaults) {
     for (int i = 0; i < kParamValueCount; ++i) EXPECT_EQ(block_.values[i], DefaultGUI[i]) << "value " << i;
 }
 
+struct MixCase {
+    double given, stored;
+};
+
+class HalvaneMixes : public HalvaneParams, public ::testing::WithParamInterface<MixCase> {};
+
+TEST_P(HalvaneMixes, StayInTheDialogsRange) {
+    block_.values[6] = block_.values[7] = GetParam().given;
+    calcInternalFilterParams();
+    EXPECT_EQ(block_.values[6], GetParam().stored);
+    EXPECT_EQ(block_.values[7], GetParam().stored);
+    EXPECT_EQ(lumaMix, 1.0f - float(GetParam().stored));
+    EXPECT_EQ(chromaMix, 1.0f - float(GetParam().stored));
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, HalvaneMixes,
+                         ::testing::Values(MixCase{0.3, 0.3}, MixCase{1.0, 1.0}, MixCase{0.0, 0.0},
+                                           MixCase{1e6, 1.0}, MixCase{4294967296.0, 1.0}, MixCase{1e308, 1.0},
+                                           MixCase{-1e308, 0.0}, MixCase{-0.5, 0.0}, MixCase{1.5, 1.0}));
+
 TEST_F(HalvaneParams, RampWithFeather) {
     block_.values[17] = 100;
     block_.values[18] = 50;

@@ -291,24 +291,29 @@ protected:
 
 struct TileCase {
     int32 tileWidth, tileHeight, megaWidth, megaHeight;
+    int32 oneChunkWidth, oneChunkHeight;  // after a short-memory prepare
 };
 
 class MegatileSize : public Megatiles, public ::testing::WithParamInterface<TileCase> {};
 
-TEST_P(MegatileSize, FourHostTilesEachWay) {
+TEST_P(MegatileSize, FourHostTilesEachWayAndNeverTiny) {
     const TileCase& c = GetParam();
     hostWithTile(c.tileWidth, c.tileHeight);
     EXPECT_EQ(megatileGetWidth(), c.megaWidth);
     EXPECT_EQ(megatileGetHeight(), c.megaHeight);
     megaTileChunksWide = megaTileChunksHigh = 1;
-    EXPECT_EQ(megatileGetWidth(), c.megaWidth / 4);
-    EXPECT_EQ(megatileGetHeight(), c.megaHeight / 4);
+    EXPECT_EQ(megatileGetWidth(), c.oneChunkWidth);
+    EXPECT_EQ(megatileGetHeight(), c.oneChunkHeight);
 }
 
+// Host tiles below 256 pixels make a megatile of at least 256, in whole tiles.
 INSTANTIATE_TEST_SUITE_P(HostTiles, MegatileSize,
-                         ::testing::Values(TileCase{0, 0, 1024, 1024}, TileCase{-5, 0, 1024, 1024},
-                                           TileCase{256, 256, 1024, 1024}, TileCase{512, 256, 2048, 1024},
-                                           TileCase{128, 64, 512, 256}));
+                         ::testing::Values(TileCase{0, 0, 1024, 1024, 256, 256}, TileCase{-5, 0, 1024, 1024, 256, 256},
+                                           TileCase{256, 256, 1024, 1024, 256, 256},
+                                           TileCase{512, 256, 2048, 1024, 512, 256},
+                                           TileCase{128, 64, 512, 256, 256, 256}, TileCase{7, 7, 259, 259, 259, 259},
+                                           TileCase{1, 1, 256, 256, 256, 256},
+                                           TileCase{100, 3000, 400, 12000, 300, 3000}));
 
 TEST_F(Megatiles, ShortMemoryPrepareLeavesOneHostTile) {
     refhost::HostOptions options;

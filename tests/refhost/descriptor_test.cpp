@@ -167,6 +167,37 @@ TEST_F(Suites, ActionDescriptorGetsFailOnMissingKeyAndWrongType) {
     sSPBasic->ReleaseSuite(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion);
 }
 
+TEST_F(Suites, ActionDescriptorKeysTypesErasingAndComparing) {
+    makeHost();
+    const PSActionDescriptorProcs* ad = actions();
+    PIActionDescriptor d = nullptr, e = nullptr;
+    ASSERT_EQ(ad->Make(&d), kSPNoError);
+    ASSERT_EQ(ad->Make(&e), kSPNoError);
+    ad->PutFloat(d, kA, 1.0);
+    ad->PutBoolean(d, kB, false);
+    DescriptorTypeID type = 0;
+    EXPECT_EQ(ad->GetType(d, kB, &type), kSPNoError);
+    EXPECT_EQ(type, typeBoolean);
+    DescriptorKeyID key = 0;
+    EXPECT_EQ(ad->GetKey(d, 1, &key), kSPNoError);
+    EXPECT_EQ(key, kB);
+    EXPECT_NE(ad->GetKey(d, 2, &key), kSPNoError);
+    Boolean equal = 1;
+    EXPECT_EQ(ad->IsEqual(d, e, &equal), kSPNoError);
+    EXPECT_FALSE(equal);
+    EXPECT_EQ(ad->Erase(d, kA), kSPNoError);
+    ad->PutBoolean(e, kB, false);
+    EXPECT_EQ(ad->IsEqual(d, e, &equal), kSPNoError);
+    EXPECT_TRUE(equal);
+    EXPECT_EQ(ad->Clear(d), kSPNoError);
+    uint32 n = 1;
+    ad->GetCount(d, &n);
+    EXPECT_EQ(n, 0u);
+    ad->Free(d);
+    ad->Free(e);
+    sSPBasic->ReleaseSuite(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion);
+}
+
 TEST_F(Suites, RegistryKeepsDeepCopies) {
     makeHost();
     const PSActionDescriptorProcs* ad = actions();
@@ -256,6 +287,16 @@ TEST_F(Suites, BlocksAreCounted) {
     EXPECT_EQ(host().liveBlocks(), 1);
     sSPBasic->FreeBlock(p);
     EXPECT_EQ(host().liveBlocks(), 0);
+    EXPECT_EQ(sSPBasic->AllocateBlock(-1, &p), kSPBadParameterError);
+    EXPECT_EQ(host().liveBlocks(), 0);
+}
+
+TEST_F(Suites, BadArgumentsGetTheBasicSuitesParameterError) {
+    makeHost();
+    const void* s = nullptr;
+    EXPECT_EQ(sSPBasic->AcquireSuite(nullptr, 1, &s), kSPBadParameterError);
+    EXPECT_EQ(sSPBasic->AcquireSuite(kPSRegistrySuite, 1, nullptr), kSPBadParameterError);
+    EXPECT_EQ(sSPBasic->AcquireSuite("no such suite", 1, &s), SPErr(FourCC("S!Fd")));
 }
 
 TEST(SuiteRelease, AtUnloadAfterTheHostIsGoneIsHarmless) {

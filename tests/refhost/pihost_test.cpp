@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "refhost/image_io.h"
+#include "refhost/memory_limit.h"
 
 #if defined(REFHOST_PIHOST) && defined(REFHOST_TEST_MODULE)
 
@@ -21,8 +22,8 @@ struct Outcome {
     std::string output;  // standard output and standard error
 };
 
-Outcome pihost(const std::string& args) {
-    const std::string command = std::string("'") + REFHOST_PIHOST + "' " + args + " 2>&1";
+Outcome pihost(const std::string& args, const std::string& prefix = std::string()) {
+    const std::string command = prefix + "'" + REFHOST_PIHOST + "' " + args + " 2>&1";
     Outcome o{-1, std::string()};
     FILE* p = popen(command.c_str(), "r");
     if (!p) return o;
@@ -35,6 +36,11 @@ Outcome pihost(const std::string& args) {
 }
 
 const std::string kModule = std::string("'") + REFHOST_TEST_MODULE + "'";
+// Halvane's module lies beside Glimra's.
+const std::string kHalvane = [] {
+    std::string m = REFHOST_TEST_MODULE;
+    return "'" + m.substr(0, m.find_last_of('/') + 1) + "halvane.plugin.so'";
+}();
 
 TEST(Pihost, ReportsEverySelectorAndTheBalance) {
     const Outcome o = pihost(kModule + " --selectors --size 40x30");
@@ -66,9 +72,17 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCall{"badDepth", kModule + " --depth 12", "--depth is 8, 16 or 32"},
                       BadCall{"badKey", kModule + " --set toolong=1", "does not have 4 characters"},
                       BadCall{"unknownOption", kModule + " --frobnicate", "unknown option --frobnicate"},
+                      // The record's tile sizes are 16-bit: a larger one would wrap.
+                      BadCall{"tileTooLarge", kModule + " --tile 40000x64", "each at most 32767"},
                       BadCall{"unreadableInput", kModule + " --in /nonexistent/in.png", "/nonexistent/in.png"},
                       BadCall{"unknownParameter", kModule + " --set Zzzz=1", "the plug-in has no parameter 'Zzzz'"},
-                      BadCall{"extraArgument", kModule + " a.png b.png c.png", "unexpected argument 'c.png'"}),
+                      BadCall{"extraArgument", kModule + " a.png b.png c.png", "unexpected argument 'c.png'"},
+                      BadCall{"invertedRect", kModule + " --rect 50,50,10,10", "--rect 50,50,10,10 is empty or inverted"},
+                      BadCall{"emptyRect", kModule + " --rect 5,5,5,20", "--rect 5,5,5,20 is empty or inverted"},
+                      BadCall{"wideWithoutBigDocument", kModule + " --size 70000x30 --no-big-document",
+                              "a 70000 x 30 image needs the big-document record"},
+                      BadCall{"tallWithoutBigDocument", kModule + " --size 30x32768 --no-big-document",
+                              "a 30 x 32768 image needs the big-document record"}),
     [](const ::testing::TestParamInfo<BadCall>& i) { return std::string(i.param.name); });
 
 TEST(Pihost, AFailedRunDoesNotTouchTheOutputFile) {
@@ -96,6 +110,98 @@ TEST(Pihost, FiltersAnImageFileNamedByPosition) {
     EXPECT_TRUE(std::ifstream(out).good());
     std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
+
+// A --set value of the wrong type fails the plug-in's whole scripting read.
+struct WrongType {
+    const char* name;
+    const char* setting;
+    const char* message;
+};
+
+class PihostWrongType : public ::testing::TestWithParam<WrongType> {};
+
+TEST_P(PihostWrongType, IsReportedAndNothingIsWritten) {
+    char dir[] = "/tmp/pihost-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string out = std::string(dir) + "/out.png";
+    const std::string run = kModule + " --out '" + out + "' --set brgH=12 --set " + GetParam().setting;
+    const Outcome o = pihost(run);
+    EXPECT_EQ(o.status, 1) << o.output;
+    EXPECT_NE(o.output.find(GetParam().message), std::string::npos) << o.output;
+    EXPECT_FALSE(std::ifstream(out).good()) << "written after a failed scripting read";
+    const Outcome going = pihost(run + " --keep-going");
+    EXPECT_EQ(going.status, 0) << going.output;
+    EXPECT_NE(going.output.find(GetParam().message), std::string::npos) << going.output;
+    EXPECT_TRUE(std::ifstream(out).good());
+    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, PihostWrongType,
+    ::testing::Values(WrongType{"numberForFlag", "Blah=1", "--set Blah=1: the plug-in reads Blah as true or false, not a number"},
+                      WrongType{"flagForNumber", "Dbam=true", "--set Dbam=true: the plug-in reads Dbam as a number, not true or false"}),
+    [](const ::testing::TestParamInfo<WrongType>& i) { return std::string(i.param.name); });
+
+TEST(Pihost, SaysWhichSettingsTheRunDidNotEndWith) {
+    const Outcome o = pihost(kModule + " --set brgH=60 --set Dbam=nan --set Dbat=12");
+    EXPECT_EQ(o.status, 0) << o.output;
+    EXPECT_NE(o.output.find("the run did not end with --set brgH=60: brgH is "), std::string::npos) << o.output;
+    EXPECT_NE(o.output.find("(automatic profiling is on, Blah true, and sets it from the image)"), std::string::npos)
+        << o.output;
+    EXPECT_NE(o.output.find("the run did not end with --set Dbam=nan: Dbam is 4 (the plug-in takes finite numbers only)"),
+              std::string::npos)
+        << o.output;
+    EXPECT_EQ(o.output.find("--set Dbat=12"), std::string::npos) << "a value the run ended with is no news\n" << o.output;
+}
+
+// Halvane's detail mixes beyond the dialog's 0 .. 1 act as their end of it.
+TEST(Pihost, HalvanesMixesOutsideTheirRangeActAsTheirEnds) {
+    char dir[] = "/tmp/pihost-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    auto filtered = [&](const std::string& gcoe, const std::string& bcoe) {
+        const std::string out = std::string(dir) + "/" + gcoe + "_" + bcoe + ".ppm";
+        const Outcome o = pihost(kHalvane + " --size 80x60 --out '" + out + "' --set Gcoe=" + gcoe + " --set Bcoe=" + bcoe);
+        EXPECT_EQ(o.status, 0) << o.output;
+        std::ifstream f(out, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    };
+    const std::string top = filtered("1", "1"), bottom = filtered("0", "0");
+    ASSERT_FALSE(top.empty());
+    EXPECT_NE(top, bottom);
+    for (const char* big : {"1e6", "4294967296", "1e308"}) EXPECT_EQ(filtered(big, big), top) << big;
+    EXPECT_EQ(filtered("-1e308", "-1e308"), bottom);
+    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+}
+
+// Tiny host tiles: Halvane filters in megatiles of at least 256 pixels, not
+// in hundreds of pieces of little more than their apron.
+TEST(Pihost, TinyHostTilesMakeFewMegatiles) {
+    const Outcome o = pihost(kHalvane + " --size 600x400 --tile 7x7");
+    EXPECT_EQ(o.status, 0) << o.output;
+    const size_t at = o.output.find("advance states: ");
+    ASSERT_NE(at, std::string::npos) << o.output;
+    EXPECT_LE(std::atoi(o.output.c_str() + at + 16), 20) << o.output;
+}
+
+// Both plug-ins under an address-space limit: the host's procedures answer
+// out-of-memory, the plug-in reports it, nothing throws through it.
+class PihostShortOfMemory : public ::testing::TestWithParam<int> {};
+
+TEST_P(PihostShortOfMemory, EndsWithTheInterfacesOutOfMemoryAnswer) {
+    if (!refhost_test::kCanLimitMemory) GTEST_SKIP() << "no address-space limit under the sanitizers";
+    for (const std::string& module : {kModule, kHalvane}) {
+        const Outcome o = pihost(module + " --size 3000x2500",
+                                 refhost_test::memoryLimitPrefix(int64_t(GetParam()) << 20));
+        EXPECT_EQ(o.status, 1) << module << "\n" << o.output;
+        EXPECT_EQ(o.output.find("bad_alloc"), std::string::npos) << module << "\n" << o.output;
+        EXPECT_EQ(o.output.find("exception"), std::string::npos) << module << "\n" << o.output;
+        EXPECT_TRUE(o.output.find("-108") != std::string::npos ||
+                    o.output.find("Not enough memory to run this plugin.") != std::string::npos)
+            << module << "\n" << o.output;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Megabytes, PihostShortOfMemory, ::testing::Values(60, 90, 120));
 
 }  // namespace
 

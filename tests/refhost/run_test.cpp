@@ -74,6 +74,17 @@ void MACPASCAL failingWriter(int16 selector, void* r, intptr_t*, int16* result) 
     fr->outRect = Rect{0, 0, 0, 0};
 }
 
+// tilingInvert, whose finish locks a handle to store its settings and fails
+// when the host refuses the lock.
+void MACPASCAL invertThenStoreSettings(int16 selector, void* r, intptr_t* data, int16* result) {
+    tilingInvert(selector, r, data, result);
+    if (selector != filterSelectorFinish) return;
+    HandleProcs* procs = rec(r)->handleProcs;
+    Handle settings = procs->newProc(8);
+    if (!procs->lockProc(settings, false)) *result = memFullErr;
+    procs->disposeProc(settings);
+}
+
 class Run : public HostFixture {};
 
 TEST_F(Run, ContinueLoopCommitsEveryTileAndFinishes) {
@@ -119,6 +130,22 @@ TEST_F(Run, AFailedPassLeavesTheDocumentAsItWas) {
     EXPECT_EQ(run.result, userCanceledErr);
     EXPECT_EQ(run.calls.back().selector, filterSelectorStart) << "no finish after a failed start";
     EXPECT_EQ(h.document(), before);
+}
+
+TEST_F(Run, AFailedFinishUndoesThePassItEnds) {
+    Host& h = makeHost(plugInModeRGBColor, 5, 10);
+    const Document before = h.document();
+    Plugin p(invertThenStoreSettings);
+    h.handles().refuseLockNth(1);
+    const refhost::RunResult run = refhost::runFilter(p, h);
+    EXPECT_EQ(run.result, memFullErr);
+    EXPECT_EQ(run.calls.back().selector, filterSelectorFinish);
+    EXPECT_EQ(h.document(), before) << "a failed run left a filtered document";
+
+    // The same finish with the lock granted keeps the filtered document.
+    const refhost::RunResult again = refhost::runFilter(p, h);
+    EXPECT_EQ(again.result, noErr);
+    EXPECT_EQ(h.document().get(0, 0, 1), 255 - before.get(0, 0, 1));
 }
 
 TEST_F(Run, MissingModuleGivesAClearError) {

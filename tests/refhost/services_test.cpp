@@ -179,9 +179,111 @@ TEST_F(Services, DepthZeroAndOtherRecordFields) {
     EXPECT_EQ(r.bigDocumentData->filterRect32.right, 8);
 }
 
+// What a real host stores in the record: plug-ins meet these values, not
+// zeros, in every test.
+TEST_F(Services, RecordCarriesWhatARealHostFills) {
+    refhost::HostOptions o;
+    o.background[0] = 10;
+    o.foreground[2] = 200;
+    makeHost(plugInModeRGBColor, 8, 6, o);
+    const FilterRecord& r = host().record();
+    EXPECT_EQ(r.serial, 0);
+    EXPECT_EQ(r.background.red, 10 * 257);
+    EXPECT_EQ(r.background.blue, 65535);
+    EXPECT_EQ(r.foreground.blue, 200 * 257);
+    EXPECT_EQ(std::vector<uint8_t>(r.backColor, r.backColor + 4), (std::vector<uint8_t>{10, 255, 255, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(r.foreColor, r.foreColor + 4), (std::vector<uint8_t>{0, 0, 200, 0}));
+    EXPECT_EQ(r.imageHRes, 72 << 16);
+
+    struct Table {
+        const char* name;
+        int16 version, count, expectedVersion, expectedCount;
+    };
+    const Table tables[] = {
+        {"buffer", r.bufferProcs->bufferProcsVersion, r.bufferProcs->numBufferProcs, 2, 5},
+        {"handle", r.handleProcs->handleProcsVersion, r.handleProcs->numHandleProcs, 1, 8},
+        {"resource", r.resourceProcs->resourceProcsVersion, r.resourceProcs->numResourceProcs, 3, 4},
+        {"property", r.propertyProcs->propertyProcsVersion, r.propertyProcs->numPropertyProcs, 1, 2},
+        {"image services", r.imageServicesProcs->imageServicesProcsVersion,
+         r.imageServicesProcs->numImageServicesProcs, 1, 2},
+        {"read descriptor", r.descriptorParameters->readDescriptorProcs->readDescriptorProcsVersion,
+         r.descriptorParameters->readDescriptorProcs->numReadDescriptorProcs, 0, 18},
+        {"write descriptor", r.descriptorParameters->writeDescriptorProcs->writeDescriptorProcsVersion,
+         r.descriptorParameters->writeDescriptorProcs->numWriteDescriptorProcs, 0, 16},
+    };
+    for (const Table& t : tables) {
+        EXPECT_EQ(t.version, t.expectedVersion) << t.name;
+        EXPECT_EQ(t.count, t.expectedCount) << t.name;
+    }
+
+    EXPECT_TRUE(r.supportsPadding);
+    EXPECT_EQ(r.inputPadding, plugInWantsErrorOnBoundsException);
+    EXPECT_EQ(r.outputPadding, plugInWantsErrorOnBoundsException);
+    EXPECT_EQ(r.maskPadding, plugInWantsErrorOnBoundsException);
+    EXPECT_EQ(r.samplingSupport, hostSupportsIntegralSampling);
+    EXPECT_EQ(r.inputRate, 1 << 16);
+    EXPECT_EQ(r.maskRate, 1 << 16);
+    EXPECT_EQ(r.wantLayout, piLayoutTraditional);
+    EXPECT_EQ(r.filterCase, filterCaseFlatImageNoSelection);
+    EXPECT_EQ(r.dummyPlaneValue, -1);
+    EXPECT_TRUE(r.supportsAbsolute);
+    EXPECT_EQ(r.inNonLayerPlanes, 3);
+    EXPECT_EQ(r.absNonLayerPlanes, 3);
+    EXPECT_EQ(r.getPropertyObsolete, r.propertyProcs->getPropertyProc);
+    EXPECT_EQ(r.inTileWidth, 256);
+    EXPECT_EQ(r.absTileHeight, 256);
+    EXPECT_TRUE(r.canUseICCProfiles);
+    EXPECT_EQ(r.maxSpace64, r.maxSpace);
+    EXPECT_NE(r.colorServices, nullptr);
+    EXPECT_NE(r.advanceState, nullptr);
+    EXPECT_NE(r.sSPBasic, nullptr);
+}
+
+TEST_F(Services, GreyImageGetsGreyColoursAndASelectionItsCase) {
+    refhost::HostOptions o;
+    o.foreground[0] = 100;
+    o.foreground[1] = 100;
+    o.foreground[2] = 100;
+    o.haveMask = true;
+    makeHost(plugInModeGrayScale, 4, 4, o);
+    EXPECT_EQ(host().record().foreColor[0], 100);
+    EXPECT_EQ(host().record().backColor[0], 255);
+    EXPECT_EQ(host().record().filterCase, filterCaseFlatImageWithSelection);
+    EXPECT_EQ(host().record().inNonLayerPlanes, 1);
+}
+
+TEST_F(Services, ServedBuffersSayTheirColumnAndPlaneBytes) {
+    makeHost(plugInModeRGB48, 8, 8);
+    FilterRecord& r = host().record();
+    r.inRect = r.outRect = Rect{0, 0, 4, 4};
+    host().record().bigDocumentData->PluginUsing32BitCoordinates = 0;
+    r.inLoPlane = r.outLoPlane = 0;
+    r.inHiPlane = r.outHiPlane = 2;
+    ASSERT_EQ(r.advanceState(), noErr);
+    EXPECT_EQ(r.inColumnBytes, 6);
+    EXPECT_EQ(r.inPlaneBytes, 2);
+    EXPECT_EQ(r.outColumnBytes, 6);
+    EXPECT_EQ(r.outPlaneBytes, 2);
+    host().discardPending();
+}
+
+// A procedure the host does not implement answers with an error and is
+// recorded, rather than being a null pointer the plug-in would jump through.
+TEST_F(Services, UnimplementedProceduresAnswer) {
+    makeHost();
+    const FilterRecord& r = host().record();
+    uint32 unit = 0;
+    double value = 0;
+    EXPECT_EQ(r.descriptorParameters->readDescriptorProcs->getUnitFloatProc(nullptr, &unit, &value), paramErr);
+    EXPECT_EQ(r.descriptorParameters->writeDescriptorProcs->putUnitFloatProc(nullptr, 0, 0, &value), paramErr);
+    EXPECT_EQ(r.imageServicesProcs->interpolate1DProc(nullptr, nullptr, nullptr, nullptr, 0), paramErr);
+    EXPECT_EQ(host().faults().size(), 3u);
+    host().clearFaults();
+}
+
 TEST_F(Services, PropertiesAnswerOnlyTheHostSignature) {
     makeHost();
-    host().properties()[FourCC("abcd")] = 5;
+    host().setProperty(FourCC("abcd"), 5);
     intptr_t v = 0;
     Handle complex = nullptr;
     EXPECT_EQ(host().record().propertyProcs->getPropertyProc(kPhotoshopSignature, FourCC("abcd"), 0, &v, &complex),
