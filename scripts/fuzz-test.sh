@@ -2,7 +2,7 @@
 # Fuzzes the readers of files from outside with libFuzzer under
 # AddressSanitizer and UndefinedBehaviorSanitizer: the target
 # fuzz_NAME_reader of tests/fuzz for every folder NAME of seeds in
-# tests/fuzz/seeds, each for a bounded time (FUZZ_SECONDS, default 30) with a
+# tests/fuzz/seeds, each for a bounded time (FUZZ_SECONDS, default 45) with a
 # memory limit.  New inputs go to a scratch corpus in the build folder, never
 # into the seeds; a find is kept in the build folder's fuzz/artifacts and
 # fails the script.
@@ -10,7 +10,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXLOR_BUILD_ROOT:-$here/build}/fuzz
-seconds=${FUZZ_SECONDS:-30}
+seconds=${FUZZ_SECONDS:-45}
 names=("$@")
 if [ ${#names[@]} -eq 0 ]; then
   for seeds in "$here"/tests/fuzz/seeds/*/; do names+=("$(basename "$seeds")"); done

@@ -3,9 +3,9 @@
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer, the engines'
 # thread drivers under ThreadSanitizer, the Windows cross builds of both
 # plug-ins for x86-64 and x86 with their resources checked, and both run
-# under Wine (scripts/wine-test.sh), the settings-file and PPM/PGM readers
-# fuzzed for a bounded time (scripts/fuzz-test.sh), and pihost's PNG and
-# TIFF readers too (scripts/fuzz-image-readers.sh).
+# under Wine (scripts/wine-test.sh), and the readers of files from outside
+# (settings files, pihost's PNG, TIFF, PPM and PGM) fuzzed for a bounded
+# time (scripts/fuzz-test.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXLOR_BUILD_ROOT:-$here/build}
@@ -44,11 +44,8 @@ for t in test_preview test_preview_halvane; do
     --gtest_filter='*Recompute*:*ThreadedEnhance*:*WholeImageAtZoom1*:*Composition*'
 done
 
-echo "== fuzzing the settings-file and PPM/PGM readers"
+echo "== fuzzing the settings-file reader and pihost's PNG, TIFF, PPM and PGM readers"
 VEXLOR_BUILD_ROOT="$build" "$here/scripts/fuzz-test.sh"
-
-echo "== fuzzing pihost's PNG and TIFF readers"
-VEXLOR_BUILD_ROOT="$build" "$here/scripts/fuzz-image-readers.sh"
 
 echo "== Windows cross builds"
 for arch in x86_64 i686; do

@@ -202,8 +202,8 @@ typedef uint32_t DescType;
 typedef uint8_t Boolean;
 typedef long Size;
 
-// (noErr, paramErr, userCanceledErr and fnfErr come with the host
-// interface's types, as do typeNull and typeChar.)
+// (noErr, paramErr, fnfErr, userCanceledErr, typeNull and typeChar come with
+// the host interface's types.)
 enum : OSErr { errAECoercionFail = -1700 };
 
 struct AEDesc {

@@ -17,7 +17,8 @@
 
 namespace {
 
-const OSErr kNoErr = 0, kParamErr = -50, kUserCanceledErr = -128;
+const OSErr kNoErr = 0, kParamErr = -50, kFileNotFound = -43, kUserCanceledErr = -128;
+const DescType kTypeNull = 0x6e756c6c /* 'null' */, kTypeText = 0x54455854 /* 'TEXT' */;
 
 std::atomic<long> liveNavObjects{0};
 std::mutex tableMutex;
@@ -78,7 +79,7 @@ struct __NavDialog {
 
 OSErr AECoerceDesc(const AEDesc* theAEDesc, DescType toType, AEDesc* result) {
     if (!theAEDesc || !result) return kParamErr;
-    *result = AEDesc{typeNull, nullptr};
+    *result = AEDesc{kTypeNull, nullptr};
     const DescData* d = static_cast<const DescData*>(theAEDesc->dataHandle);
     if (!d) return errAECoercionFail;
     const DescType held = theAEDesc->descriptorType == typeAEList ? d->itemType : theAEDesc->descriptorType;
@@ -101,7 +102,7 @@ OSErr AEDisposeDesc(AEDesc* theAEDesc) {
         --liveNavObjects;
         delete static_cast<DescData*>(theAEDesc->dataHandle);
     }
-    *theAEDesc = AEDesc{typeNull, nullptr};
+    *theAEDesc = AEDesc{kTypeNull, nullptr};
     return kNoErr;
 }
 
@@ -117,7 +118,7 @@ OSStatus FSPathMakeRef(const uint8_t* path, FSRef* ref, Boolean* isDirectory) {
     if (!path || !ref) return kParamErr;
     const std::string p(reinterpret_cast<const char*>(path));
     struct stat st;
-    if (stat(p.c_str(), &st) != 0) return fnfErr;
+    if (stat(p.c_str(), &st) != 0) return kFileNotFound;
     *ref = refFor(p);
     if (isDirectory) *isDirectory = S_ISDIR(st.st_mode);
     return kNoErr;
@@ -127,7 +128,7 @@ OSErr FSSetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, const FS
     std::string p;
     if (!catalogInfo || !pathOf(ref, p)) return kParamErr;
     struct stat st;
-    if (stat(p.c_str(), &st) != 0) return fnfErr;
+    if (stat(p.c_str(), &st) != 0) return kFileNotFound;
     if (whichInfo & kFSCatInfoFinderInfo) {
         FileInfo info;
         std::memcpy(&info, catalogInfo->finderInfo, sizeof info);
@@ -213,7 +214,7 @@ OSStatus NavDialogGetReply(NavDialogRef inDialog, NavReplyRecord* outReply) {
     if (action != kNavUserActionOpen && action != kNavUserActionSaveAs) return kUserCanceledErr;
     outReply->validRecord = !inDialog->answer.invalidReply;
     if (inDialog->answer.uncoercibleSelection) {
-        outReply->selection = makeDesc(typeAEList, typeChar, inDialog->path.data(), inDialog->path.size());
+        outReply->selection = makeDesc(typeAEList, kTypeText, inDialog->path.data(), inDialog->path.size());
     } else {
         const FSRef ref = refFor(inDialog->path);
         outReply->selection = makeDesc(typeAEList, typeFSRef, &ref, sizeof ref);
