@@ -4,22 +4,8 @@
 #pragma once
 
 #include "PIFilter.h"
+#include "engine/spatial_pass.h"
 #include "image/fl_image.h"
-
-struct spatialSourceStruct {
-    int32 width;
-    int32 height;
-    bool fromHost;  // fetch through advance state; data and rowBytes then come from the host
-    VRect rect;     // the area in image coordinates
-    void* data;
-    int32 rowBytes;
-};
-
-struct spatialDestStruct {
-    bool toHost;  // the host's output buffer, fetched through advance state
-    void* data;
-    int32 rowBytes;
-};
 
 // Apron around a megatile and overlap of the quarters, in pixels.
 enum { kPieceOverlap = 64 };

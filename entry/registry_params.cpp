@@ -8,16 +8,11 @@
 
 #include "PIFilter.h"
 #include "host/globals.h"
+#include "host/host_services.h"
 #include "entry/params.h"
 #include "entry/persistence.h"
 #include "engine/product.h"
 #include "preview/proxy_persistence.h"
-
-OSErr toOSErr(SPErr err) {
-    if (err == kSPNoError) return noErr;
-    if (err >= -32768 && err <= 32767) return OSErr(err);
-    return errPlugInHostInsufficient;
-}
 
 namespace {
 

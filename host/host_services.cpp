@@ -278,3 +278,9 @@ void ConvertRGBColorToMode(int16 mode, uint8 color[4], FilterRecord* filterRecor
     if (filterRecord->colorServices(&info) == noErr)
         for (int i = 0; i < 4; ++i) color[i] = uint8(info.colorComponents[i]);
 }
+
+OSErr toOSErr(SPErr err) {
+    if (err == kSPNoError) return noErr;
+    if (err >= -32768 && err <= 32767) return OSErr(err);
+    return errPlugInHostInsufficient;
+}

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "PIFilter.h"
+#include "SPBasic.h"
 
 extern int32 progressTotal;
 extern int32 progressDone;
@@ -75,3 +76,8 @@ void CopyRect(VRect& dst, const VRect& src);
 void CopyColor(uint8 dst[4], const uint8 src[4]);
 void SetColor(uint8 color[4], uint8 a, uint8 b, uint8 c, uint8 d);
 void ConvertRGBColorToMode(int16 mode, uint8 color[4], FilterRecord* filterRecord);
+
+// A suite error is 32 bits wide; one that does not fit the 16-bit result
+// (the basic suite's own codes do not) must not read as success or as some
+// unrelated code once cut.
+OSErr toOSErr(SPErr err);

@@ -90,6 +90,8 @@ OSErr SetupProxy(unsigned char) {
     SetInRect(GetFilterRect());
     calcZoomedProxyDimensions();
 
+    // The old proxies stay until the new ones are read, so that a refused
+    // buffer or a failed read leaves the preview as it was.
     pData.sourceBufferID = pData.outputBufferID = nullptr;
     pData.sourcePtr = pData.outputPtr = nullptr;
     proxyMemSize = int64_t(pData.scPlaneSize) * proxyPlanesToMakeMemoryFor();

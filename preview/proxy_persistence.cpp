@@ -2,7 +2,7 @@
 // keys, as integers.
 #include "preview/proxy_persistence.h"
 
-#include "entry/persistence.h"
+#include "host/host_services.h"
 #include "preview/proxy.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "PIFilter.h"
-#include "entry/filter.h"
+#include "engine/spatial_pass.h"
 #include "preview/proxy_source.h"
 
 // The preview pass: filters the interleaved 8-bit buffer of source.width x

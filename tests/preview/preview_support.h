@@ -64,6 +64,14 @@ protected:
         return bind(std::move(doc), paneWidth, paneHeight, options);
     }
 
+    // The same with the filter rectangle (a selection) given.
+    refhost::Host& bindSelection(int16 mode, int32 width, int32 height, VRect filter, int32 paneWidth,
+                                 int32 paneHeight) {
+        refhost::HostOptions options;
+        options.filterRect = filter;
+        return bind(mode, width, height, paneWidth, paneHeight, options);
+    }
+
     void TearDown() override {
         if (gFilterRecord) {
             unSetupProxy();

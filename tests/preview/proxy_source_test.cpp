@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/output_writers.h"
+#include "preview/nearest_sample.h"
 #include "preview_support.h"
 
 using namespace preview_test;
@@ -194,6 +195,20 @@ TEST_F(ProxySource, ADragFollowsTheMouse) {
     EXPECT_EQ(last.h, 60);
 }
 
+// Enlarging without the corner rule (an input of one row or column) would
+// round the last indices past the last sample.
+TEST(NearestSample, StopsAtTheLastSample) {
+    const nearestSample enlarge(2, 5, false);
+    EXPECT_EQ(enlarge(0), 0);
+    EXPECT_EQ(enlarge(2), 1);
+    EXPECT_EQ(enlarge(4), 1);  // 4 x 0.4 + 0.5 would read sample 2
+    const nearestSample corners(3, 5, true);
+    EXPECT_EQ(corners(0), 0);
+    EXPECT_EQ(corners(4), 2);
+    const nearestSample one(7, 1, false);
+    EXPECT_EQ(one(0), 0);
+}
+
 // The overview ------------------------------------------------------------------
 
 // The overview's expected pixel, by the quarter grid and the nearest sample.
@@ -231,9 +246,7 @@ class Overview : public ProxySource, public ::testing::WithParamInterface<Overvi
 
 TEST_P(Overview, PixelsMatchTheDocument) {
     const OverviewCase& c = GetParam();
-    refhost::HostOptions o;
-    o.filterRect = c.filter;
-    bind(c.mode, 600, 400, 208, 348, o);
+    bindSelection(c.mode, 600, 400, c.filter, 208, 348);
     overviewPaneWidth = c.paneWidth;
     overviewPaneHeight = c.paneHeight;
     ASSERT_EQ(SetupProxy(), noErr);
@@ -297,9 +310,7 @@ class RedBox : public ProxySource, public ::testing::WithParamInterface<BoxCase>
 
 TEST_P(RedBox, RelativeToTheFilterRectangle) {
     const BoxCase& c = GetParam();
-    refhost::HostOptions o;
-    o.filterRect = c.filter;
-    bind(plugInModeRGBColor, 1200, 800, 208, 348, o);
+    bindSelection(plugInModeRGBColor, 1200, 800, c.filter, 208, 348);
     pData.offsetH = c.offsetH;
     pData.offsetV = c.offsetV;
     ASSERT_EQ(SetupProxy(), noErr);
@@ -323,9 +334,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BoxCase>& i) { return std::string(i.param.name); });
 
 TEST_F(ProxySource, OverviewClicksCentreThePreviewOutsideTheBox) {
-    refhost::HostOptions o;
-    o.filterRect = VRect{100, 500, 700, 1000};
-    bind(plugInModeRGBColor, 1200, 800, 208, 348, o);
+    bindSelection(plugInModeRGBColor, 1200, 800, VRect{100, 500, 700, 1000}, 208, 348);
     ASSERT_EQ(SetupProxy(), noErr);
     const VRect used = testOverviewUsedVRect();
     const VRect box = getRedBoxVRect();

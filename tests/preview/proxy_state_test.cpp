@@ -144,9 +144,7 @@ struct ShownCase {
 class ShownRectangle : public ProxyState, public ::testing::WithParamInterface<ShownCase> {};
 TEST_P(ShownRectangle, Table) {
     const ShownCase& c = GetParam();
-    refhost::HostOptions o;
-    o.filterRect = c.filter;
-    bind(plugInModeRGBColor, c.docWidth, c.docHeight, c.paneWidth, c.paneHeight, o);
+    bindSelection(plugInModeRGBColor, c.docWidth, c.docHeight, c.filter, c.paneWidth, c.paneHeight);
     pData.zoomFactor = c.zoom;
     pData.zoomMode = 5;
     pData.offsetH = c.offsetH;
