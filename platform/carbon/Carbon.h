@@ -5,8 +5,6 @@
 
 #include <cstdint>
 
-#include "PITypes.h"
-
 #if defined(__GNUC__)
 #define CARBON_API extern "C" __attribute__((visibility("default")))
 #else
@@ -196,11 +194,8 @@ CARBON_API long CarbonStandInLiveWindows();
 // as the settings-file dialogs use them.  An FSRef names a path of this
 // machine; the file dialogs ask the embedding host's responder what the user
 // chooses.
-typedef int16_t OSErr;
-typedef uint32_t OSType;
 typedef uint32_t DescType;
 typedef uint8_t Boolean;
-typedef long Size;
 
 // (noErr, paramErr, fnfErr, userCanceledErr, typeNull and typeChar come with
 // the host interface's types.)
