@@ -5,10 +5,18 @@
 // their defaults, and Halvane with the cleaner core ('Blai' true) and
 // without it ('Blai' false).
 //
-// Reports megapixels per second (best and median of the repeats) and the
-// peak memory: the host buffers the plug-in held at once, and the process's
-// peak resident set.  Every configuration runs in a child process of its
-// own, so that its peak resident set is its own.
+// The host is the reference host as a tool (pihost's): buffers kept and
+// reused, the document's rows handed out, maxSpace from physical memory.
+// One host runs every pass of a configuration, as an editor filters a
+// document again: the first run takes its memory fresh from the system
+// (reported apart), the repeats after it reuse what the host kept.
+//
+// Reports megapixels per second (best and median of the repeats), the first
+// run's time and the peak memory: the host buffers the plug-in held at once,
+// the memory the host took from the system, and the process's peak resident
+// set.  Every configuration runs in a child process of its own, so that its
+// peak resident set is its own.  The header says what touching fresh memory
+// costs on this machine.
 //
 // The engine runs one band per processor the process may use, so the thread
 // count is set by the CPU affinity:
@@ -18,9 +26,12 @@
 //
 // Options: --plugins DIR (where halvane.plugin.so and glimra.plugin.so are;
 // default: the build's), --repeat N (default 3), --size WxH, --only NAME
-// (a configuration whose name contains NAME), --test-host (fresh, filled
-// buffers for every request, as the tests have them).
+// (a configuration whose name contains NAME), --check (the checking host of
+// the tests: fresh, filled buffers and copies for every request), --verify
+// (each configuration once more on the checking host and on one processor:
+// the outputs must be the timed run's, bit for bit).
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,6 +45,7 @@
 #include <string>
 #include <vector>
 
+#include "refhost/platform.h"
 #include "refhost/refhost.h"
 
 using refhost::Descriptor;
@@ -69,30 +81,76 @@ struct Options {
     int repeat = 3;
     int32 width = 6000, height = 4000;
     std::string only;
-    // The reference host as the tests use it: every buffer fresh memory,
-    // filled with 0xFF.  Otherwise freed buffers are reused unfilled, as a
-    // host's memory manager does.
-    bool testHost = false;
+    // The checking host of the tests; otherwise the host as a tool (pihost's).
+    bool check = false;
+    // Each configuration once more on the checking host and on one thread,
+    // compared with the timed output.
+    bool verify = false;
 };
 
 // What a child sends back: plain numbers, so a pipe carries it whole.
 struct Figures {
     int ok;
-    double bestSeconds, medianSeconds, worstSeconds;
+    double firstSeconds;  // the first run, on the host's fresh memory
+    double bestSeconds, medianSeconds, worstSeconds;  // the runs after it
     int64_t peakBufferBytes;
-    int64_t rssBeforeKiB;  // resident after the image and the module are in
+    int64_t systemBufferBytes;  // memory the host's buffers took from the system
+    int sameAsChecking, sameOnOneThread;
     int64_t peakRssKiB;
     int32 advanceCalls;
     char error[200];
 };
 
-int64_t residentKiB() {
-    long pages = 0, resident = 0;
-    FILE* f = std::fopen("/proc/self/statm", "r");
-    if (!f) return -1;
-    const int n = std::fscanf(f, "%ld %ld", &pages, &resident);
-    std::fclose(f);
-    return n == 2 ? int64_t(resident) * (sysconf(_SC_PAGESIZE) / 1024) : -1;
+refhost::HostOptions hostOptions(bool check) {
+    refhost::HostOptions options = refhost::toolHostOptions();
+    if (check) {
+        options.checking = true;
+        options.rowSlackBytes = refhost::HostOptions().rowSlackBytes;
+    }
+    return options;
+}
+
+// One pass on host over a fresh copy of source; false with the reason in
+// error when it failed or changed nothing.
+bool runPass(refhost::Plugin& plugin, refhost::Host& host, const refhost::Document& source, const Config& c,
+             double& seconds, char (&error)[200]) {
+    host.document() = source;
+    const auto t0 = std::chrono::steady_clock::now();
+    const refhost::RunResult run = refhost::runFilter(plugin, host);
+    const auto t1 = std::chrono::steady_clock::now();
+    seconds = std::chrono::duration<double>(t1 - t0).count();
+    if (run.result != noErr || !host.alerts().empty() || !host.clean() || host.document() == source) {
+        std::snprintf(error, sizeof error, "result %d, %s%s", int(run.result),
+                      host.alerts().empty() ? "" : host.alerts()[0].c_str(),
+                      host.document() == source ? " (image unchanged)" : "");
+        return false;
+    }
+    // The scripted flag must have reached the parameter block (flag 8).
+    const std::vector<uint8_t> block = host.parameterBytes();
+    if (c.cleaner >= 0 && (block.size() < 9 || block[8] != c.cleaner)) {
+        std::snprintf(error, sizeof error, "'Blai' did not reach the parameters");
+        return false;
+    }
+    return true;
+}
+
+// What first touching fresh memory costs here, in nanoseconds per 4 KiB
+// page: with small pages, and with huge pages where the system grants them
+// (the host's buffers ask for them).  Best of three.
+double freshPageNanoseconds(bool hugePages) {
+    const size_t bytes = size_t(256) << 20, page = 4096;
+    double best = 0;
+    for (int i = 0; i < 3; ++i) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) return 0;
+        madvise(p, bytes, hugePages ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+        const auto t0 = std::chrono::steady_clock::now();
+        for (size_t at = 0; at < bytes; at += page) static_cast<volatile char*>(p)[at] = 1;
+        const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
+        munmap(p, bytes);
+        if (i == 0 || ns < best) best = ns;
+    }
+    return best / double(bytes / page);
 }
 
 Figures runConfig(const Config& c, const Options& o) {
@@ -103,33 +161,23 @@ Figures runConfig(const Config& c, const Options& o) {
         source.fillPattern(1);
         Descriptor script;
         if (c.cleaner >= 0) script.push_back(DescriptorEntry::Boolean(FourCC("Blai"), c.cleaner != 0));
-        fig.rssBeforeKiB = residentKiB();
 
+        // One host for every run, as an editor filters one document again
+        // and again: its memory manager keeps what the first run took.
+        refhost::Host host(source, hostOptions(o.check));
+        host.setScriptDescriptor(script, plugInDialogDontDisplay);
         std::vector<double> seconds;
-        for (int r = 0; r < o.repeat; ++r) {
-            refhost::Host host(source);
-            host.buffers().recycleFreedBuffers = !o.testHost;
-            host.buffers().poisonFreshBuffers = o.testHost;
-            host.setScriptDescriptor(script, plugInDialogDontDisplay);
-            const auto t0 = std::chrono::steady_clock::now();
-            const refhost::RunResult run = refhost::runFilter(plugin, host);
-            const auto t1 = std::chrono::steady_clock::now();
-            if (run.result != noErr || !host.alerts().empty() || !host.clean() || host.document() == source) {
-                std::snprintf(fig.error, sizeof fig.error, "result %d, %s%s", int(run.result),
-                              host.alerts().empty() ? "" : host.alerts()[0].c_str(),
-                              host.document() == source ? " (image unchanged)" : "");
-                return fig;
-            }
-            // The scripted flag must have reached the parameter block (flag 8).
-            const std::vector<uint8_t> block = host.parameterBytes();
-            if (c.cleaner >= 0 && (block.size() < 9 || block[8] != c.cleaner)) {
-                std::snprintf(fig.error, sizeof fig.error, "'Blai' did not reach the parameters");
-                return fig;
-            }
-            seconds.push_back(std::chrono::duration<double>(t1 - t0).count());
+        for (int r = 0; r <= o.repeat; ++r) {
+            double s = 0;
+            if (!runPass(plugin, host, source, c, s, fig.error)) return fig;
+            if (r == 0)
+                fig.firstSeconds = s;
+            else
+                seconds.push_back(s);
             fig.peakBufferBytes = std::max(fig.peakBufferBytes, host.buffers().peakBytes());
-            fig.advanceCalls = int32(host.advanceCalls().size());
+            fig.systemBufferBytes = host.buffers().systemBytes();
         }
+        fig.advanceCalls = int32(host.advanceCalls().size() / size_t(o.repeat + 1));
         std::sort(seconds.begin(), seconds.end());
         fig.bestSeconds = seconds.front();
         fig.medianSeconds = seconds[seconds.size() / 2];
@@ -137,6 +185,23 @@ Figures runConfig(const Config& c, const Options& o) {
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         fig.peakRssKiB = usage.ru_maxrss;
+
+        if (o.verify) {
+            // The same output from the checking host, and from one thread.
+            const refhost::Document timed = host.document();
+            refhost::Host checking(source, hostOptions(true));
+            checking.setScriptDescriptor(script, plugInDialogDontDisplay);
+            double s = 0;
+            if (!runPass(plugin, checking, source, c, s, fig.error)) return fig;
+            fig.sameAsChecking = checking.document() == timed;
+            bool ok;
+            {
+                refhost::platform::OneProcessor one;
+                ok = runPass(plugin, host, source, c, s, fig.error);
+            }
+            if (!ok) return fig;
+            fig.sameOnOneThread = host.document() == timed;
+        }
         fig.ok = 1;
     } catch (const std::exception& e) {
         std::snprintf(fig.error, sizeof fig.error, "%s", e.what());
@@ -187,8 +252,10 @@ bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool more = i + 1 < argc;
-        if (a == "--test-host") {
-            o.testHost = true;
+        if (a == "--check") {
+            o.check = true;
+        } else if (a == "--verify") {
+            o.verify = true;
         } else if (a == "--plugins" && more) {
             o.plugins = argv[++i];
         } else if (a == "--repeat" && more) {
@@ -211,18 +278,24 @@ bool parse(int argc, char** argv, Options& o) {
 int main(int argc, char** argv) {
     Options o;
     if (!parse(argc, argv, o)) {
-        std::fprintf(stderr, "usage: bench_pass [--plugins DIR] [--repeat N] [--size WxH] [--only NAME]\n");
+        std::fprintf(stderr, "usage: bench_pass [--plugins DIR] [--repeat N] [--size WxH] [--only NAME] [--check] [--verify]\n");
         return 2;
     }
     cpu_set_t set;
     const int processors = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 0;
     const double megapixels = double(o.width) * o.height / 1e6;
-    std::printf("Whole pass through the reference host, %d x %d RGB (%.1f MP), %d processor(s) = engine threads, "
-                "best/median of %d\n\n",
+    std::printf("Whole pass through the reference host as a tool, %d x %d RGB (%.1f MP), %d processor(s) = engine "
+                "threads, best/median of %d runs after the first on one host\n",
                 o.width, o.height, megapixels, processors, o.repeat);
-    std::printf("| configuration | bits | threads | MP/s (best) | MP/s (median) | s (best) | host buffers peak MB "
-                "| RSS before pass MB | peak RSS MB | host requests |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+    double load[3] = {0, 0, 0};
+    getloadavg(load, 3);
+    std::printf("Fresh memory costs %.0f ns per 4 KiB page with small pages, %.0f ns with huge pages; load average "
+                "%.1f\n\n",
+                freshPageNanoseconds(false), freshPageNanoseconds(true), load[0]);
+    std::printf("| configuration | bits | threads | MP/s (best) | MP/s (median) | s (best) | s (first run) | host "
+                "buffers peak MB | host memory taken MB | peak RSS MB | host requests |%s\n",
+                o.verify ? " as checking host | as one thread |" : "");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|%s\n", o.verify ? "---|---|" : "");
     int failures = 0;
     for (const Config& c : kConfigs) {
         const std::string name = std::string(c.label) + " " + std::to_string(c.depth);
@@ -234,10 +307,15 @@ int main(int argc, char** argv) {
             continue;
         }
         const double mb = 1024.0 * 1024.0;
-        std::printf("| %s | %d | %d | %.2f | %.2f | %.2f | %.0f | %.0f | %.0f | %d |%s\n", c.label, c.depth,
+        std::printf("| %s | %d | %d | %.2f | %.2f | %.2f | %.2f | %.0f | %.0f | %.0f | %d |", c.label, c.depth,
                     processors, megapixels / f.bestSeconds, megapixels / f.medianSeconds, f.bestSeconds,
-                    double(f.peakBufferBytes) / mb, double(f.rssBeforeKiB) / 1024.0, double(f.peakRssKiB) / 1024.0,
-                    f.advanceCalls, f.worstSeconds > 1.15 * f.bestSeconds ? " spread > 15%" : "");
+                    f.firstSeconds, double(f.peakBufferBytes) / mb, double(f.systemBufferBytes) / mb,
+                    double(f.peakRssKiB) / 1024.0, f.advanceCalls);
+        if (o.verify) {
+            std::printf(" %s | %s |", f.sameAsChecking ? "identical" : "DIFFERS", f.sameOnOneThread ? "identical" : "DIFFERS");
+            failures += !f.sameAsChecking + !f.sameOnOneThread;
+        }
+        std::printf("%s\n", f.worstSeconds > 1.15 * f.bestSeconds ? " spread > 15%" : "");
     }
     return failures ? 1 : 0;
 }

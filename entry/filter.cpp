@@ -5,6 +5,7 @@
 #include "engine/lifting.h"
 #include "engine/output_writers.h"
 #include "host/alerts.h"
+#include "host/band_runner.h"
 #include "engine/engine_params.h"
 #include "host/globals.h"
 #include "host/host_services.h"
@@ -32,10 +33,12 @@ bool operationsForDepth(int32 depth, DepthOperations& ops) {
 }
 
 // The filtering run lasts as long as the pass: progress and the host's
-// abort are only for the final pass, and a cancel ends with its run.
+// abort are only for the final pass, and a cancel ends with its run.  Its
+// band workers live as long as it does.
 struct FilteringRun {
     explicit FilteringRun(bool finalPass) { beginFilteringRun(finalPass); }
     ~FilteringRun() { endFilteringRun(); }
+    bandWorkerSetScope workers;
 };
 
 const VRect kEmptyRect = {0, 0, 0, 0};

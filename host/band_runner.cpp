@@ -5,7 +5,11 @@
 #include "host/band_runner.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <new>
+#include <thread>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -22,6 +26,7 @@ namespace {
 std::atomic<int32> threadCountOverride{0};
 
 struct bandTask {
+    void (*main)(bandTask& t);  // what the worker runs: its band, or a worker set's loop
     bandBody body;
     void* context;
     bandInfo info;
@@ -40,11 +45,13 @@ bool refuseThisStart() {
     return false;
 }
 
+void runOneBand(bandTask& t) { t.body(t.context, t.info); }
+
 #if defined(_WIN32)
 
 DWORD WINAPI bandThreadMain(LPVOID p) {
     bandTask* t = static_cast<bandTask*>(p);
-    t->body(t->context, t->info);
+    t->main(*t);
     return 0;
 }
 
@@ -64,7 +71,7 @@ void joinWorker(bandTask& t) {
 
 void* bandThreadMain(void* p) {
     bandTask* t = static_cast<bandTask*>(p);
-    t->body(t->context, t->info);
+    t->main(*t);
     return nullptr;
 }
 
@@ -81,6 +88,25 @@ bool startWorker(bandTask& t) {
 void joinWorker(bandTask& t) { pthread_join(t.thread, nullptr); }
 
 #endif
+
+// Fills the task of band i of n over `height` rows and, for i >= 1, starts
+// its worker on main.
+void startTask(bandTask& t, int32 i, int32 n, int32 height, void (*main)(bandTask&), bandBody body, void* context) {
+    t.main = main;
+    t.body = body;
+    t.context = context;
+    t.info.index = i;
+    t.info.count = n;
+    t.info.band = i == 0 ? -1 : i;
+    bandRows(height, n, i, t.info.firstRow, t.info.endRow);
+    t.started = i > 0 && startWorker(t);
+    if (t.started) ++bandWorkersStarted;
+}
+
+void joinTasks(bandTask* tasks, int32 n) {
+    for (int32 i = 1; i < n; ++i)
+        if (tasks[i].started) joinWorker(tasks[i]);
+}
 
 // Task records live in the caller's frame; only a machine with more
 // processors than this takes them from the heap.
@@ -117,8 +143,121 @@ void bandRows(int32 height, int32 bands, int32 index, int32& firstRow, int32& en
     endRow = index == bands - 1 ? std::max<int32>(height, 0) : int32(firstRow + q);
 }
 
+namespace {
+
+// The worker set of a filtering run: workers 1 .. count - 1 wait for each
+// call's bands instead of being started and joined by every call.  Only the
+// thread that started the set hands it work; everything the workers read of
+// a call is written under the lock before the call's generation is bumped.
+struct bandWorkerSet {
+    std::mutex lock;
+    std::condition_variable wake;  // a new call, or the end of the set
+    std::condition_variable done;  // the last worker of a call finished
+    int64_t generation = 0;
+    int32 pending = 0;             // workers still running the current call's bands
+    bool stopping = false;
+    bandBody body = nullptr;
+    void* context = nullptr;
+    int32 height = 0;
+    int32 count = 0;
+    std::thread::id owner;
+    bandTask tasks[kTasksOnStack];  // tasks[0] is the calling thread's and starts no worker
+};
+
+bandWorkerSet* activeWorkerSet = nullptr;  // read and written by the owner thread only
+int32 workerSetDepth = 0;                  // nested starts; the outermost pair counts
+
+void workerSetLoop(bandTask& t) {
+    bandWorkerSet& set = *static_cast<bandWorkerSet*>(t.context);
+    int64_t seen = 0;
+    for (;;) {
+        bandBody body;
+        void* context;
+        {
+            std::unique_lock<std::mutex> g(set.lock);
+            set.wake.wait(g, [&] { return set.stopping || set.generation != seen; });
+            if (set.stopping) return;
+            seen = set.generation;
+            body = set.body;
+            context = set.context;
+            bandRows(set.height, set.count, t.info.index, t.info.firstRow, t.info.endRow);
+        }
+        body(context, t.info);
+        std::lock_guard<std::mutex> g(set.lock);
+        if (--set.pending == 0) set.done.notify_one();
+    }
+}
+
+// The set's form of runBands: the same bands on the same numbers, band 0 and
+// every band without a worker on the calling thread.
+void runBandsOnWorkerSet(bandWorkerSet& set, int32 height, bandBody body, void* context) {
+    const int32 n = set.count;
+    int32 workers = 0;
+    {
+        std::lock_guard<std::mutex> g(set.lock);
+        set.body = body;
+        set.context = context;
+        set.height = height;
+        for (int32 i = 1; i < n; ++i) workers += set.tasks[i].started;
+        set.pending = workers;
+        ++set.generation;
+    }
+    if (workers > 0) set.wake.notify_all();
+    auto waitForWorkers = [&] {
+        std::unique_lock<std::mutex> g(set.lock);
+        set.done.wait(g, [&] { return set.pending == 0; });
+    };
+    auto runHere = [&](int32 i) {
+        bandInfo info = set.tasks[i].info;
+        bandRows(height, n, i, info.firstRow, info.endRow);
+        body(context, info);
+    };
+    try {
+        runHere(0);
+        for (int32 i = 1; i < n; ++i)
+            if (!set.tasks[i].started) runHere(i);
+    } catch (...) {
+        waitForWorkers();
+        throw;
+    }
+    waitForWorkers();
+}
+
+}  // namespace
+
+void startBandWorkerSet() {
+    if (workerSetDepth++ > 0) return;
+    const int32 n = engineThreadCount();
+    if (n <= 1 || n > kTasksOnStack) return;
+    bandWorkerSet* set = new (std::nothrow) bandWorkerSet;
+    if (!set) return;  // every call starts its own workers then
+    set->count = n;
+    set->owner = std::this_thread::get_id();
+    for (int32 i = 0; i < n; ++i) startTask(set->tasks[i], i, n, 0, workerSetLoop, nullptr, set);
+    activeWorkerSet = set;
+}
+
+void stopBandWorkerSet() {
+    if (workerSetDepth == 0 || --workerSetDepth > 0) return;
+    bandWorkerSet* set = activeWorkerSet;
+    if (!set) return;
+    activeWorkerSet = nullptr;
+    {
+        std::lock_guard<std::mutex> g(set->lock);
+        set->stopping = true;
+    }
+    set->wake.notify_all();
+    joinTasks(set->tasks, set->count);
+    delete set;
+}
+
 int32 runBands(int32 height, bandBody body, void* context) {
     const int32 n = engineThreadCount();
+    bandWorkerSet* set = activeWorkerSet;
+    if (set && set->count == n && set->owner == std::this_thread::get_id()) {
+        runBandsOnWorkerSet(*set, height, body, context);
+        return n;
+    }
     bandTask local[kTasksOnStack];
     std::unique_ptr<bandTask[]> heap;
     bandTask* tasks = local;
@@ -126,30 +265,16 @@ int32 runBands(int32 height, bandBody body, void* context) {
         heap.reset(new bandTask[n]);
         tasks = heap.get();
     }
-    for (int32 i = 0; i < n; ++i) {
-        bandTask& t = tasks[i];
-        t.body = body;
-        t.context = context;
-        t.info.index = i;
-        t.info.count = n;
-        t.info.band = i == 0 ? -1 : i;
-        bandRows(height, n, i, t.info.firstRow, t.info.endRow);
-        t.started = i > 0 && startWorker(t);
-        if (t.started) ++bandWorkersStarted;
-    }
-    auto joinAll = [&] {
-        for (int32 i = 1; i < n; ++i)
-            if (tasks[i].started) joinWorker(tasks[i]);
-    };
+    for (int32 i = 0; i < n; ++i) startTask(tasks[i], i, n, height, runOneBand, body, context);
     try {
         body(context, tasks[0].info);
         // A band whose worker did not start runs here, exactly once.
         for (int32 i = 1; i < n; ++i)
             if (!tasks[i].started) body(context, tasks[i].info);
     } catch (...) {
-        joinAll();
+        joinTasks(tasks, n);
         throw;
     }
-    joinAll();
+    joinTasks(tasks, n);
     return n;
 }

@@ -1,6 +1,7 @@
 // The band runner: runs a body over the rows of an image on all processors,
 // one band of rows per processor, band 0 on the calling thread and every
-// other band on a worker thread of its own, joined before it returns.
+// other band on a worker thread of its own (or of the filtering run's worker
+// set), finished before it returns.
 // Bands write disjoint rows; no lock is shared with the workers.
 #pragma once
 
@@ -47,6 +48,24 @@ int32 runBands(int32 height, F& f) {
     return runBands(
         height, [](void* c, const bandInfo& b) { (*static_cast<F*>(c))(b); }, &f);
 }
+
+// A worker set for one filtering run: started before the run's first piece
+// and stopped, its workers joined, when the run ends.  While it runs, the
+// runBands calls of the thread that started it hand their bands to its
+// waiting workers instead of starting and joining threads of their own (a
+// pass makes some tens of calls per piece, and on the small levels starting
+// the threads costs as much as their work).  The bands, their numbers and so
+// the results are the same.  A worker that cannot be started has its band
+// run on the calling thread; a set that cannot be had leaves every call to
+// start its own workers.  Calls nest: only the outermost pair counts.
+void startBandWorkerSet();
+void stopBandWorkerSet();
+struct bandWorkerSetScope {
+    bandWorkerSetScope() { startBandWorkerSet(); }
+    ~bandWorkerSetScope() { stopBandWorkerSet(); }
+    bandWorkerSetScope(const bandWorkerSetScope&) = delete;
+    bandWorkerSetScope& operator=(const bandWorkerSetScope&) = delete;
+};
 
 // Test hooks: the next n worker starts fail, as on a system out of threads;
 // and the number of workers started so far.

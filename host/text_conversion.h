@@ -7,8 +7,6 @@
 
 #include "PITypes.h"
 
-typedef unsigned char Str255[256];
-
 // The decimals every decimal field of the Windows dialog shows.
 const uint16_t kDialogDecimals = 5;
 // More decimals than this cannot be held as a 32-bit fraction.

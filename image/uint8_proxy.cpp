@@ -97,11 +97,15 @@ void uint8ImageProxyFromAdvanceState::init(VRect rect, int16 wantedPlanes, int16
             for (int32 y = 0; y < height; ++y) {
                 const uint16* row = reinterpret_cast<const uint16*>(in + int64_t(y) * inRowBytes);
                 for (int64_t i = 0; i < samplesPerRow; ++i) {
-                    // 255/32768 exactly; the host's 0..32768 scale may be
-                    // overstepped, and the byte must not wrap then.
-                    const double v = row[i] * 0.007781982421875 + 0.5;
-                    *out++ = v >= 255.0 ? 255 : static_cast<unsigned char>(v);
+                    // s x 255/32768 + 0.5 rounded down, exact in whole
+                    // numbers (so the compiler converts many samples at a
+                    // time: profiling converts every block of a 16-bit
+                    // image).  The host's 0..32768 scale may be overstepped,
+                    // and the byte must not wrap then.
+                    const uint32 v = (uint32(row[i]) * 255u + 16384u) >> 15;
+                    out[i] = static_cast<unsigned char>(v >= 255u ? 255u : v);
                 }
+                out += samplesPerRow;
             }
             break;
         }

@@ -6,7 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 #include <type_traits>
+#include <vector>
 
 #include "refhost/platform.h"
 #include "refhost/refhost.h"
@@ -167,8 +171,10 @@ struct Host::Impl {
     VRect pendingRect{};
     int16 pendingLo = 0, pendingHi = -1;
     int32 pendingRowBytes = 0;
-    // The document as the pass found it: a pass that fails is undone.
-    std::optional<Document> snapshot;
+    // The document as the pass found it: a pass that fails is undone.  A
+    // host used as a tool keeps its memory from pass to pass.
+    Document snapshot;
+    bool haveSnapshot = false;
 
     // The C procedures reach the Host's private records through these.
     static std::set<std::string>& persistent(Host& h) { return h.persistent_; }
@@ -329,12 +335,41 @@ std::vector<Handle> HandleStore::liveHandles() const {
 // ---------------------------------------------------------------------------
 // Buffer store.
 
+// A block of buffer memory.  A recycling host takes whole pages from the
+// system and keeps them; a checking one takes them from the heap, where
+// AddressSanitizer watches them, and gives them back on every free.
+struct BufferStore::Memory {
+    char* data = nullptr;
+    size_t capacity = 0;
+    bool pages = false;
+    Memory() = default;
+    Memory(const Memory&) = delete;
+    Memory& operator=(const Memory&) = delete;
+    ~Memory() {
+        if (pages)
+            platform::freePages(data, capacity);
+        else
+            delete[] data;
+    }
+};
+
 struct BufferStore::Block {
-    std::vector<char> bytes;
+    std::unique_ptr<Memory> memory;
     int32 size = 0;
     int32 locks = 0;
     bool alive = true;
 };
+
+namespace {
+// Page blocks come in steps that huge pages fill (2 MB) or small pages do.
+size_t pageCapacity(size_t bytes) {
+    const size_t step = bytes >= (size_t(2) << 20) ? size_t(2) << 20 : size_t(64) << 10;
+    return (bytes + step - 1) / step * step;
+}
+// A kept block serves a request that fills at least this share of it, so
+// that a small request does not hold a large block a later one needs.
+const size_t kSpareWasteFactor = 4;
+}  // namespace
 
 BufferStore::Block* BufferStore::find(BufferID id, const char* op) {
     auto it = index_.find(id);
@@ -347,6 +382,30 @@ BufferStore::Block* BufferStore::find(BufferID id, const char* op) {
         return nullptr;
     }
     return it->second;
+}
+
+std::unique_ptr<BufferStore::Memory> BufferStore::obtain(size_t bytes) {
+    if (recycleFreedBuffers) {
+        // The smallest kept block that holds the request.
+        auto spare = spare_.lower_bound(bytes);
+        if (spare != spare_.end() && spare->first <= pageCapacity(bytes) * kSpareWasteFactor) {
+            std::unique_ptr<Memory> m = std::move(spare->second);
+            spare_.erase(spare);
+            return m;
+        }
+    }
+    auto m = std::make_unique<Memory>();
+    if (recycleFreedBuffers) {
+        m->capacity = pageCapacity(bytes);
+        m->data = static_cast<char*>(platform::allocatePages(m->capacity));
+        m->pages = true;
+    } else {
+        m->capacity = bytes;
+        m->data = new (std::nothrow) char[bytes];
+    }
+    if (!m->data) return nullptr;
+    systemBytes_ += int64_t(m->capacity);
+    return m;
 }
 
 OSErr BufferStore::allocate(int32 size, BufferID* id) {
@@ -365,18 +424,15 @@ OSErr BufferStore::allocate(int32 size, BufferID* id) {
         log_.push_back(Event{true, nullptr, size});
         return memFullErr;
     }
-    auto b = std::make_unique<Block>();
-    const size_t bytes = size_t(size) + 1;
-    auto spare = spare_.find(bytes);
-    if (spare != spare_.end()) {
-        b->bytes.swap(spare->second);
-        spare_.erase(spare);
-        if (poisonFreshBuffers) std::fill(b->bytes.begin(), b->bytes.end(), char(0xFF));
-    } else if (poisonFreshBuffers) {
-        b->bytes.assign(bytes, char(0xFF));
-    } else {
-        b->bytes.resize(bytes);
+    const size_t bytes = size_t(size) + 1;  // a zero-size buffer still has an address
+    std::unique_ptr<Memory> memory = obtain(bytes);
+    if (!memory) {
+        ++refused_;
+        return memFullErr;
     }
+    if (poisonFreshBuffers) std::memset(memory->data, 0xFF, bytes);
+    auto b = std::make_unique<Block>();
+    b->memory = std::move(memory);
     b->size = size;
     BufferID handle = reinterpret_cast<BufferID>(b.get());
     index_[handle] = b.get();
@@ -392,7 +448,7 @@ char* BufferStore::lock(BufferID id) {
     Block* b = find(id, "lockProc (buffer)");
     if (!b) return nullptr;
     ++b->locks;
-    return b->bytes.data();
+    return b->memory->data;
 }
 
 void BufferStore::unlock(BufferID id) {
@@ -411,9 +467,17 @@ void BufferStore::free(BufferID id) {
     b->alive = false;
     liveBytes_ -= b->size;
     log_.push_back(Event{false, id, b->size});
-    if (recycleFreedBuffers)
-        spare_.emplace(b->bytes.size(), std::move(b->bytes));
-    std::vector<char>().swap(b->bytes);
+    if (recycleFreedBuffers) {
+        const size_t capacity = b->memory->capacity;
+        spare_.emplace(capacity, std::move(b->memory));
+    }
+    b->memory.reset();
+}
+
+int64_t BufferStore::keptBytes() const {
+    int64_t n = 0;
+    for (const auto& s : spare_) n += int64_t(s.first);
+    return n;
 }
 
 int64_t BufferStore::live() const {
@@ -425,8 +489,8 @@ int64_t BufferStore::live() const {
 bool BufferStore::holdsRange(const void* base, int64_t first, int64_t last) const {
     const char* p = static_cast<const char*>(base);
     for (const auto& b : blocks_) {
-        if (!b->alive || b->bytes.empty()) continue;
-        const char* begin = b->bytes.data();
+        if (!b->alive || !b->memory) continue;
+        const char* begin = b->memory->data;
         // The spare byte past the requested size does not count.
         if (p < begin || p >= begin + b->size) continue;
         const int64_t at = p - begin;
@@ -1291,6 +1355,19 @@ OSErr MACPASCAL advanceState() {
 // ---------------------------------------------------------------------------
 // Host.
 
+HostOptions toolHostOptions() {
+    HostOptions o;
+    o.checking = false;
+    o.rowSlackBytes = 0;
+    o.inTileWidth = o.inTileHeight = 1024;
+    // A 32-bit process has 2 GB to address, its own code and the document
+    // included.
+    const uint64_t most = sizeof(void*) == 4 ? uint64_t(1) << 30 : uint64_t(0x7FFFFFFF);
+    if (const uint64_t physical = platform::physicalMemoryBytes())
+        o.maxSpace = int32(std::min<uint64_t>(physical / 10 * 7, most));
+    return o;
+}
+
 Host::Host(Document doc, HostOptions options)
     : doc_(std::move(doc)), options_(std::move(options)), impl_(std::make_unique<Impl>()) {
     if (doc_.width() <= 0 || doc_.height() <= 0) throw std::invalid_argument("refhost::Host: empty document");
@@ -1301,6 +1378,8 @@ Host::Host(Document doc, HostOptions options)
     mask_.assign(size_t(int64_t(doc_.width()) * doc_.height()), 255);
     handles_.host_ = this;
     buffers_.host_ = this;
+    buffers_.poisonFreshBuffers = options_.checking;
+    buffers_.recycleFreedBuffers = !options_.checking;
     buildRecord();
     install();
 #if !defined(_WIN32)
@@ -1472,7 +1551,7 @@ void Host::beginSelector(int16 selector) {
     if (selector == filterSelectorStart) {
         // A pass starts with nothing requested and nothing served.
         discardPending();
-        impl_->snapshot.reset();
+        dropSnapshot();
         record_.inRect = record_.outRect = record_.maskRect = Rect{0, 0, 0, 0};
         impl_->big.inRect32 = impl_->big.outRect32 = impl_->big.maskRect32 = VRect{0, 0, 0, 0};
         record_.inputRate = record_.maskRate = 1 << 16;
@@ -1523,8 +1602,8 @@ bool Host::afterSelector() {
 void Host::failPass() {
     std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
     impl_->pending = false;
-    if (impl_->snapshot) doc_ = *impl_->snapshot;
-    impl_->snapshot.reset();
+    if (impl_->haveSnapshot) doc_ = impl_->snapshot;
+    dropSnapshot();
     record_.inData = record_.outData = record_.maskData = nullptr;
 }
 
@@ -1542,7 +1621,51 @@ void copyPixels(uint8_t* dst, const uint8_t* src, int32 count, int16 n, int16 pl
     for (int32 x = 0; x < count; ++x)
         std::memcpy(dst + x * (toDocument ? docPixel : pixel), src + x * (toDocument ? pixel : docPixel), pixel);
 }
+
+
+// Runs rows(first, end) over the rows [0, count), in one band per processor
+// the process may use when the copy is large enough to gain from it.  A
+// band whose thread cannot be started runs on the calling thread.
+template <typename F>
+void inRowBands(int32 count, int64_t rowBytes, const F& rows) {
+    const int n = std::min(platform::processorCount(), 64);
+    if (n <= 1 || count < 2 * n || int64_t(count) * rowBytes < (int64_t(1) << 20)) {
+        rows(int32(0), count);
+        return;
+    }
+    auto first = [&](int i) { return int32(int64_t(count) * i / n); };
+    std::vector<std::thread> workers;
+    for (int i = 1; i < n; ++i) {
+        try {
+            workers.emplace_back(rows, first(i), first(i + 1));
+        } catch (const std::system_error&) {
+            rows(first(i), first(i + 1));
+        }
+    }
+    rows(int32(0), first(1));
+    for (std::thread& t : workers) t.join();
+}
 }  // namespace
+
+void Host::takeSnapshot() {
+    Impl& m = *impl_;
+    Document& s = m.snapshot;
+    if (s.imageMode() == doc_.imageMode() && s.width() == doc_.width() && s.height() == doc_.height()) {
+        const int64_t rowBytes = doc_.rowBytes();
+        inRowBands(doc_.height(), rowBytes, [&](int32 first, int32 end) {
+            std::memcpy(s.data() + first * rowBytes, doc_.data() + first * rowBytes, size_t((end - first) * rowBytes));
+        });
+    } else {
+        Document copy(doc_);  // a copy that runs short of memory leaves the old one whole
+        s = std::move(copy);
+    }
+    m.haveSnapshot = true;
+}
+
+void Host::dropSnapshot() {
+    impl_->haveSnapshot = false;
+    if (options_.checking) impl_->snapshot = Document();
+}
 
 void Host::commitPending() {
     Impl& m = *impl_;
@@ -1552,11 +1675,14 @@ void Host::commitPending() {
     if (isEmpty(r)) return;
     const int32 sb = doc_.sampleBytes();
     const int16 n = int16(m.pendingHi - m.pendingLo + 1);
-    for (int32 y = r.top; y < r.bottom; ++y) {
-        const uint8_t* row = m.outBuf.data() + int64_t(y - m.pendingRect.top) * m.pendingRowBytes;
-        copyPixels(doc_.pixel(r.left, y) + int64_t(m.pendingLo) * sb, row + int64_t(r.left - m.pendingRect.left) * n * sb,
-                   r.right - r.left, n, doc_.planes(), sb, true);
-    }
+    inRowBands(r.bottom - r.top, int64_t(r.right - r.left) * n * sb, [&](int32 first, int32 end) {
+        for (int32 y = r.top + first; y < r.top + end; ++y) {
+            const uint8_t* row = m.outBuf.data() + int64_t(y - m.pendingRect.top) * m.pendingRowBytes;
+            copyPixels(doc_.pixel(r.left, y) + int64_t(m.pendingLo) * sb,
+                       row + int64_t(r.left - m.pendingRect.left) * n * sb, r.right - r.left, n, doc_.planes(), sb,
+                       true);
+        }
+    });
 }
 
 void Host::finishPass() {
@@ -1571,7 +1697,7 @@ void Host::endSelector(int16 selector) {
     if (result_ != noErr)
         failPass();
     else
-        impl_->snapshot.reset();
+        dropSnapshot();
 }
 
 void Host::discardPending() {
@@ -1607,35 +1733,42 @@ OSErr Host::serve() {
     AdvanceCall call{q.in, q.out, q.mask, q.used32, r.inLoPlane, r.inHiPlane, r.outLoPlane, r.outHiPlane,
                      padding, rate, noErr};
 
+    // The text of a problem is made only when there is one: profiling
+    // alone makes some ten thousand requests.
     std::string problem;
-    auto check = [&](bool bad, const std::string& text) {
-        if (bad && problem.empty()) problem = text;
+    auto check = [&](bool bad, const auto& text) {
+        if (bad && problem.empty()) problem = text();
     };
     const bool inWanted = !isEmpty(q.in), outWanted = !isEmpty(q.out);
     const bool maskWanted = r.haveMask && !isEmpty(q.mask);
-    check(isInverted(q.in), "inRect " + rectText(q.in) + " is inverted");
-    check(isInverted(q.out), "outRect " + rectText(q.out) + " is inverted");
-    check(r.haveMask && isInverted(q.mask), "maskRect " + rectText(q.mask) + " is inverted");
+    check(isInverted(q.in), [&] { return "inRect " + rectText(q.in) + " is inverted"; });
+    check(isInverted(q.out), [&] { return "outRect " + rectText(q.out) + " is inverted"; });
+    check(r.haveMask && isInverted(q.mask), [&] { return "maskRect " + rectText(q.mask) + " is inverted"; });
     if (inWanted) {
-        check(r.inLoPlane < 0 || r.inHiPlane >= P || r.inLoPlane > r.inHiPlane,
-              "input planes " + std::to_string(r.inLoPlane) + ".." + std::to_string(r.inHiPlane) + " of an image with " +
-                  std::to_string(P) + " planes");
+        check(r.inLoPlane < 0 || r.inHiPlane >= P || r.inLoPlane > r.inHiPlane, [&] {
+            return "input planes " + std::to_string(r.inLoPlane) + ".." + std::to_string(r.inHiPlane) +
+                   " of an image with " + std::to_string(P) + " planes";
+        });
         bool pads = (padding >= 0 && padding <= 255) || padding == plugInWantsEdgeReplication ||
                     padding == plugInDoesNotWantPadding;
         check(padding < plugInWantsErrorOnBoundsException || padding > 255,
-              "inputPadding " + std::to_string(padding) + " is not a padding value");
-        check(!pads && !inside(q.in, scaledH, scaledW),
-              "inRect " + rectText(q.in) + " lies outside the image " + rectText(VRect{0, 0, scaledH, scaledW}) +
-                  (rate > 1 ? " at input rate " + std::to_string(rate) : std::string()));
+              [&] { return "inputPadding " + std::to_string(padding) + " is not a padding value"; });
+        check(!pads && !inside(q.in, scaledH, scaledW), [&] {
+            return "inRect " + rectText(q.in) + " lies outside the image " + rectText(VRect{0, 0, scaledH, scaledW}) +
+                   (rate > 1 ? " at input rate " + std::to_string(rate) : std::string());
+        });
     }
     if (outWanted) {
-        check(r.outLoPlane < 0 || r.outHiPlane >= P || r.outLoPlane > r.outHiPlane,
-              "output planes " + std::to_string(r.outLoPlane) + ".." + std::to_string(r.outHiPlane) +
-                  " of an image with " + std::to_string(P) + " planes");
-        check(!inside(q.out, H, W), "outRect " + rectText(q.out) + " lies outside the image " + rectText(doc_.bounds()));
+        check(r.outLoPlane < 0 || r.outHiPlane >= P || r.outLoPlane > r.outHiPlane, [&] {
+            return "output planes " + std::to_string(r.outLoPlane) + ".." + std::to_string(r.outHiPlane) +
+                   " of an image with " + std::to_string(P) + " planes";
+        });
+        check(!inside(q.out, H, W),
+              [&] { return "outRect " + rectText(q.out) + " lies outside the image " + rectText(doc_.bounds()); });
     }
     if (maskWanted)
-        check(!inside(q.mask, H, W), "maskRect " + rectText(q.mask) + " lies outside the image " + rectText(doc_.bounds()));
+        check(!inside(q.mask, H, W),
+              [&] { return "maskRect " + rectText(q.mask) + " lies outside the image " + rectText(doc_.bounds()); });
     // Row bytes are 32-bit in the record; a padded request could still ask
     // for more than that.
     auto tooWide = [&](const VRect& rc, int16 lo, int16 hi) {
@@ -1643,7 +1776,7 @@ OSErr Host::serve() {
                int64_t(0x7FFFFFFF);
     };
     check(inWanted && problem.empty() && tooWide(q.in, r.inLoPlane, r.inHiPlane),
-          "inRect " + rectText(q.in) + " is too wide for 32-bit row bytes");
+          [&] { return "inRect " + rectText(q.in) + " is too wide for 32-bit row bytes"; });
 
     if (!problem.empty()) {
         call.result = options_.badRequestError;
@@ -1660,9 +1793,9 @@ OSErr Host::serve() {
     // Input comes from the image as the pass found it: a filter reads its
     // source, and what it has written so far is its destination.
     // The source is taken at the pass's first request, before anything is written.
-    if (!m.snapshot) m.snapshot = doc_;
+    if (!m.haveSnapshot) takeSnapshot();
     commitPending();
-    const Document& source = *m.snapshot;
+    const Document& source = m.snapshot;
 
     const int32 sb = doc_.sampleBytes();
     auto rowBytesFor = [&](int64_t needed) {
@@ -1670,16 +1803,30 @@ OSErr Host::serve() {
         return int32(needed + std::max<int64_t>(slack, 0));
     };
 
-    // A served buffer is fresh memory for every request, so that a pointer
-    // kept from an earlier one shows under AddressSanitizer; a host that
-    // recycles its buffers keeps the memory instead.
+    // A checking host serves every request in fresh memory, filled, so that
+    // a pointer kept from an earlier one shows under AddressSanitizer; a
+    // host used as a tool keeps the memory and hands out the document's own
+    // rows where it can.
+    const bool checking = options_.checking;
     auto renew = [&](std::vector<uint8_t>& buf, size_t bytes) {
-        if (!buffers_.recycleFreedBuffers) std::vector<uint8_t>().swap(buf);
-        buf.assign(bytes, 0xFF);
+        if (checking) {
+            std::vector<uint8_t>().swap(buf);
+            buf.assign(bytes, 0xFF);
+        } else if (buf.size() < bytes) {
+            buf.resize(bytes);
+        }
+    };
+    auto documentRows = [&](const Document& d, const VRect& rc, int16 lo, int16 hi) {
+        return !checking && lo == 0 && hi == P - 1 && inside(rc, H, W) && d.rowBytes() <= int64_t(0x7FFFFFFF);
     };
 
     // Input.
-    if (inWanted) {
+    if (inWanted && rate == 1 && documentRows(source, q.in, r.inLoPlane, r.inHiPlane)) {
+        r.inData = const_cast<uint8_t*>(source.pixel(q.in.left, q.in.top));
+        r.inRowBytes = int32(source.rowBytes());
+        r.inColumnBytes = int32(source.pixelBytes());
+        r.inPlaneBytes = sb;
+    } else if (inWanted) {
         const int16 n = int16(r.inHiPlane - r.inLoPlane + 1);
         const int32 w = q.in.right - q.in.left, hgt = q.in.bottom - q.in.top;
         const int32 rb = rowBytesFor(int64_t(w) * n * sb);
@@ -1698,28 +1845,31 @@ OSErr Host::serve() {
             }
         }
         const bool whole = rate == 1 && inside(q.in, H, W);
-        for (int32 y = 0; y < hgt; ++y) {
-            uint8_t* row = buf.data() + int64_t(y) * rb;
-            if (whole) {
-                copyPixels(row, source.pixel(q.in.left, q.in.top + y) + int64_t(r.inLoPlane) * sb, w, n, P, sb, false);
-                continue;
-            }
-            for (int32 x = 0; x < w; ++x) {
-                int32 sx = (q.in.left + x) * rate, sy = (q.in.top + y) * rate;
-                bool out = sx < 0 || sy < 0 || sx >= W || sy >= H;
-                if (out && padding == plugInWantsEdgeReplication) {
-                    sx = std::min(std::max(sx, 0), W - 1);
-                    sy = std::min(std::max(sy, 0), H - 1);
-                    out = false;
+        inRowBands(hgt, int64_t(w) * n * sb, [&](int32 first, int32 end) {
+            for (int32 y = first; y < end; ++y) {
+                uint8_t* row = buf.data() + int64_t(y) * rb;
+                if (whole) {
+                    copyPixels(row, source.pixel(q.in.left, q.in.top + y) + int64_t(r.inLoPlane) * sb, w, n, P, sb,
+                               false);
+                    continue;
                 }
-                uint8_t* dst = row + int64_t(x) * n * sb;
-                if (!out) {
-                    std::memcpy(dst, source.pixel(sx, sy) + int64_t(r.inLoPlane) * sb, size_t(n) * sb);
-                } else if (padding >= 0) {
-                    for (int16 p = 0; p < n; ++p) std::memcpy(dst + p * sb, pad.data(), size_t(sb));
-                }  // plugInDoesNotWantPadding: the 0xFF bytes stay
+                for (int32 x = 0; x < w; ++x) {
+                    int32 sx = (q.in.left + x) * rate, sy = (q.in.top + y) * rate;
+                    bool out = sx < 0 || sy < 0 || sx >= W || sy >= H;
+                    if (out && padding == plugInWantsEdgeReplication) {
+                        sx = std::min(std::max(sx, 0), W - 1);
+                        sy = std::min(std::max(sy, 0), H - 1);
+                        out = false;
+                    }
+                    uint8_t* dst = row + int64_t(x) * n * sb;
+                    if (!out) {
+                        std::memcpy(dst, source.pixel(sx, sy) + int64_t(r.inLoPlane) * sb, size_t(n) * sb);
+                    } else if (padding >= 0) {
+                        for (int16 p = 0; p < n; ++p) std::memcpy(dst + p * sb, pad.data(), size_t(sb));
+                    }  // plugInDoesNotWantPadding: the bytes stay as they are (0xFF when checking)
+                }
             }
-        }
+        });
 
         r.inData = m.inBuf.data();
         r.inRowBytes = rb;
@@ -1731,16 +1881,26 @@ OSErr Host::serve() {
         r.inRowBytes = r.inColumnBytes = r.inPlaneBytes = 0;
     }
 
-    // Output, pre-filled with the document's pixels as a host would.
-    if (outWanted) {
+    // Output: the document's own rows inside the filter rectangle, or a
+    // buffer pre-filled with the document's pixels, as a host would.
+    const bool outInsideFilter = q.out.top >= filterRect_.top && q.out.left >= filterRect_.left &&
+                                 q.out.bottom <= filterRect_.bottom && q.out.right <= filterRect_.right;
+    if (outWanted && outInsideFilter && documentRows(doc_, q.out, r.outLoPlane, r.outHiPlane)) {
+        r.outData = doc_.pixel(q.out.left, q.out.top);
+        r.outRowBytes = int32(doc_.rowBytes());
+        r.outColumnBytes = int32(doc_.pixelBytes());
+        r.outPlaneBytes = sb;
+    } else if (outWanted) {
         const int16 n = int16(r.outHiPlane - r.outLoPlane + 1);
         const int32 w = q.out.right - q.out.left, hgt = q.out.bottom - q.out.top;
         const int32 rb = rowBytesFor(int64_t(w) * n * sb);
         std::vector<uint8_t>& buf = m.outBuf;
         renew(buf, size_t(int64_t(rb) * hgt));
-        for (int32 y = 0; y < hgt; ++y)
-            copyPixels(buf.data() + int64_t(y) * rb, doc_.pixel(q.out.left, q.out.top + y) + int64_t(r.outLoPlane) * sb,
-                       w, n, P, sb, false);
+        inRowBands(hgt, int64_t(w) * n * sb, [&](int32 first, int32 end) {
+            for (int32 y = first; y < end; ++y)
+                copyPixels(buf.data() + int64_t(y) * rb,
+                           doc_.pixel(q.out.left, q.out.top + y) + int64_t(r.outLoPlane) * sb, w, n, P, sb, false);
+        });
 
         r.outData = m.outBuf.data();
         r.outRowBytes = rb;

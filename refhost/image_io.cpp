@@ -3,6 +3,7 @@
 #include "refhost/image_io.h"
 
 #include <png.h>
+#include <zlib.h>
 #define TIFF_DISABLE_DEPRECATED  // its int16/int32 would clash with the host interface's
 #include <tiffio.h>
 
@@ -135,23 +136,28 @@ Document readPng(std::FILE* f, const std::string& path, int64_t maxImageBytes) {
         png_destroy_read_struct(&png, &info, nullptr);
         throw;
     }
+    // 8-bit rows are read straight into the document; 16-bit ones are
+    // rescaled from a buffer of their own.
+    Document doc;
     std::vector<uint8_t> raw;
     std::vector<png_bytep> rows;
     try {
-        raw.resize(pi.rowBytes * pi.height);
+        doc = Document(modeFor(base, pi.bits), int32_t(pi.width), int32_t(pi.height));
+        if (pi.bits != 8) raw.resize(pi.rowBytes * pi.height);
         rows.resize(pi.height);
     } catch (const std::bad_alloc&) {
         png_destroy_read_struct(&png, &info, nullptr);
         fail(path, "not enough memory for the image");
     }
-    for (png_uint_32 y = 0; y < pi.height; ++y) rows[y] = raw.data() + y * pi.rowBytes;
+    if (pi.bits == 8 && int64_t(pi.rowBytes) != doc.rowBytes()) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        fail(path, "unexpected PNG row size");
+    }
+    for (png_uint_32 y = 0; y < pi.height; ++y)
+        rows[y] = pi.bits == 8 ? doc.pixel(0, int32_t(y)) : raw.data() + y * pi.rowBytes;
     if (!pngReadRows(png, info, rows.data(), msg)) fail(path, std::string("cannot read the PNG file: ") + msg.text);
 
-    Document doc(modeFor(base, pi.bits), int32_t(pi.width), int32_t(pi.height));
-    if (pi.bits == 8) {
-        for (png_uint_32 y = 0; y < pi.height; ++y)
-            std::memcpy(doc.pixel(0, int32_t(y)), rows[y], size_t(doc.rowBytes()));
-    } else {
+    if (pi.bits != 8) {
         for (png_uint_32 y = 0; y < pi.height; ++y) {
             const uint16_t* src = reinterpret_cast<const uint16_t*>(rows[y]);
             uint16_t* dst = reinterpret_cast<uint16_t*>(doc.pixel(0, int32_t(y)));
@@ -178,6 +184,11 @@ bool pngWriteRows(std::FILE* f, const PngInfo& pi, png_bytep* rows, PngMessage& 
         return false;
     }
     png_init_io(png, f);
+    // libpng's adaptive row filters with zlib's run-length strategy: on
+    // photographs the file is within about 1 % of zlib's default strategy's
+    // size, written in a quarter to a fifth of the time (the default's match
+    // search finds little in photographic noise).
+    png_set_compression_strategy(png, Z_RLE);
     png_set_IHDR(png, info, pi.width, pi.height, pi.bits, pi.channels == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -198,14 +209,16 @@ void writePng(const Document& doc, std::FILE* f, const std::string& path) {
     pi.height = png_uint_32(doc.height());
     pi.channels = doc.planes();
     pi.bits = doc.depth();
-    std::vector<uint8_t> raw(size_t(doc.rowBytes() * doc.height()));
+    // 8-bit rows go to libpng as the document holds them (it only reads
+    // them); 16-bit samples are rescaled into big-endian rows first.
+    std::vector<uint8_t> raw(doc.depth() == 8 ? 0 : size_t(doc.rowBytes() * doc.height()));
     std::vector<png_bytep> rows(size_t(doc.height()));
     for (int32_t y = 0; y < doc.height(); ++y) {
-        uint8_t* row = raw.data() + int64_t(y) * doc.rowBytes();
-        rows[size_t(y)] = row;
         if (doc.depth() == 8) {
-            std::memcpy(row, doc.pixel(0, y), size_t(doc.rowBytes()));
+            rows[size_t(y)] = const_cast<png_bytep>(doc.pixel(0, y));
         } else {
+            uint8_t* row = raw.data() + int64_t(y) * doc.rowBytes();
+            rows[size_t(y)] = row;
             const uint16_t* src = reinterpret_cast<const uint16_t*>(doc.pixel(0, y));
             for (int64_t i = 0; i < int64_t(doc.width()) * doc.planes(); ++i) {
                 uint16_t v = hostToFile16(src[i]);

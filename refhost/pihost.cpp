@@ -32,8 +32,12 @@ const char* const kUsage =
     "  --depth BITS           8, 16 or 32 (default 8); an image file is converted\n"
     "  --size WxH             synthetic document size (default 64x48)\n"
     "  --rect T,L,B,R         filter rectangle (default: the whole image)\n"
-    "  --tile WxH             the host's tile size, at most 32767x32767 (default: 256x256)\n"
-    "  --max-space BYTES      memory offered to the plug-in (maxSpace)\n"
+    "  --tile WxH             the host's tile size, at most 32767x32767 (default: 1024x1024)\n"
+    "  --max-space BYTES      memory offered to the plug-in (maxSpace; default 70% of physical\n"
+    "                         memory, at most 2147483647, or 1 GB in a 32-bit build)\n"
+    "  --check                the checking host of the tests: fresh buffers filled with 0xFF, freed\n"
+    "                         memory given back at once, every rectangle served as a copy (slower;\n"
+    "                         the output is the same)\n"
     "  --set KEY=VALUE        scripting parameter: a number, or true/false; repeatable\n"
     "  --keep-going           write the output even when the plug-in could not read the --set values\n"
     "  --dialog               ask the plug-in to show its dialog (default: do not)\n"
@@ -51,13 +55,14 @@ struct Options {
     int32 depth = 8, width = 64, height = 48;
     bool modeGiven = false, depthGiven = false;  // an image file is converted to them
     VRect rect{0, 0, 0, 0};
-    int32 tileW = 0, tileH = 0;
+    int32 tileW = 0, tileH = 0;  // 0: the tool host's
     int64_t maxSpace = -1;
     Descriptor script;
     std::string dialogScript, shots;
     std::vector<std::string> scriptTexts;  // each --set as given
     bool keepGoing = false;
-    bool dialog = false, bigDocument = true, printParams = false, fresh = false, selectors = false, about = false;
+    bool dialog = false, bigDocument = true, printParams = false, fresh = false, selectors = false, about = false,
+         check = false;
 };
 
 [[noreturn]] void usage(const std::string& problem) {
@@ -167,6 +172,8 @@ Options parse(int argc, char** argv) {
             o.script.push_back(parseSetting(o.scriptTexts.back()));
         } else if (a == "--keep-going") {
             o.keepGoing = true;
+        } else if (a == "--check") {
+            o.check = true;
         } else if (a == "--dialog") {
             o.dialog = true;
         } else if (a == "--no-big-document") {
@@ -253,9 +260,10 @@ void printParams(const Host& host) {
 void printBalance(Host& host) {
     std::printf("handles: %lld live, %lld locked\n", (long long)host.handles().live(),
                 (long long)host.handles().locked());
-    std::printf("buffers: %lld live, %lld allocations, %lld refused, peak %lld bytes\n",
+    std::printf("buffers: %lld live, %lld allocations, %lld refused, peak %lld bytes, %lld bytes taken from the system\n",
                 (long long)host.buffers().live(), (long long)host.buffers().allocations(),
-                (long long)host.buffers().refused(), (long long)host.buffers().peakBytes());
+                (long long)host.buffers().refused(), (long long)host.buffers().peakBytes(),
+                (long long)host.buffers().systemBytes());
     std::printf("advance states: %zu, %zu refused\n", host.advanceCalls().size(), host.requestErrors().size());
     for (const std::string& e : host.requestErrors()) std::printf("  %s\n", e.c_str());
     std::printf("progress calls: %zu, abort polls: %lld\n", host.progressCalls().size(),
@@ -356,7 +364,13 @@ int run(const Options& o) {
                      int(doc.width()), int(doc.height()));
         return 2;
     }
-    HostOptions ho;
+    // The checking host differs from the tool host in its checks only, so
+    // that the two give the same output.
+    HostOptions ho = toolHostOptions();
+    if (o.check) {
+        ho.checking = true;
+        ho.rowSlackBytes = HostOptions().rowSlackBytes;
+    }
     ho.filterRect = o.rect;
     if (o.tileW > 0) {
         ho.inTileWidth = int16(o.tileW);

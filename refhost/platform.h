@@ -1,9 +1,11 @@
 // The few operating-system services the reference host needs, behind one
-// small interface: module loading, file replacement and answering alerts.
+// small interface: module loading, file replacement, answering alerts and
+// the memory a host keeps.
 // platform_posix.cpp and platform_win.cpp implement it; nothing else in
 // refhost is platform-specific.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -65,6 +67,30 @@ void notePartialFile(const std::string& path);
 void forgetPartialFile(const std::string& path);
 // Its path, or null; a signal handler may call this.
 const char* pendingPartialFile();
+
+// Whole pages of zeroed memory straight from the system, as a host's memory
+// manager takes them (with huge pages where the system grants them, so that
+// first touching them costs few page faults); null when refused.
+void* allocatePages(size_t bytes);
+void freePages(void* pages, size_t bytes);
+// Processors the process may run on (its affinity); at least 1.
+int processorCount();
+// Keeps the calling thread, and the threads it starts from then on, on the
+// first processor it may use for as long as it lives: the one-thread runs
+// of the tests and benchmarks (the Mac form of the engine, which is the
+// native build's, counts the processors it may use).
+class OneProcessor {
+public:
+    OneProcessor();
+    ~OneProcessor();
+    OneProcessor(const OneProcessor&) = delete;
+    OneProcessor& operator=(const OneProcessor&) = delete;
+
+private:
+    alignas(16) unsigned char saved_[128];  // the affinity it had
+};
+// Installed physical memory in bytes; 0 when unknown.
+uint64_t physicalMemoryBytes();
 
 }  // namespace platform
 }  // namespace refhost

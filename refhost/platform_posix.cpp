@@ -1,9 +1,12 @@
 // POSIX form of the reference host's platform services.
 #include <dlfcn.h>
+#include <sched.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -179,6 +182,50 @@ void removeFile(const std::string& path) {
 int64_t fileSize(std::FILE* f) {
     struct stat st;
     return fstat(fileno(f), &st) == 0 ? int64_t(st.st_size) : -1;
+}
+
+void* allocatePages(size_t bytes) {
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+#ifdef MADV_HUGEPAGE
+    madvise(p, bytes, MADV_HUGEPAGE);  // advice only: a refusal changes nothing
+#endif
+    return p;
+}
+
+void freePages(void* pages, size_t bytes) {
+    if (pages) munmap(pages, bytes);
+}
+
+int processorCount() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(CPU_COUNT(&set), 1);
+    return std::max(int(sysconf(_SC_NPROCESSORS_ONLN)), 1);
+}
+
+static_assert(sizeof(cpu_set_t) <= sizeof(OneProcessor), "an affinity fits OneProcessor");
+
+OneProcessor::OneProcessor() {
+    cpu_set_t& saved = *reinterpret_cast<cpu_set_t*>(saved_);
+    if (sched_getaffinity(0, sizeof saved, &saved) != 0) CPU_ZERO(&saved);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int i = 0; i < CPU_SETSIZE; ++i)
+        if (CPU_ISSET(i, &saved)) {
+            CPU_SET(i, &one);
+            break;
+        }
+    if (CPU_COUNT(&one) == 1) sched_setaffinity(0, sizeof one, &one);
+}
+
+OneProcessor::~OneProcessor() {
+    const cpu_set_t& saved = *reinterpret_cast<const cpu_set_t*>(saved_);
+    if (CPU_COUNT(&saved) > 0) sched_setaffinity(0, sizeof saved, &saved);
+}
+
+uint64_t physicalMemoryBytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? uint64_t(pages) * uint64_t(size) : 0;
 }
 
 void* beginAlertCapture(Host&) { return nullptr; }

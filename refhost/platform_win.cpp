@@ -247,6 +247,39 @@ void drawDisplayCall(const DisplayCall& call) {
                       &info, DIB_RGB_COLORS);
 }
 
+void* allocatePages(size_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }
+
+void freePages(void* pages, size_t) {
+    if (pages) VirtualFree(pages, 0, MEM_RELEASE);
+}
+
+int processorCount() {
+    DWORD_PTR process = 0, system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || !process) return 1;
+    int n = 0;
+    for (; process; process &= process - 1) ++n;
+    return n;
+}
+
+OneProcessor::OneProcessor() {
+    DWORD_PTR process = 0, system = 0, previous = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process)
+        previous = SetThreadAffinityMask(GetCurrentThread(), process & (~process + 1));
+    std::memcpy(saved_, &previous, sizeof previous);
+}
+
+OneProcessor::~OneProcessor() {
+    DWORD_PTR previous = 0;
+    std::memcpy(&previous, saved_, sizeof previous);
+    if (previous) SetThreadAffinityMask(GetCurrentThread(), previous);
+}
+
+uint64_t physicalMemoryBytes() {
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    return GlobalMemoryStatusEx(&status) ? uint64_t(status.ullTotalPhys) : 0;
+}
+
 void* beginAlertCapture(Host& host) {
     AlertWatch* watch = new AlertWatch;
     watch->host = &host;

@@ -156,7 +156,24 @@ struct HostOptions {
     uint8 foreground[3] = {0, 0, 0};
     uint8 background[3] = {255, 255, 255};
     Fixed resolution = 72 << 16;
+    // The checking host, for tests: every fresh buffer filled with 0xFF
+    // bytes, freed memory given back for good (AddressSanitizer sees a use
+    // after free), every served rectangle copied into fresh memory.  Off, the
+    // host behaves as a host's memory manager does: buffers neither filled
+    // nor poisoned, freed memory kept and reused for requests of any size,
+    // rectangles of the document handed out as the document's own rows where
+    // the request allows (all planes, inside the image, and for output inside
+    // the filter rectangle), every other copy made in row bands on all
+    // processors.  Output written into the document's rows is undone only by
+    // failPass, not by discardPending.
+    bool checking = true;
 };
+
+// A host used as a tool (pihost, the main job, the benchmarks): not
+// checking, no row slack, 1024 x 1024 tiles (an image editor's common tile
+// cache setting), and maxSpace from a memory preference of 70 % of physical
+// memory (at most what 32 bits hold, and 1 GB in a 32-bit process).
+HostOptions toolHostOptions();
 
 // ---------------------------------------------------------------------------
 // Memory services.
@@ -212,11 +229,10 @@ public:
     // Fresh buffers are filled with 0xFF bytes, so that a read before the
     // first write shows (NaN floats, out-of-range 16-bit samples).
     bool poisonFreshBuffers = true;
-    // Keep freed memory for the next buffer of the same size, and the memory
-    // of the served input and output buffers from one request to the next,
-    // as a host's memory manager does (benchmarks: no page faults of fresh
-    // memory).  Off for tests, where memory freed for good lets
-    // AddressSanitizer see a use after free.
+    // Keep freed memory and hand it out again for a later request of any
+    // size that fits it, as a host's memory manager does (no page faults of
+    // fresh memory in a pass).  Off for tests, where memory freed for good
+    // lets AddressSanitizer see a use after free.
     bool recycleFreedBuffers = false;
 
     OSErr allocate(int32 size, BufferID* id);  // memFullErr when refused; fresh bytes 0xFF (NaN floats)
@@ -233,6 +249,10 @@ public:
     int64_t liveBytes() const { return liveBytes_; }
     int64_t peakBytes() const { return peakBytes_; }
     int64_t refused() const { return refused_; }
+    // Memory taken from the system so far, and how much of it is kept for
+    // reuse now.
+    int64_t systemBytes() const { return systemBytes_; }
+    int64_t keptBytes() const;
 
     // Every allocation (granted or refused) and free, in order.
     struct Event {
@@ -245,12 +265,14 @@ public:
 private:
     friend class Host;
     struct Block;
+    struct Memory;
     Block* find(BufferID id, const char* op);
+    std::unique_ptr<Memory> obtain(size_t bytes);
     std::vector<std::unique_ptr<Block>> blocks_;
     std::map<BufferID, Block*> index_;
-    std::multimap<size_t, std::vector<char>> spare_;  // freed memory kept for reuse
+    std::multimap<size_t, std::unique_ptr<Memory>> spare_;  // freed memory kept for reuse, by capacity
     std::vector<Event> log_;
-    int64_t count_ = 0, liveBytes_ = 0, peakBytes_ = 0, refused_ = 0;
+    int64_t count_ = 0, liveBytes_ = 0, peakBytes_ = 0, refused_ = 0, systemBytes_ = 0;
     Host* host_ = nullptr;
 };
 
@@ -477,6 +499,8 @@ private:
     void commitPending();
     OSErr serveRequest();  // memFullErr when the host runs short of memory
     OSErr serve();
+    void takeSnapshot();
+    void dropSnapshot();
 
     Document doc_;
     HostOptions options_;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, where missing.
-# Usage: install-deps.sh [--windows] [--wine] [--fuzz]
+# Usage: install-deps.sh [--windows] [--wine] [--fuzz] [--bench]
+# --bench: OpenCV for Python, the comparison of bench/pihost-vs-opencv.sh only.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libboost-dev libgtest-dev libbenchmark-dev libpng-dev libtiff-dev)
@@ -9,6 +10,7 @@ for arg in "$@"; do
     --windows) packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64) ;;
     --wine) packages+=(wine wine64 wine32:i386 xvfb x11-apps imagemagick) ;;
     --fuzz) packages+=(clang libclang-rt-dev) ;;  # libFuzzer and the sanitizers' runtimes
+    --bench) packages+=(python3-opencv time) ;;
   esac
 done
 

@@ -196,54 +196,6 @@ for arch in $archs; do
   done
 done
 
-# ---------------------------------------------------------------------------
-# The preview on a fixed fixture (tests/wine/preview_check.cpp): set-up at
-# zoom 2, a recompute, a pan and a paint of Glimra's preview.  Its proxies
-# and pictures must equal the native build's, or differ as the 1/765 rule
-# above allows; x86 must equal x86-64.
-echo "== the preview under Wine"
-cmake --build "$native" -j"$jobs" --target preview_check >/dev/null
-"$native/preview_check" "$work/native-preview.bin" >"$work/native-preview.log" 2>&1 ||
-  { cat "$work/native-preview.log" >&2; echo "wine-test: the native preview check failed" >&2; exit 1; }
-for arch in $archs; do
-  cmake --build "$build/win-$arch" -j"$jobs" --target preview_check >/dev/null
-  dir=$work/$arch
-  cp "$build/win-$arch/preview_check.exe" "$dir/"
-  runs=$((runs + 1))
-  start=$(now)
-  rc=0
-  (cd "$dir" && timeout -k 10 "$limit" "$wine" preview_check.exe preview.bin </dev/null >preview.log 2>&1) || rc=$?
-  took=$(since "$start")
-  timings="$timings preview-$arch ${took}s"
-  if [ "$rc" -ne 0 ] || [ ! -f "$dir/preview.bin" ]; then
-    cat "$dir/preview.log" >&2
-    echo "preview ($arch): FAILED, exit status $rc (${took} s)"
-    failures=$((failures + 1))
-  elif cmp -s "$dir/preview.bin" "$work/native-preview.bin"; then
-    echo "preview ($arch): proxies and pictures identical to the native build's (${took} s)"
-    identical=$((identical + 1))
-  elif [ "$(wc -c <"$dir/preview.bin")" != "$(wc -c <"$work/native-preview.bin")" ]; then
-    echo "preview ($arch): DIFFERENT, the files differ in size (${took} s)"
-    failures=$((failures + 1))
-  else
-    read -r count diff < <(sample_differences "$dir/preview.bin" "$work/native-preview.bin")
-    samples=$(wc -c <"$dir/preview.bin")
-    [ "$diff" -gt "$largest" ] && largest=$diff
-    if [ "$diff" -le 1 ] && [ $((count * 1000)) -le "$samples" ]; then
-      echo "preview ($arch): $count of $samples bytes differ, by 1, within the 1/765 rule (${took} s)"
-      close=$((close + 1))
-    else
-      echo "preview ($arch): DIFFERENT, $count of $samples bytes differ, largest difference $diff (${took} s)"
-      failures=$((failures + 1))
-    fi
-  fi
-done
-if [ -f "$work/x86_64/preview.bin" ] && [ -f "$work/i686/preview.bin" ] &&
-  ! cmp -s "$work/x86_64/preview.bin" "$work/i686/preview.bin"; then
-  echo "preview: the x86 proxies and pictures DIFFER from the x86-64 ones"
-  failures=$((failures + 1))
-fi
-# ---------------------------------------------------------------------------
 # --- Settings files and their dialogs -------------------------------------
 # A settings file written under Wine is the native build's byte for byte and
 # each build loads the other's; the file dialogs of each architecture run are
@@ -305,6 +257,55 @@ settings_files_under_wine() {
 }
 # --- end of settings files -------------------------------------------------
 settings_files_under_wine
+
+# ---------------------------------------------------------------------------
+# The preview on a fixed fixture (tests/wine/preview_check.cpp): set-up at
+# zoom 2, a recompute, a pan and a paint of Glimra's preview.  Its proxies
+# and pictures must equal the native build's, or differ as the 1/765 rule
+# above allows; x86 must equal x86-64.
+echo "== the preview under Wine"
+cmake --build "$native" -j"$jobs" --target preview_check >/dev/null
+"$native/preview_check" "$work/native-preview.bin" >"$work/native-preview.log" 2>&1 ||
+  { cat "$work/native-preview.log" >&2; echo "wine-test: the native preview check failed" >&2; exit 1; }
+for arch in $archs; do
+  cmake --build "$build/win-$arch" -j"$jobs" --target preview_check >/dev/null
+  dir=$work/$arch
+  cp "$build/win-$arch/preview_check.exe" "$dir/"
+  runs=$((runs + 1))
+  start=$(now)
+  rc=0
+  (cd "$dir" && timeout -k 10 "$limit" "$wine" preview_check.exe preview.bin </dev/null >preview.log 2>&1) || rc=$?
+  took=$(since "$start")
+  timings="$timings preview-$arch ${took}s"
+  if [ "$rc" -ne 0 ] || [ ! -f "$dir/preview.bin" ]; then
+    cat "$dir/preview.log" >&2
+    echo "preview ($arch): FAILED, exit status $rc (${took} s)"
+    failures=$((failures + 1))
+  elif cmp -s "$dir/preview.bin" "$work/native-preview.bin"; then
+    echo "preview ($arch): proxies and pictures identical to the native build's (${took} s)"
+    identical=$((identical + 1))
+  elif [ "$(wc -c <"$dir/preview.bin")" != "$(wc -c <"$work/native-preview.bin")" ]; then
+    echo "preview ($arch): DIFFERENT, the files differ in size (${took} s)"
+    failures=$((failures + 1))
+  else
+    read -r count diff < <(sample_differences "$dir/preview.bin" "$work/native-preview.bin")
+    samples=$(wc -c <"$dir/preview.bin")
+    [ "$diff" -gt "$largest" ] && largest=$diff
+    if [ "$diff" -le 1 ] && [ $((count * 1000)) -le "$samples" ]; then
+      echo "preview ($arch): $count of $samples bytes differ, by 1, within the 1/765 rule (${took} s)"
+      close=$((close + 1))
+    else
+      echo "preview ($arch): DIFFERENT, $count of $samples bytes differ, largest difference $diff (${took} s)"
+      failures=$((failures + 1))
+    fi
+  fi
+done
+if [ -f "$work/x86_64/preview.bin" ] && [ -f "$work/i686/preview.bin" ] &&
+  ! cmp -s "$work/x86_64/preview.bin" "$work/i686/preview.bin"; then
+  echo "preview: the x86 proxies and pictures DIFFER from the x86-64 ones"
+  failures=$((failures + 1))
+fi
+# ---------------------------------------------------------------------------
 
 # --- The filter dialog, steered by script -----------------------------------
 # pihost.exe --dialog-script runs each product's dialog under Wine and steers

@@ -1,7 +1,10 @@
 // The band-parallel driver: band split, thread counts, workers that cannot
 // start, memory refusal, cancels, and the hooks a product passes in.
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <thread>
 
 #include "engine/band_driver.h"
@@ -38,18 +41,19 @@ struct seenBands {
     std::set<std::thread::id> threads;
     std::thread::id caller = std::this_thread::get_id();
     bool band0OnCaller = false;
+    void record(const bandInfo& b) {
+        std::lock_guard<std::mutex> g(lock);
+        bands.push_back(b);
+        threads.insert(std::this_thread::get_id());
+        if (b.index == 0) band0OnCaller = std::this_thread::get_id() == caller && b.band == -1;
+    }
 };
 
 TEST_F(BandDriver, RunsEveryBandOnceAndBandZeroOnTheCallingThread) {
     for (int32 n : {1, 3, 8, 33}) {
         setEngineThreadCount(n);
         seenBands seen;
-        auto body = [&](const bandInfo& b) {
-            std::lock_guard<std::mutex> g(seen.lock);
-            seen.bands.push_back(b);
-            seen.threads.insert(std::this_thread::get_id());
-            if (b.index == 0) seen.band0OnCaller = std::this_thread::get_id() == seen.caller && b.band == -1;
-        };
+        auto body = [&](const bandInfo& b) { seen.record(b); };
         EXPECT_EQ(runBands(100, body), n);
         ASSERT_EQ(seen.bands.size(), size_t(n));
         EXPECT_TRUE(seen.band0OnCaller);
@@ -90,6 +94,78 @@ TEST_F(BandDriver, AWorkerThatCannotStartHasItsBandRunOnTheCallingThread) {
     EXPECT_EQ(bandWorkerStartFailures, 0);
 }
 
+// Within a worker set the calls hand their bands to the same workers: each
+// started once, every band run once per call, band 0 on the calling thread.
+TEST_F(BandDriver, AWorkerSetStartsItsWorkersOnceForEveryCall) {
+    setEngineThreadCount(5);
+    const int64_t startedBefore = bandWorkersStarted;
+    std::set<std::thread::id> workers;
+    bandWorkerSetScope set;
+    startBandWorkerSet();  // nested: the outer scope's set stays
+    stopBandWorkerSet();
+    for (int call = 0; call < 50; ++call) {
+        seenBands seen;
+        auto body = [&](const bandInfo& b) { seen.record(b); };
+        const int32 rows = 40 + call;
+        EXPECT_EQ(runBands(rows, body), 5);
+        ASSERT_EQ(seen.bands.size(), 5u);
+        EXPECT_TRUE(seen.band0OnCaller);
+        std::vector<int> covered(size_t(rows), 0);
+        for (const bandInfo& b : seen.bands) {
+            int32 first, end;
+            bandRows(rows, 5, b.index, first, end);
+            EXPECT_EQ(b.firstRow, first);
+            EXPECT_EQ(b.endRow, end);
+            EXPECT_EQ(b.band, b.index == 0 ? -1 : b.index);
+            for (int32 y = b.firstRow; y < b.endRow; ++y) ++covered[size_t(y)];
+        }
+        for (int c : covered) EXPECT_EQ(c, 1);
+        workers.insert(seen.threads.begin(), seen.threads.end());
+    }
+    EXPECT_EQ(bandWorkersStarted - startedBefore, 4);
+    EXPECT_EQ(workers.size(), 5u) << "the calling thread and the same four workers";
+}
+
+TEST_F(BandDriver, AWorkerSetRunsTheBandsOfWorkersThatCannotStartOnTheCallingThread) {
+    setEngineThreadCount(4);
+    bandWorkerStartFailures = 2;  // bands 1 and 2 get no worker
+    bandWorkerSetScope set;
+    for (int call = 0; call < 3; ++call) {
+        std::mutex lock;
+        std::vector<std::pair<int32, std::thread::id>> ran;
+        auto body = [&](const bandInfo& b) {
+            std::lock_guard<std::mutex> g(lock);
+            ran.push_back({b.index, std::this_thread::get_id()});
+        };
+        runBands(40, body);
+        ASSERT_EQ(ran.size(), 4u);
+        for (const auto& r : ran) {
+            if (r.first <= 2) {
+                EXPECT_EQ(r.second, std::this_thread::get_id()) << "band " << r.first;
+            } else {
+                EXPECT_NE(r.second, std::this_thread::get_id()) << "band " << r.first;
+            }
+        }
+    }
+}
+
+TEST_F(BandDriver, AnExceptionOfTheCallingThreadsBandWaitsForTheWorkerSet) {
+    setEngineThreadCount(4);
+    bandWorkerSetScope set;
+    std::atomic<int> finished{0};
+    auto body = [&](const bandInfo& b) {
+        if (b.index == 0) throw std::runtime_error("band 0");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ++finished;
+    };
+    EXPECT_THROW(runBands(40, body), std::runtime_error);
+    EXPECT_EQ(finished, 3) << "every worker's band had finished when the exception left";
+    std::atomic<int> bands{0};
+    auto count = [&](const bandInfo&) { ++bands; };
+    runBands(40, count);
+    EXPECT_EQ(bands, 4) << "the set still works";
+}
+
 // The whole pipeline's matte for one thread count.
 std::vector<float> pipelineMatte(int32 threads, int32 width, int32 height, int startFailures = 0) {
     setEngineThreadCount(threads);
@@ -122,6 +198,11 @@ TEST_F(BandDriver, ResultIsBitIdenticalForAnyThreadCount) {
     EXPECT_TRUE(sameBits(pipelineMatte(33, 40, 6), shortOne));
     // And when workers cannot be started.
     EXPECT_TRUE(sameBits(pipelineMatte(8, 97, 41, 5), one));
+    // And on a worker set.
+    setEngineThreadCount(6);
+    bandWorkerSetScope set;
+    EXPECT_TRUE(sameBits(pipelineMatte(6, 97, 41), one));
+    EXPECT_TRUE(sameBits(noiseReduced(6, 97, 41), nrOne));
 }
 
 TEST_F(BandDriver, NoiseReductionKeepsAFlatImage) {

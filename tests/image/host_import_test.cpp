@@ -231,6 +231,21 @@ TEST_F(EightBitView, SixteenBitSamplesAboveTheHostScaleStayWhite) {
     EXPECT_EQ(int(view.data[0]), 255);
 }
 
+TEST_F(EightBitView, EverySixteenBitSampleBecomesTheNearestByteOfItsScale) {
+    refhost::Document doc(plugInModeGray16, 256, 256);
+    makeHost(doc);
+    for (int32 y = 0; y < 256; ++y)
+        for (int32 x = 0; x < 256; ++x) *reinterpret_cast<uint16*>(host().document().pixel(x, y)) = uint16(y * 256 + x);
+    uint8ImageProxyFromAdvanceState view;
+    view.init(VRect{0, 0, 256, 256}, 1, 1);
+    ASSERT_EQ(view.errorCode, noErr);
+    for (int32 s = 0; s < 65536; ++s) {
+        const double v = s * 0.007781982421875 + 0.5;  // 255/32768, rounded half up
+        const int expected = v >= 255.0 ? 255 : int(v);
+        ASSERT_EQ(int(view.data[int64_t(s / 256) * view.rowStride + s % 256]), expected) << "sample " << s;
+    }
+}
+
 class Interleave : public HostFixture {
 protected:
     void SetUp() override { makeHost(); }

@@ -1,12 +1,14 @@
 // The full-image pass cuts large images into pieces: four overlapping
 // quarters, or megatiles with an apron.  Each path runs, and the pieces
-// leave no visible seam.
+// leave no visible seam.  The host used as a tool gives the checking host's
+// output, on all processors and on one.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 
 #include "plugin/plugin_support.h"
+#include "refhost/platform.h"
 #include "refhost/refhost.h"
 
 using refhost::Document;
@@ -20,20 +22,24 @@ struct PassResult {
     std::vector<refhost::AdvanceCall> advances;
 };
 
-PassResult filter(const std::string& product, const Document& doc, int32 hostTile) {
+PassResult filter(const std::string& product, const Document& doc, HostOptions o) {
     Plugin plugin(modulePath(product), true);
-    HostOptions o;
-    o.inTileWidth = o.inTileHeight = hostTile;
     Host host(doc, o);
     playSilently(host);
     EXPECT_EQ(refhost::runFilter(plugin, host).result, noErr);
     EXPECT_TRUE(host.alerts().empty()) << host.alerts()[0];
     EXPECT_TRUE(host.clean()) << host.leakReport();
-    // Profiling asks for small blocks of its own; the pieces are the wide requests.
+    // Profiling asks for blocks of 32 pixels of its own; every piece is wider.
     std::vector<refhost::AdvanceCall> pieces;
     for (const refhost::AdvanceCall& call : host.advanceCalls())
-        if (call.inRect.right - call.inRect.left >= 256) pieces.push_back(call);
+        if (call.inRect.right - call.inRect.left > 64) pieces.push_back(call);
     return {host.document(), pieces};
+}
+
+PassResult filter(const std::string& product, const Document& doc, int32 hostTile) {
+    HostOptions o;
+    o.inTileWidth = o.inTileHeight = hostTile;
+    return filter(product, doc, o);
 }
 
 struct Difference {
@@ -92,3 +98,49 @@ TEST_P(Pieces, QuartersJustAboveAMillionPixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Products, Pieces, testing::Values("glimra", "halvane"));
+
+namespace {
+struct HostCase {
+    const char* name;
+    const char* product;
+    int32 width, height, depth, hostTile;
+    size_t pieces;  // wide requests: whole 1, quarters 1, megatiles 2 per tile
+};
+
+PassResult filterWith(const HostCase& c, const Document& doc, bool checking) {
+    HostOptions o = checking ? HostOptions() : refhost::toolHostOptions();
+    o.inTileWidth = o.inTileHeight = c.hostTile;
+    o.maxSpace = HostOptions().maxSpace;  // the same memory plan for both hosts
+    return filter(c.product, doc, o);
+}
+}  // namespace
+
+class ToolHost : public testing::TestWithParam<HostCase> {};
+
+TEST_P(ToolHost, GivesTheCheckingHostsOutputOnAllProcessorsAndOnOne) {
+    const HostCase& c = GetParam();
+    Document doc(refhost::modeFor(plugInModeRGBColor, c.depth), c.width, c.height);
+    doc.fillPattern(5);
+    const PassResult checked = filterWith(c, doc, true);
+    const PassResult tool = filterWith(c, doc, false);
+    PassResult oneThread;
+    {
+        refhost::platform::OneProcessor one;
+        oneThread = filterWith(c, doc, false);
+    }
+    EXPECT_EQ(checked.advances.size(), c.pieces);
+    EXPECT_EQ(tool.advances.size(), c.pieces);
+    EXPECT_NE(checked.result, doc);
+    EXPECT_TRUE(tool.result == checked.result) << "the tool host's output differs from the checking host's";
+    EXPECT_TRUE(oneThread.result == checked.result) << "one thread's output differs from all processors'";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ToolHost,
+    testing::Values(HostCase{"glimraWhole8", "glimra", 700, 500, 8, 1024, 1},
+                    HostCase{"halvaneWhole16", "halvane", 700, 500, 16, 1024, 1},
+                    HostCase{"glimraQuarters16", "glimra", 1100, 950, 16, 1024, 1},
+                    HostCase{"halvaneQuarters8", "halvane", 1100, 950, 8, 1024, 1},
+                    HostCase{"glimraMegatiles8", "glimra", 600, 300, 8, 64, 2 * 3 * 2},
+                    HostCase{"halvaneMegatiles16", "halvane", 600, 300, 16, 64, 2 * 3 * 2}),
+    [](const testing::TestParamInfo<HostCase>& i) { return std::string(i.param.name); });

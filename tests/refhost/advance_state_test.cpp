@@ -204,3 +204,60 @@ TEST_F(AdvanceState, InputRateSamplesEveryNthPixel) {
 }
 
 }  // namespace
+
+namespace {
+
+// The host as a tool hands out the document's own rows where it can: the
+// input as the pass found it, the output in the document itself; what it
+// cannot hand out (some planes, a rectangle past the filter rectangle) it
+// copies.  A failed pass is still undone.
+class ToolHostAdvanceState : public AdvanceState {
+protected:
+    refhost::Host& makeToolHost(VRect filter = VRect{0, 0, 0, 0}) {
+        HostOptions o = refhost::toolHostOptions();
+        o.filterRect = filter;
+        return makeHost(plugInModeRGBColor, 40, 30, o);
+    }
+};
+
+TEST_F(ToolHostAdvanceState, ServesTheDocumentsRowsAndWritesThrough) {
+    makeToolHost();
+    const Document before = host().document();
+    const VRect rect{4, 5, 20, 30};
+    request(rect, rect, 3);
+    ASSERT_EQ(advance(), noErr);
+    FilterRecord& r = host().record();
+    EXPECT_EQ(r.inRowBytes, before.rowBytes());
+    EXPECT_EQ(r.outRowBytes, before.rowBytes());
+    EXPECT_EQ(r.outData, host().document().pixel(rect.left, rect.top));
+    static_cast<uint8_t*>(r.outData)[0] = uint8_t(before.pixel(rect.left, rect.top)[0] ^ 0xFF);
+    EXPECT_NE(host().document(), before) << "the output is the document's own rows";
+    // The next request still reads the image as the pass found it.
+    request(rect, VRect{0, 0, 0, 0}, 3);
+    ASSERT_EQ(advance(), noErr);
+    EXPECT_EQ(std::memcmp(r.inData, before.pixel(rect.left, rect.top), size_t(before.pixelBytes())), 0);
+    host().failPass();
+    EXPECT_EQ(host().document(), before) << "a failed pass is undone";
+}
+
+TEST_F(ToolHostAdvanceState, CopiesWhatItCannotHandOut) {
+    makeToolHost(VRect{2, 2, 28, 38});
+    const Document before = host().document();
+    const VRect pastFilter{0, 0, 10, 10};
+    request(pastFilter, pastFilter, 3);
+    ASSERT_EQ(advance(), noErr);
+    FilterRecord& r = host().record();
+    EXPECT_NE(r.outData, host().document().pixel(0, 0));
+    std::memset(r.outData, 0, size_t(r.outRowBytes) * 10);
+    host().finishPass();
+    // Only the filter rectangle's part reached the document.
+    EXPECT_EQ(host().document().get(1, 1, 0), before.get(1, 1, 0));
+    EXPECT_EQ(host().document().get(2, 2, 0), 0.0);
+
+    request(VRect{0, 0, 5, 5}, VRect{0, 0, 0, 0}, 1);  // one plane of three
+    ASSERT_EQ(advance(), noErr);
+    EXPECT_EQ(static_cast<const uint8_t*>(r.inData)[1], before.pixel(1, 0)[0]);
+    host().finishPass();
+}
+
+}  // namespace

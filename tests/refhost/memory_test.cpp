@@ -215,3 +215,52 @@ TEST_F(Memory, HandlesTheHostKeepsAreNoLeak) {
 }
 
 }  // namespace
+
+namespace {
+
+// The host as a tool keeps freed memory and hands it out again, unfilled,
+// for a later request that it fits; a much smaller request does not take a
+// large block that a later one needs.
+TEST_F(Memory, AToolHostReusesFreedMemoryForARequestItFits) {
+    makeHost(plugInModeRGBColor, 16, 16, refhost::toolHostOptions());
+    BufferID a = nullptr, b = nullptr, small = nullptr;
+    ASSERT_EQ(buffers().allocateProc(3 << 20, &a), noErr);
+    char* p = buffers().lockProc(a, true);
+    p[100] = 42;
+    buffers().unlockProc(a);
+    buffers().freeProc(a);
+    EXPECT_GE(host().buffers().keptBytes(), 3 << 20);
+    const int64_t taken = host().buffers().systemBytes();
+
+    ASSERT_EQ(buffers().allocateProc(1 << 19, &small), noErr);  // far smaller: not the large block
+    ASSERT_EQ(buffers().allocateProc(2 << 20, &b), noErr);      // a smaller size than the freed one
+    char* q = buffers().lockProc(b, true);
+    EXPECT_EQ(q, p) << "the freed block is handed out again";
+    EXPECT_EQ(q[100], 42) << "neither filled nor poisoned";
+    EXPECT_LT(host().buffers().systemBytes() - taken, 1 << 20) << "only the small request took fresh memory";
+    buffers().unlockProc(b);
+    buffers().freeProc(b);
+    buffers().freeProc(small);
+}
+
+TEST_F(Memory, AToolHostServesSmallRequestsOverAndOverFromTheSameMemory) {
+    makeHost(plugInModeRGBColor, 16, 16, refhost::toolHostOptions());
+    int64_t taken = 0;
+    for (int i = 0; i < 100; ++i) {
+        BufferID id = nullptr;
+        ASSERT_EQ(buffers().allocateProc(3072 + i, &id), noErr);
+        buffers().freeProc(id);
+        if (i == 0) taken = host().buffers().systemBytes();
+    }
+    EXPECT_EQ(host().buffers().systemBytes(), taken);
+}
+
+TEST_F(Memory, TheCheckingHostGivesFreedMemoryBack) {
+    makeHost();
+    BufferID a = nullptr;
+    ASSERT_EQ(buffers().allocateProc(1 << 20, &a), noErr);
+    buffers().freeProc(a);
+    EXPECT_EQ(host().buffers().keptBytes(), 0);
+}
+
+}  // namespace

@@ -111,6 +111,23 @@ TEST(Pihost, FiltersAnImageFileNamedByPosition) {
     std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
+TEST(Pihost, TheCheckingHostGivesTheSameOutput) {
+    char dir[] = "/tmp/pihost-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string d(dir), in = d + "/in.ppm";
+    ASSERT_EQ(pihost("--convert '" + std::string(VEXLOR_SAMPLES_DIR) + "/astronaut.png' '" + in + "'").status, 0);
+    for (const char* extra : {"", " --check"}) {
+        const Outcome o = pihost(kModule + " '" + in + "' '" + d + "/out" + (*extra ? "-check" : "") + ".ppm'" + extra);
+        EXPECT_EQ(o.status, 0) << o.output;
+    }
+    std::ifstream a(d + "/out.ppm", std::ios::binary), b(d + "/out-check.ppm", std::ios::binary);
+    const std::string tool((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+    const std::string checked((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
+    EXPECT_FALSE(tool.empty());
+    EXPECT_TRUE(tool == checked) << "pihost --check wrote another image";
+    std::system(("rm -rf '" + d + "'").c_str());
+}
+
 // A --set value of the wrong type fails the plug-in's whole scripting read.
 struct WrongType {
     const char* name;
