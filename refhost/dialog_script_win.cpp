@@ -256,7 +256,13 @@ struct DialogScript::Impl {
 
     // Clicks a settings button, names the file in the file dialog that
     // opens and confirms it.
-    void fileDialog(const Command& c, int button, const std::string& path) {
+    void fileDialog(const Command& c, int button, const std::string& fileName) {
+        // The file dialog may open in another folder, and may leave the
+        // process there: the file is named by its full path in the host's
+        // folder, and the host's folder is put back afterwards.
+        char folder[MAX_PATH] = {0};
+        GetCurrentDirectoryA(MAX_PATH, folder);
+        const std::string path = std::string(folder) + "\\" + fileName;
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(item(button)));
         HWND files = nullptr;
         for (int i = 0; i < 1000 && !files; ++i) {
@@ -276,6 +282,7 @@ struct DialogScript::Impl {
         for (int i = 0; i < 1000 && IsWindow(files); ++i) Sleep(10);
         check(!IsWindow(files), c, "the file dialog closed with " + path);
         settle();
+        SetCurrentDirectoryA(folder);
     }
 
     // Every pixel of the client area that a preview or overview picture
