@@ -421,6 +421,7 @@ OSErr BufferStore::allocate(int32 size, BufferID* id) {
     }
     if (refuse(plan, count_, size)) {
         ++refused_;
+        log_.push_back(Event{true, nullptr, size});
         return memFullErr;
     }
     const size_t bytes = size_t(size) + 1;  // a zero-size buffer still has an address
@@ -438,6 +439,7 @@ OSErr BufferStore::allocate(int32 size, BufferID* id) {
     blocks_.push_back(std::move(b));
     liveBytes_ += size;
     peakBytes_ = std::max(peakBytes_, liveBytes_);
+    log_.push_back(Event{true, handle, size});
     *id = handle;
     return noErr;
 }
@@ -464,6 +466,7 @@ void BufferStore::free(BufferID id) {
     if (!b) return;
     b->alive = false;
     liveBytes_ -= b->size;
+    log_.push_back(Event{false, id, b->size});
     if (recycleFreedBuffers) {
         const size_t capacity = b->memory->capacity;
         spare_.emplace(capacity, std::move(b->memory));
@@ -491,7 +494,7 @@ bool BufferStore::holdsRange(const void* base, int64_t first, int64_t last) cons
         // The spare byte past the requested size does not count.
         if (p < begin || p >= begin + b->size) continue;
         const int64_t at = p - begin;
-        return at + first >= 0 && at + last < b->size && first <= last;
+        return b->locks > 0 && at + first >= 0 && at + last < b->size && first <= last;
     }
     return false;
 }
@@ -1335,6 +1338,8 @@ OSErr MACPASCAL displayPixels(const PSPixelMap* source, const VRect* srcRect, in
                                             int64_t(x - b.left) * source->colBytes +
                                             int64_t(p) * source->planeBytes]);
     }
+    // A host draws what it was handed into the context it was given.
+    platform::drawDisplayCall(c);
     Host::Impl::displays(h).push_back(std::move(c));
     return noErr;
 } catch (...) {
@@ -1520,6 +1525,10 @@ void Host::buildRecord() {
     r.bigDocumentData = options_.bigDocument ? &m.big : nullptr;
     r.maxSpace64 = r.maxSpace;
     r.bufferSpace64 = r.bufferSpace;
+}
+
+std::unique_lock<std::recursive_mutex> Host::lockState() {
+    return std::unique_lock<std::recursive_mutex>(impl_->mutex);
 }
 
 void Host::recordAlert(const std::string& text) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <set>
@@ -243,7 +244,8 @@ public:
     int64_t live() const;
     int64_t locked() const;
     // True when the bytes at base + first .. base + last (offsets, inclusive)
-    // all lie in the live buffer that holds base, within its requested size.
+    // all lie in the live, locked buffer that holds base, within its
+    // requested size.
     bool holdsRange(const void* base, int64_t first, int64_t last) const;
     int64_t liveBytes() const { return liveBytes_; }
     int64_t peakBytes() const { return peakBytes_; }
@@ -252,6 +254,14 @@ public:
     // reuse now.
     int64_t systemBytes() const { return systemBytes_; }
     int64_t keptBytes() const;
+
+    // Every allocation (granted or refused) and free, in order.
+    struct Event {
+        bool allocation;
+        BufferID id;  // null for a refused allocation
+        int32 size;
+    };
+    const std::vector<Event>& log() const { return log_; }
 
 private:
     friend class Host;
@@ -262,6 +272,7 @@ private:
     std::vector<std::unique_ptr<Block>> blocks_;
     std::map<BufferID, Block*> index_;
     std::multimap<size_t, std::unique_ptr<Memory>> spare_;  // freed memory kept for reuse, by capacity
+    std::vector<Event> log_;
     int64_t count_ = 0, liveBytes_ = 0, peakBytes_ = 0, refused_ = 0, systemBytes_ = 0;
     Host* host_ = nullptr;
 };
@@ -470,6 +481,10 @@ public:
     void shapeTable(ProcTable table, int16 version, int16 count, const std::vector<int>& nullEntries = {});
     // Resources (minimal): handles added by the plug-in, by type.
     std::map<ResType, std::vector<std::vector<uint8_t>>>& resources() { return resources_; }
+
+    // Holds the host's state still for a thread other than the plug-in's
+    // (a dialog script reading what the host saw between two messages).
+    std::unique_lock<std::recursive_mutex> lockState();
 
     // The parameter handle's bytes (empty without one).
     std::vector<uint8_t> parameterBytes() const;
