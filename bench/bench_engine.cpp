@@ -15,6 +15,7 @@
 
 #include "engine/band_driver.h"
 #include "engine/noise_reduce_core.h"
+#include "engine/vector_isa.h"
 #include "engine/output_writers.h"
 #include "glimra/smooth_area_pipeline.h"
 #include "engine/engine_params.h"
@@ -162,18 +163,18 @@ void NoiseReduction(benchmark::State& state) {
 }
 
 // The noise-reduction driver with the core built for each instruction set
-// (0: the baseline, which the Windows builds run).
+// (0: the baseline).
 void NoiseReductionByInstructionSet(benchmark::State& state) {
     Images& im = images();
     setEngineThreadCount(1);
-    useNoiseReduceInstructionSet(int(state.range(0)));
+    useVectorInstructionSet(int(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
         im.restore();
         state.ResumeTiming();
         noiseReduceRunThreads(im.work, kSmoothAreaLevelConstant, level0noiseLevel, true, 1.0f, 0.0f, 0.0f);
     }
-    useNoiseReduceInstructionSet(-1);
+    useVectorInstructionSet(-1);
     state.counters["MP/s"] = benchmark::Counter(double(kWidth) * kHeight / 1e6 * double(state.iterations()),
                                                 benchmark::Counter::kIsRate);
 }

@@ -216,11 +216,11 @@ void BM_HalvaneKernel(benchmark::State& state) {
     fl_image img(b.width, b.height);
     copyIntoFlimage8bit(img, b.input.data(), b.width * 3, 0, 0, b.width, b.height);
     img.generatePadding();
-    fl_image dst(getFlimageDimensions(img)), map(getFlimageDimensions(img));
+    fl_image dst(getFlimageDimensions(img));
+    strength_map map(b.width, b.height);
     flimageToFlimage(img, dst);
     for (int32 y = 0; y < b.height; ++y)
-        for (int32 x = 0; x < b.width; ++x)
-            map.data[((int64_t(y) + map.padY) * map.paddedWidth + x + map.padX) * 3] = 0.5f;
+        for (int32 x = 0; x < b.width; ++x) map.row(y)[x] = 0.5f;
     const int64_t kernel = state.range(0);
     for (auto _ : state) {
         switch (kernel) {

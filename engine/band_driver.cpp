@@ -73,8 +73,12 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
     const flimageDimensions dims = getFlimageDimensions(image);
     fl_image result(dims);
     if (handleInvalidMemory(result)) return memFullErr;
-    fl_image strengthMap(dims);
-    if (handleInvalidMemory(strengthMap)) return memFullErr;
+    // Only a second pass reads the strength map: without one there is none.
+    strength_map strengthMap(cores.secondPass ? image.width : 0, cores.secondPass ? image.height : 0);
+    if (cores.secondPass && !strengthMap.data) {
+        reportOutOfMemory();
+        return memFullErr;
+    }
 
     // First pass: the result receives a copy of the image, chunk by chunk,
     // and the core blends into it.  (The border rows and columns of the copy

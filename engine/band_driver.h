@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "PITypes.h"
+#include "engine/strength_map.h"
 #include "host/band_runner.h"
 #include "image/fl_image.h"
 
@@ -13,14 +14,14 @@
 // the strength map, if it keeps one), reading source and at most 3 rows
 // beyond the band.  noiseReduceCoreAlgo and smoothDetectCoreAlgo have this
 // form; so has any core a product passes in (Halvane's choice of core).
-typedef void (*bandCoreFunction)(fl_image& source, fl_image& destination, fl_image& strengthMap,
+typedef void (*bandCoreFunction)(fl_image& source, fl_image& destination, strength_map& strengthMap,
                                  float levelConstant, float noiseLevel, bool smoothReference, float amount,
                                  float sharpAmount, int32 firstRow, int32 endRow, int32 band);
 // Second-pass core (sharpening): reads source (the first pass's result with
 // a fresh border) and the strength map, writes rows [firstRow, endRow) of
 // destination, whose rows hold a copy of source when it is called.  A core
 // that polls for a cancel does so with threadedProgressUpdate(band).
-typedef void (*bandSecondPassFunction)(fl_image& source, fl_image& destination, fl_image& strengthMap,
+typedef void (*bandSecondPassFunction)(fl_image& source, fl_image& destination, strength_map& strengthMap,
                                        float sharpAmount, float chromaSharpAmount, int32 firstRow, int32 endRow,
                                        int32 band);
 
@@ -28,7 +29,7 @@ typedef void (*bandSecondPassFunction)(fl_image& source, fl_image& destination, 
 struct threadedNoiseReduce_struct {
     fl_image* source;
     fl_image* destination;
-    fl_image* strengthMap;
+    strength_map* strengthMap;
     float levelConstant;
     float noiseLevel;
     bool smoothReference;  // smoothDetectCoreAlgo's grey-matte flag
@@ -43,7 +44,7 @@ struct threadedNoiseReduce_struct {
 struct threadedSharpen_struct {
     fl_image* source;
     fl_image* destination;
-    fl_image* strengthMap;
+    strength_map* strengthMap;
     float sharpAmount;
     float chromaSharpAmount;
     int32 firstRow;
@@ -69,12 +70,13 @@ extern const bandDriverCores glimraNoiseReduceCores;
 // The smooth-area core, no second pass.
 extern const bandDriverCores smoothDetectCores;
 
-// One driver call: border of the image generated; a result image and a
-// strength map allocated from the host; the first pass writes the result
-// from the image, the first-pass core called for chunks of rows that the
-// threads take in turn (with the band number of the thread that takes
-// them: -1 on the calling thread); the result (with a fresh border) replaces the image; the
-// second pass writes the image from the result and the strength map.
+// One driver call: border of the image generated; a result image allocated
+// from the host, and a strength map when there is a second pass to read it;
+// the first pass writes the result from the image, the first-pass core
+// called for chunks of rows that the threads take in turn (with the band
+// number of the thread that takes them: -1 on the calling thread); the
+// result (with a fresh border) replaces the image; the second pass writes
+// the image from the result and the strength map.
 // Without a second pass the image takes over the result's buffer instead of
 // a copy of it (same size; the image's bufferID and data change, so callers
 // keep no pointer into it across the call).

@@ -4,11 +4,6 @@
 // the band split.
 #include "engine/lifting.h"
 
-#if defined(__GNUC__)
-// Eight-lane vectors pass between inlined helpers only.
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
-
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -16,8 +11,7 @@
 #include <cstring>
 
 #include "engine/band_driver.h"
-#include "engine/planar_copy.h"
-#include "engine/simd.h"
+#include "engine/kernels/kernels.h"
 #include "engine/engine_params.h"
 #include "host/big_document.h"
 
@@ -32,16 +26,6 @@ inline float* pixelAt(fl_image& img, int32 x, int32 y) {
     return img.data + ((int64_t(y) + img.padY) * img.paddedWidth + (int64_t(x) + img.padX)) * 3;
 }
 
-inline float l1(const float* p, const float* q) {
-    return std::fabs(p[0] - q[0]) + std::fabs(p[1] - q[1]) + std::fabs(p[2] - q[2]);
-}
-
-inline float ramp(float d) {
-    if (d <= reconSimilarityThreshold) return 1.0f;
-    if (d > reconSimilarityThreshold + reconSimilarityRolloff) return 0.0f;
-    return 1.0f + (reconSimilarityThreshold - d) * invReconSimilarityRolloff;
-}
-
 // Runs kernel(firstRow, endRow) over the driver's row bands.
 template <typename K>
 void runRowBands(int32 height, K kernel) {
@@ -50,8 +34,6 @@ void runRowBands(int32 height, K kernel) {
     };
     runBands(height, body);
 }
-
-inline bool hasBuffer(const fl_image& img) { return img.bufferID && img.data; }
 
 // Alerts once for the first image without a buffer.
 bool anyInvalid(fl_image& a, fl_image& b) { return handleInvalidMemory(a) || handleInvalidMemory(b); }
@@ -69,191 +51,18 @@ void ensurePadding(fl_image& img) {
     if (!img.paddingGenerated) img.generatePadding();
 }
 
-// The reconstruction runs eight output pixels at a time on planar copies of
-// the rows it reads, a chunk of columns at a time: a ring of the fine rows
-// y - 1, y and y + 1 with one pixel on either side, and of the coarse rows Y
-// and Y + 1, each copied once per chunk as the rows advance.  The coarse
-// pixels of eight fine columns are spread to them by a shuffle
-// (cE[x] = coarse(x / 2), cN[x] = coarse(x / 2 + 1)).  Every lane computes
-// both forms of its row's rule and keeps the one of its column's parity; the
-// operations of each kept form are those of the rule, in its order, so every
-// pixel gets the value it would get alone.
-enum {
-    kReconChunk = 256,
-    kReconFineStride = kReconChunk + 2 + 8,
-    kReconCoarseStride = kReconChunk / 2 + 2 + 8,
-};
-
-struct reconScratch {
-    float fine[3][3][kReconFineStride];      // ring by row mod 3; column i is x0 - 1 + i
-    float coarse[2][3][kReconCoarseStride];  // ring by row mod 2; column i is x0 / 2 + i
-    int32 fineRow[3];
-    int32 coarseRow[2];
-};
-
-using vexlor_simd::v8f;
-using vexlor_simd::v8i;
-
-VEXLOR_INLINE v8f vload(const float* p) { return vexlor_simd::load8(p); }
-VEXLOR_INLINE v8f splat8(float x) { return v8f{} + x; }
-
-VEXLOR_INLINE v8f rampV(const v8f& d) {
-    const v8f fall = 1.0f + (reconSimilarityThreshold - d) * invReconSimilarityRolloff;
-    const v8f r = d > (reconSimilarityThreshold + reconSimilarityRolloff) ? splat8(0.0f) : fall;
-    return d <= reconSimilarityThreshold ? splat8(1.0f) : r;
-}
-
-VEXLOR_INLINE v8f l1V(const float* const p[3], const float* const q[3], int i, int di) {
-    return (vexlor_simd::abs8(vload(p[0] + i) - vload(q[0] + i + di)) +
-            vexlor_simd::abs8(vload(p[1] + i) - vload(q[1] + i + di))) +
-           vexlor_simd::abs8(vload(p[2] + i) - vload(q[2] + i + di));
-}
-
-// The ring slot holding fine row r (r >= -1), copied in when it is not there.
-VEXLOR_INLINE int fineSlot(const fl_image& fine, int32 x0, int n, int32 r, reconScratch& s) {
-    const int slot = int((r + 3) % 3);
-    if (s.fineRow[slot] != r) {
-        deinterleave3(pixelAt(fine, x0 - 1, r), n + 2, s.fine[slot][0], s.fine[slot][1], s.fine[slot][2]);
-        s.fineRow[slot] = r;
-    }
-    return slot;
-}
-
-VEXLOR_INLINE int coarseSlot(const fl_image& coarse, int32 x0, int n, int32 Y, reconScratch& s) {
-    const int slot = int(Y % 2);
-    if (s.coarseRow[slot] != Y) {
-        deinterleave3(pixelAt(coarse, x0 / 2, Y), (n - 1) / 2 + 2, s.coarse[slot][0], s.coarse[slot][1],
-                     s.coarse[slot][2]);
-        s.coarseRow[slot] = Y;
-    }
-    return slot;
-}
-
-// The coarse pixels of fine columns x0 + i .. x0 + i + 7 (i even): this and
-// the next.
-VEXLOR_INLINE void spreadCoarse(const float* plane, int i, v8f& e, v8f& nx) {
-    const v8f c = vload(plane + i / 2);
-    e = __builtin_shuffle(c, v8i{0, 0, 1, 1, 2, 2, 3, 3});
-    nx = __builtin_shuffle(c, v8i{1, 1, 2, 2, 3, 3, 4, 4});
-}
-
-// What a reconstructed row becomes: the prediction itself, the details
-// (prediction - fine) or the rebuilt row (prediction - details), each the one
-// subtraction of the separate passes.
-enum class reconSink { prediction, details, rebuilt };
-
-VEXLOR_INLINE void reconstructChunkRow(const fl_image& coarse, const fl_image& fine, fl_image& out,
-                                       const fl_image* details, reconSink sink, int32 x0, int n, int32 y,
-                                       reconScratch& s) {
-    const bool oddRow = (y & 1) != 0;
-    const int32 Y = y / 2;
-    const v8i oddColumn = {0, -1, 0, -1, 0, -1, 0, -1};
-    alignas(32) float res[3][kReconChunk + 8];
-    // Column i of the fine planes is x0 - 1 + i: the centre of lane i is i + 1.
-    const int m = fineSlot(fine, x0, n, y, s);
-    const float* const mid[3] = {s.fine[m][0] + 1, s.fine[m][1] + 1, s.fine[m][2] + 1};
-    const int c0 = coarseSlot(coarse, x0, n, Y, s);
-    if (!oddRow) {
-        for (int i = 0; i < n; i += 8) {
-            // Even columns: the coarse pixel; odd: left and right.
-            v8f wL = rampV(l1V(mid, mid, i, -1));
-            v8f wR = rampV(l1V(mid, mid, i, 1));
-            const v8i any = (wL != 0.0f) | (wR != 0.0f);
-            const v8f sum = wL + wR;
-            wL = any ? wL / sum : splat8(0.5f);
-            wR = any ? wR / sum : splat8(0.5f);
-            for (int k = 0; k < 3; ++k) {
-                v8f e, nx;
-                spreadCoarse(s.coarse[c0][k], i, e, nx);
-                const v8f blend = wL * e + wR * nx;
-                vexlor_simd::store8(res[k] + i, oddColumn ? blend : e);
-            }
-        }
-    } else {
-        const int u = fineSlot(fine, x0, n, y - 1, s);
-        const int d = fineSlot(fine, x0, n, y + 1, s);
-        const float* const up[3] = {s.fine[u][0] + 1, s.fine[u][1] + 1, s.fine[u][2] + 1};
-        const float* const down[3] = {s.fine[d][0] + 1, s.fine[d][1] + 1, s.fine[d][2] + 1};
-        const int c1 = coarseSlot(coarse, x0, n, Y + 1, s);
-        for (int i = 0; i < n; i += 8) {
-            // Even columns: above and below.
-            v8f wU = rampV(l1V(mid, up, i, 0));
-            v8f wD = rampV(l1V(mid, down, i, 0));
-            const v8i anyV = (wU != 0.0f) | (wD != 0.0f);
-            const v8f sumV = wU + wD;
-            wU = anyV ? wU / sumV : splat8(0.5f);
-            wD = anyV ? wD / sumV : splat8(0.5f);
-            // Odd columns: the four diagonals.
-            v8f w1 = rampV(l1V(mid, up, i, -1));
-            v8f w2 = rampV(l1V(mid, up, i, 1));
-            v8f w3 = rampV(l1V(mid, down, i, -1));
-            v8f w4 = rampV(l1V(mid, down, i, 1));
-            const v8i any4 = (w1 != 0.0f) | (w2 != 0.0f) | (w3 != 0.0f) | (w4 != 0.0f);
-            const v8f sum4 = w1 + w2 + w3 + w4;
-            w1 = any4 ? w1 / sum4 : splat8(0.25f);
-            w2 = any4 ? w2 / sum4 : splat8(0.25f);
-            w3 = any4 ? w3 / sum4 : splat8(0.25f);
-            w4 = any4 ? w4 / sum4 : splat8(0.25f);
-            for (int k = 0; k < 3; ++k) {
-                v8f e0, n0, e1, n1;
-                spreadCoarse(s.coarse[c0][k], i, e0, n0);
-                spreadCoarse(s.coarse[c1][k], i, e1, n1);
-                const v8f vertical = wU * e0 + wD * e1;
-                const v8f diagonal = w1 * e0 + w2 * n0 + w3 * e1 + w4 * n1;
-                vexlor_simd::store8(res[k] + i, oddColumn ? diagonal : vertical);
-            }
+// destination = every second pixel of every second row of source.
+void similarityLiftRows(const fl_image& source, fl_image& destination, int32 firstRow, int32 endRow) {
+    const int32 w = destination.width;
+    for (int32 j = firstRow; j < endRow; ++j) {
+        const float* s = pixelAt(source, 0, 2 * j);
+        float* d = pixelAt(destination, 0, j);
+        for (int32 i = 0; i < w; ++i, d += 3, s += 6) {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
         }
     }
-    float* o = pixelAt(out, x0, y);
-    if (sink == reconSink::prediction) {
-        interleave3(res[0], res[1], res[2], n, o);
-    } else if (sink == reconSink::details) {
-        const float* f = pixelAt(fine, x0, y);
-        for (int i = 0; i < n; ++i, o += 3, f += 3) {
-            o[0] = res[0][i] - f[0];
-            o[1] = res[1][i] - f[1];
-            o[2] = res[2][i] - f[2];
-        }
-    } else {
-        const float* dt = pixelAt(*details, x0, y);
-        for (int i = 0; i < n; ++i, o += 3, dt += 3) {
-            o[0] = res[0][i] - dt[0];
-            o[1] = res[1][i] - dt[1];
-            o[2] = res[2][i] - dt[2];
-        }
-    }
-}
-
-// out = b - a over one row, eight samples at a time.
-VEXLOR_INLINE void differenceRow(const fl_image& a, const fl_image& b, fl_image& out, int32 y) {
-    const float* pa = pixelAt(a, 0, y);
-    const float* pb = pixelAt(b, 0, y);
-    float* po = pixelAt(out, 0, y);
-    const int32 n = out.width * 3;
-    int32 i = 0;
-    for (; i + 8 <= n; i += 8) vexlor_simd::store8(po + i, vload(pb + i) - vload(pa + i));
-    for (; i < n; ++i) po[i] = pb[i] - pa[i];
-}
-
-VEXLOR_KERNEL_CLONES void reconstructRowsKernel(const fl_image& coarse, const fl_image& fine, fl_image& out,
-                                                const fl_image* details, reconSink sink, int32 firstRow,
-                                                int32 endRow) {
-    reconScratch s;
-    std::memset(&s, 0, sizeof s);
-    // Rows outermost, so that every image is read in long runs; the rows
-    // of a chunk are copied for each row that reads them.
-    for (int32 y = firstRow; y < endRow; ++y)
-        for (int32 x0 = 0; x0 < out.width; x0 += kReconChunk) {
-            const int n = int(std::min<int32>(kReconChunk, out.width - x0));
-            s.fineRow[0] = s.fineRow[1] = s.fineRow[2] = INT32_MIN;
-            s.coarseRow[0] = s.coarseRow[1] = INT32_MIN;
-            reconstructChunkRow(coarse, fine, out, details, sink, x0, n, y, s);
-        }
-}
-
-VEXLOR_KERNEL_CLONES void differenceRowsKernel(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow,
-                                               int32 endRow) {
-    for (int32 y = firstRow; y < endRow; ++y) differenceRow(a, b, out, y);
 }
 
 }  // namespace
@@ -270,38 +79,6 @@ bool sameSize(const fl_image& a, const fl_image& b) { return a.width == b.width 
 
 flimageDimensions similarityLiftDimensions(const fl_image& img) {
     return flimageDimensions{kFlimagePad, kFlimagePad, (img.width + 1) / 2, (img.height + 1) / 2};
-}
-
-void similarityLiftRows(const fl_image& source, fl_image& destination, int32 firstRow, int32 endRow) {
-    const int32 w = destination.width;
-    for (int32 j = firstRow; j < endRow; ++j) {
-        const float* s = pixelAt(source, 0, 2 * j);
-        float* d = pixelAt(destination, 0, j);
-        for (int32 i = 0; i < w; ++i, d += 3, s += 6) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-        }
-    }
-}
-
-void similarityReconstructRows(const fl_image& coarse, const fl_image& fine, fl_image& out, int32 firstRow,
-                               int32 endRow) {
-    reconstructRowsKernel(coarse, fine, out, nullptr, reconSink::prediction, firstRow, endRow);
-}
-
-void differenceRows(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow, int32 endRow) {
-    differenceRowsKernel(a, b, out, firstRow, endRow);
-}
-
-void reconstructDetailsRows(const fl_image& coarse, const fl_image& fine, fl_image& details, int32 firstRow,
-                            int32 endRow) {
-    reconstructRowsKernel(coarse, fine, details, nullptr, reconSink::details, firstRow, endRow);
-}
-
-void reconstructUnDifferenceRows(const fl_image& coarse, const fl_image& fine, const fl_image& details,
-                                 fl_image& out, int32 firstRow, int32 endRow) {
-    reconstructRowsKernel(coarse, fine, out, &details, reconSink::rebuilt, firstRow, endRow);
 }
 
 OSErr similarityLift(fl_image& source, fl_image& destination) {
@@ -321,7 +98,9 @@ OSErr similarityReconstruct(fl_image& coarse, fl_image& fine, fl_image& out) {
     if (!reconstructSizesMatch(coarse, fine, out)) return kLiftingSizeMismatch;
     ensurePadding(coarse);
     ensurePadding(fine);
-    runRowBands(out.height, [&](int32 first, int32 end) { similarityReconstructRows(coarse, fine, out, first, end); });
+    runRowBands(out.height, [&](int32 first, int32 end) {
+        VEXLOR_KERNEL(reconstructRows)(coarse, fine, out, nullptr, reconSink::prediction, first, end);
+    });
     out.paddingGenerated = false;
     return noErr;
 }
@@ -332,8 +111,9 @@ OSErr reconstructDetailsPass(fl_image& coarse, fl_image& fine, fl_image& details
         return kLiftingSizeMismatch;
     ensurePadding(coarse);
     ensurePadding(fine);
-    runRowBands(details.height,
-                [&](int32 first, int32 end) { reconstructDetailsRows(coarse, fine, details, first, end); });
+    runRowBands(details.height, [&](int32 first, int32 end) {
+        VEXLOR_KERNEL(reconstructRows)(coarse, fine, details, nullptr, reconSink::details, first, end);
+    });
     details.paddingGenerated = false;
     return noErr;
 }
@@ -345,8 +125,9 @@ OSErr reconstructUnDifferencePass(fl_image& coarse, fl_image& fine, fl_image& de
         return kLiftingSizeMismatch;
     ensurePadding(coarse);
     ensurePadding(fine);
-    runRowBands(out.height,
-                [&](int32 first, int32 end) { reconstructUnDifferenceRows(coarse, fine, details, out, first, end); });
+    runRowBands(out.height, [&](int32 first, int32 end) {
+        VEXLOR_KERNEL(reconstructRows)(coarse, fine, out, &details, reconSink::rebuilt, first, end);
+    });
     out.paddingGenerated = false;
     return noErr;
 }
@@ -354,7 +135,7 @@ OSErr reconstructUnDifferencePass(fl_image& coarse, fl_image& fine, fl_image& de
 OSErr differencePass(fl_image& a, fl_image& b, fl_image& out) {
     if (anyInvalid(a, b, out)) return memFullErr;
     if (!sameSize(a, out) || !sameSize(b, out)) return kLiftingSizeMismatch;
-    runRowBands(out.height, [&](int32 first, int32 end) { differenceRows(a, b, out, first, end); });
+    runRowBands(out.height, [&](int32 first, int32 end) { VEXLOR_KERNEL(differenceRows)(a, b, out, first, end); });
     out.paddingGenerated = false;
     return noErr;
 }
@@ -362,41 +143,12 @@ OSErr differencePass(fl_image& a, fl_image& b, fl_image& out) {
 OSErr unDifferencePass(fl_image& a, fl_image& b, fl_image& out) {
     if (anyInvalid(a, b, out)) return memFullErr;
     if (!sameSize(a, out) || !sameSize(b, out)) return kLiftingSizeMismatch;
-    // out = a - b is differenceRows with the roles of a and b exchanged.
-    runRowBands(out.height, [&](int32 first, int32 end) { differenceRows(b, a, out, first, end); });
+    // out = a - b is the difference with the roles of a and b exchanged.
+    runRowBands(out.height, [&](int32 first, int32 end) { VEXLOR_KERNEL(differenceRows)(b, a, out, first, end); });
     out.paddingGenerated = false;
     return noErr;
-}
-
-void thresholdNR(fl_image& img, float t) {
-    if (!hasBuffer(img)) return;
-    for (int32 y = 0; y < img.height; ++y) {
-        float* p = pixelAt(img, 0, y);
-        for (int32 i = 0; i < img.width * 3; ++i) {
-            const float v = p[i];
-            if (std::fabs(v) > t)
-                p[i] = v > 0.0f ? v - t : v + t;
-            else
-                p[i] = 0.0f;
-        }
-    }
-    img.paddingGenerated = false;
-}
-
-float edgeSmoothCompareOpposingPoints(const float* a, const float* b, const float* c, const float* d, const float* e,
-                                      const float* f, float s) {
-    const float score =
-        0.75f * l1(b, e) - 0.75f * ((150.0f + s) * 0.006666667f) * (l1(b, c) + l1(a, b) + l1(d, e) + l1(e, f));
-    return score >= 0.0f ? score : 0.0f;
 }
 
 bool processInQuadrants(int32 width, int32 height) {
     return int64_t(width) * height >= 1000001 && width >= 135 && height >= 135;
 }
-
-bool processInQuadrants() {
-    const VRect r = GetFilterRect();
-    return processInQuadrants(r.right - r.left, r.bottom - r.top);
-}
-
-bool medianCompare(const medianPixelStruct& a, const medianPixelStruct& b) { return a.value < b.value; }

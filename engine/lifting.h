@@ -39,32 +39,11 @@ OSErr reconstructUnDifferencePass(fl_image& coarse, fl_image& fine, fl_image& de
 // marked stale, so the next pass that reads it regenerates it.
 OSErr unDifferencePass(fl_image& a, fl_image& b, fl_image& out);
 
-// Row-band forms of the passes above, for the band-parallel drivers: they
-// assume the checks of the whole-image forms have passed and the borders they
-// read are current.  Rows are those of the image written, [firstRow, endRow).
-void similarityLiftRows(const fl_image& source, fl_image& destination, int32 firstRow, int32 endRow);
-void similarityReconstructRows(const fl_image& coarse, const fl_image& fine, fl_image& out, int32 firstRow,
-                               int32 endRow);
-void differenceRows(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow, int32 endRow);
-void reconstructDetailsRows(const fl_image& coarse, const fl_image& fine, fl_image& details, int32 firstRow,
-                            int32 endRow);
-void reconstructUnDifferenceRows(const fl_image& coarse, const fl_image& fine, const fl_image& details,
-                                 fl_image& out, int32 firstRow, int32 endRow);
-
 // Size checks of the passes, shared with the drivers that band them.
 bool liftSizesMatch(const fl_image& source, const fl_image& destination);
 bool reconstructSizesMatch(const fl_image& coarse, const fl_image& fine, const fl_image& out);
 bool sameSize(const fl_image& a, const fl_image& b);
 
-// Toolbox routines that no pipeline calls.
-void thresholdNR(fl_image& img, float t);
-float edgeSmoothCompareOpposingPoints(const float* a, const float* b, const float* c, const float* d, const float* e,
-                                      const float* f, float s);
+// The full pass cuts an area into four quarters when it has more than a
+// million pixels and both sides are at least 135.
 bool processInQuadrants(int32 width, int32 height);
-bool processInQuadrants();
-
-struct medianPixelStruct {
-    int32 index;
-    float value;
-};
-bool medianCompare(const medianPixelStruct& a, const medianPixelStruct& b);

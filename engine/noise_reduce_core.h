@@ -6,6 +6,7 @@
 
 #include "PITypes.h"
 #include "engine/neighbour_windows.h"
+#include "engine/strength_map.h"
 #include "image/fl_image.h"
 
 // The six probe pixels {dx, dy} whose distances to the reference colour give
@@ -44,7 +45,7 @@ float similarityRange(float c0, float c1, float c2, float noiseLevel);
 // of destination (which holds a copy of source there) and writes the blend
 // strength into channel 0 of strengthMap.  source needs a filled border of 3.
 // levelConstant, sharpAmount and band are not read.
-void noiseReduceCoreAlgo(fl_image& source, fl_image& destination, fl_image& strengthMap, float levelConstant,
+void noiseReduceCoreAlgo(fl_image& source, fl_image& destination, strength_map& strengthMap, float levelConstant,
                          float noiseLevel, bool smoothReference, float amount, float sharpAmount, int32 firstRow,
                          int32 endRow, int32 band);
 
@@ -52,13 +53,6 @@ void noiseReduceCoreAlgo(fl_image& source, fl_image& destination, fl_image& stre
 // copy of the source (the driver's contract), so the pixels blended are read
 // from the source and the destination is only written: the same result
 // without the copy.  The strength map is left untouched (nothing reads it).
-void noiseReduceCoreAlgoWithoutStrength(fl_image& source, fl_image& destination, fl_image& strengthMap,
+void noiseReduceCoreAlgoWithoutStrength(fl_image& source, fl_image& destination, strength_map& strengthMap,
                                         float levelConstant, float noiseLevel, bool smoothReference, float amount,
                                         float sharpAmount, int32 firstRow, int32 endRow, int32 band);
-
-// The core is built for several instruction sets and runs the widest the
-// processor has; every one computes the same values.  For tests and
-// benchmarks: how many there are here (the baseline is 0), and the one to
-// use (out of range: the widest).  Not while a core runs.
-int noiseReduceInstructionSets();
-void useNoiseReduceInstructionSet(int index);

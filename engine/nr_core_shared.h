@@ -4,82 +4,16 @@
 // standard core and Halvane's cleaner core both start with
 // noiseReduceCoreStart and differ only in what they do with its outcome.
 //
-// It is a template over the lane type (float: one pixel; lanes::v8f: eight)
-// and over the source accessor, so a core may read interleaved pixels
+// It is a template over the lane type (float: one pixel; a lanes:: vector:
+// one pixel per lane) and over the source accessor, so a core may read interleaved pixels
 // directly or planar copies of rows; the arithmetic per pixel is the same.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
-#include <cstring>
 
+#include "engine/lanes.h"
 #include "engine/neighbour_windows.h"
 #include "engine/noise_reduce_core.h"
-#include "engine/simd.h"
-
-// Lane types: float for one pixel, v8f for eight.  Every operation is an
-// exact IEEE operation or a bit operation, so a pixel computed in a lane
-// equals the same pixel computed alone.
-namespace lanes {
-
-using vexlor_simd::v8f;
-using vexlor_simd::v8i;
-typedef float v16f __attribute__((vector_size(64)));
-typedef int32_t v16i __attribute__((vector_size(64)));
-enum { kWidth = 8 };
-
-template <class V>
-struct Traits;
-template <>
-struct Traits<float> {
-    typedef bool Mask;
-    typedef int32_t Index;
-};
-template <>
-struct Traits<v8f> {
-    typedef v8i Mask;
-    typedef v8i Index;
-    enum { kLanes = 8 };
-};
-template <>
-struct Traits<v16f> {
-    typedef v16i Mask;
-    typedef v16i Index;
-    enum { kLanes = 16 };
-};
-
-VEXLOR_INLINE float vabs(float x) { return std::fabs(x); }
-VEXLOR_INLINE v8f vabs(const v8f& x) { return (v8f)((v8i)x & 0x7fffffff); }
-VEXLOR_INLINE float select(bool m, float a, float b) { return m ? a : b; }
-VEXLOR_INLINE v8f select(const v8i& m, const v8f& a, const v8f& b) { return m ? a : b; }
-VEXLOR_INLINE int32_t select(bool m, int32_t a, int32_t b) { return m ? a : b; }
-VEXLOR_INLINE v8i select(const v8i& m, const v8i& a, const v8i& b) { return m ? a : b; }
-VEXLOR_INLINE v16f vabs(const v16f& x) { return (v16f)((v16i)x & 0x7fffffff); }
-VEXLOR_INLINE v16f select(const v16i& m, const v16f& a, const v16f& b) { return m ? a : b; }
-VEXLOR_INLINE v16i select(const v16i& m, const v16i& a, const v16i& b) { return m ? a : b; }
-
-// Unaligned loads and stores of a lane vector.
-template <class V>
-VEXLOR_INLINE V load(const float* p) {
-    V v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-template <class V>
-VEXLOR_INLINE void store(float* p, const V& v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-template <class V>
-VEXLOR_INLINE V splat(float x) {
-    return V{} + x;
-}
-template <class I>
-VEXLOR_INLINE I splatIndex(int32_t x) {
-    return I{} + x;
-}
-
-}  // namespace lanes
 
 // Entries 0 to 5 of each direction's neighbour window (its main line), as
 // compile-time offsets {dx, dy} for the vectorised kernels; the same as those

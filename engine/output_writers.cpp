@@ -35,51 +35,6 @@ void lumaChromaMixTo32Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int3
                          imageY, s.maskFlag, s.planes);
 }
 
-void lumaChromaMixTo8Bit(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
-                         int32 width, int32 height, fl_image& image, bool maskFlag, int16 planes) {
-    lumaChromaMixTo8BitMaster(origin, originRowBytes, destination, destinationRowBytes, width, height, 0, 0, image, 0,
-                              0, maskFlag, planes);
-}
-
 void enhancePixelUint8(uint8&, uint8&, uint8&) {}
 void enhancePixelUint16(uint16&, uint16&, uint16&) {}
 void enhancePixelFloat(float&, float&, float&) {}
-
-namespace {
-
-template <typename Sample, typename Hook>
-void enhanceRows(void* destination, int32 rowBytes, VRect r, int spp, Hook hook) {
-    for (int32 y = r.top; y < r.bottom; ++y) {
-        Sample* row = reinterpret_cast<Sample*>(static_cast<char*>(destination) + int64_t(y) * rowBytes);
-        for (int32 x = r.left; x < r.right; ++x) {
-            Sample* p = row + int64_t(x) * spp;
-            if (spp == 3) {
-                hook(p[0], p[1], p[2]);
-            } else {
-                Sample g1 = p[0], g2 = p[0];
-                hook(p[0], g1, g2);
-            }
-        }
-    }
-}
-
-void enhance(void* destination, int32 rowBytes, VRect r, int32 depth, int spp) {
-    if (!destination) return;
-    switch (depth) {
-        case 8: enhanceRows<uint8>(destination, rowBytes, r, spp, enhancePixelUint8); break;
-        case 16: enhanceRows<uint16>(destination, rowBytes, r, spp, enhancePixelUint16); break;
-        case 32: enhanceRows<float>(destination, rowBytes, r, spp, enhancePixelFloat); break;
-        default: break;
-    }
-}
-
-}  // namespace
-
-void enhanceRectangle(void*, int32, void* destination, int32 destinationRowBytes, VRect r, int32 depth) {
-    enhance(destination, destinationRowBytes, r, depth, 3);
-}
-
-void enhanceRectangle_SinglePlane(void*, int32, void* destination, int32 destinationRowBytes, VRect r,
-                                  int32 depth) {
-    enhance(destination, destinationRowBytes, r, depth, 1);
-}

@@ -1,7 +1,7 @@
 // Output writers: a rectangle of an fl_image back into a host pixel buffer
 // of 8, 16 or 32 bits.  Both products' writers have these names and this
 // buffer handling; Glimra's store the processed pixels as they are
-// (glimra/output_writers.cpp), Halvane's mix them with the host's input.
+// (writers_glimra.cpp), Halvane's mix them with the host's input.
 #pragma once
 
 #include <cstdint>
@@ -46,19 +46,11 @@ void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destinatio
 void lumaChromaMixTo8BitFromStruct(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
 void lumaChromaMixTo16Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
 void lumaChromaMixTo32Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
-// Destination and image origin at (0, 0).
-void lumaChromaMixTo8Bit(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
-                         int32 width, int32 height, fl_image& image, bool maskFlag, int16 planes = kHostPlanes);
-
-// Per-pixel enhance hooks: empty in both products.
+// Per-pixel enhance hooks of the threaded enhance (preview/): empty in both
+// products.
 void enhancePixelUint8(uint8& c0, uint8& c1, uint8& c2);
 void enhancePixelUint16(uint16& c0, uint16& c1, uint16& c2);
 void enhancePixelFloat(float& c0, float& c1, float& c2);
-// Apply the hooks to every pixel of r (interleaved three samples, or one).
-void enhanceRectangle(void* source, int32 sourceRowBytes, void* destination, int32 destinationRowBytes, VRect r,
-                      int32 depth);
-void enhanceRectangle_SinglePlane(void* source, int32 sourceRowBytes, void* destination,
-                                  int32 destinationRowBytes, VRect r, int32 depth);
 
 // ---------------------------------------------------------------------------
 // The buffer handling both products' writers share.
@@ -77,16 +69,19 @@ inline uint16 storeAs16Bit(float v) {
     v = v > 255.0f ? 255.0f : v;
     return uint16(int(v * kTo16BitScale + 0.5f));
 }
-// Linear light by interpolation in the gamma-to-linear table (4097 entries,
-// step 1/16).
-inline float storeAs32Bit(float v, const float* lut2) {
+// v clamped to 0..top (NaN and anything not >= 0 give 0), then linear
+// interpolation in a table of `steps` entries per unit of v.
+inline float interpolateTable(float v, float top, float steps, const float* table) {
     v = v >= 0.0f ? v : 0.0f;
-    v = v > 255.0f ? 255.0f : v;
-    const float t = 16.0f * v;
+    v = v > top ? top : v;
+    const float t = steps * v;
     const int i = int(t);
     const float f = t - float(i);
-    return (1.0f - f) * lut2[i] + f * lut2[i + 1];
+    return (1.0f - f) * table[i] + f * table[i + 1];
 }
+// Linear light by interpolation in the gamma-to-linear table (4097 entries,
+// step 1/16).
+inline float storeAs32Bit(float v, const float* lut2) { return interpolateTable(v, 255.0f, 16.0f, lut2); }
 
 struct outputRectangle {
     const void* origin;

@@ -1,10 +1,10 @@
 // A tile of an fl_image copied into three channel planes with a halo, on
 // the stack of the kernel that reads it: neighbours of consecutive pixels
-// then lie in consecutive floats, so the kernels work on eight pixels at a
-// time.  Small enough for a worker's 64000-byte stack and for L1.
+// then lie in consecutive floats, so the kernels work on a vector of pixels
+// at a time.  Small enough for a worker's 64000-byte stack and for L1.
 #pragma once
 
-#include "engine/simd.h"
+#include "engine/lanes.h"
 #include "image/fl_image.h"
 
 template <int TileWidth, int TileHeight, int Halo>
@@ -30,7 +30,7 @@ struct planarTile {
             float* __restrict s1 = plane[1][r];
             float* __restrict s2 = plane[2][r];
             int j = 0;
-            for (; j + 8 <= cols; j += 8) vexlor_simd::deinterleave3x8(p + 3 * j, s0 + j, s1 + j, s2 + j);
+            for (; j + 8 <= cols; j += 8) lanes::deinterleave3x8(p + 3 * j, s0 + j, s1 + j, s2 + j);
             for (; j < cols; ++j) {
                 s0[j] = p[3 * j];
                 s1[j] = p[3 * j + 1];

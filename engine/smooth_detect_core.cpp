@@ -1,92 +1,12 @@
-// The smooth-area core, four pixels at a time in channel planes.  Each term
-// of a pixel's activity is formed in double precision and added to the
-// single-precision sum in the scalar order (channel by channel, neighbours
-// right, left, below, above, above-left, below-left, below-right,
-// above-right), so every lane computes what the scalar loop would.
+// Glimra's matte core: its rows run in engine/kernels/smooth_detect_rows.cpp,
+// built for every instruction set.
 #include "engine/smooth_detect_core.h"
 
-#include <algorithm>
-
-#include "engine/planar_tile.h"
+#include "engine/kernels/kernels.h"
 #include "engine/engine_params.h"
 
-using namespace vexlor_simd;
-
-namespace {
-
-enum { kTileWidth = 64, kTileHeight = 16, kHalo = 1 };
-typedef planarTile<kTileWidth, kTileHeight, kHalo> sdTile;
-
-inline constexpr signed char kNeighbours[8][2] = {{1, 0},  {-1, 0}, {0, 1},  {0, -1},
-                                                  {-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
-
-typedef double v8d __attribute__((vector_size(64)));
-
-// One row of a tile: the activity of every pixel is a chain of 24 rounded
-// additions; the chains of all the row's pixels advance together, term by
-// term, so that many are in flight at once.
-VEXLOR_INLINE void smoothDetectRow(const sdTile& t, int R, int tw, double low, float scale, bool invert,
-                                   float* __restrict activity) {
-    const int S = sdTile::kStride;
-    for (int i = 0; i < tw; i += 8) store8(activity + i, v8f{});
-#pragma GCC unroll 1
-    for (int ch = 0; ch < 3; ++ch) {
-        const float* row = &t.plane[ch][R][kHalo];
-#pragma GCC unroll 1
-        for (int n = 0; n < 8; ++n) {
-            const float* nb = row + kNeighbours[n][1] * S + kNeighbours[n][0];
-            for (int i = 0; i < tw; i += 8) {
-                const v8f diff = abs8(load8(row + i) - load8(nb + i));
-                v8d term = __builtin_convertvector(diff, v8d) - low;
-                term = term < 0.0 ? v8d{} : term;
-                const v8d sum = __builtin_convertvector(load8(activity + i), v8d) + term;
-                store8(activity + i, __builtin_convertvector(sum, v8f));
-            }
-        }
-    }
-    const v8f white = v8f{} + 255.0f;
-    for (int i = 0; i < tw; i += 8) {
-        v8f a = load8(activity + i) * kSmoothDetectMean * scale;
-        a = a <= 255.0f ? a : white;
-        if (invert) a = white - a;
-        store8(activity + i, a);
-    }
-}
-
-VEXLOR_KERNEL_CLONES
-void smoothDetectRows(fl_image& source, fl_image& destination, bool greyMatte, int32 firstRow, int32 endRow) {
-    const int32 width = source.width;
-    if (firstRow >= endRow || width <= 0) return;
-    const double low = lowThresholdingAmount;
-    const float scale = WHITE_LEVEL / highThresholdingAmount;
-    const bool invert = invertMatte;
-    const float mid = WHITE_LEVEL * 0.5f;
-    sdTile tile;
-    alignas(32) float out[kTileWidth];
-    for (int32 y0 = firstRow; y0 < endRow; y0 += kTileHeight) {
-        const int th = int(std::min<int32>(kTileHeight, endRow - y0));
-        for (int32 x0 = 0; x0 < width; x0 += kTileWidth) {
-            const int tw = int(std::min<int32>(kTileWidth, width - x0));
-            if (greyMatte) tile.load(source, x0, y0, tw, th);
-            for (int r = 0; r < th; ++r) {
-                float* __restrict d = destination.data +
-                    (int64_t(y0 + r + destination.padY) * destination.paddedWidth + destination.padX + x0) * 3;
-                if (!greyMatte) {
-                    for (int i = 0; i < 3 * tw; ++i) d[i] = mid;
-                    continue;
-                }
-                smoothDetectRow(tile, r + kHalo, tw, low, scale, invert, out);
-                int i = 0;
-                for (; i + 8 <= tw; i += 8) interleave3x8(out + i, out + i, out + i, d + 3 * i);
-                for (; i < tw; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = out[i];
-            }
-        }
-    }
-}
-
-}  // namespace
-
-void smoothDetectCoreAlgo(fl_image& source, fl_image& destination, fl_image&, float, float, bool greyMatte, float,
+void smoothDetectCoreAlgo(fl_image& source, fl_image& destination, strength_map&, float, float, bool greyMatte, float,
                           float, int32 firstRow, int32 endRow, int32) {
-    smoothDetectRows(source, destination, greyMatte, firstRow, endRow);
+    VEXLOR_KERNEL(smoothDetectRows)(source, destination, greyMatte, lowThresholdingAmount,
+                                    WHITE_LEVEL / highThresholdingAmount, invertMatte, firstRow, endRow);
 }

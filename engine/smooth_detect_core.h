@@ -4,6 +4,7 @@
 #pragma once
 
 #include "PITypes.h"
+#include "engine/strength_map.h"
 #include "image/fl_image.h"
 
 // 1/24: three channels times eight neighbours.
@@ -14,6 +15,6 @@ inline constexpr float kSmoothDetectMean = 0.041666668f;
 // filled border (one pixel of it).  The argument list is that of
 // noiseReduceCoreAlgo so that one driver serves both; the work image, the
 // four floats and the band are not read.
-void smoothDetectCoreAlgo(fl_image& source, fl_image& destination, fl_image& work, float levelConstant,
+void smoothDetectCoreAlgo(fl_image& source, fl_image& destination, strength_map& strengthMap, float levelConstant,
                           float noiseLevel, bool greyMatte, float amount, float sharpAmount, int32 firstRow,
                           int32 endRow, int32 band);

@@ -1,6 +1,11 @@
 // The full-image pass: whole, in four overlapping quarters, or in megatiles
-// with an apron, with progress after every piece.
+// with an apron.  Every path is a list of pieces, each run (copied in and
+// through the product's structure) and written (with its progress step) by
+// the same two functions.
 #include "entry/filter.h"
+
+#include <algorithm>
+#include <memory>
 
 #include "engine/lifting.h"
 #include "engine/output_writers.h"
@@ -43,32 +48,51 @@ struct FilteringRun {
 
 const VRect kEmptyRect = {0, 0, 0, 0};
 
+// The pass leaves nothing requested however it ends: the host must not
+// serve a failed pass's last rectangles again, nor take them for progress.
+struct NothingRequestedOnExit {
+    ~NothingRequestedOnExit() {
+        SetInRect(kEmptyRect);
+        SetOutRect(kEmptyRect);
+        SetMaskRect(kEmptyRect);
+    }
+};
+
 // When a piece counts as done: the whole image is written only after its
-// progress step, so a cancel leaves it unwritten; a quarter is written first.
+// progress step, so a cancel leaves it unwritten; a quarter or a megatile is
+// written first.
 enum class ProgressStep { beforeWriting, afterWriting };
 
-// One piece: float images of the piece's size, the source copied in at
-// (x, y), the structure run, and the result written to destRect of the
-// destination from image position (imageX, imageY).
-OSErr filterPiece(const DepthOperations& ops, int32 pieceWidth, int32 pieceHeight, void* src, int32 srcRowBytes,
-                  int32 x, int32 y, lumaChromaMix_struct writer, VRect destRect, int32 imageX, int32 imageY,
-                  ProgressStep step) {
-    fl_image in(pieceWidth, pieceHeight);
+// Run a piece: the pixels of `part` (coordinates of the source buffer)
+// copied into a float image and run through the product's structure into
+// out, which has the part's size.
+OSErr runPiece(const DepthOperations& ops, void* src, int32 srcRowBytes, const VRect& part,
+               std::unique_ptr<fl_image>& out) {
+    const int32 width = part.right - part.left, height = part.bottom - part.top;
+    fl_image in(width, height);
     if (handleInvalidMemory(in)) return memFullErr;
-    OSErr err = ops.copyIn(in, src, srcRowBytes, x, y, pieceWidth, pieceHeight);
+    OSErr err = ops.copyIn(in, src, srcRowBytes, part.left, part.top, width, height);
     if (err != noErr) return err;
-    fl_image out(getFlimageDimensions(in));
-    if (handleInvalidMemory(out)) return memFullErr;
-    err = runLiftingStructure(in, out);
-    if (err != noErr) return err;
+    out.reset(new fl_image(getFlimageDimensions(in)));
+    if (handleInvalidMemory(*out)) return memFullErr;
+    return runLiftingStructure(in, *out);
+}
+
+// Write a piece: out's pixels from image position (imageX, imageY) into
+// destRect of the writer's destination, out released, and the piece's
+// progress step.
+OSErr writePiece(const DepthOperations& ops, const lumaChromaMix_struct& writer, const VRect& destRect,
+                 fl_image& out, int32 imageX, int32 imageY, ProgressStep step) {
     if (step == ProgressStep::beforeWriting && progressUpdate()) return userCanceledErr;
     ops.write(writer, destRect, out, imageX, imageY);
+    out.freeBuffer();
     if (step == ProgressStep::afterWriting && progressUpdate()) return userCanceledErr;
     return noErr;
 }
 
+// Megatiles: each tile fetched with its apron, run, then fetched alone for
+// its output and the original pixels that Halvane mixes back in.
 OSErr megatilePath(const DepthOperations& ops, const VRect& area) {
-    const VRect filter = GetFilterRect();
     const int32 tw = megatileGetWidth(), th = megatileGetHeight();
     const int32 width = area.right - area.left, height = area.bottom - area.top;
     const int32 across = (width - 1) / tw + 1, down = (height - 1) / th + 1;
@@ -81,66 +105,63 @@ OSErr megatilePath(const DepthOperations& ops, const VRect& area) {
             tile.left = area.left + c * tw;
             tile.bottom = std::min(tile.top + th, area.bottom);
             tile.right = std::min(tile.left + tw, area.right);
-
-            VRect apron = {tile.top - kPieceOverlap, tile.left - kPieceOverlap, tile.bottom + kPieceOverlap,
-                           tile.right + kPieceOverlap};
-            int32 leftCut = 0, topCut = 0;
-            if (apron.left < 0) {
-                gFilterRecord->inputPadding = plugInWantsErrorOnBoundsException;
-                leftCut = -apron.left;
-                apron.left = 0;
-            }
-            if (apron.top < 0) {
-                topCut = -apron.top;
-                apron.top = 0;
-            }
-            apron.right = std::min(apron.right, filter.right);
-            apron.bottom = std::min(apron.bottom, filter.bottom);
+            // The apron stays inside the area on every side, as the quarters
+            // do: beyond it the pyramid sees mirrored padding either way.
+            const VRect apron = {std::max(tile.top - kPieceOverlap, area.top),
+                                 std::max(tile.left - kPieceOverlap, area.left),
+                                 std::min(tile.bottom + kPieceOverlap, area.bottom),
+                                 std::min(tile.right + kPieceOverlap, area.right)};
 
             // The apron is only read: asking for it as output too would have
             // the host write it back over neighbouring tiles already filtered.
             OSErr err = advanceFilterStateFrom1or3channels(apron, kEmptyRect);
             if (err != noErr) return err;
-            const int32 apronWidth = apron.right - apron.left, apronHeight = apron.bottom - apron.top;
-            fl_image in(apronWidth, apronHeight);
-            if (handleInvalidMemory(in)) return memFullErr;
-            err = ops.copyIn(in, gFilterRecord->inData, gFilterRecord->inRowBytes, 0, 0, apronWidth, apronHeight);
-            if (err != noErr) return err;
-            fl_image out(getFlimageDimensions(in));
-            if (handleInvalidMemory(out)) return memFullErr;
-            err = runLiftingStructure(in, out);
+            std::unique_ptr<fl_image> out;
+            err = runPiece(ops, gFilterRecord->inData, gFilterRecord->inRowBytes,
+                           VRect{0, 0, apron.bottom - apron.top, apron.right - apron.left}, out);
             if (err != noErr) return err;
 
             err = advanceFilterStateFrom1or3channels(tile, tile);
             if (err != noErr) return err;
             const lumaChromaMix_struct writer = {gFilterRecord->inData, gFilterRecord->inRowBytes,
                                                  gFilterRecord->outData, gFilterRecord->outRowBytes, true};
-            const VRect dest = {0, 0, tile.bottom - tile.top, tile.right - tile.left};
-            ops.write(writer, dest, out, kPieceOverlap - leftCut, kPieceOverlap - topCut);
-            out.freeBuffer();
-            if (progressUpdate()) return userCanceledErr;
+            err = writePiece(ops, writer, VRect{0, 0, tile.bottom - tile.top, tile.right - tile.left}, *out,
+                             tile.left - apron.left, tile.top - apron.top, ProgressStep::afterWriting);
+            if (err != noErr) return err;
         }
     }
     return noErr;
 }
 
-OSErr quadrantPath(const DepthOperations& ops, int32 width, int32 height, void* src, int32 srcRowBytes,
-                   const lumaChromaMix_struct& writer) {
+// The area fetched at once and run whole, or as four quarters that overlap
+// their neighbours by kPieceOverlap.
+OSErr wholeOrQuartersPath(const DepthOperations& ops, const VRect& area) {
+    OSErr err = advanceFilterStateFrom1or3channels(area, area);
+    if (err != noErr) return err;
+    const lumaChromaMix_struct writer = {gFilterRecord->inData, gFilterRecord->inRowBytes, gFilterRecord->outData,
+                                         gFilterRecord->outRowBytes, true};
+    const int32 width = area.right - area.left, height = area.bottom - area.top;
+    progressTotalSet(4);
+    struct Piece {
+        VRect part;     // read from the source
+        VRect written;  // written to the destination (inside part)
+    };
+    const bool quarters = processInQuadrants(width, height);
     const int32 F = width / 2, G = height / 2, o = kPieceOverlap;
-    struct Quarter {
-        int32 pieceWidth, pieceHeight, x, y;
-        VRect dest;
-        int32 imageX, imageY;
-    };
-    const Quarter quarters[4] = {
-        {F + o, G + o, 0, 0, {0, 0, G, F}, 0, 0},
-        {width - F + o, G + o, F - o, 0, {0, F, G, width}, o, 0},
-        {F + o, height - G + o, 0, G - o, {G, 0, height, F}, 0, o},
-        {width - F + o, height - G + o, F - o, G - o, {G, F, height, width}, o, o},
-    };
-    for (const Quarter& q : quarters) {
-        OSErr err = filterPiece(ops, q.pieceWidth, q.pieceHeight, src, srcRowBytes, q.x, q.y, writer, q.dest,
-                                q.imageX, q.imageY, ProgressStep::afterWriting);
+    const Piece whole[1] = {{{0, 0, height, width}, {0, 0, height, width}}};
+    const Piece quarter[4] = {{{0, 0, G + o, F + o}, {0, 0, G, F}},
+                              {{0, F - o, G + o, width}, {0, F, G, width}},
+                              {{G - o, 0, height, F + o}, {G, 0, height, F}},
+                              {{G - o, F - o, height, width}, {G, F, height, width}}};
+    const Piece* const first = quarters ? quarter : whole;
+    const Piece* const end = quarters ? quarter + 4 : whole + 1;
+    const ProgressStep step = quarters ? ProgressStep::afterWriting : ProgressStep::beforeWriting;
+    for (const Piece* p = first; p != end; ++p) {
+        std::unique_ptr<fl_image> out;
+        err = runPiece(ops, gFilterRecord->inData, gFilterRecord->inRowBytes, p->part, out);
+        if (err != noErr) return err;
+        err = writePiece(ops, writer, p->written, *out, p->written.left - p->part.left, p->written.top - p->part.top,
+                         step);
         if (err != noErr) return err;
     }
     return noErr;
@@ -152,72 +173,20 @@ void DoFilter() {
     gFilterRecord->inputRate = 0x10000;
     gFilterRecord->maskRate = 0x10000;
     SetOutRect(filter);
-
-    spatialSourceStruct source = {};
-    source.width = filter.right - filter.left;
-    source.height = filter.bottom - filter.top;
-    source.fromHost = true;
-    source.rect = filter;
-    source.rowBytes = gFilterRecord->inRowBytes;
-    spatialDestStruct destination = {};
-    destination.toHost = true;
-    destination.rowBytes = gFilterRecord->outRowBytes;
-    doSpatialEffect(source, destination, true, getFilterDepth());
+    // The alert has been shown; the host must not keep a pass that ended early.
+    if (doSpatialEffect(filter, getFilterDepth()) != noErr) *gResult = userCanceledErr;
 }
 
-OSErr doSpatialEffect(spatialSourceStruct source, spatialDestStruct destination, bool finalPass, int32 depth) {
-    FilteringRun run(finalPass);
+OSErr doSpatialEffect(VRect area, int32 depth) {
+    FilteringRun run(true);
+    NothingRequestedOnExit nothingRequested;
     calcInternalFilterParams();
-    SetInRect(source.rect);
-    const bool megatiles = notInGUI && megatilesIsImageLargeEnough();
-
-    int32 width = source.width, height = source.height;
-    void* src = source.data;
-    int32 srcRowBytes = source.rowBytes;
-    bool fetched = false;
-    if (source.fromHost && !megatiles) {
-        width = source.rect.right - source.rect.left;
-        height = source.rect.bottom - source.rect.top;
-        if (notInGUI) {
-            OSErr err = advanceFilterStateFrom1or3channels(source.rect, source.rect);
-            if (err != noErr) return err;
-            fetched = true;
-        }
-        src = gFilterRecord->inData;
-        srcRowBytes = gFilterRecord->inRowBytes;
-    }
-    if (doesPaddingExceedLifting(width, height, 3, 3, 3)) {
+    SetInRect(area);
+    if (doesPaddingExceedLifting(area.right - area.left, area.bottom - area.top, 3, 3, 3)) {
         doAlertBox(kImageTooSmallText);
         return paramErr;
     }
-    void* dst = destination.data;
-    int32 dstRowBytes = destination.rowBytes;
-    if (destination.toHost && !megatiles) {
-        // The input fetch above already brought the output buffer of the same rectangle.
-        if (!fetched) {
-            OSErr err = advanceFilterStateFrom1or3channels(source.rect, source.rect);
-            if (err != noErr) return err;
-        }
-        dst = gFilterRecord->outData;
-        dstRowBytes = gFilterRecord->outRowBytes;
-    }
-    progressTotalSet(4);
-
     DepthOperations ops;
     if (!operationsForDepth(depth, ops)) return paramErr;
-    const lumaChromaMix_struct writer = {src, srcRowBytes, dst, dstRowBytes, true};
-
-    OSErr err;
-    if (megatiles)
-        err = megatilePath(ops, source.rect);
-    else if (processInQuadrants(width, height))
-        err = quadrantPath(ops, width, height, src, srcRowBytes, writer);
-    else
-        err = filterPiece(ops, width, height, src, srcRowBytes, 0, 0, writer, VRect{0, 0, height, width}, 0, 0,
-                          ProgressStep::beforeWriting);
-    if (err != noErr) return err;
-
-    SetInRect(kEmptyRect);
-    SetOutRect(kEmptyRect);
-    return noErr;
+    return megatilesIsImageLargeEnough() ? megatilePath(ops, area) : wholeOrQuartersPath(ops, area);
 }

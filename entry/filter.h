@@ -10,4 +10,8 @@
 // Apron around a megatile and overlap of the quarters, in pixels.
 enum { kPieceOverlap = 64 };
 
-OSErr doSpatialEffect(spatialSourceStruct source, spatialDestStruct destination, bool finalPass, int32 depth);
+// The final pass over `area` of the host's image, fetched through advance
+// state and written into the host's output buffer at `depth` bits.  Returns
+// noErr, paramErr (too small, after its alert), memFullErr, userCanceledErr
+// or the host's advance-state error; no rectangle is left requested.
+OSErr doSpatialEffect(VRect area, int32 depth);

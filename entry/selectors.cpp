@@ -40,7 +40,12 @@ void DoPrepare() {
         if (*gResult == noErr) lockAndInitialise();
     }
     gFilterRecord->bufferSpace = 0;
+    if (!documentFitsSixteenBitRectangles()) return;
 
+    // Every run plans afresh: a short budget once must not shrink the
+    // megatiles of every later run in this load.
+    megaTileChunksWide = 4;
+    megaTileChunksHigh = 4;
     VRect filter = GetFilterRect();
     int64_t w = int64_t(filter.right) - filter.left;
     int64_t h = int64_t(filter.bottom) - filter.top;

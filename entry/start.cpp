@@ -30,6 +30,7 @@ struct ProfilingFlags {
 void DoStart() {
     LockHandles(reinterpret_cast<void**>(&gParams), reinterpret_cast<void**>(&gData));
     if (*gResult != noErr) return;
+    if (!documentFitsSixteenBitRectangles()) return;
 
     ReadRegistryParameters();
     const ProfilingFlags registryFlags = ProfilingFlags::take();

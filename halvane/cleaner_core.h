@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PITypes.h"
+#include "engine/strength_map.h"
 #include "image/fl_image.h"
 
 // Chooses the local direction as the standard core does, then replaces every
@@ -12,7 +13,7 @@
 // source (border of 3, current), writes destination and strengthMap; amount,
 // levelConstant, sharpAmount and band are not read.  Writes nothing when the
 // three images differ in size.
-void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destination, fl_image& strengthMap,
+void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destination, strength_map& strengthMap,
                                             float levelConstant, float noiseLevel, bool smoothReference,
                                             float amount, float sharpAmount, int32 firstRow, int32 endRow,
                                             int32 band);
@@ -20,6 +21,6 @@ void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destinat
 // Halvane's per-band core: the cleaner core when cleanerSmoothAreas is set,
 // the standard core otherwise, with the same arguments.  The flag does not
 // change during a run, so every band of a pass runs the same core.
-void halvaneNoiseReduceCore(fl_image& source, fl_image& destination, fl_image& strengthMap, float levelConstant,
+void halvaneNoiseReduceCore(fl_image& source, fl_image& destination, strength_map& strengthMap, float levelConstant,
                             float noiseLevel, bool smoothReference, float amount, float sharpAmount, int32 firstRow,
                             int32 endRow, int32 band);

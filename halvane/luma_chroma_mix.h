@@ -16,12 +16,9 @@ struct lumaChromaMixParams {
 };
 lumaChromaMixParams currentLumaChromaMixParams();
 
-// The per-pixel kernel.  keep is 1 - chromaMix; R, G, B the input pixel on
+// The per-pixel kernel with the parameters given: R, G, B the input pixel on
 // the 0..255 scale; processed the noise-reduced pixel's three channels; mask
 // the selection's value in 0..1 (1 without a mask).
-void lumaChromaMixPixel(float keep, float R, float G, float B, const float* processed, float* out0, float* out1,
-                        float* out2, float mask);
-// The same with the parameters given.
 void lumaChromaMixPixel(const lumaChromaMixParams& p, float R, float G, float B, const float* processed,
                         float* out0, float* out1, float* out2, float mask);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PITypes.h"
+#include "engine/strength_map.h"
 #include "image/fl_image.h"
 
 // Band kernel of the driver's second pass.  source: the noise-reduced image
@@ -11,7 +12,7 @@
 // channel 0 holds the blend strength the core left.  Writes rows
 // [firstRow, endRow) of destination only.  band -1 is the calling thread's
 // band, the only one that talks to the host when it polls for a cancel.
-void sharpenAfterNoiseReduce(fl_image& source, fl_image& destination, fl_image& strengthMap, float sharpAmount,
+void sharpenAfterNoiseReduce(fl_image& source, fl_image& destination, strength_map& strengthMap, float sharpAmount,
                              float chromaSharpAmount, int32 firstRow, int32 endRow, int32 band);
 
 // Sum of the 24 neighbourhood weights, the gain of the mask, and its

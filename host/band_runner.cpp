@@ -1,11 +1,12 @@
-// The band runner.  Windows: CreateThread with a 64000-byte stack,
-// at most 32 bands, the processor count from GetSystemInfo.  Elsewhere (the
-// Mac form): POSIX threads with the same stack, the processor count from
-// Multiprocessing Services, no cap.
+// The band runner.  Windows: CreateThread with a 64000-byte stack
+// reservation, at most 32 bands, the processor count from GetSystemInfo.
+// Elsewhere (the Mac form): POSIX threads with the same stack in whole pages,
+// the processor count from Multiprocessing Services, no cap.
 #include "host/band_runner.h"
 
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -16,6 +17,9 @@
 #else
 #include <Carbon.h>
 #include <pthread.h>
+#include <unistd.h>
+
+#include <climits>
 #endif
 
 std::atomic<int32> bandWorkerStartFailures{0};
@@ -31,6 +35,7 @@ struct bandTask {
     void* context;
     bandInfo info;
     bool started;
+    std::exception_ptr error;  // what the band threw on its worker
 #if defined(_WIN32)
     HANDLE thread;
 #else
@@ -45,7 +50,16 @@ bool refuseThisStart() {
     return false;
 }
 
-void runOneBand(bandTask& t) { t.body(t.context, t.info); }
+// No exception may end a thread: it is handed to the caller at the join.
+void runBandCatching(bandTask& t, bandBody body, void* context) {
+    try {
+        body(context, t.info);
+    } catch (...) {
+        t.error = std::current_exception();
+    }
+}
+
+void runOneBand(bandTask& t) { runBandCatching(t, t.body, t.context); }
 
 #if defined(_WIN32)
 
@@ -58,7 +72,10 @@ DWORD WINAPI bandThreadMain(LPVOID p) {
 bool startWorker(bandTask& t) {
     if (refuseThisStart()) return false;
     DWORD id = 0;
-    t.thread = CreateThread(nullptr, kBandWorkerStackBytes, bandThreadMain, &t, 0, &id);
+    // Without the flag the size would be the commit, and the reserve the
+    // executable's default.
+    t.thread = CreateThread(nullptr, SIZE_T(bandWorkerStackSize()), bandThreadMain, &t,
+                            STACK_SIZE_PARAM_IS_A_RESERVATION, &id);
     return t.thread != nullptr;
 }
 
@@ -79,8 +96,10 @@ bool startWorker(bandTask& t) {
     if (refuseThisStart()) return false;
     pthread_attr_t attr;
     if (pthread_attr_init(&attr) != 0) return false;
-    pthread_attr_setstacksize(&attr, kBandWorkerStackBytes);
-    const bool ok = pthread_create(&t.thread, &attr, bandThreadMain, &t) == 0;
+    // A worker without its stack size does not start: its band runs on the
+    // calling thread instead.
+    const bool ok = pthread_attr_setstacksize(&attr, size_t(bandWorkerStackSize())) == 0 &&
+                    pthread_create(&t.thread, &attr, bandThreadMain, &t) == 0;
     pthread_attr_destroy(&attr);
     return ok;
 }
@@ -98,6 +117,7 @@ void startTask(bandTask& t, int32 i, int32 n, int32 height, void (*main)(bandTas
     t.info.index = i;
     t.info.count = n;
     t.info.band = i == 0 ? -1 : i;
+    t.error = nullptr;
     bandRows(height, n, i, t.info.firstRow, t.info.endRow);
     t.started = i > 0 && startWorker(t);
     if (t.started) ++bandWorkersStarted;
@@ -108,11 +128,34 @@ void joinTasks(bandTask* tasks, int32 n) {
         if (tasks[i].started) joinWorker(tasks[i]);
 }
 
+// After the join: the first exception a worker's band threw, on the caller.
+// Every record is cleared, since a worker set's records serve later calls.
+void rethrowWorkerError(bandTask* tasks, int32 n) {
+    std::exception_ptr first;
+    for (int32 i = 1; i < n; ++i)
+        if (tasks[i].error) {
+            if (!first) first = tasks[i].error;
+            tasks[i].error = nullptr;
+        }
+    if (first) std::rethrow_exception(first);
+}
+
 // Task records live in the caller's frame; only a machine with more
 // processors than this takes them from the heap.
 enum { kTasksOnStack = 64 };
 
 }  // namespace
+
+int64_t bandWorkerStackSize() {
+#if defined(_WIN32)
+    return kBandWorkerStackBytes;
+#else
+    // POSIX hosts may refuse a size that is not whole pages (the Mac does).
+    const int64_t page = std::max<int64_t>(sysconf(_SC_PAGESIZE), 1);
+    const int64_t size = (int64_t(kBandWorkerStackBytes) + page - 1) / page * page;
+    return std::max<int64_t>(size, PTHREAD_STACK_MIN);
+#endif
+}
 
 int32 engineProcessorCount() {
 #if defined(_WIN32)
@@ -182,7 +225,7 @@ void workerSetLoop(bandTask& t) {
             context = set.context;
             bandRows(set.height, set.count, t.info.index, t.info.firstRow, t.info.endRow);
         }
-        body(context, t.info);
+        runBandCatching(t, body, context);
         std::lock_guard<std::mutex> g(set.lock);
         if (--set.pending == 0) set.done.notify_one();
     }
@@ -221,6 +264,7 @@ void runBandsOnWorkerSet(bandWorkerSet& set, int32 height, bandBody body, void* 
         throw;
     }
     waitForWorkers();
+    rethrowWorkerError(set.tasks, n);
 }
 
 }  // namespace
@@ -276,5 +320,6 @@ int32 runBands(int32 height, bandBody body, void* context) {
         throw;
     }
     joinTasks(tasks, n);
+    rethrowWorkerError(tasks, n);
     return n;
 }

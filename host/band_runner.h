@@ -13,6 +13,10 @@
 // Every worker gets this stack, on every platform, so that a kernel that
 // needs more shows in every build.
 enum { kBandWorkerStackBytes = 64000, kMaxWindowsBands = 32 };
+// What a worker's stack is asked to be: on Windows kBandWorkerStackBytes as
+// the reservation (the system rounds it up to its allocation unit); on
+// POSIX systems the same rounded up to whole pages.
+int64_t bandWorkerStackSize();
 
 // Processors the system schedules for this process (POSIX: honours the CPU
 // affinity; Windows: GetSystemInfo, at most 32).  At least 1.
@@ -39,8 +43,9 @@ typedef void (*bandBody)(void* context, const bandInfo& band);
 // Runs body once for every band of `height` rows over engineThreadCount()
 // bands and returns when all have finished.  Band 0 runs on the calling
 // thread; a worker that cannot be started has its band run on the calling
-// thread too (and is never joined).  An exception from the calling thread's
-// band is rethrown after every worker has been joined.  Returns the count.
+// thread too (and is never joined).  An exception from any band is rethrown
+// on the calling thread after every worker has been joined (the calling
+// thread's own first, else the lowest band's).  Returns the count.
 int32 runBands(int32 height, bandBody body, void* context);
 
 template <typename F>

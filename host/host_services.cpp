@@ -1,8 +1,10 @@
 // Host handles, buffers, progress, cancel and advance state.
 #include "host/host_services.h"
 
-#include <ctime>
+#include <exception>
 #include <limits>
+#include <new>
+#include <string>
 
 #include "PIActions.h"
 #include "host/alerts.h"
@@ -15,18 +17,34 @@ int32 progressDone = 0;
 bool notInGUI = false;
 std::atomic<bool> globalUserCancelled{false};
 
-namespace {
-bool clocksStopped = false;
-int32 stopTime = 0;
-}  // namespace
-
 const char* const kNotEnoughMemoryText =
     "(Vexlor) Not enough memory to run this plugin.  Go to Edit -> Preferences -> Performance to increase "
     "memory allocation.";
 
+const char* const kDocumentTooLargeText =
+    "(Vexlor) This host passes no image wider or higher than 32767 pixels to a plugin.  Please use a host "
+    "with big-document support, or a smaller image or selection.";
+
 void reportOutOfMemory() {
     doAlertBox(kNotEnoughMemoryText);
     *gResult = userCanceledErr;
+}
+
+void reportUnexpectedException() {
+    *gResult = userCanceledErr;
+    try {
+        try {
+            throw;
+        } catch (const std::bad_alloc&) {
+            doAlertBox(kNotEnoughMemoryText);
+        } catch (const std::exception& e) {
+            doAlertBox(std::string("(Vexlor) Unexpected error: ") + e.what());
+        } catch (...) {
+            doAlertBox("(Vexlor) Unexpected error.");
+        }
+    } catch (...) {
+        // The alert itself failed: the result still tells the host.
+    }
 }
 
 // Handles ------------------------------------------------------------------
@@ -94,8 +112,6 @@ void memoryRelease(int64_t, BufferID& bufferID, void*& data) {
     bufferID = nullptr;
     data = nullptr;
 }
-
-void memoryDebugVerify() {}
 
 // Progress and cancel ------------------------------------------------------
 
@@ -191,6 +207,21 @@ bool imageHasOneOrThreePlanes() {
     return false;
 }
 
+bool documentFitsSixteenBitRectangles() {
+    const BigDocumentStruct* big = gFilterRecord->bigDocumentData;
+    if (big && big->PluginUsing32BitCoordinates) return true;
+    // Beyond 32767 the host's 16-bit fields come out negative: a rectangle
+    // inside a positive image size is all that can be trusted.
+    const Point size = gFilterRecord->imageSize;
+    const Rect& f = gFilterRecord->filterRect;
+    if (size.h > 0 && size.v > 0 && f.left >= 0 && f.top >= 0 && f.left < f.right && f.top < f.bottom &&
+        f.right <= size.h && f.bottom <= size.v)
+        return true;
+    doAlertBox(kDocumentTooLargeText);
+    *gResult = userCanceledErr;
+    return false;
+}
+
 int32 getFilterDepth() { return gFilterRecord->depth ? gFilterRecord->depth : 8; }
 
 void setInputRate(int16 rate) { gFilterRecord->inputRate = Fixed(uint32(uint16(rate)) << 16); }
@@ -220,63 +251,6 @@ bool registryWorksOnHost() {
     if (e1 == kSPNoError) basic->ReleaseSuite(kPSRegistrySuite, kPSRegistrySuiteVersion1);
     if (e2 == kSPNoError) basic->ReleaseSuite(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion);
     return e1 == kSPNoError && e2 == kSPNoError;
-}
-
-void outputClock(unsigned long start) {
-    if (!clocksStopped) {
-        stopTime = int32(clock());
-        clocksStopped = true;
-    }
-    doAlertBox("Time: ", long(stopTime - int32(start)));
-}
-
-// Small utilities ----------------------------------------------------------
-
-// The rectangle utilities compute as the classic 16-bit host code did: a
-// 32-bit product that wraps, then the low 16 bits with their sign.
-namespace {
-int32 low16(uint32 v) { return int16(uint16(v)); }
-int32 scaled(int32 v, int16 num, int16 den) { return low16(uint32(int32(uint32(v) * uint32(int32(num))) / den)); }
-}  // namespace
-
-void ScaleRect(VRect& r, int16 num, int16 den) {
-    if (den == 0) return;
-    r.top = scaled(r.top, num, den);
-    r.left = scaled(r.left, num, den);
-    r.bottom = scaled(r.bottom, num, den);
-    r.right = scaled(r.right, num, den);
-}
-
-void ShrinkRect(VRect& r, int16 dx, int16 dy) {
-    r.left = low16(uint32(r.left) + uint32(int32(dx)));
-    r.top = low16(uint32(r.top) + uint32(int32(dy)));
-    r.right = low16(uint32(r.right) - uint32(int32(dx)));
-    r.bottom = low16(uint32(r.bottom) - uint32(int32(dy)));
-}
-
-void CopyRect(VRect& dst, const VRect& src) { dst = src; }
-
-void CopyColor(uint8 dst[4], const uint8 src[4]) {
-    for (int i = 0; i < 4; ++i) dst[i] = src[i];
-}
-
-void SetColor(uint8 color[4], uint8 a, uint8 b, uint8 c, uint8 d) {
-    color[0] = a;
-    color[1] = b;
-    color[2] = c;
-    color[3] = d;
-}
-
-void ConvertRGBColorToMode(int16 mode, uint8 color[4], FilterRecord* filterRecord) {
-    if (mode == plugInModeRGBColor || !filterRecord->colorServices) return;
-    ColorServicesInfo info{};
-    info.infoSize = kColorServicesInfoSize;
-    info.selector = plugIncolorServicesConvertColor;
-    info.sourceSpace = plugIncolorServicesRGBSpace;
-    info.resultSpace = CSModeToSpace(uint16(filterRecord->imageMode));
-    for (int i = 0; i < 4; ++i) info.colorComponents[i] = color[i];
-    if (filterRecord->colorServices(&info) == noErr)
-        for (int i = 0; i < 4; ++i) color[i] = uint8(info.colorComponents[i]);
 }
 
 OSErr toOSErr(SPErr err) {

@@ -23,7 +23,6 @@ void UnlockHandles();
 // null while nothing is held.
 void* memoryAllocate(int64_t size, BufferID& bufferID, void*& data);
 void memoryRelease(int64_t size, BufferID& bufferID, void*& data);
-void memoryDebugVerify();
 template <typename T>
 T* memoryAllocate(int64_t size, BufferID& bufferID, T*& data) {
     void* p = nullptr;
@@ -42,6 +41,11 @@ void memoryRelease(int64_t size, BufferID& bufferID, T*& data) {
 // -108 (memFullErr) afterwards.
 extern const char* const kNotEnoughMemoryText;
 void reportOutOfMemory();
+extern const char* const kDocumentTooLargeText;
+// For a catch (...) block: the exception being handled shown in an alert
+// (a bad_alloc as the out-of-memory alert) and the host result set to -128.
+// Throws nothing.
+void reportUnexpectedException();
 
 // Progress and cancel.
 void progressTotalSet(int32 total);
@@ -64,18 +68,13 @@ int16 getExpectedImagePlanesAssuming1or3channels();
 // plane alert has been shown and the host result is -128.
 bool imageHasOneOrThreePlanes();
 int32 getFilterDepth();
+// False for a document that a host without the big-document record cannot
+// describe (wider or higher than 32767 pixels: its 16-bit rectangles wrap);
+// then the alert has been shown and the host result is -128.
+bool documentFitsSixteenBitRectangles();
 void setInputRate(int16 rate);
 int16 DisplayPixelsMode(int16 mode);
 bool registryWorksOnHost();
-void outputClock(unsigned long start);
-
-// Small rectangle and colour utilities.
-void ScaleRect(VRect& r, int16 num, int16 den);
-void ShrinkRect(VRect& r, int16 dx, int16 dy);
-void CopyRect(VRect& dst, const VRect& src);
-void CopyColor(uint8 dst[4], const uint8 src[4]);
-void SetColor(uint8 color[4], uint8 a, uint8 b, uint8 c, uint8 d);
-void ConvertRGBColorToMode(int16 mode, uint8 color[4], FilterRecord* filterRecord);
 
 // A suite error is 32 bits wide; one that does not fit the 16-bit result
 // (the basic suite's own codes do not) must not read as success or as some

@@ -185,7 +185,7 @@ struct Host::Impl {
     static std::vector<std::pair<int32, int32>>& progress(Host& h) { return h.progress_; }
     static std::vector<DisplayCall>& displays(Host& h) { return h.displays_; }
     static int64_t& colorServicesCalls(Host& h) { return h.colorServicesCalls_; }
-    static OSErr advance(Host& h) { return h.serveRequest(); }
+    static OSErr advance(Host& h) { return h.pluginAdvanceState(); }
     static std::vector<DescriptorKeyID>& expected(Host& h) { return h.expectedKeys_; }
     static std::map<std::pair<uint32, int32>, intptr_t>& simpleProperties(Host& h) { return h.simpleProperties_; }
     static std::map<std::pair<uint32, int32>, std::optional<std::vector<uint8_t>>>& complexProperties(Host& h) {
@@ -421,6 +421,7 @@ OSErr BufferStore::allocate(int32 size, BufferID* id) {
     }
     if (refuse(plan, count_, size)) {
         ++refused_;
+        log_.push_back(Event{true, nullptr, size});
         return memFullErr;
     }
     const size_t bytes = size_t(size) + 1;  // a zero-size buffer still has an address
@@ -438,6 +439,7 @@ OSErr BufferStore::allocate(int32 size, BufferID* id) {
     blocks_.push_back(std::move(b));
     liveBytes_ += size;
     peakBytes_ = std::max(peakBytes_, liveBytes_);
+    log_.push_back(Event{true, handle, size});
     *id = handle;
     return noErr;
 }
@@ -464,6 +466,7 @@ void BufferStore::free(BufferID id) {
     if (!b) return;
     b->alive = false;
     liveBytes_ -= b->size;
+    log_.push_back(Event{false, id, b->size});
     if (recycleFreedBuffers) {
         const size_t capacity = b->memory->capacity;
         spare_.emplace(capacity, std::move(b->memory));
@@ -491,7 +494,7 @@ bool BufferStore::holdsRange(const void* base, int64_t first, int64_t last) cons
         // The spare byte past the requested size does not count.
         if (p < begin || p >= begin + b->size) continue;
         const int64_t at = p - begin;
-        return at + first >= 0 && at + last < b->size && first <= last;
+        return b->locks > 0 && at + first >= 0 && at + last < b->size && first <= last;
     }
     return false;
 }
@@ -1247,6 +1250,7 @@ SPErr SPAPI basicUndefined() { return kSPUnimplementedError; }
 Boolean MACPASCAL testAbort() {
     HOST_ENTRY();
     int64_t n = ++Host::Impl::abortCalls(h);
+    if (h.duringAbortCall) h.duringAbortCall();
     // The user pressed cancel at call k: from then on every poll reports it.
     return h.cancelAtAbortCall > 0 && n >= h.cancelAtAbortCall;
 }
@@ -1334,6 +1338,8 @@ OSErr MACPASCAL displayPixels(const PSPixelMap* source, const VRect* srcRect, in
                                             int64_t(x - b.left) * source->colBytes +
                                             int64_t(p) * source->planeBytes]);
     }
+    // A host draws what it was handed into the context it was given.
+    platform::drawDisplayCall(c);
     Host::Impl::displays(h).push_back(std::move(c));
     return noErr;
 } catch (...) {
@@ -1524,6 +1530,10 @@ void Host::buildRecord() {
     r.bufferSpace64 = r.bufferSpace;
 }
 
+std::unique_lock<std::recursive_mutex> Host::lockState() {
+    return std::unique_lock<std::recursive_mutex>(impl_->mutex);
+}
+
 void Host::recordAlert(const std::string& text) {
     std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
     alerts_.push_back(text);
@@ -1700,6 +1710,18 @@ void Host::discardPending() {
 }
 
 bool Host::hasPendingOutput() const { return impl_->pending; }
+
+OSErr Host::pluginAdvanceState() {
+    if (!refuse(advanceStatePlan, ++advanceStateCalls_, 0)) return serveRequest();
+    const Request q = readRequest(record_);
+    const FilterRecord& r = record_;
+    advances_.push_back(AdvanceCall{q.in, q.out, q.mask, q.used32, r.inLoPlane, r.inHiPlane, r.outLoPlane,
+                                    r.outHiPlane, r.inputPadding, std::max<int32>(r.inputRate >> 16, 1),
+                                    advanceStateRefusal});
+    record_.inData = record_.outData = record_.maskData = nullptr;
+    record_.inRowBytes = record_.outRowBytes = record_.maskRowBytes = 0;
+    return advanceStateRefusal;
+}
 
 OSErr Host::serveRequest() {
     try {

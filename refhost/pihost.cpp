@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "refhost/convert.h"
+#include "refhost/dialog_script.h"
 #include "refhost/image_io.h"
 #include "refhost/platform.h"
 #include "refhost/refhost.h"
@@ -43,7 +45,9 @@ const char* const kUsage =
     "  --print-params         print the parameter block after the run (always with --selectors\n"
     "                         or a synthetic document)\n"
     "  --fresh                load a fresh copy of the module\n"
-    "  --about                send the about selector first\n";
+    "  --about                send the about selector first\n"
+    "  --dialog-script FILE   show the dialog and steer it by the commands of FILE (Windows);\n"
+    "                         screenshots go to --shots PREFIX (default: FILE without extension)\n";
 
 struct Options {
     std::string plugin, in, out;
@@ -54,6 +58,7 @@ struct Options {
     int32 tileW = 0, tileH = 0;  // 0: the tool host's
     int64_t maxSpace = -1;
     Descriptor script;
+    std::string dialogScript, shots;
     std::vector<std::string> scriptTexts;  // each --set as given
     bool keepGoing = false;
     bool dialog = false, bigDocument = true, printParams = false, fresh = false, selectors = false, about = false,
@@ -177,6 +182,11 @@ Options parse(int argc, char** argv) {
             o.printParams = true;
         } else if (a == "--fresh") {
             o.fresh = true;
+        } else if (a == "--dialog-script") {
+            o.dialogScript = value(i);
+            o.dialog = true;
+        } else if (a == "--shots") {
+            o.shots = value(i);
         } else if (a == "--about") {
             o.about = true;
         } else if (a == "--help" || a == "-h") {
@@ -392,8 +402,17 @@ int run(const Options& o) {
         return r;
     };
     if (o.about) send(filterSelectorAbout);
+    std::unique_ptr<DialogScript> script;
+    if (!o.dialogScript.empty()) {
+        const std::string shots =
+            o.shots.empty() ? o.dialogScript.substr(0, o.dialogScript.find_last_of('.')) + "-" : o.shots;
+        script.reset(new DialogScript(o.dialogScript, host, shots));
+    }
+    int scriptFailures = 0;
     if (send(filterSelectorParameters) == noErr && send(filterSelectorPrepare) == noErr) {
-        send(filterSelectorStart);
+        if (script) script->start();
+        const int16 started = send(filterSelectorStart);
+        if (script) scriptFailures = script->finish(started);
         while (host.afterSelector()) {
             if (++continues > 1000000) {
                 std::printf("the plug-in asked for data after a million continue selectors; stopping\n");
@@ -445,6 +464,7 @@ int run(const Options& o) {
             std::printf("written: %s\n", o.out.c_str());
         }
     }
+    if (scriptFailures) return 1;
     return failed == noErr && host.clean() ? 0 : 1;
 }
 

@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace refhost {
 
 class Host;
+struct DisplayCall;
 
 namespace platform {
 
@@ -23,6 +25,15 @@ namespace platform {
 // stand-in hands alerts to the host.
 void* beginAlertCapture(Host& host);
 void endAlertCapture(void* token);
+
+// Draws the pixels of a display call into its platform context (a device
+// context on Windows, at the call's row and column); the POSIX form has no
+// screen and draws nothing.
+void drawDisplayCall(const DisplayCall& call);
+
+// Windows: the owner window of each alert answered, in order (null for an
+// alert without owner).  The POSIX form records none.
+const std::vector<void*>& alertOwners();
 
 // Loads a shared module; null with a message in error on failure.
 void* openModule(const std::string& path, std::string& error);

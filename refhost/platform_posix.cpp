@@ -229,6 +229,13 @@ uint64_t physicalMemoryBytes() {
 }
 
 void* beginAlertCapture(Host&) { return nullptr; }
+
+void drawDisplayCall(const DisplayCall&) {}
+
+const std::vector<void*>& alertOwners() {
+    static const std::vector<void*> none;
+    return none;
+}
 void endAlertCapture(void*) {}
 
 }  // namespace platform

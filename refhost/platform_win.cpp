@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "refhost/dib_win.h"
 #include "refhost/platform.h"
 #include "refhost/refhost.h"
 
@@ -163,6 +164,11 @@ struct AlertWatch {
 
 thread_local AlertWatch* tWatch = nullptr;
 
+std::vector<void*>& ownersOfAlerts() {
+    static std::vector<void*> owners;
+    return owners;
+}
+
 BOOL CALLBACK onlyStaticsAndButtons(HWND child, LPARAM flag) {
     char cls[32] = {0};
     GetClassNameA(child, cls, sizeof cls);
@@ -201,6 +207,7 @@ LRESULT CALLBACK alertHook(int code, WPARAM wParam, LPARAM lParam) {
         if (isMessageBox(w) &&
             std::find(watch->answered.begin(), watch->answered.end(), w) == watch->answered.end()) {
             watch->answered.push_back(w);
+            ownersOfAlerts().push_back(reinterpret_cast<void*>(GetWindow(w, GW_OWNER)));
             watch->host->recordAlert(windowText(GetDlgItem(w, kMessageBoxTextId)));
             // Posted, so that the box's own loop ends it as a click on OK would.
             PostMessageA(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -210,6 +217,35 @@ LRESULT CALLBACK alertHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+const std::vector<void*>& alertOwners() { return ownersOfAlerts(); }
+
+void drawDisplayCall(const DisplayCall& call) {
+    HDC dc = static_cast<HDC>(call.platformContext);
+    const int32 width = call.srcRect.right - call.srcRect.left, height = call.srcRect.bottom - call.srcRect.top;
+    if (!dc || width <= 0 || height <= 0) return;
+    Document picture;
+    try {
+        picture = displayCallImage(call);
+    } catch (const std::invalid_argument&) {
+        return;
+    }
+    // A top-down 24-bit DIB: rows of blue, green, red, padded to 4 bytes.
+    const int64_t rowBytes = (int64_t(width) * 3 + 3) / 4 * 4;
+    std::vector<uint8_t> bits(size_t(rowBytes * height));
+    for (int32 y = 0; y < height; ++y)
+        for (int32 x = 0; x < width; ++x) {
+            const uint8_t* p = picture.pixel(x, y);
+            uint8_t* q = &bits[size_t(y * rowBytes + x * 3)];
+            const bool grey = picture.planes() == 1;
+            q[0] = grey ? p[0] : p[2];
+            q[1] = grey ? p[0] : p[1];
+            q[2] = p[0];
+        }
+    const BITMAPINFO info = topDownBitmapInfo(width, height, 24);
+    SetDIBitsToDevice(dc, call.dstCol, call.dstRow, DWORD(width), DWORD(height), 0, 0, 0, UINT(height), bits.data(),
+                      &info, DIB_RGB_COLORS);
+}
 
 void* allocatePages(size_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }
 

@@ -9,7 +9,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <set>
@@ -242,7 +244,8 @@ public:
     int64_t live() const;
     int64_t locked() const;
     // True when the bytes at base + first .. base + last (offsets, inclusive)
-    // all lie in the live buffer that holds base, within its requested size.
+    // all lie in the live, locked buffer that holds base, within its
+    // requested size.
     bool holdsRange(const void* base, int64_t first, int64_t last) const;
     int64_t liveBytes() const { return liveBytes_; }
     int64_t peakBytes() const { return peakBytes_; }
@@ -251,6 +254,14 @@ public:
     // reuse now.
     int64_t systemBytes() const { return systemBytes_; }
     int64_t keptBytes() const;
+
+    // Every allocation (granted or refused) and free, in order.
+    struct Event {
+        bool allocation;
+        BufferID id;  // null for a refused allocation
+        int32 size;
+    };
+    const std::vector<Event>& log() const { return log_; }
 
 private:
     friend class Host;
@@ -261,6 +272,7 @@ private:
     std::vector<std::unique_ptr<Block>> blocks_;
     std::map<BufferID, Block*> index_;
     std::multimap<size_t, std::unique_ptr<Memory>> spare_;  // freed memory kept for reuse, by capacity
+    std::vector<Event> log_;
     int64_t count_ = 0, liveBytes_ = 0, peakBytes_ = 0, refused_ = 0, systemBytes_ = 0;
     Host* host_ = nullptr;
 };
@@ -383,10 +395,18 @@ public:
 
     // Abort and progress.
     int32 cancelAtAbortCall = 0;  // abortProc returns true from call k on (0: never)
+    // Called by abortProc before it answers: a test throws from it to see
+    // what the plug-in does with an exception raised inside its call.
+    std::function<void()> duringAbortCall;
     int64_t abortCalls() const { return abortCalls_; }
     const std::vector<std::pair<int32, int32>>& progressCalls() const { return progress_; }
 
     const std::vector<AdvanceCall>& advanceCalls() const { return advances_; }
+    // The plug-in's advanceState calls, numbered from 1 in the Host's life:
+    // refuseNth (andAllLater) fails with advanceStateRefusal, as a host that
+    // runs out of memory or disk while serving would.  refuseAbove is not used.
+    RefusalPlan advanceStatePlan;
+    OSErr advanceStateRefusal = memFullErr;
     const std::vector<DisplayCall>& displayCalls() const { return displays_; }
     int64_t colorServicesCalls() const { return colorServicesCalls_; }
     OSErr colorServicesResult = noErr;  // what colorServices returns
@@ -462,6 +482,10 @@ public:
     // Resources (minimal): handles added by the plug-in, by type.
     std::map<ResType, std::vector<std::vector<uint8_t>>>& resources() { return resources_; }
 
+    // Holds the host's state still for a thread other than the plug-in's
+    // (a dialog script reading what the host saw between two messages).
+    std::unique_lock<std::recursive_mutex> lockState();
+
     // The parameter handle's bytes (empty without one).
     std::vector<uint8_t> parameterBytes() const;
 
@@ -484,6 +508,7 @@ private:
     void commitPending();
     OSErr serveRequest();  // memFullErr when the host runs short of memory
     OSErr serve();
+    OSErr pluginAdvanceState();
     void takeSnapshot();
     void dropSnapshot();
 
@@ -498,6 +523,7 @@ private:
     BufferStore buffers_;
 
     int64_t abortCalls_ = 0;
+    int64_t advanceStateCalls_ = 0;
     std::vector<std::pair<int32, int32>> progress_;
     std::vector<AdvanceCall> advances_;
     std::vector<DisplayCall> displays_;

@@ -2,7 +2,8 @@
 # The plug-in's folders are layers, and a file includes only from its own
 # folder or from a lower layer:
 #   platform -> host -> image -> engine -> halvane, glimra -> preview -> entry
-#   -> mac, win (the platform forms of the entry points and dialogs)
+#   -> dialog (what both platforms' dialogs share) -> mac, win (the platform
+#   forms of the entry points and dialogs)
 # Halvane and Glimra are one layer and never include each other.  An include
 # without a folder ("PIFilter.h", "Carbon.h") is the platform's.
 #
@@ -12,7 +13,7 @@
 set -euo pipefail
 
 declare -A rank=([platform]=0 [host]=1 [image]=2 [engine]=3 [halvane]=4 [glimra]=4 [preview]=5 [entry]=6
-  [mac]=7 [win]=7)
+  [dialog]=7 [mac]=8 [win]=8)
 
 check() {
   local root=$1 bad=0 file folder line target
@@ -40,13 +41,13 @@ check() {
 if [[ ${1-} == --self-test ]]; then
   tmp=$(mktemp -d)
   trap 'rm -rf "$tmp"' EXIT
-  mkdir -p "$tmp"/{host,image,engine,halvane,glimra,entry}
+  mkdir -p "$tmp"/{host,image,engine,halvane,glimra,entry,dialog}
   printf '#include "PIFilter.h"\n#include "host/globals.h"\n' >"$tmp/image/a.cpp"
   printf '#include "image/a.h"\n#include "engine/b.h"\n' >"$tmp/halvane/c.cpp"
   check "$tmp" || { echo "self-test: a sound tree was refused" >&2; exit 1; }
   for plant in 'host/x.h:#include "entry/globals.h"' 'engine/x.cpp:  #  include "halvane/x.h"' \
                'halvane/x.cpp:#include "glimra/x.h"' 'image/x.h:#include "image/y.h"
-#include "engine/z.h"' 'entry/x.cpp:#include "tests/x.h"'; do
+#include "engine/z.h"' 'entry/x.cpp:#include "tests/x.h"' 'dialog/x.cpp:#include "win/x.h"'; do
     echo "${plant#*:}" >"$tmp/${plant%%:*}"
     if check "$tmp" 2>/dev/null; then
       echo "self-test: ${plant%%:*} with ${plant#*:} was not caught" >&2

@@ -1,37 +1,80 @@
-// The Windows filter dialog, run modally from the template "FILTERDIALOG".
+// The Windows filter dialog, run modally from the template "FILTERDIALOG":
+// its dialog procedure and message map.
 #include <windows.h>
 
 #include <commctrl.h>
 
-#include "host/globals.h"
+#include <string>
+
+#include "dialog/control_tables.h"
 #include "engine/product.h"
+#include "entry/params.h"
 #include "entry/start.h"
+#include "host/alerts.h"
+#include "host/globals.h"
+#include "win/dialog_win.h"
 #include "win/module_win.h"
 
-extern "C" DIALOG_EXPORT INT_PTR WINAPI DissolveProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+namespace {
+void endFilterDialog(HWND window, int id) {
+    endDialogPreview();
+    EndDialog(window, id);
+}
+}  // namespace
+
+extern "C" DIALOG_EXPORT INT_PTR WINAPI DissolveProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_INITDIALOG: SetWindowTextA(window, kProductTitle); return 0;
+        case WM_PAINT:
+            if (*gResult == noErr) ShowOutputBuffer2(window);
+            return 0;
+        case WM_NOTIFY: {
+            const int slot = sliderSlotOfId(int(reinterpret_cast<const NMHDR*>(lParam)->idFrom));
+            if (slot >= 0) processSlider(window, slot);
+            return 1;
+        }
+        case WM_INITDIALOG:
+            initZoomableProxy(window, kProductTitle, refreshDialogControls, eyedropperAnalysis);
+            for (int id : {kDespeckleBox, kSelectNoiseButton, kResetNoiseReductionButton})
+                ShowWindow(GetDlgItem(window, id), SW_HIDE);
+            processInvertProtectionTextChange(window);
+            // Focus stays on OK, where the start-up put it.
+            return 0;
         case WM_COMMAND: {
-            const WORD id = LOWORD(wParam);
-            if ((id == IDOK || id == IDCANCEL) && HIWORD(wParam) == BN_CLICKED) {
-                EndDialog(window, id);
+            const int id = LOWORD(wParam), code = HIWORD(wParam);
+            if (id == IDOK || id == IDCANCEL) {
+                if (code == BN_CLICKED) endFilterDialog(window, id);
                 return 1;
             }
-            return 0;
+            bool handled = false;
+            const INT_PTR result = processDialogCommand(window, id, code, handled);
+            if (handled) return result;
+            if (id == kProtectShadowsBox) {
+                processInvertProtectionTextChange(window);
+                UpdateWindow(window);
+            }
+            return processCommonCommands(window, message, wParam, lParam);
         }
-        default: return 0;
+        default: return mouseEventInWindowHandler(window, message, wParam, lParam);
     }
 }
 
 bool showFilterDialog() {
-    // The template's sliders are trackbars of the common controls.
+    // The template's sliders are trackbars: the plug-in registers their class
+    // itself rather than count on the host having done so.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     HWND owner = gFilterRecord->platformData ? reinterpret_cast<HWND>(gFilterRecord->platformData->hwnd) : nullptr;
+    sliderEchoAllowed = editEchoAllowed = true;
+    showOriginalMode = false;
     const INT_PTR answer = DialogBoxParamA(moduleInstance, "FILTERDIALOG", owner, DissolveProc, 0);
+    // No way out of the dialog leaves the preview's buffers behind.
+    endDialogPreview();
+    if (answer == -1) doAlertBox("(Vexlor) The filter dialog could not be opened.  Please contact support.");
     // An error that a preview left while the dialog was open is not the run's.
     *gResult = noErr;
     return answer == IDOK;
 }
 
-void DoAbout(const char* title) { MessageBoxA(nullptr, title, "Vexlor", MB_OK); }
+void DoAbout(const char* title) {
+    MessageBoxA(nullptr, (std::string(title) + "\n\nhttps://www.vexlor.example").c_str(), "About", MB_OK);
+}

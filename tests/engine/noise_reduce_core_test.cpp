@@ -1,8 +1,12 @@
 // The noise-reduction core: direction tournament, weights, blend and
 // strength, against a plain one-pixel-at-a-time reference.
+#include <algorithm>
+#include <vector>
+
+#include "engine/vector_isa.h"
+#include "reference_core.h"
 #include "support/host_fixture.h"
 #include "support/pixels.h"
-#include "reference_core.h"
 
 namespace {
 
@@ -21,7 +25,8 @@ class Tournament : public NoiseReduceCore, public ::testing::WithParamInterface<
 
 TEST_P(Tournament, PicksTheCheapestDirectionTiesGoingToTheLater) {
     const TournamentCase& tc = GetParam();
-    fl_image src(7, 7), dst(7, 7), strength(7, 7);
+    fl_image src(7, 7), dst(7, 7);
+    strength_map strength(7, 7);
     ASSERT_TRUE(src.data && dst.data && strength.data);
     fillImage(src, [&](int32 x, int32 y, int) {
         for (auto& p : tc.raised)
@@ -64,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(NoiseReduceCore, FlatImageComesOutUnchanged) {
     for (float v : {128.0f, 37.25f, 200.5f}) {
-        fl_image src(20, 9), dst(20, 9), strength(20, 9);
+        fl_image src(20, 9), dst(20, 9);
+        strength_map strength(20, 9);
         fillImage(src, [&](int32, int32, int) { return v; });
         flimageToFlimage(src, dst);
         noiseReduceCoreAlgo(src, dst, strength, 0.0f, 4.0f, true, 1.0f, 0.0f, 0, 9, -1);
@@ -72,7 +78,7 @@ TEST_F(NoiseReduceCore, FlatImageComesOutUnchanged) {
             for (int32 x = 0; x < 20; ++x) {
                 for (int ch = 0; ch < 3; ++ch) ASSERT_FLOAT_EQ(pixel(dst, x, y)[ch], v) << x << "," << y;
                 // W = 20: m = 20/21.
-                ASSERT_EQ(pixel(strength, x, y)[0], 1.0f - 1.0f / 21.0f);
+                ASSERT_EQ(strength.row(y)[x], 1.0f - 1.0f / 21.0f);
             }
         // 128 scales exactly: (1 - m) x 128 + m x 128 is 128 to the bit.
         if (v == 128.0f) {
@@ -83,7 +89,8 @@ TEST_F(NoiseReduceCore, FlatImageComesOutUnchanged) {
 
 TEST_F(NoiseReduceCore, PixelsAtOrAboveTheCeilingAreCopiedWithStrengthZero) {
     highnoiseLevelReduce = 1.0f;  // U = 0 at brightness 765
-    fl_image src(9, 9), dst(9, 9), strength(9, 9);
+    fl_image src(9, 9), dst(9, 9);
+    strength_map strength(9, 9);
     // Brightness 765 and above; a negative one counts as 0 and is filtered.
     fillImage(src, [](int32 x, int32 y, int) { return x < 5 ? 255.0f + float((x + y) % 3) : -4.0f; });
     fillImage(dst, [](int32, int32, int) { return 99.0f; });
@@ -91,14 +98,15 @@ TEST_F(NoiseReduceCore, PixelsAtOrAboveTheCeilingAreCopiedWithStrengthZero) {
     for (int32 y = 0; y < 9; ++y)
         for (int32 x = 0; x < 5; ++x) {
             for (int ch = 0; ch < 3; ++ch) ASSERT_EQ(pixel(dst, x, y)[ch], pixel(src, x, y)[ch]);
-            ASSERT_EQ(pixel(strength, x, y)[0], 0.0f);
+            ASSERT_EQ(strength.row(y)[x], 0.0f);
         }
     // The dark flat area is blended (W = 20 inside it).
-    EXPECT_EQ(pixel(strength, 8, 4)[0], 1.0f - 1.0f / 21.0f);
+    EXPECT_EQ(strength.row(4)[8], 1.0f - 1.0f / 21.0f);
 }
 
 TEST_F(NoiseReduceCore, AmountZeroOrAnEmptyBandLeavesTheDestinationAlone) {
-    fl_image src(30, 12), dst(30, 12), strength(30, 12);
+    fl_image src(30, 12), dst(30, 12);
+    strength_map strength(30, 12);
     fillNoisyScene(src, 3);
     fillImage(dst, [](int32 x, int32 y, int ch) { return float(x * 3 + y * 100 + ch); });
     const std::vector<float> before = contents(dst);
@@ -133,44 +141,44 @@ struct SceneCase {
 class AgainstReference : public NoiseReduceCore, public ::testing::WithParamInterface<SceneCase> {};
 
 void checkAgainstReference(const SceneCase& sc) {
-    fl_image src(sc.width, sc.height), dst(sc.width, sc.height), strength(sc.width, sc.height);
-    fl_image ref(sc.width, sc.height), refStrength(sc.width, sc.height), plain(sc.width, sc.height);
-    ASSERT_TRUE(src.data && dst.data && strength.data && ref.data && refStrength.data && plain.data);
+    fl_image src(sc.width, sc.height), dst(sc.width, sc.height);
+    strength_map strength(sc.width, sc.height);
+    fl_image ref(sc.width, sc.height), plain(sc.width, sc.height);
+    ASSERT_TRUE(src.data && dst.data && strength.data && ref.data && plain.data);
+    const size_t pixels = size_t(sc.width) * sc.height;
+    std::vector<float> refStrength(pixels, -7.0f);
     fillNoisyScene(src, uint32_t(sc.width * 131 + sc.height));
     flimageToFlimage(src, dst);
     flimageToFlimage(src, ref);
     flimageToFlimage(src, plain);
-    fillImage(strength, [](int32, int32, int) { return -7.0f; });
-    flimageToFlimage(strength, refStrength);
+    std::fill(strength.data, strength.data + pixels, -7.0f);
 
     noiseReduceCoreAlgo(src, dst, strength, 0.0f, sc.noiseLevel, sc.smoothReference, sc.amount, 0.0f, 0, sc.height,
                         -1);
     for (int32 y = 0; y < sc.height; ++y)
         for (int32 x = 0; x < sc.width; ++x)
-            pixel(refStrength, x, y)[0] =
+            refStrength[size_t(y) * sc.width + x] =
                 referenceNoiseReducePixel(src, ref, x, y, sc.noiseLevel, sc.smoothReference, sc.amount);
     EXPECT_TRUE(sameBits(contents(dst), contents(ref)));
-    EXPECT_TRUE(sameBits(contents(strength), contents(refStrength)));
+    EXPECT_TRUE(sameBits(std::vector<float>(strength.data, strength.data + pixels), refStrength));
 
     // Glimra's form: the same pixels, the strength map untouched.
     noiseReduceCoreAlgoWithoutStrength(src, plain, strength, 0.0f, sc.noiseLevel, sc.smoothReference, sc.amount,
                                        0.0f, 0, sc.height, -1);
     EXPECT_TRUE(sameBits(contents(plain), contents(ref)));
-    fillImage(strength, [](int32, int32, int) { return -7.0f; });
-    fl_image untouched(sc.width, sc.height);
-    fillImage(untouched, [](int32, int32, int) { return -7.0f; });
+    std::fill(strength.data, strength.data + pixels, -7.0f);
     noiseReduceCoreAlgoWithoutStrength(src, plain, strength, 0.0f, sc.noiseLevel, sc.smoothReference, sc.amount,
                                        0.0f, 0, sc.height, -1);
-    EXPECT_TRUE(sameBits(contents(strength), contents(untouched)));
+    EXPECT_TRUE(sameBits(std::vector<float>(strength.data, strength.data + pixels), std::vector<float>(pixels, -7.0f)));
 }
 
 TEST_P(AgainstReference, EveryPixelBitIdenticalOnEveryInstructionSet) {
-    for (int isa = 0; isa < noiseReduceInstructionSets(); ++isa) {
+    for (int isa = 0; isa < vectorInstructionSets(); ++isa) {
         SCOPED_TRACE("instruction set " + std::to_string(isa));
-        useNoiseReduceInstructionSet(isa);
+        useVectorInstructionSet(isa);
         checkAgainstReference(GetParam());
     }
-    useNoiseReduceInstructionSet(-1);
+    useVectorInstructionSet(-1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, AgainstReference,

@@ -27,7 +27,8 @@ protected:
     // Runs the core over all rows; returns the destination's channel 0 at
     // (x, y) after checking that all three channels agree.
     void run(fl_image& src, fl_image& dst, bool grey = true, int32 first = 0, int32 end = -1) {
-        smoothDetectCoreAlgo(src, dst, dst, 0.0f, 0.0f, grey, 0.0f, 0.0f, first, end < 0 ? src.height : end, -1);
+        strength_map none(0, 0);
+        smoothDetectCoreAlgo(src, dst, none, 0.0f, 0.0f, grey, 0.0f, 0.0f, first, end < 0 ? src.height : end, -1);
     }
 };
 

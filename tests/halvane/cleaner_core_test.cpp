@@ -17,7 +17,7 @@ namespace {
 class CleanerCore : public ProductDefaultsTest {
 protected:
     // Runs the cleaner core over all rows of src into fresh images.
-    void run(fl_image& src, fl_image& dst, fl_image& map, float noiseLevel, bool smoothReference,
+    void run(fl_image& src, fl_image& dst, strength_map& map, float noiseLevel, bool smoothReference,
              float amount = 1.0f) {
         src.generatePadding();
         flimageToFlimage(src, dst);
@@ -58,22 +58,24 @@ void referencePixel(fl_image& src, int32 x, int32 y, float noiseLevel, bool smoo
 }
 
 TEST_F(CleanerCore, FlatImageWeighsSeventyThree) {
-    fl_image src(20, 20), dst(20, 20), map(20, 20);
+    fl_image src(20, 20), dst(20, 20);
+    strength_map map(20, 20);
     fillInterior(src, [](int32, int32, int c) { return 100.0f + 10.0f * c; });
     run(src, dst, map, 30.0f, true);
     for (int32 y = 0; y < 20; ++y)
         for (int32 x = 0; x < 20; ++x) {
             for (int c = 0; c < 3; ++c) ASSERT_FLOAT_EQ(pixel(dst, x, y)[c], 100.0f + 10.0f * c);
-            ASSERT_EQ(pixel(map, x, y)[0], (73.0f - 0.9f) * (1.0f / 73.0f));
+            ASSERT_EQ(map.row(y)[x], (73.0f - 0.9f) * (1.0f / 73.0f));
         }
 }
 
 TEST_F(CleanerCore, PixelWithoutSimilarNeighboursKeepsItsValue) {
-    fl_image src(15, 15), dst(15, 15), map(15, 15);
+    fl_image src(15, 15), dst(15, 15);
+    strength_map map(15, 15);
     fillInterior(src, [](int32 x, int32 y, int) { return x == 7 && y == 7 ? 200.0f : 10.0f; });
     run(src, dst, map, 5.0f, false);
     for (int c = 0; c < 3; ++c) EXPECT_EQ(pixel(dst, 7, 7)[c], 200.0f);
-    EXPECT_EQ(pixel(map, 7, 7)[0], (1.0f - 0.9f) * 1.0f);
+    EXPECT_EQ(map.row(7)[7], (1.0f - 0.9f) * 1.0f);
 }
 
 TEST_F(CleanerCore, AmountHasNoEffect) {
@@ -81,7 +83,8 @@ TEST_F(CleanerCore, AmountHasNoEffect) {
     fillInterior(src, patternValue);
     std::vector<float> reference;
     for (float amount : {0.0f, 0.25f, 1.0f}) {
-        fl_image dst(40, 30), map(40, 30);
+        fl_image dst(40, 30);
+        strength_map map(40, 30);
         run(src, dst, map, 40.0f, true, amount);
         if (reference.empty())
             reference = interior(dst);
@@ -92,18 +95,20 @@ TEST_F(CleanerCore, AmountHasNoEffect) {
 
 TEST_F(CleanerCore, BrightPixelWithNoRangeIsCopied) {
     highnoiseLevelReduce = 1.0f;
-    fl_image src(12, 12), dst(12, 12), map(12, 12);
+    fl_image src(12, 12), dst(12, 12);
+    strength_map map(12, 12);
     fillInterior(src, [](int32 x, int32, int) { return x == 5 ? 255.0f : 250.0f; });
     run(src, dst, map, 30.0f, false);
     for (int c = 0; c < 3; ++c) EXPECT_EQ(pixel(dst, 5, 4)[c], 255.0f);
-    EXPECT_EQ(pixel(map, 5, 4)[0], 0.0f);
+    EXPECT_EQ(map.row(4)[5], 0.0f);
 }
 
 TEST_F(CleanerCore, MatchesTheAlgorithmPixelByPixel) {
     // Widths that leave partial vectors and partial tiles.
     for (int32 w : {9, 64, 77}) {
         for (bool smooth : {false, true}) {
-            fl_image src(w, 21), dst(w, 21), map(w, 21);
+            fl_image src(w, 21), dst(w, 21);
+            strength_map map(w, 21);
             std::mt19937 rng(w);
             std::uniform_real_distribution<float> noise(-12.0f, 12.0f);
             fillInterior(src, [&](int32 x, int32 y, int c) { return patternValue(x, y, c) + noise(rng); });
@@ -114,7 +119,7 @@ TEST_F(CleanerCore, MatchesTheAlgorithmPixelByPixel) {
                     referencePixel(src, x, y, 35.0f, smooth, out, strength);
                     for (int c = 0; c < 3; ++c)
                         ASSERT_NEAR(pixel(dst, x, y)[c], out[c], 2e-3f) << x << "," << y << " w " << w;
-                    ASSERT_NEAR(pixel(map, x, y)[0], strength, 1e-5f) << x << "," << y;
+                    ASSERT_NEAR(map.row(y)[x], strength, 1e-5f) << x << "," << y;
                 }
         }
     }
@@ -144,7 +149,8 @@ TEST_F(CleanerCore, SharedFirstStepsMatchTheScalarForms) {
 }
 
 TEST_F(CleanerCore, DifferentSizesWriteNothing) {
-    fl_image src(20, 20), dst(20, 19), map(20, 20);
+    fl_image src(20, 20), dst(20, 19);
+    strength_map map(20, 20);
     fillInterior(src, patternValue);
     fillInterior(dst, [](int32, int32, int) { return 1.0f; });
     const std::vector<float> before = interior(dst);
@@ -160,7 +166,8 @@ TEST_P(CoreChoice, FlagPicksTheCore) {
     fl_image src(33, 17);
     fillInterior(src, patternValue);
     src.generatePadding();
-    fl_image a(33, 17), am(33, 17), b(33, 17), bm(33, 17);
+    fl_image a(33, 17), b(33, 17);
+    strength_map am(33, 17), bm(33, 17);
     flimageToFlimage(src, a);
     flimageToFlimage(src, b);
     halvaneNoiseReduceCore(src, a, am, 0, 30.0f, true, 0.8f, 0, 0, 17, -1);

@@ -1,11 +1,15 @@
 // The four-level structure: what zero amounts leave, independence of the
-// thread count, and every failure and cancel path freeing what it holds
+// thread count and of the instruction set, and every failure and cancel path freeing what it holds
 // exactly once.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "engine/lifting.h"
+#include "engine/output_writers.h"
+#include "engine/vector_isa.h"
 #include "halvane/lifting_structure.h"
+#include "image/colorspace_luts.h"
 #include "support/host_fixture.h"
 #include "support/pixels.h"
 
@@ -93,6 +97,53 @@ TEST_P(ThreadCounts, ResultIsBitIdenticalForAnyThreadCount) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CleanerCore, ThreadCounts, ::testing::Bool());
+
+// Every instruction set the processor runs gives the structure's result and
+// the writers' samples bit for bit (both cores, every kernel of the road).
+class InstructionSets : public LiftingStructure, public ::testing::WithParamInterface<bool> {
+protected:
+    void TearDown() override {
+        useVectorInstructionSet(-1);
+        LiftingStructure::TearDown();
+    }
+};
+
+TEST_P(InstructionSets, GiveTheSameResultBitForBit) {
+    block_.flags[8] = GetParam();
+    derive();
+    colorspaceConversionLUTs luts;
+    ASSERT_TRUE(luts.ok());
+    const int32 w = 157, h = 101;
+    std::vector<float> reference, reference32;
+    std::vector<uint8> reference8;
+    for (int isa = 0; isa < vectorInstructionSets(); ++isa) {
+        useVectorInstructionSet(isa);
+        fl_image img(w, h);
+        fillImage(img, patternValue);
+        std::vector<uint8> origin8(size_t(w) * h * 3), out8(origin8.size());
+        std::vector<float> origin32(origin8.size()), out32(origin8.size());
+        for (size_t i = 0; i < origin8.size(); ++i) {
+            origin8[i] = uint8((i * 37) % 256);
+            origin32[i] = float((i * 37) % 300) / 255.0f;
+        }
+        fl_image dst(getFlimageDimensions(img));
+        ASSERT_EQ(noiseReduceLiftingStructure(img, dst), noErr);
+        lumaChromaMixTo8BitMaster(origin8.data(), w * 3, out8.data(), w * 3, w, h, 0, 0, dst, 0, 0, true, 3);
+        lumaChromaMixTo32Bit(origin32.data(), w * 12, out32.data(), w * 12, w, h, 0, 0, dst, 0, 0, true, 3);
+        if (isa == 0) {
+            reference = interior(dst);
+            reference8 = out8;
+            reference32 = out32;
+            continue;
+        }
+        EXPECT_TRUE(sameBits(reference, interior(dst))) << "instruction set " << isa;
+        EXPECT_EQ(reference8, out8) << "instruction set " << isa;
+        EXPECT_TRUE(sameBits(reference32, out32)) << "instruction set " << isa;
+    }
+    std::printf("%d instruction sets compared\n", vectorInstructionSets());
+}
+
+INSTANTIATE_TEST_SUITE_P(CleanerCore, InstructionSets, ::testing::Bool());
 
 class RefusedBuffers : public LiftingStructure, public ::testing::WithParamInterface<bool> {};
 

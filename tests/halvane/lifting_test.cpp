@@ -301,16 +301,4 @@ TEST_F(Lifting, ProcessInQuadrants) {
     EXPECT_FALSE(processInQuadrants(10000, 134));
 }
 
-TEST_F(Lifting, ThresholdOfZeroKeepsSamples) {
-    fl_image img(6, 6);
-    fillInterior(img, [](int32 x, int32, int c) { return x == 0 ? 0.0f : float(x - 3 + c); });
-    const std::vector<float> before = interior(img);
-    thresholdNR(img, 0.0f);
-    EXPECT_TRUE(sameBits(before, interior(img)));
-    thresholdNR(img, 1.5f);
-    EXPECT_EQ(pixel(img, 5, 0)[0], 0.5f);   // 2 - 1.5
-    EXPECT_EQ(pixel(img, 1, 0)[0], -0.5f);  // -2 + 1.5
-    EXPECT_EQ(pixel(img, 4, 0)[0], 0.0f);   // |1| <= 1.5
-}
-
 }  // namespace

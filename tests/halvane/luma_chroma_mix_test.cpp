@@ -1,6 +1,8 @@
 // Halvane's output writers: tonal protection at its bounds, the shares of
 // luma and chroma, the selection mask, one-plane output and the three depths.
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -176,21 +178,55 @@ TEST_F(LumaChromaMix, SixteenBitWriterScalesBothWays) {
     EXPECT_EQ(dst[2], 32768);
 }
 
-TEST_F(LumaChromaMix, ThirtyTwoBitWriterClampsItsInput) {
+// 32-bit samples the mix does not touch come back exactly as read, also
+// where linear light leaves 0..1 or is not a number; where it mixes, the
+// input keeps what lies beyond 1.0 and takes the mix's change.
+struct LinearCase {
+    const char* name;
+    float luma, chroma;  // shares
+    uint8 maskByte;      // 0: an all-zero selection; 255: no effect of the mask
+    bool exact;          // untouched: every sample bit for bit
+};
+
+class ThirtyTwoBit : public LumaChromaMix, public ::testing::WithParamInterface<LinearCase> {};
+
+TEST_P(ThirtyTwoBit, UntouchedSamplesAreKeptAndHighlightsKeepTheirHeadroom) {
+    const LinearCase& c = GetParam();
     colorspaceConversionLUTs luts;
     ASSERT_TRUE(luts.ok());
-    shares(0.0f, 0.0f);
-    isLABmode = true;  // channels pass straight through
-    fl_image img(2, 1);
-    fillInterior(img, [](int32, int32, int) { return 0.0f; });
-    std::vector<float> origin = {1.5f, -0.2f, 0.5f, 1.0f, 0.0f, kNaN}, dst(6, -1.0f);
-    lumaChromaMixTo32Bit(origin.data(), 24, dst.data(), 24, 2, 1, 0, 0, img, 0, 0, true, 3);
-    EXPECT_NEAR(dst[0], 1.0f, 1e-4f);
-    EXPECT_NEAR(dst[1], 0.0f, 1e-6f);
-    EXPECT_NEAR(dst[2], 0.5f, 1e-3f);
-    EXPECT_NEAR(dst[3], 1.0f, 1e-4f);
-    EXPECT_NEAR(dst[5], 0.0f, 1e-6f);
+    shares(c.luma, c.chroma);
+    const int32 w = 11;  // the eight-pixel form and its remainder
+    std::vector<float> origin(size_t(w) * 3);
+    const float specials[] = {1.5f, -0.2f, 0.5f, 1.0f, 0.0f, kNaN, 3.25f, 1e-7f, 0.999f, 2.0f, 0.18f};
+    for (int32 i = 0; i < w * 3; ++i) origin[i] = specials[(i * 7) % 11];
+    // The processed image is what the engine made of the input: its samples
+    // on the 0..255 scale, so a full mix changes nothing but the round trip.
+    fl_image img(w, 1);
+    for (int32 i = 0; i < w * 3; ++i) {
+        const float v = origin[i] == origin[i] ? std::min(std::max(origin[i], 0.0f), 1.0f) : 0.0f;
+        pixel(img, 0, 0)[i] = linearToGammaLUT3(v);
+    }
+    std::vector<uint8> mask(size_t(w), c.maskByte);
+    gFilterRecord->maskData = mask.data();
+    gFilterRecord->maskRowBytes = w;
+    std::vector<float> dst(origin.size(), -7.0f);
+    lumaChromaMixTo32Bit(origin.data(), w * 12, dst.data(), w * 12, w, 1, 0, 0, img, 0, 0, true, 3);
+    for (int32 i = 0; i < w * 3; ++i) {
+        if (c.exact) {
+            EXPECT_EQ(std::memcmp(&dst[i], &origin[i], sizeof(float)), 0) << i << ": " << origin[i] << " -> " << dst[i];
+        } else {
+            const float expected = origin[i] == origin[i] ? origin[i] : 0.0f;
+            EXPECT_NEAR(dst[i], expected, 2e-3f) << i;
+        }
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Shares, ThirtyTwoBit,
+                         ::testing::Values(LinearCase{"noShares", 0.0f, 0.0f, 255, true},
+                                           LinearCase{"zeroMask", 1.0f, 1.0f, 0, true},
+                                           LinearCase{"fullMix", 1.0f, 1.0f, 255, false},
+                                           LinearCase{"halfMask", 0.7f, 0.4f, 128, false}),
+                         [](const ::testing::TestParamInfo<LinearCase>& i) { return std::string(i.param.name); });
 
 TEST_F(LumaChromaMix, EightBitWriterRoundsAndClamps) {
     shares(1.0f, 1.0f);

@@ -22,18 +22,19 @@ protected:
         ProductDefaultsTest::TearDown();
     }
     // source: f everywhere but v at (cx, cy); destination a copy; strength s.
-    void spot(fl_image& src, fl_image& dst, fl_image& map, float f, float v, float s, int32 cx, int32 cy) {
+    void spot(fl_image& src, fl_image& dst, strength_map& map, float f, float v, float s, int32 cx, int32 cy) {
         fillInterior(src, [&](int32 x, int32 y, int c) { return x == cx && y == cy ? v + c : f + c; });
         src.generatePadding();
         flimageToFlimage(src, dst);
-        fillInterior(map, [&](int32, int32, int) { return s; });
+        fillMap(map, s);
     }
 };
 
 TEST_F(Sharpen, SinglePixelInAFlatFieldLab) {
     isLABmode = true;
     const float f = 40.0f, v = 90.0f, a = 0.3f;
-    fl_image src(12, 12), dst(12, 12), map(12, 12);
+    fl_image src(12, 12), dst(12, 12);
+    strength_map map(12, 12);
     spot(src, dst, map, f, v, 1.0f, 6, 6);
     sharpenAfterNoiseReduce(src, dst, map, a, 0.0f, 0, 12, -1);
     EXPECT_NEAR(pixel(dst, 6, 6)[0], v + (v - f) * a * 11.6f, 1e-3f);
@@ -45,7 +46,8 @@ TEST_F(Sharpen, SinglePixelInAFlatFieldLab) {
 }
 
 TEST_F(Sharpen, BothAmountsZeroWriteNothing) {
-    fl_image src(10, 10), dst(10, 10), map(10, 10);
+    fl_image src(10, 10), dst(10, 10);
+    strength_map map(10, 10);
     spot(src, dst, map, 40.0f, 90.0f, 1.0f, 5, 5);
     fillInterior(dst, [](int32, int32, int) { return -1.0f; });
     const std::vector<float> before = interior(dst);
@@ -55,11 +57,12 @@ TEST_F(Sharpen, BothAmountsZeroWriteNothing) {
 
 TEST_F(Sharpen, ChromaOnlyKeepsLightnessInLab) {
     isLABmode = true;
-    fl_image src(14, 14), dst(14, 14), map(14, 14);
+    fl_image src(14, 14), dst(14, 14);
+    strength_map map(14, 14);
     fillInterior(src, patternValue);
     src.generatePadding();
     flimageToFlimage(src, dst);
-    fillInterior(map, [](int32, int32, int) { return 0.8f; });
+    fillMap(map, 0.8f);
     sharpenAfterNoiseReduce(src, dst, map, 0.0f, 0.5f, 0, 14, -1);
     int changed = 0;
     for (int32 y = 0; y < 14; ++y)
@@ -71,11 +74,12 @@ TEST_F(Sharpen, ChromaOnlyKeepsLightnessInLab) {
 }
 
 TEST_F(Sharpen, ChromaOnlyKeepsLumaInRgb) {
-    fl_image src(14, 14), dst(14, 14), map(14, 14);
+    fl_image src(14, 14), dst(14, 14);
+    strength_map map(14, 14);
     fillInterior(src, patternValue);
     src.generatePadding();
     flimageToFlimage(src, dst);
-    fillInterior(map, [](int32, int32, int) { return 0.8f; });
+    fillMap(map, 0.8f);
     sharpenAfterNoiseReduce(src, dst, map, 0.0f, 0.5f, 0, 14, -1);
     auto luma = [](const float* p) { return 0.299f * p[0] + 0.587f * p[1] + 0.114f * p[2]; };
     int changed = 0;
@@ -91,7 +95,8 @@ class SharpenStrength : public Sharpen, public ::testing::WithParamInterface<flo
 
 TEST_P(SharpenStrength, NoGainWithoutPositiveStrength) {
     isLABmode = true;
-    fl_image src(12, 12), dst(12, 12), map(12, 12);
+    fl_image src(12, 12), dst(12, 12);
+    strength_map map(12, 12);
     spot(src, dst, map, 40.0f, 90.0f, GetParam(), 6, 6);
     sharpenAfterNoiseReduce(src, dst, map, 0.5f, 0.5f, 0, 12, -1);
     EXPECT_TRUE(sameBits(interior(src), interior(dst)));
@@ -100,7 +105,8 @@ TEST_P(SharpenStrength, NoGainWithoutPositiveStrength) {
 INSTANTIATE_TEST_SUITE_P(ZeroNegativeUndefined, SharpenStrength, ::testing::Values(0.0f, -0.5f, kNaN));
 
 TEST_F(Sharpen, FlatNeighbourhoodKeepsItsValue) {
-    fl_image src(10, 10), dst(10, 10), map(10, 10);
+    fl_image src(10, 10), dst(10, 10);
+    strength_map map(10, 10);
     spot(src, dst, map, 77.0f, 77.0f, 1.0f, 0, 0);
     sharpenAfterNoiseReduce(src, dst, map, 0.7f, 0.7f, 0, 10, -1);
     for (int32 y = 0; y < 10; ++y)
@@ -119,7 +125,8 @@ class SharpenPolling : public Sharpen, public ::testing::WithParamInterface<Poll
 TEST_P(SharpenPolling, PollsAfterEveryHundredthRowFromFifty) {
     const PollCase c = GetParam();
     beginFilteringRun(true);
-    fl_image src(8, 300), dst(8, 300), map(8, 300);
+    fl_image src(8, 300), dst(8, 300);
+    strength_map map(8, 300);
     spot(src, dst, map, 40.0f, 90.0f, 1.0f, 3, 3);
     const int64_t before = host().abortCalls();
     sharpenAfterNoiseReduce(src, dst, map, 0.5f, 0.5f, c.firstRow, c.endRow, -1);
@@ -136,11 +143,12 @@ INSTANTIATE_TEST_SUITE_P(Bands, SharpenPolling,
 TEST_F(Sharpen, CancelLeavesTheRestOfTheBandUnsharpened) {
     beginFilteringRun(true);
     host().cancelAtAbortCall = 1;
-    fl_image src(8, 120), dst(8, 120), map(8, 120);
+    fl_image src(8, 120), dst(8, 120);
+    strength_map map(8, 120);
     fillInterior(src, patternValue);
     src.generatePadding();
     flimageToFlimage(src, dst);
-    fillInterior(map, [](int32, int32, int) { return 1.0f; });
+    fillMap(map, 1.0f);
     sharpenAfterNoiseReduce(src, dst, map, 0.5f, 0.5f, 0, 120, -1);
     EXPECT_TRUE(globalUserCancelled);
     EXPECT_EQ(host().result(), userCanceledErr);

@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "plugin/plugin_support.h"
 #include "refhost/platform.h"
@@ -22,8 +26,7 @@ struct PassResult {
     std::vector<refhost::AdvanceCall> advances;
 };
 
-PassResult filter(const std::string& product, const Document& doc, HostOptions o) {
-    Plugin plugin(modulePath(product), true);
+PassResult filter(Plugin& plugin, const Document& doc, HostOptions o) {
     Host host(doc, o);
     playSilently(host);
     EXPECT_EQ(refhost::runFilter(plugin, host).result, noErr);
@@ -36,24 +39,57 @@ PassResult filter(const std::string& product, const Document& doc, HostOptions o
     return {host.document(), pieces};
 }
 
-PassResult filter(const std::string& product, const Document& doc, int32 hostTile) {
+PassResult filter(const std::string& product, const Document& doc, HostOptions o) {
+    Plugin plugin(modulePath(product), true);
+    return filter(plugin, doc, o);
+}
+
+// The checking host with the given tile, selection and memory.
+HostOptions tiled(int32 hostTile, VRect selection = VRect{0, 0, 0, 0}, int32 maxSpace = HostOptions().maxSpace) {
     HostOptions o;
     o.inTileWidth = o.inTileHeight = hostTile;
-    return filter(product, doc, o);
+    o.maxSpace = maxSpace;
+    o.filterRect = selection;
+    return o;
+}
+
+PassResult filter(const std::string& product, const Document& doc, int32 hostTile,
+                  VRect selection = VRect{0, 0, 0, 0}) {
+    return filter(product, doc, tiled(hostTile, selection));
 }
 
 struct Difference {
     int largest = 0;
     int32 x = 0, y = 0;
+    int32 farthest = 0;  // the largest distance of a differing pixel from the nearest cut
 };
 
-Difference largestDifference(const Document& a, const Document& b) {
+// Cuts of a run: the columns and rows where one piece's written part ends
+// and the next one's begins.
+struct Cuts {
+    std::vector<int32> columns, rows;
+};
+
+int32 distanceToCut(const std::vector<int32>& cuts, int32 v) {
+    int32 d = INT32_MAX;
+    for (int32 c : cuts) d = std::min(d, std::abs(v - c));
+    return d;
+}
+
+Difference largestDifference(const Document& a, const Document& b, const Cuts& cuts = Cuts()) {
     Difference d;
     for (int32 y = 0; y < a.height(); ++y)
         for (int32 x = 0; x < a.width(); ++x)
             for (int16 p = 0; p < a.planes(); ++p) {
                 const int v = int(std::fabs(a.get(x, y, p) - b.get(x, y, p)));
-                if (v > d.largest) d = {v, x, y};
+                if (v > 0)
+                    d.farthest = std::max(d.farthest,
+                                          std::min(distanceToCut(cuts.columns, x), distanceToCut(cuts.rows, y)));
+                if (v > d.largest) {
+                    d.largest = v;
+                    d.x = x;
+                    d.y = y;
+                }
             }
     return d;
 }
@@ -90,6 +126,38 @@ TEST_P(Pieces, QuartersAndMegatilesAgreeButForTheSeams) {
     // place of the neighbouring piece: small differences, no visible seam.
     EXPECT_LE(dq.largest, 4);
     EXPECT_LE(ds.largest, 4);
+}
+
+// A selection that starts inside the image, whole and in megatiles of 256:
+// both read only the selection, so they differ only where the pyramid's
+// levels reach across a cut between tiles: five pixels on each of the four
+// levels at its own scale, 5 x (1 + 2 + 4 + 8) = 75 pixels of the image.
+TEST_P(Pieces, MegatilesOfASelectionDifferOnlyWithinTheLevelsReachOfACut) {
+    const Document doc = photoLike(1000, 700);
+    const VRect selection = {40, 50, 640, 950};  // 900 x 600
+    const PassResult whole = filter(GetParam(), doc, 1024, selection);
+    const PassResult megatiles = filter(GetParam(), doc, 64, selection);
+    EXPECT_EQ(whole.advances.size(), 1u);
+    EXPECT_EQ(megatiles.advances.size(), 2u * 4 * 3);
+    Cuts cuts;
+    for (int32 c = 1; c < 4; ++c) cuts.columns.push_back(selection.left + 256 * c);
+    for (int32 r = 1; r < 3; ++r) cuts.rows.push_back(selection.top + 256 * r);
+    const Difference d = largestDifference(whole.result, megatiles.result, cuts);
+    std::printf("%s selection: largest difference whole/megatiles %d at %d,%d; farthest from a cut %d\n", GetParam(),
+                d.largest, d.x, d.y, d.farthest);
+    EXPECT_LE(d.largest, 4);
+    EXPECT_LE(d.farthest, 75);
+}
+
+// A run with little memory takes one host tile per megatile; the next run of
+// the same load, with memory again, takes four again.
+TEST_P(Pieces, EveryRunPlansItsMegatilesAfresh) {
+    const Document doc = photoLike(2048, 600);
+    Plugin plugin(modulePath(GetParam()), true);
+    const PassResult shortOfMemory = filter(plugin, doc, tiled(0, VRect{0, 0, 0, 0}, 4 << 20));
+    EXPECT_EQ(shortOfMemory.advances.size(), 2u * 8 * 3);
+    const PassResult again = filter(plugin, doc, tiled(0));
+    EXPECT_EQ(again.advances.size(), 2u * 2);
 }
 
 TEST_P(Pieces, QuartersJustAboveAMillionPixels) {

@@ -5,6 +5,7 @@
 
 #include <Carbon.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "plugin/plugin_support.h"
@@ -97,6 +98,68 @@ TEST_P(ProductTest, SilentRunFiltersEveryPlaneCountAndDepth) {
         EXPECT_NE(host.document(), doc) << refhost::modeName(mode) << " was not filtered";
         EXPECT_TRUE(host.alerts().empty()) << refhost::modeName(mode) << ": " << host.alerts()[0];
         EXPECT_TRUE(host.clean()) << refhost::modeName(mode) << host.leakReport();
+    }
+}
+
+// A host without the big-document record has 16-bit rectangles only: a
+// document beyond 32767 pixels is refused with an alert before anything is
+// planned or fetched, one up to it is filtered.
+struct SixteenBitCase {
+    int32 width, height;
+    bool refused;
+};
+
+class SixteenBitRectangles : public testing::TestWithParam<SixteenBitCase> {};
+
+TEST_P(SixteenBitRectangles, RefuseADocumentTheyCannotDescribe) {
+    const SixteenBitCase& c = GetParam();
+    Plugin plugin(modulePath("halvane"), true);
+    Document doc(plugInModeGrayScale, c.width, c.height);
+    doc.fillPattern(4);
+    HostOptions o;
+    o.bigDocument = false;
+    Host host(doc, o);
+    playSilently(host);
+    const refhost::RunResult run = refhost::runFilter(plugin, host);
+    if (c.refused) {
+        EXPECT_EQ(run.result, userCanceledErr);
+        ASSERT_EQ(host.alerts().size(), 1u);
+        EXPECT_EQ(host.alerts()[0].rfind("(Vexlor) This host passes no image wider or higher than 32767", 0), 0u)
+            << host.alerts()[0];
+        EXPECT_TRUE(host.advanceCalls().empty());
+        EXPECT_GE(host.record().maxSpace, 0);
+        EXPECT_TRUE(host.document() == doc);
+    } else {
+        EXPECT_EQ(run.result, noErr);
+        EXPECT_TRUE(host.alerts().empty()) << host.alerts()[0];
+        EXPECT_FALSE(host.document() == doc);
+    }
+    EXPECT_TRUE(host.clean()) << host.leakReport();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SixteenBitRectangles,
+                         testing::Values(SixteenBitCase{40000, 30, true}, SixteenBitCase{30, 33000, true},
+                                         SixteenBitCase{32767, 30, false}));
+
+// 32-bit linear light outside the effect: an all-zero selection leaves
+// every sample as it was, values beyond 0..1 included.
+TEST(ThirtyTwoBitSelection, AllZeroSelectionLeavesEverySampleAsItWas) {
+    for (int16 mode : {plugInModeRGB96, plugInModeGray32}) {
+        Plugin plugin(modulePath("halvane"), true);
+        Document doc(mode, 64, 48);
+        doc.fillPattern(9);
+        doc.set(3, 4, 0, 1.75);
+        doc.set(10, 20, 0, -0.25);
+        doc.set(40, 30, 0, 4.0);
+        HostOptions o;
+        o.haveMask = true;
+        Host host(doc, o);
+        std::fill(host.mask().begin(), host.mask().end(), uint8_t(0));
+        playSilently(host);
+        ASSERT_EQ(refhost::runFilter(plugin, host).result, noErr) << refhost::modeName(mode);
+        EXPECT_EQ(std::memcmp(host.document().data(), doc.data(), size_t(doc.rowBytes()) * doc.height()), 0)
+            << refhost::modeName(mode) << " changed under an all-zero selection";
+        EXPECT_TRUE(host.clean()) << host.leakReport();
     }
 }
 

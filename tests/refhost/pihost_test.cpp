@@ -218,7 +218,9 @@ TEST_P(PihostShortOfMemory, EndsWithTheInterfacesOutOfMemoryAnswer) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Megabytes, PihostShortOfMemory, ::testing::Values(60, 90, 120));
+// Limits below what either pass needs: Glimra's, without a strength map,
+// fits in about 115 MB.
+INSTANTIATE_TEST_SUITE_P(Megabytes, PihostShortOfMemory, ::testing::Values(60, 80, 100));
 
 }  // namespace
 

@@ -79,8 +79,8 @@ TEST_F(Services, DisplayPixelsCopiesTheSourceRectangle) {
     host().record().bufferProcs->freeProc(id);
 }
 
-// Every byte a display reads lies in the live host buffer that holds the
-// base address, within the size that was asked for.
+// Every byte a display reads lies in the live, locked host buffer that holds
+// the base address, within the size that was asked for.
 struct DisplayRead {
     const char* name;
     int32 bufferBytes;  // the host buffer asked for
@@ -88,6 +88,7 @@ struct DisplayRead {
     int32 rowBytes;     // of a 4 x 3 RGB map
     bool freed;
     bool fault;
+    bool unlocked = false;
 };
 
 class DisplayReads : public Services, public ::testing::WithParamInterface<DisplayRead> {};
@@ -99,13 +100,14 @@ TEST_P(DisplayReads, FaultOutsideTheBuffer) {
     char* buffer = hostBuffer(host(), d.bufferBytes, id);
     PSPixelMap map = rgbMap(buffer + d.baseOffset, 4, 3);
     map.rowBytes = d.rowBytes;
-    host().record().bufferProcs->unlockProc(id);
+    if (d.freed || d.unlocked) host().record().bufferProcs->unlockProc(id);
     if (d.freed) host().record().bufferProcs->freeProc(id);
     const OSErr err = host().record().displayPixels(&map, &map.bounds, 0, 0, nullptr);
     EXPECT_EQ(err != noErr, d.fault);
     EXPECT_EQ(host().faults().size(), d.fault ? 1u : 0u);
     EXPECT_EQ(host().displayCalls().size(), d.fault ? 0u : 1u);
     host().clearFaults();
+    if (!d.freed && !d.unlocked) host().record().bufferProcs->unlockProc(id);
     if (!d.freed) host().record().bufferProcs->freeProc(id);
 }
 
@@ -117,7 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DisplayRead{"BaseInside", 40, 4, 12, false, false},
                       DisplayRead{"BaseInsideRunsOver", 39, 4, 12, false, true},
                       DisplayRead{"RowsTooLong", 36, 0, 13, false, true},
-                      DisplayRead{"Freed", 36, 0, 12, true, true}),
+                      DisplayRead{"Freed", 36, 0, 12, true, true},
+                      DisplayRead{"Unlocked", 36, 0, 12, false, true, true}),
     [](const ::testing::TestParamInfo<DisplayRead>& i) { return std::string(i.param.name); });
 
 TEST_F(Services, DisplayPixelsFromMemoryNotTheHostsIsAFault) {

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/strength_map.h"
 #include "image/fl_image.h"
 
 // Interior pixel (x, y) of an image; x, y may reach into the border.
@@ -23,6 +24,12 @@ void fillInterior(fl_image& img, F f) {
         for (int32 x = 0; x < img.width; ++x)
             for (int ch = 0; ch < 3; ++ch) pixel(img, x, y)[ch] = f(x, y, ch);
     img.paddingGenerated = false;
+}
+
+// Every strength of the map set to v.
+inline void fillMap(strength_map& map, float v) {
+    for (int32 y = 0; y < map.height; ++y)
+        for (int32 x = 0; x < map.width; ++x) map.row(y)[x] = v;
 }
 
 // Fills the interior, then the border.

@@ -1,0 +1,744 @@
+// The dialog script, Windows form.  The plug-in's dialog runs modally on the
+// thread that called the start selector; this thread finds it and sends it
+// what a person's mouse and keyboard would, each message synchronously, then
+// waits until the dialog has painted before it checks anything.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "refhost/dialog_script.h"
+#include "refhost/dib_win.h"
+#include "refhost/image_io_pnm.h"
+#include "refhost/platform.h"
+#include "refhost/refhost.h"
+
+namespace refhost {
+
+namespace {
+
+const int kPreviewItem = 900, kOverviewItem = 913;
+const int kFileNameCombo = 0x47c, kFileNameEdit = 0x480;
+const DWORD kFindTimeoutMs = 120000;
+
+struct Command {
+    int line;
+    std::vector<std::string> words;
+    std::string rest;  // everything after the first two words (typed text)
+};
+
+struct BlockLayout {
+    uint8 flags[9];
+    double values[26];
+};
+
+long number(const std::string& s) { return std::strtol(s.c_str(), nullptr, 0); }
+
+// The line after its first n words and the blank that follows them.
+std::string wordsAfter(const std::string& line, int n) {
+    size_t at = line.find_first_not_of(" \t");
+    for (int i = 0; i < n && at != std::string::npos; ++i) {
+        at = line.find_first_of(" \t", at);
+        if (at != std::string::npos) ++at;
+    }
+    return at == std::string::npos ? std::string() : line.substr(at);
+}
+
+bool sameBounds(const DisplayCall& d) {
+    return d.srcRect.top == d.bounds.top && d.srcRect.left == d.bounds.left && d.srcRect.bottom == d.bounds.bottom &&
+           d.srcRect.right == d.bounds.right;
+}
+
+BOOL CALLBACK findDialog(HWND w, LPARAM found) {
+    char cls[16] = {0};
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") == 0 && GetDlgItem(w, kPreviewItem) && IsWindowVisible(w)) {
+        *reinterpret_cast<HWND*>(found) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct FileDialogSearch {
+    HWND dialog, found;
+};
+
+// A common file dialog of the plug-in's thread: it has a file name field.
+BOOL CALLBACK findFileDialog(HWND w, LPARAM p) {
+    FileDialogSearch* f = reinterpret_cast<FileDialogSearch*>(p);
+    char cls[16] = {0};
+    GetClassNameA(w, cls, sizeof cls);
+    if (w != f->dialog && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(w) &&
+        (GetDlgItem(w, kFileNameCombo) || GetDlgItem(w, kFileNameEdit)))
+        f->found = w;
+    return f->found == nullptr;
+}
+
+std::string windowText(HWND w) {
+    char text[512] = {0};
+    // WM_GETTEXT is answered by the dialog's thread; GetWindowText of another
+    // thread's control would not ask it.
+    SendMessageA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+}  // namespace
+
+struct DialogScript::Impl {
+    Host& host;
+    std::string shotPrefix;
+    std::vector<Command> before, commands, after;
+    std::thread thread;
+    DWORD dialogThread = 0;
+    HWND dialog = nullptr;
+    int failures = 0, passes = 0;
+    RECT minimumSize = {0, 0, 0, 0};  // the first sizing's answer
+    std::vector<uint8_t> markedParams;
+    int64_t openRefusal = 0;
+    size_t markLog = 0, markDisplays = 0, markAlerts = 0;
+    std::vector<uint8_t> openedParams;  // before the start call
+    std::atomic<bool> done{false};
+
+    Impl(Host& h, const std::string& prefix) : host(h), shotPrefix(prefix) {}
+
+    void check(bool ok, const Command& c, const std::string& what) {
+        if (ok) {
+            ++passes;
+            std::printf("ok: line %d: %s\n", c.line, what.c_str());
+        } else {
+            ++failures;
+            std::printf("FAILED: line %d: %s\n", c.line, what.c_str());
+        }
+        std::fflush(stdout);
+    }
+
+    // Item 0 is the dialog itself.
+    HWND item(int id) { return id == 0 ? dialog : GetDlgItem(dialog, id); }
+
+    // The dialog has handled everything sent so far and painted what that
+    // invalidated.
+    void settle() {
+        for (int round = 0; round < 400 && IsWindow(dialog); ++round) {
+            RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            SendMessageA(dialog, WM_NULL, 0, 0);
+            if (!GetUpdateRect(dialog, nullptr, FALSE)) break;
+            Sleep(5);
+        }
+        SendMessageA(dialog, WM_NULL, 0, 0);
+    }
+
+    POINT itemPoint(int id, int dx, int dy) {
+        RECT r = {0, 0, 0, 0};
+        if (id != 0) {
+            GetWindowRect(item(id), &r);
+            MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+        }
+        return POINT{(r.left + r.right) / 2 + dx, (r.top + r.bottom) / 2 + dy};
+    }
+
+    BlockLayout params() {
+        std::vector<uint8_t> bytes;
+        {
+            auto lock = host.lockState();
+            bytes = host.parameterBytes();
+        }
+        BlockLayout b = {};
+        if (bytes.size() >= sizeof b) std::memcpy(&b, bytes.data(), sizeof b);
+        return b;
+    }
+
+    // Recomputes since the mark.  The proxies are a pair of buffers of one
+    // size taken one after the other and kept (or freed oldest first when
+    // replaced); a recompute takes two of that size one after the other and
+    // frees them at once in reverse order.
+    int recomputesSinceMark() {
+        auto lock = host.lockState();
+        const auto& log = host.buffers().log();
+        std::map<BufferID, size_t> freedAt;
+        for (size_t i = 0; i < log.size(); ++i)
+            if (!log[i].allocation) freedAt[log[i].id] = i;
+        auto freed = [&](BufferID id) {
+            auto it = freedAt.find(id);
+            return it == freedAt.end() ? log.size() : it->second;
+        };
+        std::set<int32> proxySizes;
+        std::vector<size_t> transientPairs;
+        for (size_t i = 0; i + 1 < log.size(); ++i) {
+            const auto &a = log[i], &b = log[i + 1];
+            if (!a.allocation || !b.allocation || !a.id || !b.id || a.size != b.size) continue;
+            const size_t fa = freed(a.id), fb = freed(b.id);
+            if (fb < log.size() && fa == fb + 1)
+                transientPairs.push_back(i);
+            else if (fa <= fb)
+                proxySizes.insert(a.size);
+        }
+        // The engine's own pairs of that size lie inside the recompute's.
+        int count = 0;
+        size_t end = 0;
+        for (size_t i : transientPairs) {
+            if (i < end || !proxySizes.count(log[i].size)) continue;
+            end = freed(log[i].id);
+            count += i >= markLog;
+        }
+        return count;
+    }
+
+    bool inItem(int id, int32 row, int32 col) {
+        RECT r;
+        GetWindowRect(item(id), &r);
+        MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+        return col >= r.left && col < r.right && row >= r.top && row < r.bottom;
+    }
+
+    std::vector<DisplayCall> previewDisplaysSinceMark() {
+        auto lock = host.lockState();
+        std::vector<DisplayCall> calls;
+        for (size_t i = markDisplays; i < host.displayCalls().size(); ++i)
+            if (inItem(kPreviewItem, host.displayCalls()[i].dstRow, host.displayCalls()[i].dstCol))
+                calls.push_back(host.displayCalls()[i]);
+        return calls;
+    }
+
+    void mark() {
+        auto lock = host.lockState();
+        markLog = host.buffers().log().size();
+        markDisplays = host.displayCalls().size();
+        markAlerts = host.alerts().size();
+        markedParams = host.parameterBytes();
+    }
+
+    void screenshot(const Command& c, const std::string& name) {
+        RECT r;
+        GetWindowRect(dialog, &r);
+        const int w = r.right - r.left, h = r.bottom - r.top;
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        const BITMAPINFO info = topDownBitmapInfo(w, h, 32);
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+        GdiFlush();
+        Document shot(plugInModeRGBColor, w, h);
+        const uint8_t* p = static_cast<const uint8_t*>(bits);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x, p += 4)
+                for (int16 ch = 0; ch < 3; ++ch) shot.set(x, y, ch, p[2 - ch]);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+        const std::string path = shotPrefix + name + ".ppm";
+        imageio::writePnmFile(shot, path);
+        check(true, c, "screenshot " + path + " (" + std::to_string(w) + " x " + std::to_string(h) + ")");
+    }
+
+    // A key pressed with the focus on OK, the default button (a drag may
+    // have left the focus on a pane).
+    void key(WPARAM vk) {
+        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDOK)), TRUE);
+        PostMessageA(item(IDOK), WM_KEYDOWN, vk, 1);
+        PostMessageA(item(IDOK), WM_KEYUP, vk, LPARAM(0xC0000001));
+    }
+
+    // Clicks a settings button, names the file in the file dialog that
+    // opens and confirms it.
+    void fileDialog(const Command& c, int button, const std::string& fileName) {
+        // The file dialog may open in another folder, and may leave the
+        // process there: the file is named by its full path in the host's
+        // folder, and the host's folder is put back afterwards.
+        char folder[MAX_PATH] = {0};
+        GetCurrentDirectoryA(MAX_PATH, folder);
+        const std::string path = std::string(folder) + "\\" + fileName;
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(item(button)));
+        HWND files = nullptr;
+        for (int i = 0; i < 1000 && !files; ++i) {
+            Sleep(10);
+            FileDialogSearch find = {dialog, nullptr};
+            EnumThreadWindows(dialogThread, findFileDialog, reinterpret_cast<LPARAM>(&find));
+            files = find.found;
+        }
+        check(files != nullptr, c, std::string(button == 903 ? "the save" : "the open") + " file dialog opened");
+        if (!files) return;
+        Sleep(300);
+        HWND name = GetDlgItem(files, kFileNameCombo);
+        if (!name) name = GetDlgItem(files, kFileNameEdit);
+        SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        Sleep(100);
+        PostMessageA(files, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(files, IDOK)));
+        for (int i = 0; i < 1000 && IsWindow(files); ++i) Sleep(10);
+        check(!IsWindow(files), c, "the file dialog closed with " + path);
+        settle();
+        SetCurrentDirectoryA(folder);
+    }
+
+    // Every pixel of the client area that a preview or overview picture
+    // covered since the dialog opened, outside the current pictures and the
+    // visible controls, has the dialog's colour: no stale picture remains.
+    void cleanOutsidePictures(const Command& c) {
+        settle();
+        std::vector<RECT> painted;
+        RECT preview = {0, 0, 0, 0}, overview = {0, 0, 0, 0};
+        {
+            auto lock = host.lockState();
+            for (const DisplayCall& d : host.displayCalls()) {
+                const RECT r = {d.dstCol, d.dstRow, d.dstCol + (d.srcRect.right - d.srcRect.left),
+                                d.dstRow + (d.srcRect.bottom - d.srcRect.top)};
+                painted.push_back(r);
+                (inItem(kPreviewItem, d.dstRow, d.dstCol) ? preview : overview) = r;
+            }
+        }
+        RECT client;
+        GetClientRect(dialog, &client);
+        POINT origin = {0, 0};
+        ClientToScreen(dialog, &origin);
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+        std::vector<RECT> controls;
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(child)) continue;
+            RECT r;
+            GetWindowRect(child, &r);
+            MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+            controls.push_back(r);
+        }
+        const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        int64_t stale = 0, looked = 0;
+        for (const RECT& r : painted)
+            for (int y = std::max<LONG>(r.top, 0); y < std::min<LONG>(r.bottom, client.bottom - 20); ++y)
+                for (int x = std::max<LONG>(r.left, 0); x < std::min<LONG>(r.right, client.right - 20); ++x) {
+                    const POINT p = {x, y};
+                    if (PtInRect(&preview, p) || PtInRect(&overview, p)) continue;
+                    bool onControl = false;
+                    for (const RECT& k : controls) onControl = onControl || PtInRect(&k, p);
+                    if (onControl) continue;
+                    ++looked;
+                    stale += GetPixel(memory, x, y) != face;
+                }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+        check(stale == 0, c,
+              std::to_string(stale) + " stale pixel(s) among " + std::to_string(looked) +
+                  " that earlier pictures covered outside the current ones");
+    }
+
+    // Slider changes, alternating between two positions, each timed until
+    // the dialog has recomputed and painted the preview through the host.
+    void latency(const Command& c, int slider, long from, long to, int changes) {
+        LARGE_INTEGER frequency, t0, t1;
+        QueryPerformanceFrequency(&frequency);
+        std::vector<double> ms;
+        for (int k = 0; k < changes; ++k) {
+            size_t displaysBefore;
+            {
+                auto lock = host.lockState();
+                displaysBefore = host.displayCalls().size();
+            }
+            QueryPerformanceCounter(&t0);
+            SendMessageA(item(slider), TBM_SETPOS, TRUE, k % 2 ? from : to);
+            RedrawWindow(item(slider), nullptr, nullptr, RDW_UPDATENOW);
+            settle();
+            QueryPerformanceCounter(&t1);
+            size_t displaysAfter;
+            {
+                auto lock = host.lockState();
+                displaysAfter = host.displayCalls().size();
+            }
+            if (displaysAfter == displaysBefore) {
+                check(false, c, "a slider change painted nothing");
+                return;
+            }
+            ms.push_back(double(t1.QuadPart - t0.QuadPart) * 1000.0 / double(frequency.QuadPart));
+        }
+        std::vector<double> sorted = ms;
+        std::sort(sorted.begin(), sorted.end());
+        const double median = sorted.size() % 2 ? sorted[sorted.size() / 2]
+                                                : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
+        RECT client;
+        GetClientRect(dialog, &client);
+        std::printf("latency: %ld x %ld dialog, %d slider changes: median %.1f ms, worst %.1f ms\n", client.right,
+                    client.bottom, changes, median, sorted.back());
+        check(true, c, "latency measured");
+    }
+
+    void run(const Command& c);
+    void runAfter(const Command& c, int16 startResult);
+    void steer();
+};
+
+void DialogScript::Impl::run(const Command& c) {
+    const std::vector<std::string>& w = c.words;
+    const std::string& op = w[0];
+    auto arg = [&](size_t i) -> long {
+        if (i >= w.size()) throw std::runtime_error("line " + std::to_string(c.line) + ": too few words");
+        return number(w[i]);
+    };
+    if (op == "settle") {
+        settle();
+    } else if (op == "mark") {
+        settle();
+        mark();
+    } else if (op == "slider") {
+        SendMessageA(item(int(arg(1))), TBM_SETPOS, TRUE, arg(2));
+        RedrawWindow(item(int(arg(1))), nullptr, nullptr, RDW_UPDATENOW);
+        settle();
+    } else if (op == "type") {
+        SendMessageA(item(int(arg(1))), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.rest.c_str()));
+        settle();
+    } else if (op == "click") {
+        SendMessageA(item(int(arg(1))), BM_CLICK, 0, 0);
+        settle();
+    } else if (op == "dblclick") {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(arg(1), STN_DBLCLK), reinterpret_cast<LPARAM>(item(int(arg(1)))));
+        settle();
+    } else if (op == "command") {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(arg(1), arg(2)), 0);
+        settle();
+    } else if (op == "mouse") {
+        const POINT p = itemPoint(int(arg(2)), int(arg(3)), int(arg(4)));
+        const std::string& kind = w[1];
+        const UINT message = kind == "ldown" ? WM_LBUTTONDOWN : kind == "lup" ? WM_LBUTTONUP
+                             : kind == "rdown" ? WM_RBUTTONDOWN : kind == "rup" ? WM_RBUTTONUP : WM_MOUSEMOVE;
+        const WPARAM buttons = kind == "ldown" ? MK_LBUTTON : kind == "rdown" ? MK_RBUTTON : 0;
+        // The pointer is where the mouse is said to be, or the system would
+        // report it leaving at once.
+        POINT screenPoint = p;
+        ClientToScreen(dialog, &screenPoint);
+        SetCursorPos(screenPoint.x, screenPoint.y);
+        SendMessageA(dialog, message, buttons, MAKELPARAM(p.x, p.y));
+        settle();
+    } else if (op == "wheel") {
+        POINT p = itemPoint(int(arg(1)), int(arg(2)), int(arg(3)));
+        ClientToScreen(dialog, &p);
+        SendMessageA(dialog, WM_MOUSEWHEEL, MAKEWPARAM(0, short(arg(4))), MAKELPARAM(p.x, p.y));
+        settle();
+    } else if (op == "leave" || op == "killfocus" || op == "capturechanged" || op == "ncbuttonup") {
+        const UINT message = op == "leave" ? WM_MOUSELEAVE : op == "killfocus" ? WM_KILLFOCUS
+                             : op == "capturechanged" ? WM_CAPTURECHANGED : WM_NCLBUTTONUP;
+        SendMessageA(dialog, message, 0, 0);
+        settle();
+    } else if (op == "resize") {
+        RECT r = {0, 0, int(arg(1)), int(arg(2))};
+        AdjustWindowRectEx(&r, DWORD(GetWindowLongA(dialog, GWL_STYLE)), FALSE,
+                           DWORD(GetWindowLongA(dialog, GWL_EXSTYLE)));
+        SetWindowPos(dialog, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+        settle();
+    } else if (op == "sizing") {
+        // A proposal far below the minimum: every edge gives the minimum
+        // size, the first answer's, and keeps the opposite edges.
+        RECT before, r;
+        GetWindowRect(dialog, &before);
+        r = before;
+        const int edge = int(arg(1)), width = int(arg(2)), height = int(arg(3));
+        const bool left = edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT;
+        const bool top = edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT;
+        if (left) r.left = r.right - width; else r.right = r.left + width;
+        if (top) r.top = r.bottom - height; else r.bottom = r.top + height;
+        const RECT proposed = r;
+        const LRESULT result = SendMessageA(dialog, WM_SIZING, WPARAM(edge), reinterpret_cast<LPARAM>(&r));
+        const bool fixedKept = (left ? r.right == proposed.right : r.left == proposed.left) &&
+                               (top ? r.bottom == proposed.bottom : r.top == proposed.top);
+        if (minimumSize.right == 0) minimumSize = RECT{0, 0, r.right - r.left, r.bottom - r.top};
+        const bool minimum = r.right - r.left == minimumSize.right && r.bottom - r.top == minimumSize.bottom &&
+                             minimumSize.right > width && minimumSize.bottom > height;
+        (void)result;
+        check(minimum && fixedKept, c,
+              "sizing edge " + std::to_string(edge) + " to " + std::to_string(width) + " x " +
+                  std::to_string(height) + " gives " + std::to_string(r.right - r.left) + " x " +
+                  std::to_string(r.bottom - r.top) + (fixedKept ? ", the opposite edges kept" : ", EDGES MOVED"));
+    } else if (op == "resize-to-minimum") {
+        // The frame size the first sizing answered: the template's.
+        SetWindowPos(dialog, nullptr, 0, 0, minimumSize.right, minimumSize.bottom, SWP_NOMOVE | SWP_NOZORDER);
+        settle();
+    } else if (op == "latency") {
+        latency(c, int(arg(1)), arg(2), arg(3), int(arg(4)));
+    } else if (op == "save" || op == "load") {
+        fileDialog(c, op == "save" ? 903 : 904, w.at(1));
+    } else if (op == "enter" || op == "escape") {
+        key(op == "enter" ? VK_RETURN : VK_ESCAPE);
+        for (int i = 0; i < 2000 && IsWindow(dialog); ++i) Sleep(10);
+        check(!IsWindow(dialog), c, op + " closes the dialog");
+        done = true;
+    } else if (op == "screenshot") {
+        settle();
+        screenshot(c, w.at(1));
+    } else if (op == "refuse-buffer") {
+        auto lock = host.lockState();
+        host.buffers().plan.refuseNth = host.buffers().allocations() + arg(1);
+        host.buffers().plan.andAllLater = false;
+    } else if (op == "expect-text") {
+        const std::string text = windowText(item(int(arg(1))));
+        check(text == c.rest, c, "item " + w[1] + " shows \"" + text + "\", expected \"" + c.rest + "\"");
+    } else if (op == "expect-pos") {
+        const LRESULT pos = SendMessageA(item(int(arg(1))), TBM_GETPOS, 0, 0);
+        check(pos == arg(2), c, "slider " + w[1] + " at " + std::to_string(pos) + ", expected " + w[2]);
+    } else if (op == "expect-visible") {
+        const bool visible = (GetWindowLongA(item(int(arg(1))), GWL_STYLE) & WS_VISIBLE) != 0;
+        check(visible == (arg(2) != 0), c, "item " + w[1] + (visible ? " visible" : " hidden"));
+    } else if (op == "expect-checked") {
+        const bool checked = SendMessageA(item(int(arg(1))), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        check(checked == (arg(2) != 0), c, "box " + w[1] + (checked ? " checked" : " unchecked"));
+    } else if (op == "expect-value") {
+        const double v = params().values[arg(1)], want = std::strtod(w.at(2).c_str(), nullptr);
+        check(std::fabs(v - want) <= 1e-9 * std::max(1.0, std::fabs(want)), c,
+              "value " + w[1] + " is " + std::to_string(v) + ", expected " + w[2]);
+    } else if (op == "expect-flag") {
+        const int v = params().flags[arg(1)];
+        check(v == arg(2), c, "flag " + w[1] + " is " + std::to_string(v) + ", expected " + w[2]);
+    } else if (op == "expect-shows") {
+        // Parameter i's edit box and slider (ids 10(i+2)+2 and +1) show its
+        // value, the slider at trunc(value x scale + 0.5) within low..high.
+        const int i = int(arg(1));
+        const double scale = std::strtod(w.at(2).c_str(), nullptr);
+        const long low = arg(3), high = arg(4);
+        const double v = params().values[i];
+        const std::string text = windowText(item(10 * (i + 2) + 2));
+        const double shown = std::strtod(text.c_str(), nullptr);
+        const double want = std::trunc(v * scale + 0.5);
+        const long pos = long(SendMessageA(item(10 * (i + 2) + 1), TBM_GETPOS, 0, 0));
+        const long wantPos = want < low ? low : want > high ? high : long(want);
+        check(std::fabs(shown - v) <= 0.5e-5 && pos == wantPos, c,
+              "parameter " + w[1] + " = " + std::to_string(v) + ": edit \"" + text + "\", slider " +
+                  std::to_string(pos) + " (expected " + std::to_string(wantPos) + ")");
+    } else if (op == "expect-box") {
+        const int f = int(arg(1));
+        const bool checked = SendMessageA(item(int(arg(2))), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        check(checked == (params().flags[f] != 0), c, "box " + w[2] + " shows flag " + w[1]);
+    } else if (op == "expect-recomputes") {
+        const int n = recomputesSinceMark();
+        check(n == arg(1), c, std::to_string(n) + " recompute(s) since the mark, expected " + w[1]);
+    } else if (op == "expect-displays") {
+        const size_t n = previewDisplaysSinceMark().size();
+        check(long(n) == arg(1), c, std::to_string(n) + " preview display(s) since the mark, expected " + w[1]);
+    } else if (op == "expect-some-displays") {
+        const size_t n = previewDisplaysSinceMark().size();
+        check(n > 0, c, std::to_string(n) + " preview display(s) since the mark");
+    } else if (op == "expect-alerts-at-most") {
+        std::vector<void*> owners;
+        size_t count;
+        {
+            auto lock = host.lockState();
+            count = host.alerts().size() - markAlerts;
+            owners = platform::alertOwners();
+        }
+        bool owned = true;
+        for (size_t i = owners.size() >= count ? owners.size() - count : 0; i < owners.size(); ++i)
+            owned = owned && owners[i] == dialog;
+        check(long(count) <= arg(1) && owned, c,
+              std::to_string(count) + " alert(s) since the mark, at most " + w[1] +
+                  (owned ? ", each owned by the dialog" : ", NOT ALL OWNED BY THE DIALOG"));
+    } else if (op == "expect-alerts") {
+        std::vector<std::string> texts;
+        std::vector<void*> owners;
+        {
+            auto lock = host.lockState();
+            texts.assign(host.alerts().begin() + long(markAlerts), host.alerts().end());
+            owners = platform::alertOwners();
+        }
+        bool owned = true;
+        const size_t first = owners.size() >= texts.size() ? owners.size() - texts.size() : 0;
+        for (size_t i = first; i < owners.size(); ++i) owned = owned && owners[i] == dialog;
+        std::string list;
+        for (const std::string& t : texts) list += " \"" + t + "\"";
+        check(long(texts.size()) == arg(1) && owned, c,
+              std::to_string(texts.size()) + " alert(s) since the mark, expected " + w[1] +
+                  (owned ? ", each owned by the dialog" : ", NOT ALL OWNED BY THE DIALOG") + list);
+    } else if (op == "expect-preview") {
+        // The last preview picture: Z x Z blocks in both halves; with SAME 1
+        // the halves are equal (the original on both sides).
+        const std::vector<DisplayCall> calls = previewDisplaysSinceMark();
+        if (calls.empty()) {
+            check(false, c, "no preview display since the mark");
+            return;
+        }
+        const DisplayCall& d = calls.back();
+        const int32 Z = int32(arg(1)), width = d.srcRect.right - d.srcRect.left,
+                    height = d.srcRect.bottom - d.srcRect.top, half = width / 2;
+        bool blocks = width % (2 * Z) == 0 && height % Z == 0, same = true;
+        for (int32 y = 0; y < height && blocks; ++y)
+            for (int32 x = 0; x < width; ++x)
+                for (int16 p = 0; p < d.planes; ++p) {
+                    const uint8_t v = d.pixels[size_t((int64_t(y) * width + x) * d.planes + p)];
+                    const int32 bx = x < half ? x / Z * Z : half + (x - half) / Z * Z;
+                    blocks = blocks && v == d.pixels[size_t((int64_t(y / Z * Z) * width + bx) * d.planes + p)];
+                    if (x < half)
+                        same = same && v == d.pixels[size_t((int64_t(y) * width + x + half) * d.planes + p)];
+                }
+        const bool wantSame = arg(2) == 1;
+        check(blocks && (!wantSame || same) && sameBounds(d), c,
+              "preview " + std::to_string(width) + " x " + std::to_string(height) + " at zoom " + w[1] +
+                  (blocks ? ": blocks of the zoom" : ": NOT blocks of the zoom") +
+                  (wantSame ? (same ? ", both halves the original" : ", HALVES DIFFER") : "") +
+                  ", source rectangle = the map's bounds");
+    } else if (op == "expect-no-faults") {
+        std::string report;
+        {
+            auto lock = host.lockState();
+            for (const std::string& f : host.faults()) report += " [" + f + "]";
+        }
+        check(report.empty(), c, "no fault recorded by the host" + report);
+    } else if (op == "expect-client") {
+        RECT r;
+        GetClientRect(dialog, &r);
+        check(r.right == arg(1) && r.bottom == arg(2), c,
+              "client area " + std::to_string(r.right) + " x " + std::to_string(r.bottom) + ", expected " + w[1] +
+                  " x " + w[2]);
+    } else if (op == "expect-params-as-marked") {
+        std::vector<uint8_t> now;
+        {
+            auto lock = host.lockState();
+            now = host.parameterBytes();
+        }
+        check(now == markedParams, c, "the parameter block is as at the mark");
+    } else if (op == "expect-clean-outside-pictures") {
+        cleanOutsidePictures(c);
+    } else if (op == "print-buffers") {
+        auto lock = host.lockState();
+        const auto& log = host.buffers().log();
+        for (size_t i = markLog; i < log.size(); ++i)
+            std::printf("buffer: %s %p %d\n", log[i].allocation ? (log[i].id ? "allocate" : "refused") : "free",
+                        static_cast<void*>(log[i].id), int(log[i].size));
+    } else if (op == "print") {
+        std::printf("note: %s\n", c.rest.c_str());
+    } else {
+        throw std::runtime_error("line " + std::to_string(c.line) + ": unknown command " + op);
+    }
+}
+
+void DialogScript::Impl::runAfter(const Command& c, int16 startResult) {
+    const std::string& op = c.words[0];
+    if (op == "after-result") {
+        check(startResult == number(c.words.at(1)), c,
+              "the start call returned " + std::to_string(startResult) + ", expected " + c.words[1]);
+    } else if (op == "after-params-as-before") {
+        std::vector<uint8_t> now;
+        {
+            auto lock = host.lockState();
+            now = host.parameterBytes();
+        }
+        check(now == openedParams, c, "the parameter block is the one the start call found");
+    } else if (op == "after-registry-as-before") {
+        // The registry's numbers are the parameters' keyed values, in order.
+        BlockLayout opened = {};
+        if (openedParams.size() >= sizeof opened) std::memcpy(&opened, openedParams.data(), sizeof opened);
+        std::vector<double> stored;
+        {
+            auto lock = host.lockState();
+            for (const auto& entry : host.registry())
+                for (const DescriptorEntry& e : entry.second)
+                    if (e.type == typeFloat) stored.push_back(e.f);
+        }
+        bool same = !stored.empty();
+        for (size_t i = 0; i < stored.size() && i < 24; ++i) same = same && stored[i] == opened.values[i];
+        check(same, c, "the registry holds the values the start call found (" + std::to_string(stored.size()) +
+                           " numbers)");
+    } else if (op == "after-no-live-buffers") {
+        int64_t live;
+        {
+            auto lock = host.lockState();
+            live = host.buffers().live();
+        }
+        check(live == 0, c, std::to_string(live) + " host buffer(s) live after the start call");
+    } else if (op == "after-no-faults") {
+        std::string report;
+        for (const std::string& f : host.faults()) report += " [" + f + "]";
+        check(report.empty(), c, "no fault recorded by the host" + report);
+    } else {
+        throw std::runtime_error("line " + std::to_string(c.line) + ": unknown command " + op);
+    }
+}
+
+void DialogScript::Impl::steer() {
+    const DWORD start = GetTickCount();
+    while (!dialog && GetTickCount() - start < kFindTimeoutMs) {
+        EnumThreadWindows(dialogThread, findDialog, reinterpret_cast<LPARAM>(&dialog));
+        if (!dialog) Sleep(20);
+    }
+    Command opening{0, {"open"}, ""};
+    check(dialog != nullptr, opening, "the plug-in's dialog is open");
+    if (!dialog) return;
+    settle();
+    mark();
+    markLog = 0;  // the opening itself counts as the first step
+    markDisplays = 0;
+    markAlerts = 0;
+    for (const Command& c : commands) {
+        if (!IsWindow(dialog)) {
+            check(false, c, "the dialog closed before this command");
+            return;
+        }
+        try {
+            run(c);
+        } catch (const std::exception& e) {
+            check(false, c, e.what());
+        }
+        if (done) return;
+    }
+    // Nobody must wait for a dialog the script forgot to close.
+    if (IsWindow(dialog)) {
+        check(false, Command{0, {"end"}, ""}, "the script ended with the dialog open: Escape pressed");
+        key(VK_ESCAPE);
+        for (int i = 0; i < 2000 && IsWindow(dialog); ++i) Sleep(10);
+    }
+}
+
+DialogScript::DialogScript(const std::string& path, Host& host, const std::string& shotPrefix)
+    : impl_(new Impl(host, shotPrefix)) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot read the dialog script " + path);
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        Command c{n, {}, ""};
+        for (std::string w; words >> w;) c.words.push_back(w);
+        if (c.words.empty() || c.words[0][0] == '#') continue;
+        // Typed and expected texts: the rest of the line after the id (after
+        // the command itself for print).
+        c.rest = wordsAfter(line, c.words[0] == "print" ? 1 : 2);
+        if (c.words[0] == "open-refuse-buffer")
+            impl_->before.push_back(c);
+        else
+            (c.words[0].rfind("after-", 0) == 0 ? impl_->after : impl_->commands).push_back(c);
+    }
+}
+
+DialogScript::~DialogScript() {
+    if (impl_->thread.joinable()) impl_->thread.join();
+}
+
+void DialogScript::start() {
+    impl_->dialogThread = GetCurrentThreadId();
+    impl_->openedParams = impl_->host.parameterBytes();
+    for (const Command& c : impl_->before)
+        impl_->host.buffers().plan.refuseNth = impl_->host.buffers().allocations() + number(c.words.at(1));
+    impl_->thread = std::thread([this] { impl_->steer(); });
+}
+
+int DialogScript::finish(int16 startResult) {
+    if (impl_->thread.joinable()) impl_->thread.join();
+    for (const Command& c : impl_->after) impl_->runAfter(c, startResult);
+    std::printf("dialog script: %d check(s) passed, %d failed\n", impl_->passes, impl_->failures);
+    std::fflush(stdout);
+    return impl_->failures;
+}
+
+}  // namespace refhost

@@ -1,0 +1,307 @@
+// Mouse, cursors, the eyedropper, the wheel, the minimum size and the
+// stretching of the two panes; and the dialog's start-up, which fixes the
+// layout values that resizing uses.
+#include <windows.h>
+#include <windowsx.h>
+
+#include "dialog/dialog_layout.h"
+#include "engine/output_writers.h"
+#include "host/big_document.h"
+#include "image/colorspace_luts.h"
+#include "preview/preview_dialog.h"
+#include "preview/proxy.h"
+#include "preview/proxy_source.h"
+#include "win/dialog_win.h"
+
+int32 mouseState = 0;
+bool previewDragActive = false;
+bool overviewDragActive = false;
+POINT lastMousePoint = {0, 0};
+VPoint eyedropper1Down = {0, 0};
+VPoint eyedropper1Up = {0, 0};
+HWND dialogWindow = nullptr;
+RECT lastPaintedPreviewRect = {0, 0, 0, 0};
+RECT lastPaintedOverviewRect = {0, 0, 0, 0};
+
+namespace {
+HCURSOR arrowCursor = nullptr, eyeSelCursor = nullptr, eyeAddCursor = nullptr, eyeSubCursor = nullptr;
+eyedropperCallbackProc eyedropperCallback = nullptr;
+int32 previewRightMargin = 0, previewBottomMargin = 0;
+
+VRect toVRect(const RECT& r) { return VRect{int32(r.top), int32(r.left), int32(r.bottom), int32(r.right)}; }
+RECT toRECT(const VRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+POINT pointOf(LPARAM lParam) { return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
+bool inside(const RECT& r, POINT p) { return PtInRect(&r, p) != FALSE; }
+
+VRect overviewUsedRect() {
+    const RECT pane = itemClientRect(dialogWindow, kOverviewItem);
+    return fitOverviewIntoPane(pane.right - pane.left, pane.bottom - pane.top);
+}
+
+void dialogUpdateProxy(bool recompute) {
+    if (dialogWindow) UpdateProxyItem(dialogWindow, recompute);
+}
+
+const previewDialogHooks windowsDialogHooks = {overviewUsedRect, dialogUpdateProxy};
+
+// Where the preview picture will be drawn: the allotment is item 900's size.
+void updateProxyAllotments(HWND window) {
+    const RECT pane = itemClientRect(window, kPreviewItem);
+    pData.allotedWidth = pane.right - pane.left;
+    pData.allotedHeight = pane.bottom - pane.top;
+}
+
+void endDrags() { previewDragActive = overviewDragActive = false; }
+
+// A drag that ends by anything but a release (focus loss, capture change, a
+// release outside the client area, the mouse leaving) still recomputes
+// once, as the release would.
+void finishDrags(HWND window) {
+    const bool wasDragging = (previewDragActive && mouseState == 0) || overviewDragActive;
+    endDrags();
+    if (wasDragging) UpdateProxyItem(window, true);
+}
+
+HCURSOR cursorForState(int32 state) {
+    switch (state) {
+        case 1:
+        case 2: return LoadCursor(nullptr, IDC_CROSS);
+        case 3:
+        case 4: return eyeSelCursor;
+        case 5:
+        case 6: return eyeAddCursor;
+        case 7:
+        case 8: return eyeSubCursor;
+        default: return arrowCursor;
+    }
+}
+
+eyedropperView currentEyedropperView(HWND window) {
+    return eyedropperView{GetFilterRect(), toVRect(displayedPreviewRect(window)), pData.offsetH, pData.offsetV,
+                          pData.zoomMode};
+}
+
+void startDrags(HWND window, POINT p) {
+    previewDragActive = inside(itemClientRect(window, kPreviewItem), p);
+    if (previewDragActive) SetFocus(GetDlgItem(window, kPreviewItem));
+    overviewDragActive = inside(itemClientRect(window, kOverviewItem), p);
+    if (overviewDragActive) {
+        overviewHandleFirstClick(p.x, p.y, toVRect(overviewBoxClientRect(window)));
+        SetFocus(GetDlgItem(window, kOverviewItem));
+    }
+    lastMousePoint = p;
+}
+
+void processMouseDownForProxy(HWND window, POINT p) {
+    if (mouseState == 0) {
+        startDrags(window, p);
+    } else {
+        endDrags();
+        if (inside(displayedPreviewRect(window), p)) {
+            eyedropper1Down = findEyedropperPoint(currentEyedropperView(window), VPoint{p.y, p.x}, false);
+            if (mouseState % 2) ++mouseState;
+        } else {
+            mouseState = 0;
+            SetCursorFromMousestate();
+        }
+        lastMousePoint = p;
+    }
+    UpdateProxyItem(window, false);
+}
+
+void releaseDrags(HWND window, POINT p) {
+    if (previewDragActive) {
+        proxySlide(lastMousePoint.x - p.x, lastMousePoint.y - p.y, enhancePixelUint8);
+        UpdateProxyItem(window, true);
+    } else if (overviewDragActive) {
+        overviewSlide(p.x - lastMousePoint.x, p.y - lastMousePoint.y, enhancePixelUint8);
+        UpdateProxyItem(window, true);
+        lastMousePoint = p;
+    }
+    endDrags();
+}
+
+void processMouseUpForProxy(HWND window, POINT p) {
+    if (mouseState == 0) {
+        releaseDrags(window, p);
+        return;
+    }
+    if (mouseState % 2) return;
+    eyedropper1Up = findEyedropperPoint(currentEyedropperView(window), VPoint{p.y, p.x}, true);
+    normalizeEyedropperSelection(eyedropper1Down, eyedropper1Up, GetFilterRect());
+    if (eyedropperCallback) eyedropperCallback(eyedropper1Down, eyedropper1Up, mouseState);
+    refreshDialogControls(window, 0);
+    UpdateProxyItem(window, true);
+    mouseState = mouseState == 2 ? 0 : mouseState == 8 ? 7 : 5;
+    SetCursorFromMousestate();
+}
+
+void processMouseMove(HWND window, POINT p) {
+    if (previewDragActive) {
+        proxySlide(lastMousePoint.x - p.x, lastMousePoint.y - p.y, enhancePixelUint8);
+        UpdateProxyItem(window, false);
+        lastMousePoint = p;
+    } else if (overviewDragActive) {
+        overviewSlide(p.x - lastMousePoint.x, p.y - lastMousePoint.y, enhancePixelUint8);
+        UpdateProxyItem(window, false);
+        lastMousePoint = p;
+    }
+    TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, window, 0};
+    TrackMouseEvent(&track);
+}
+
+void processMouseWheel(HWND window, WPARAM wParam, LPARAM lParam) {
+    POINT p = pointOf(lParam);
+    ScreenToClient(window, &p);
+    if (!inside(itemClientRect(window, kPreviewItem), p) && !inside(itemClientRect(window, kOverviewItem), p)) return;
+    const int32 zoom = zoomAfterWheel(pData.zoomFactor, GET_WHEEL_DELTA_WPARAM(wParam));
+    if (zoom == pData.zoomFactor) return;
+    pData.zoomFactor = zoom;
+    SetupProxy(0);
+    UpdateProxyItem(window, true);
+}
+
+void processWindowSizing(WPARAM edge, LPARAM lParam) {
+    RECT* proposed = reinterpret_cast<RECT*>(lParam);
+    VRect r = toVRect(*proposed);
+    enforceMinimumSize(r, int(edge), pData.minWindowWidth, pData.minWindowHeight);
+    *proposed = toRECT(r);
+}
+
+void invalidateWithErase(HWND window, const RECT& r) {
+    if (r.right > r.left && r.bottom > r.top) InvalidateRect(window, &r, TRUE);
+}
+
+void processWindowResize(HWND window, WPARAM kind, LPARAM lParam) {
+    if (window != dialogWindow || kind == SIZE_MINIMIZED) return;
+    const int32 clientRight = LOWORD(lParam), clientBottom = HIWORD(lParam);
+    const RECT oldPreview = itemClientRect(window, kPreviewItem);
+    const RECT preview = toRECT(stretchedPane(toVRect(oldPreview), clientRight, clientBottom, previewRightMargin,
+                                              previewBottomMargin));
+    MoveWindow(GetDlgItem(window, kPreviewItem), preview.left, preview.top, preview.right - preview.left,
+               preview.bottom - preview.top, FALSE);
+    updateProxyAllotments(window);
+    invalidateWithErase(window, RECT{oldPreview.right, 0, clientRight, clientBottom});
+    invalidateWithErase(window, RECT{0, oldPreview.bottom, clientRight, clientBottom});
+    // Whatever the pictures covered last is erased: no stale pixel outlives
+    // a resize.
+    invalidateWithErase(window, lastPaintedPreviewRect);
+    invalidateWithErase(window, lastPaintedOverviewRect);
+    // Content size, as the dialog is placed again when it opens.
+    pData.windowWidth = clientRight;
+    pData.windowHeight = clientBottom;
+
+    const RECT oldOverview = itemClientRect(window, kOverviewItem);
+    const RECT overview = toRECT(widenedPane(toVRect(oldOverview), clientRight, previewRightMargin));
+    MoveWindow(GetDlgItem(window, kOverviewItem), overview.left, overview.top, overview.right - overview.left,
+               overview.bottom - overview.top, FALSE);
+    invalidateWithErase(window, oldOverview);
+    invalidateWithErase(window, overview);
+    SetupProxy(0);
+    if (allowProxyUpdate) UpdateProxyItem(window, true);
+}
+}  // namespace
+
+RECT itemClientRect(HWND window, int id) {
+    RECT r = {0, 0, 0, 0};
+    HWND item = GetDlgItem(window, id);
+    if (!item) return r;
+    GetWindowRect(item, &r);
+    MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+RECT overviewBoxClientRect(HWND window) {
+    return toRECT(centredRect(toVRect(itemClientRect(window, kOverviewItem)), pData.overviewWidth,
+                              pData.overviewHeight));
+}
+
+RECT displayedPreviewRect(HWND window) {
+    return toRECT(centredRect(toVRect(itemClientRect(window, kPreviewItem)), proxyGetDisplayWidth(),
+                              proxyGetDisplayHeight()));
+}
+
+void loadDialogCursors() {
+    if (arrowCursor) return;
+    arrowCursor = LoadCursor(nullptr, IDC_ARROW);
+    eyeSelCursor = eyeAddCursor = eyeSubCursor = LoadCursor(nullptr, IDC_CROSS);
+}
+
+void SetCursorFromMousestate() { SetCursor(cursorForState(mouseState)); }
+
+INT_PTR mouseEventInWindowHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SIZE: processWindowResize(window, wParam, lParam); return 0;
+        case WM_KILLFOCUS:
+        case WM_NCLBUTTONUP:
+        case WM_NCRBUTTONUP:
+        case WM_CAPTURECHANGED: finishDrags(window); return 0;
+        case WM_SETCURSOR:
+            if (mouseState < 1 || mouseState > 8) return FALSE;
+            SetCursorFromMousestate();
+            return TRUE;
+        case WM_NCHITTEST: SetCursorFromMousestate(); return 0;
+        case WM_MOUSEMOVE: processMouseMove(window, pointOf(lParam)); return 0;
+        case WM_LBUTTONDOWN: processMouseDownForProxy(window, pointOf(lParam)); return 0;
+        case WM_LBUTTONUP:
+            processMouseUpForProxy(window, pointOf(lParam));
+            endDrags();
+            return 0;
+        case WM_RBUTTONDOWN: startDrags(window, pointOf(lParam)); return 0;
+        case WM_RBUTTONUP: releaseDrags(window, pointOf(lParam)); return 0;
+        case WM_MOUSEWHEEL: processMouseWheel(window, wParam, lParam); return 0;
+        case WM_SIZING: processWindowSizing(wParam, lParam); return TRUE;
+        case WM_MOUSELEAVE: finishDrags(window); return 0;
+        default: return 0;
+    }
+}
+
+void initZoomableProxy(HWND window, const char* title, controlRefreshProc, eyedropperCallbackProc callback) {
+    eyedropperCallback = callback;
+    loadDialogCursors();
+    mouseState = 0;
+    endDrags();
+    dialogWindow = window;
+    if (!cspacePtrLUT2 || !cspacePtrLUT3)
+        MessageBoxA(window, "Vexlor internal error: color space buffers not created.", "Vexlor", MB_OK);
+
+    RECT frame, client;
+    GetWindowRect(window, &frame);
+    GetClientRect(window, &client);
+    pData.minWindowWidth = frame.right - frame.left;
+    pData.minWindowHeight = frame.bottom - frame.top;
+    const RECT pane = itemClientRect(window, kPreviewItem);
+    previewRightMargin = client.right - pane.right;
+    previewBottomMargin = client.bottom - pane.bottom;
+
+    updateProxyAllotments(window);
+    lastPaintedPreviewRect = lastPaintedOverviewRect = RECT{0, 0, 0, 0};
+    setPreviewDialogHooks(&windowsDialogHooks);
+    SetupProxy(1);
+
+    allowProxyUpdate = false;
+    initAllEditSlidersAndCheckboxes(window);
+    CheckDlgButton(window, kShowAdvancedBox, pData.showAdvanced ? BST_CHECKED : BST_UNCHECKED);
+    processShowAdvancedControls(window);
+
+    RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const VRect placed = initialWindowRect(pData.windowWidth, pData.windowHeight,
+                                           (frame.right - frame.left) - (client.right - client.left),
+                                           (frame.bottom - frame.top) - (client.bottom - client.top),
+                                           pData.minWindowWidth, pData.minWindowHeight, toVRect(work));
+    MoveWindow(window, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top, FALSE);
+
+    SetFocus(GetDlgItem(window, IDOK));
+    allowProxyUpdate = true;
+    SetWindowTextA(window, title);
+    UpdateProxyItem(window, true);
+}
+
+void endDialogPreview() {
+    unSetupProxy();
+    setPreviewDialogHooks(nullptr);
+    dialogWindow = nullptr;
+    endDrags();
+    mouseState = 0;
+}

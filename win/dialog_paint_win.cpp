@@ -1,0 +1,119 @@
+// The preview's update and the dialog's paint: both pictures are composed in
+// host buffers and handed to the host's display call.
+#include <windows.h>
+
+#include "dialog/dialog_layout.h"
+#include "host/globals.h"
+#include "host/host_services.h"
+#include "image/fl_image.h"
+#include "image/uint8_proxy.h"
+#include "preview/paint.h"
+#include "preview/proxy.h"
+#include "preview/proxy_recompute.h"
+#include "win/dialog_win.h"
+
+namespace {
+VRect toVRect(const RECT& r) { return VRect{int32(r.top), int32(r.left), int32(r.bottom), int32(r.right)}; }
+RECT toRECT(const VRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+
+bool proxyExists() { return pData.sourcePtr && pData.outputPtr; }
+
+// The buffers of one paint, released on every way out.
+struct paintBuffers {
+    spatialFilterProxyStruct composition;
+    PSPixelMap previewMap = {};
+    uint8_image overview;
+    paintBuffers() { composition.previewMap = &previewMap; }
+    ~paintBuffers() {
+        spatialFilterPaintCleanup(composition);
+        memoryRelease(0, overview.bufferID, overview.data);
+    }
+};
+
+// What a smaller or moved picture no longer covers gets the dialog's colour.
+void fillUncovered(HDC dc, const RECT& previous, const RECT& current) {
+    for (const VRect& strip : uncoveredStrips(toVRect(previous), toVRect(current))) {
+        const RECT r = toRECT(strip);
+        FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+    }
+}
+
+OSErr display(const PSPixelMap& map, const RECT& at, HDC dc) {
+    if (!gFilterRecord->displayPixels) return errPlugInHostInsufficient;
+    return gFilterRecord->displayPixels(&map, &map.bounds, at.top, at.left, dc);
+}
+
+void paintPictures(HWND window, HDC dc) {
+    const RECT preview = displayedPreviewRect(window);
+    const RECT overviewBox = overviewBoxClientRect(window);
+    paintBuffers buffers;
+    preparePreviewPixelMap(buffers.previewMap, previewDragActive || showOriginalMode);
+    // Without the overview's buffer the preview is still painted.
+    if (pData.overviewWidth > 0 && pData.overviewHeight > 0 &&
+        memoryAllocate(int64_t(pData.overviewWidth) * pData.overviewHeight * 3, buffers.overview.bufferID,
+                       buffers.overview.data)) {
+        buffers.overview.width = pData.overviewWidth;
+        buffers.overview.height = pData.overviewHeight;
+        buffers.composition.overviewPicture = &buffers.overview;
+    }
+    buffers.composition.overviewRect = toVRect(overviewBox);
+    if (spatialFilterPaintBuffer(buffers.composition) != noErr) return;
+
+    fillUncovered(dc, lastPaintedPreviewRect, preview);
+    lastPaintedPreviewRect = preview;
+    const PSPixelMap& composed = buffers.previewMap;
+    const int32 width = composed.bounds.right - composed.bounds.left;
+    interleaved8bit_from_planes rgb(width, composed.rowBytes, 3 * composed.planeBytes,
+                                    static_cast<unsigned char*>(composed.baseAddr));
+    if (rgb.data) display(interleavedPixelMap(composed, rgb.data), preview, dc);
+
+    const PSPixelMap& overviewMap = buffers.composition.overviewMap;
+    if (overviewMap.baseAddr) {
+        fillUncovered(dc, lastPaintedOverviewRect, overviewBox);
+        lastPaintedOverviewRect = overviewBox;
+        display(overviewMap, overviewBox, dc);
+    }
+}
+
+void drawSizeGrip(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    RECT grip = {client.right - GetSystemMetrics(SM_CXVSCROLL), client.bottom - GetSystemMetrics(SM_CYHSCROLL),
+                 client.right, client.bottom};
+    HDC dc = GetDC(window);
+    DrawFrameControl(dc, &grip, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
+    ReleaseDC(window, dc);
+}
+}  // namespace
+
+void UpdateProxyItem(HWND window, bool recompute) {
+    updateInputRate();
+    if (*gResult != noErr) return;
+    if (recompute && !showOriginalMode && pData.sourcePtr) {
+        if (updateModifiedProxyBuffer(pData.sourcePtr) != noErr) {
+            // The recompute has shown its alert; the pictures it could not
+            // bring up to date are erased rather than left as if current.
+            if (*gResult == noErr) *gResult = userCanceledErr;
+            InvalidateRect(window, &lastPaintedPreviewRect, TRUE);
+            InvalidateRect(window, &lastPaintedOverviewRect, TRUE);
+            return;
+        }
+    }
+    const RECT pane = itemClientRect(window, kPreviewItem);
+    InvalidateRect(window, &pane, FALSE);
+    const RECT overviewBox = overviewBoxClientRect(window);
+    InvalidateRect(window, &overviewBox, FALSE);
+}
+
+void UpdateProxyItem(HWND window) { UpdateProxyItem(window, true); }
+
+void ShowOutputBuffer2(HWND window) {
+    // Alerts raised by the composition wait until the paint has ended.
+    deferAlerts(true);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    if (dc && proxyExists()) paintPictures(window, dc);
+    EndPaint(window, &ps);
+    drawSizeGrip(window);
+    deferAlerts(false);
+}
