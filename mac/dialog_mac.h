@@ -1,5 +1,66 @@
-// The product dialog of the Mac form.
+// The product dialog of the Mac form.  dialog_mac.cpp holds DoUI, its
+// commands and the parameter controls; dialog_controls_mac.cpp the check
+// boxes, texts, Show Advanced and About; dialog_preview_mac.cpp the window
+// framework around the preview: set-up, resizing, mouse, wheel, eyedropper
+// states, cursor and mode text, update and paint.
 #pragma once
+
+#include <Carbon.h>
+
+#include "PIFilter.h"
+
+// Controls are addressed by {kControlSignature, id} with the Windows ids.
+extern const OSType kControlSignature;  // 'Qvtz'
+
+enum {
+    kDProxyControlID = 900,
+    proxyShowOriginal = 901,
+    proxyEyedropperControlID = 902,
+    proxyEyedropperModeText = 912,
+    proxySpatialOverviewID = 913,
+    proxyShowAdvancedID = 931,
+    proxyFirstInstruction = 932,
+    proxyInstructionCount = 10,
+};
+
+typedef void (*eyedropperCallbackProc)(VPoint down, VPoint up, int32 mouseState);
+typedef void (*controlsCallbackProc)(WindowRef window);
+typedef void (*updateCallbackProc)(WindowRef window, bool recompute);
 
 // Runs the dialog modally; true when the user confirmed it.
 bool DoUI();
+
+// The dialog window while one is open (null otherwise), for updates from code
+// that has no window at hand.
+extern WindowRef storedWRef;
+extern bool allowProxyUpdate;
+extern bool showOriginalMode;
+// 0 idle; odd states an eyedropper mode armed, even the button held in it.
+extern int32 mouseState;
+extern VPoint eyedropper1Down;
+extern VPoint eyedropper1Up;
+
+// Window framework (dialog_preview_mac.cpp).
+void initZoomableProxy(WindowRef window, updateCallbackProc update, eyedropperCallbackProc eyedropper,
+                       controlsCallbackProc controls, const char* title);
+void UpdateProxyItem(WindowRef window, bool recompute);
+void UpdateProxyItem(WindowRef window);
+void ShowOutputBuffer2(WindowRef window);
+void proxyHandleReset(WindowRef window);
+void processOrigClick(WindowRef window);
+void processEyedropperButton(WindowRef window);
+void SetCursorFromMousestate(WindowRef window);
+// Every way out of a dialog: the proxies released, the framework's state
+// (mouse, drags, stored window) back to idle for the next dialog.
+void endDialogPreview();
+
+// Controls (dialog_controls_mac.cpp).
+void setStaticText(WindowRef window, const char* text, int32 id);
+void HideControl(WindowRef window, int32 id);
+void ShowControl(WindowRef window, int32 id);
+void initCheckBox(WindowRef window, int32 id, int value);
+void initCheckboxes(WindowRef window);
+void processCheckBox(WindowRef window, int32 id, uint8& flag, bool update);
+void initShowAdvancedControls(WindowRef window);
+void processShowAdvancedControls(WindowRef window);
+void processInvertProtectionTextChange(WindowRef window);

@@ -1,0 +1,33 @@
+#include "mac/nib_window_mac.h"
+
+#include <cstdio>
+
+#include "engine/product.h"
+
+WindowRef createNibWindow(const char* name) {
+    ReleasedString bundleID(kMacBundleIdentifier);
+    ReleasedString nibName("PrototypeGUI");
+    ReleasedString windowName(name);
+    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(bundleID.s);
+    IBNibRef nib = nullptr;
+    if (!bundle || CreateNibReferenceWithCFBundle(bundle, nibName.s, &nib) != 0) {
+        std::fputs("CantGetNibRef\n", stderr);
+        return nullptr;
+    }
+    WindowRef window = nullptr;
+    const OSStatus err = CreateWindowFromNib(nib, windowName.s, &window);
+    DisposeNibReference(nib);
+    if (err != 0 || !window) {
+        std::fputs("CantCreateWindow\n", stderr);
+        return nullptr;
+    }
+    return window;
+}
+
+void runAndDispose(WindowRef window, EventHandlerProcPtr handler) {
+    const EventTypeSpec commands[] = {{kEventClassCommand, kEventCommandProcess}};
+    InstallWindowEventHandler(window, NewEventHandlerUPP(handler), 1, commands, window, nullptr);
+    ShowWindow(window);
+    RunAppModalLoopForWindow(window);
+    DisposeWindow(window);
+}
