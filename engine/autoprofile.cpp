@@ -44,51 +44,100 @@ inline int sampleAt(const uint8ImageProxyFromAdvanceState& view, int32 r, int32 
 inline bool clippedCoarse(int s) { return float(s) == 0.0f || float(s) == 255.0f; }
 inline bool validFine(int s) { return 1 < s && s < 254; }
 
-// The coarse measure of one fetched block: a sparse grid of points, each
-// with its right and lower neighbour.
-blockInfo coarseMeasure(const uint8ImageProxyFromAdvanceState& view, int16 planes) {
-    const int32 q = std::max<int32>(1, blockSize / 4);
+// The coarse measure's sums of one block: whole numbers, so the sums of its
+// grid rows may be gathered one fetched strip at a time.
+struct coarseSums {
     int64_t A[3] = {0, 0, 0};
     int64_t D[3] = {0, 0, 0};
     int64_t R = 0;
     int64_t S = 0;
+};
+
+// The coarse measure samples a sparse grid of points, each with its right
+// and lower neighbour: rows and columns 0, q, 2q, ... below blockSize.
+int32 coarseGridStep() { return std::max<int32>(1, blockSize / 4); }
+
+// The neighbour after grid row or column i.  It lies inside the block for
+// every even block size of 8 or more (32, the one in use); for other sizes
+// the block's last row or column stands in for it, so that nothing outside
+// the fetched block is read.
+int32 coarseNeighbour(int32 i) { return std::min(i + 1, blockSize - 1); }
+
+// Adds one grid row of a block to its sums: view row 0 holds the grid row,
+// view row `below` its neighbour, and the block starts at view column x0.
+void addCoarseRow(const uint8ImageProxyFromAdvanceState& view, int32 below, int32 x0, int16 planes, coarseSums& s) {
+    const int32 r = 0;
+    const int32 q = coarseGridStep();
     const int used = std::min<int>(planes, 3);
-    for (int32 r = 0; r < blockSize; r += q) {
-        for (int32 c = 0; c < blockSize; c += q) {
-            for (int k = 0; k < planes; ++k) {
-                const int u = sampleAt(view, r, c, k);
-                const int below = sampleAt(view, r + 1, c, k);
-                const int right = sampleAt(view, r, c + 1, k);
-                if (k < used) A[k] += u;
-                if (clippedCoarse(u)) {
-                    R += 2;
-                    continue;
-                }
-                for (int n : {below, right}) {
-                    if (clippedCoarse(n))
-                        R += 1;
-                    else if (k < used)
-                        D[k] += std::abs(u - n);
-                }
+    for (int32 c = 0; c < blockSize; c += q) {
+        for (int k = 0; k < planes; ++k) {
+            const int u = sampleAt(view, r, x0 + c, k);
+            const int down = sampleAt(view, below, x0 + c, k);
+            const int right = sampleAt(view, r, x0 + coarseNeighbour(c), k);
+            if (k < used) s.A[k] += u;
+            if (clippedCoarse(u)) {
+                s.R += 2;
+                continue;
             }
-            S += planes;
+            for (int n : {down, right}) {
+                if (clippedCoarse(n))
+                    s.R += 1;
+                else if (k < used)
+                    s.D[k] += std::abs(u - n);
+            }
         }
+        s.S += planes;
     }
+}
+
+// The coarse measure of a block from the sums of all its grid rows.
+blockInfo coarseMeasure(coarseSums s, int16 planes) {
     blockInfo b{0.0, 0, 0, 0};
-    if (planes <= 0 || S == 0) return b;
-    const int64_t P = S / planes;
-    const int64_t T = S * planes * 2;
+    if (planes <= 0 || s.S == 0) return b;
+    const int64_t P = s.S / planes;
+    const int64_t T = s.S * planes * 2;
     for (int k = 0; k < 3; ++k) {
-        if (T - R <= 0)
-            D[k] = 0;
+        if (T - s.R <= 0)
+            s.D[k] = 0;
         else
-            D[k] = int64_t(double(D[k]) * double(T) / double(T - R));
-        A[k] /= P;
+            s.D[k] = int64_t(double(s.D[k]) * double(T) / double(T - s.R));
+        s.A[k] /= P;
     }
-    b.deviation = double(D[0] + D[1] + D[2]) * 3.0 / planes;
-    b.average = int32((A[0] + A[1] + A[2]) / planes);
+    b.deviation = double(s.D[0] + s.D[1] + s.D[2]) * 3.0 / planes;
+    b.average = int32((s.A[0] + s.A[1] + s.A[2]) / planes);
     if (b.deviation == 0) b.average = 0;
     return b;
+}
+
+// The coarse measures of one row of blocks.  Only the grid rows and their
+// neighbours are read, so each grid row is fetched as a strip of two image
+// rows across every block of the row: a few requests per row of blocks
+// instead of one per block, a quarter of the image converted at 16 and 32
+// bits, and the host's rows read in their order.
+OSErr measureBlockRow(int32 row, int32 across, int16 planes, std::vector<blockInfo>& blocks) {
+    std::vector<coarseSums> sums(static_cast<size_t>(across));
+    const blockInfo first{0.0, 0, 0, row};
+    const VRect block = blockInfoBlockRect(first);
+    for (int32 r = 0; r < blockSize; r += coarseGridStep()) {
+        const int32 below = coarseNeighbour(r);
+        VRect strip;
+        strip.top = block.top + r;
+        strip.bottom = block.top + below + 1;
+        strip.left = block.left;
+        strip.right = block.left + across * blockSizeAfterInputRateA;
+        uint8ImageProxyFromAdvanceState view;
+        view.init(strip, planes, inputRateA);
+        if (view.errorCode != noErr) return view.errorCode;
+        for (int32 column = 0; column < across; ++column)
+            addCoarseRow(view, below - r, column * blockSizeAfterInputRateA, planes, sums[size_t(column)]);
+    }
+    for (int32 column = 0; column < across; ++column) {
+        blockInfo b = coarseMeasure(sums[size_t(column)], planes);
+        b.blockColumn = column;
+        b.blockRow = row;
+        blocks[size_t(int64_t(row) * across + column)] = b;
+    }
+    return noErr;
 }
 
 }  // namespace
@@ -241,18 +290,9 @@ void profile(double preset) {
     const int32 down = blockSize > 0 ? height / blockSize : 0;
 
     std::vector<blockInfo> blocks(size_t(int64_t(across) * down));
-    for (int32 column = 0; column < across; ++column) {
-        for (int32 row = 0; row < down; ++row) {
-            blockInfo where{0.0, 0, column, row};
-            uint8ImageProxyFromAdvanceState view;
-            view.init(blockInfoBlockRect(where), planes, inputRateA);
-            if (view.errorCode != noErr) return;
-            blockInfo b = coarseMeasure(view, planes);
-            b.blockColumn = column;
-            b.blockRow = row;
-            blocks[size_t(int64_t(row) * across + column)] = b;
-        }
-    }
+    if (across > 0)
+        for (int32 row = 0; row < down; ++row)
+            if (measureBlockRow(row, across, planes, blocks) != noErr) return;
 
     for (blockInfo& b : blocks) {
         const double divisor = brightnessDivisor(preset, b.average);

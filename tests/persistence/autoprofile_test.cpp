@@ -157,20 +157,42 @@ TEST(ProfilingSelection, MeasuresTheFilterRectangleWhereverItLies) {
     EXPECT_EQ(sub.leaks, "");
 }
 
+// The coarse measure fetches, for each row of blocks, one strip of two image
+// rows per row of its sample grid (rows 0, s/4, s/2 and 3s/4 of the blocks,
+// with the row after each) across all whole blocks; the re-measures fetch
+// whole blocks.  Every fetch lies in the filter rectangle and none crosses a
+// row of blocks.
+void expectProfilingFetches(const refhost::Host& host, VRect filter, int32 s) {
+    const int32 across = (filter.right - filter.left) / s, down = (filter.bottom - filter.top) / s;
+    size_t strips = 0;
+    for (const refhost::AdvanceCall& c : host.advanceCalls()) {
+        SCOPED_TRACE(testing::Message() << c.inRect.top << " " << c.inRect.left << " " << c.inRect.bottom << " "
+                                        << c.inRect.right);
+        EXPECT_GE(c.inRect.top, filter.top);
+        EXPECT_GE(c.inRect.left, filter.left);
+        EXPECT_LE(c.inRect.bottom, filter.top + down * s);
+        EXPECT_LE(c.inRect.right, filter.left + across * s);
+        EXPECT_EQ((c.inRect.top - filter.top) / s, (c.inRect.bottom - 1 - filter.top) / s);
+        if (c.inRect.bottom - c.inRect.top == s) {
+            EXPECT_EQ(c.inRect.right - c.inRect.left, s);
+            continue;
+        }
+        ++strips;
+        EXPECT_EQ(c.inRect.bottom - c.inRect.top, 2);
+        EXPECT_EQ((c.inRect.top - filter.top) % s % (s / 4), 0);
+        EXPECT_EQ(c.inRect.left, filter.left);
+        EXPECT_EQ(c.inRect.right - c.inRect.left, across * s);
+    }
+    EXPECT_EQ(strips, size_t(down) * 4);
+}
+
 TEST(ProfilingSelection, EveryFetchLiesInsideTheFilterRectangle) {
     HostOptions options;
     options.filterRect = VRect{40, 72, 40 + 160, 72 + 200};
     BoundHost b(noisyDocument(plugInModeGrayScale, 300, 240, 10, 2), options);
     autoProfile(digitalHNLdefaultDouble);
-    ASSERT_FALSE(b.host.advanceCalls().empty());
-    for (const refhost::AdvanceCall& c : b.host.advanceCalls()) {
-        EXPECT_GE(c.inRect.top, 40);
-        EXPECT_GE(c.inRect.left, 72);
-        EXPECT_LE(c.inRect.bottom, 200);
-        EXPECT_LE(c.inRect.right, 272);
-        EXPECT_EQ(c.inRect.bottom - c.inRect.top, 32);
-        EXPECT_EQ(c.inRect.right - c.inRect.left, 32);
-    }
+    EXPECT_TRUE(b.host.alerts().empty());
+    expectProfilingFetches(b.host, options.filterRect, 32);
 }
 
 TEST(ProfilingSelection, ChangedBlockSizeSetsTheFetchedRectangles) {
@@ -178,8 +200,24 @@ TEST(ProfilingSelection, ChangedBlockSizeSetsTheFetchedRectangles) {
     {
         BoundHost b(noisyDocument(plugInModeGrayScale, 300, 240, 10, 2));
         autoProfile(digitalHNLdefaultDouble);
-        ASSERT_FALSE(b.host.advanceCalls().empty());
-        for (const refhost::AdvanceCall& c : b.host.advanceCalls()) EXPECT_EQ(c.inRect.right - c.inRect.left, 16);
+        expectProfilingFetches(b.host, VRect{0, 0, 240, 300}, 16);
+    }
+    EXPECT_EQ(changeBlockSize(32), 32);
+}
+
+// With an odd block size the sample grid's last row and column are the
+// block's last: their neighbours are taken within the block, never after it
+// (the checking host's fresh buffers end with the block's last row).
+TEST(ProfilingSelection, OddBlockSizeReadsOnlyInsideTheBlocks) {
+    EXPECT_EQ(changeBlockSize(9), 9);
+    {
+        HostOptions options;
+        options.rowSlackBytes = 0;
+        BoundHost b(noisyDocument(plugInModeGrayScale, 90, 81, 10, 2), options);
+        autoProfile(digitalHNLdefaultDouble);
+        EXPECT_TRUE(b.host.requestErrors().empty());
+        EXPECT_GT(b.block.values[0], 0);
+        EXPECT_EQ(b.host.leakReport(), "");
     }
     EXPECT_EQ(changeBlockSize(32), 32);
 }
@@ -393,14 +431,18 @@ TEST(ProfilingFetch, ARefusedCoarseFetchChangesOnlyThePreset) {
     EXPECT_EQ(b.host.leakReport(), "");
 }
 
-// 64 coarse fetches, then up to 64 re-measures: the 20th is refused.
+// The coarse fetches of a 256 x 256 image: four strips for each of its eight
+// rows of blocks.
+const int kCoarseFetches256 = 8 * 4;
+
+// The coarse fetches, then up to 64 re-measures: the 20th is refused.
 TEST(ProfilingFetch, ARefusedReMeasureIsLeftOutNotMixedIn) {
     const Document doc = noisyDocument(plugInModeRGB48, 256, 256, 10, 21);
     const double normal = profileDocument(doc).block.values[0];
 
     BoundHost b(doc);
     b.host.buffers().resetCount();
-    b.host.buffers().plan.refuseNth = 64 + 20;
+    b.host.buffers().plan.refuseNth = kCoarseFetches256 + 20;
     autoProfile(digitalHNLdefaultDouble);
     EXPECT_EQ(b.host.alerts(), std::vector<std::string>{kUint16Refused});
     EXPECT_EQ(b.host.leakReport(), "");
@@ -417,7 +459,7 @@ TEST(ProfilingFetch, EveryReMeasureRefusedShowsOneAlertAndChangesOnlyThePreset) 
     b.block.values[1] = 0.6;
     const ParamBlock before = b.block;
     b.host.buffers().resetCount();
-    b.host.buffers().plan.refuseNth = 64 + 1;
+    b.host.buffers().plan.refuseNth = kCoarseFetches256 + 1;
     b.host.buffers().plan.andAllLater = true;
     autoProfile(digitalHNLdefaultDouble);
     EXPECT_EQ(b.host.alerts(), std::vector<std::string>{kUint16Refused});

@@ -49,7 +49,7 @@ HostOptions optionsFor(const PathCase& c) {
 
 // The number (from 1) of the advance state to fail: the pass's first piece
 // request or its middle one in a clean run.  Glimra profiles first, in
-// requests of 32-pixel blocks; every piece request is wider.
+// requests of its own (isPieceRequest tells them apart).
 int64_t advanceStateToFail(const FailureCase& c) {
     Plugin plugin(modulePath(c.product), true);
     Host host(photoLike(c.path), optionsFor(c.path));
@@ -58,7 +58,7 @@ int64_t advanceStateToFail(const FailureCase& c) {
     std::vector<int64_t> pieces;
     for (size_t i = 0; i < host.advanceCalls().size(); ++i) {
         const VRect& r = host.advanceCalls()[i].inRect;
-        if (r.right - r.left > 64) pieces.push_back(int64_t(i) + 1);
+        if (isPieceRequest(r)) pieces.push_back(int64_t(i) + 1);
     }
     if (pieces.empty()) return 0;
     return c.middle ? pieces[(pieces.size() - 1) / 2 + (pieces.size() > 1 ? 1 : 0)] : pieces[0];

@@ -32,10 +32,9 @@ PassResult filter(Plugin& plugin, const Document& doc, HostOptions o) {
     EXPECT_EQ(refhost::runFilter(plugin, host).result, noErr);
     EXPECT_TRUE(host.alerts().empty()) << host.alerts()[0];
     EXPECT_TRUE(host.clean()) << host.leakReport();
-    // Profiling asks for blocks of 32 pixels of its own; every piece is wider.
     std::vector<refhost::AdvanceCall> pieces;
     for (const refhost::AdvanceCall& call : host.advanceCalls())
-        if (call.inRect.right - call.inRect.left > 64) pieces.push_back(call);
+        if (isPieceRequest(call.inRect)) pieces.push_back(call);
     return {host.document(), pieces};
 }
 
