@@ -9,7 +9,7 @@
 #include "engine/product.h"
 #include "entry/start.h"
 #include "mac/dialog_mac.h"
-#include "support/host_fixture.h"
+#include "mac/mac_dialog_support.h"
 
 namespace {
 struct Seen {
@@ -41,7 +41,12 @@ uint32_t look(const char* windowName, void*) {
 class MacDialog : public HostFixture {
 protected:
     void SetUp() override {
-        makeHost();
+        makeHost(plugInModeRGBColor, 64, 64);
+        block.values = DefaultGUI;
+        block.flags = BooleanDefault;
+        gParams = &block;
+        pData = previewProxyData{};
+        mac_dialog_test::allotThePreviewPane();
         seen = Seen{};
         CarbonStandInClearFaults();
         CarbonStandInSetModalResponder(look, nullptr);
@@ -54,6 +59,7 @@ protected:
         EXPECT_EQ(CarbonStandInFaults(), 0) << CarbonStandInFirstFault();
         HostFixture::TearDown();
     }
+    ParamBlock block;
 };
 
 TEST_F(MacDialog, OkComesFromTheProductsNibAndClearsAnEarlierFailure) {
