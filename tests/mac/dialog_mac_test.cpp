@@ -38,28 +38,13 @@ uint32_t look(const char* windowName, void*) {
     return seen.answer;
 }
 
-class MacDialog : public HostFixture {
+class MacDialog : public mac_dialog_test::MacDialogTest {
 protected:
     void SetUp() override {
-        makeHost(plugInModeRGBColor, 64, 64);
-        block.values = DefaultGUI;
-        block.flags = BooleanDefault;
-        gParams = &block;
-        pData = previewProxyData{};
-        mac_dialog_test::allotThePreviewPane();
+        MacDialogTest::SetUp();
         seen = Seen{};
-        CarbonStandInClearFaults();
         CarbonStandInSetModalResponder(look, nullptr);
     }
-    void TearDown() override {
-        CarbonStandInSetModalResponder(nullptr, nullptr);
-        CarbonStandInFailNib(nullptr);
-        CarbonStandInFailWindows(0);
-        EXPECT_EQ(CarbonStandInLiveWindows(), 0);
-        EXPECT_EQ(CarbonStandInFaults(), 0) << CarbonStandInFirstFault();
-        HostFixture::TearDown();
-    }
-    ParamBlock block;
 };
 
 TEST_F(MacDialog, OkComesFromTheProductsNibAndClearsAnEarlierFailure) {
