@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "entry/params.h"
 #include "mac/mac_dialog_support.h"
 
 namespace {
@@ -103,5 +104,22 @@ TEST_F(MacDialogModule, ADialogThatCannotOpenIsACancelAfterAnAlert) {
     s.look = [](WindowRef) {};
     EXPECT_EQ(runWithDialog(next, s), noErr);
     EXPECT_TRUE(s.looked);
+}
+}  // namespace
+
+namespace {
+// A script's value far beyond the slider (which the engine's derivation
+// brings to its own limit, still beyond the slider): the slider stops at its
+// end, and the run goes on.
+TEST_F(MacDialogModule, AScriptValueOf1e12PutsTheSliderAtItsEnd) {
+    Host host(doc);
+    host.setScriptDescriptor({refhost::DescriptorEntry::Float(keyGUIParams[0], 1e12)}, plugInDialogDisplay);
+    Session s;
+    s.look = [](WindowRef window) {
+        EXPECT_EQ(valueOf(window, SldrGUI[0]), SldrHighGUI[0]);
+    };
+    EXPECT_EQ(runWithDialog(host, s), noErr);
+    EXPECT_TRUE(s.looked);
+    EXPECT_TRUE(host.clean()) << host.leakReport();
 }
 }  // namespace
