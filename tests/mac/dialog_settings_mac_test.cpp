@@ -38,7 +38,8 @@ protected:
     // A block of the product's ranges that is no default, with every flag set.
     static ParamBlock distinct() {
         ParamBlock b{};
-        for (int i = 0; i < kParamValueCount; ++i) b.values[i] = SldrLowGUI[i] / (SldrScaleGUI[i] ? SldrScaleGUI[i] : 1) + 0.25;
+        for (int i = 0; i < kParamValueCount; ++i)
+            b.values[i] = SldrLowGUI[i] / (SldrScaleGUI[i] ? SldrScaleGUI[i] : 1) + 0.25;
         for (int f = 0; f < kParamFlagCount; ++f) b.flags[f] = 1;
         return b;
     }
