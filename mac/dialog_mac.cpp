@@ -89,8 +89,8 @@ double typedValue(ControlRef edit) {
     return std::isfinite(value) ? value : 0.0;
 }
 
-int32 sliderPositionOf(int i, double value) {
-    return sliderPositionFor(value, SldrScaleGUI[i], SldrLowGUI[i], SldrHighGUI[i]);
+int32 sliderPositionOf(int i, double value, double rounding = 0.5) {
+    return sliderPositionFor(value, SldrScaleGUI[i], SldrLowGUI[i], SldrHighGUI[i], rounding);
 }
 
 void processSlider(ControlRef slider, int i) {
@@ -124,8 +124,10 @@ OSStatus processEditText(EventHandlerCallRef call, EventRef event, void* userDat
     lastEditTextGUI[i] = text;
     const double value = typedValue(edit);
     gParams->values[i] = value;
+    // Unlike a slider set from a value, typing truncates: "0.29" at scale
+    // 100 is position 28.
     if (ControlRef slider = dialogControlByID(window, SldrGUI[i])) {
-        SetControl32BitValue(slider, sliderPositionOf(i, value));
+        SetControl32BitValue(slider, sliderPositionOf(i, value, 0.0));
         lastSliderPositionGUI[i] = GetControl32BitValue(slider);
     }
     if (value != lastValueGUI[i]) {

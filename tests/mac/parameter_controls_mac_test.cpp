@@ -46,6 +46,8 @@ const std::vector<ControlCase> kCases = {
     {"TrailingZero", 0, 40, events({keys(22, ".0")}), 40, "40.0", 40, 0},
     // Letters are no number: 0, the slider at its lowest.
     {"Letters", 1, 0.5, events({keys(32, "\b\b\babc")}), 0, "abc", 15, 1},
+    // Typing truncates the position: 0.29 x 100 is 28.999...
+    {"TypedValueTruncates", 1, 0.5, events({keys(32, "\b\b\b0.29")}), 0.29, "0.29", 28, 3},
     {"Infinity", 0, 40, events({keys(22, "\b\binf")}), 0, "inf", 0, 2},
     // 1e9 and 1e99 put the slider at its end; 1e999 is no number.
     {"Overflow", 0, 40, events({keys(22, "\b\b1e999")}), kDerived, "1e999", 0, 6},
