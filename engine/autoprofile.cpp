@@ -61,7 +61,7 @@ int32 coarseGridStep() { return std::max<int32>(1, blockSize / 4); }
 // every even block size of 8 or more (32, the one in use); for other sizes
 // the block's last row or column stands in for it, so that nothing outside
 // the fetched block is read.
-int32 coarseNeighbour(int32 i) { return std::min(i + 1, blockSize - 1); }
+int32 coarseNeighbour(int32 i) { return std::min<int32>(i + 1, blockSize - 1); }
 
 // Adds one grid row of a block to its sums: view row 0 holds the grid row,
 // view row `below` its neighbour, and the block starts at view column x0.
