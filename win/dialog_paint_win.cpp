@@ -75,6 +75,15 @@ void paintPictures(HWND window, HDC dc) {
     }
 }
 
+// A paint of the controls alone, or an empty one (the system sends those
+// too), composes nothing: the pictures could not be drawn through its clip.
+bool paintReachesPictures(HWND window, const RECT& painted) {
+    RECT pictures = displayedPreviewRect(window), hit;
+    for (const RECT& r : {overviewBoxClientRect(window), lastPaintedPreviewRect, lastPaintedOverviewRect})
+        UnionRect(&pictures, &pictures, &r);
+    return IntersectRect(&hit, &painted, &pictures) != 0;
+}
+
 void drawSizeGrip(HWND window) {
     RECT client;
     GetClientRect(window, &client);
@@ -112,7 +121,7 @@ void ShowOutputBuffer2(HWND window) {
     deferAlerts(true);
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
-    if (dc && proxyExists()) paintPictures(window, dc);
+    if (dc && proxyExists() && paintReachesPictures(window, ps.rcPaint)) paintPictures(window, dc);
     EndPaint(window, &ps);
     drawSizeGrip(window);
     deferAlerts(false);
