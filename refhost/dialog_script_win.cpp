@@ -109,6 +109,7 @@ struct DialogScript::Impl {
     std::vector<uint8_t> markedParams;
     int64_t openRefusal = 0;
     size_t markLog = 0, markDisplays = 0, markAlerts = 0;
+    size_t startLog = 0;  // the allocation log's length when the start call began
     std::vector<uint8_t> openedParams;  // before the start call
     std::atomic<bool> done{false};
 
@@ -677,7 +678,7 @@ void DialogScript::Impl::steer() {
     if (!dialog) return;
     settle();
     mark();
-    markLog = 0;  // the opening itself counts as the first step
+    markLog = startLog;  // the opening itself counts as the first step
     markDisplays = 0;
     markAlerts = 0;
     for (const Command& c : commands) {
@@ -728,6 +729,7 @@ DialogScript::~DialogScript() {
 void DialogScript::start() {
     impl_->dialogThread = GetCurrentThreadId();
     impl_->openedParams = impl_->host.parameterBytes();
+    impl_->startLog = impl_->host.buffers().log().size();
     for (const Command& c : impl_->before)
         impl_->host.buffers().plan.refuseNth = impl_->host.buffers().allocations() + number(c.words.at(1));
     impl_->thread = std::thread([this] { impl_->steer(); });

@@ -385,31 +385,50 @@ dialog_under_wine() {
       done
       [ "$ok" = 1 ] && echo "dialog $product ($arch): displays at zoom 1, 2, 4 on $kinds passed the host's check"
     done
-    # Each host buffer refused in turn (Halvane, x86-64): while opening, in a
-    # recompute, a pan and a paint.
-    if [ "$arch" = x86_64 ]; then
-      local phase k ks key ok=1
+    # Each host buffer refused in turn, every one of them, on both products:
+    # while opening, in a recompute, a pan and a paint.  A first run of each
+    # phase counts the buffers it allocates; then one run per buffer refuses
+    # it, and must have refused it.  Odd cases end with Escape, even ones
+    # with Enter.
+    local phase k count key slider ok
+    for product in halvane glimra; do
+      ok=1 cases=0
+      slider=$([ "$product" = halvane ] && echo 21 || echo 141)
       for phase in open recompute pan paint; do
-        case $phase in
-          open) ks="1 2 3 4 5 6 7 8 10 12 16 20 25 30 40 50 60" ;;
-          recompute) ks="1 2 3 4 5 6 8 10 15 20 30 40" ;;
-          *) ks="1 2 3 4 5 6" ;;
-        esac
-        for k in $ks; do
-          key=$([ $((k % 2)) = 0 ] && echo enter || echo escape)
+        refusal_steps() {  # the phase's commands, refusing buffer $1 (0: none)
+          local refuse=
+          [ "$1" = 0 ] || refuse="refuse-buffer $1"
           case $phase in
-            open) printf 'open-refuse-buffer %s\nsettle\n' "$k" ;;
-            recompute) printf 'mark\nrefuse-buffer %s\nslider 21 120\n' "$k" ;;
-            pan) printf 'click 917\nmark\nrefuse-buffer %s\nmouse ldown 900 0 0\nmouse lmove 900 30 20\nmouse lup 900 30 20\n' "$k" ;;
-            paint) printf 'mark\nrefuse-buffer %s\nclick 901\n' "$k" ;;
-          esac >"$dir/refuse-$phase-$k.txt"
-          printf 'expect-alerts-at-most 1\nexpect-no-faults\n%s\nafter-no-live-buffers\nafter-no-faults\n' "$key" \
-            >>"$dir/refuse-$phase-$k.txt"
+            open) [ "$1" = 0 ] || printf 'open-refuse-buffer %s\n' "$1"; printf 'settle\n' ;;
+            recompute) printf 'mark\n%s\nslider %s 120\n' "$refuse" "$slider" ;;
+            pan) printf 'click 917\nmark\n%s\nmouse ldown 900 0 0\nmouse lmove 900 30 20\nmouse lup 900 30 20\n' "$refuse" ;;
+            paint) printf 'mark\n%s\nclick 901\n' "$refuse" ;;
+          esac
+        }
+        { refusal_steps 0; printf 'print-buffers\nescape\n'; } >"$dir/census-$product-$phase.txt"
+        steer "$product" "census-$product-$phase.txt" "census-$product-$phase" --in astronaut.ppm || { ok=0; continue; }
+        count=$(grep -c '^buffer: allocate' "$dir/census-$product-$phase.log" || true)
+        if [ "$count" -lt 1 ]; then
+          echo "dialog $product ($arch): FAILED, no host buffer allocated while the dialog ${phase}s"
+          failures=$((failures + 1)) ok=0
+          continue
+        fi
+        for k in $(seq "$count"); do
+          key=$([ $((k % 2)) = 0 ] && echo enter || echo escape)
+          { refusal_steps "$k"
+            printf 'expect-alerts-at-most 1\nexpect-no-faults\n%s\nafter-no-live-buffers\nafter-no-faults\n' "$key"
+          } >"$dir/refuse-$product-$phase-$k.txt"
           cases=$((cases + 1))
-          steer halvane "refuse-$phase-$k.txt" "refuse-$phase-$k" --in astronaut.ppm || ok=0
+          steer "$product" "refuse-$product-$phase-$k.txt" "refuse-$product-$phase-$k" --in astronaut.ppm || { ok=0; continue; }
+          if ! grep -q '^buffers: .*, 1 refused' "$dir/refuse-$product-$phase-$k.log"; then
+            echo "dialog refuse-$product-$phase-$k ($arch): FAILED, the buffer was not refused"
+            failures=$((failures + 1)) ok=0
+          fi
         done
       done
-      [ "$ok" = 1 ] && echo "dialog halvane ($arch): $cases refusals while opening, recomputing, panning and painting: no fault, no leak, at most one alert owned by the dialog, OK and Cancel work"
+      [ "$ok" = 1 ] && echo "dialog $product ($arch): each of $cases host buffers refused while opening, recomputing, panning and painting: no fault, no leak, at most one alert owned by the dialog, OK and Cancel work"
+    done
+    if [ "$arch" = x86_64 ]; then
       for product in halvane glimra; do
         steer "$product" "latency-$product.txt" "latency-$product" --in astronaut.ppm &&
           sed -n "s/^latency: /dialog $product ($arch) latency: /p" "$dir/latency-$product.log"
