@@ -388,8 +388,9 @@ dialog_under_wine() {
     # Each host buffer refused in turn, every one of them, on both products:
     # while opening, in a recompute, a pan and a paint.  A first run of each
     # phase counts the buffers it allocates; then one run per buffer refuses
-    # it, and must have refused it.  Odd cases end with Escape, even ones
-    # with Enter.
+    # it, and must have refused it unless that run allocated fewer (how
+    # often a drag paints depends on the timing of its messages).  Odd cases
+    # end with Escape, even ones with Enter.
     local phase k count key slider ok
     for product in halvane glimra; do
       ok=1 cases=0
@@ -416,11 +417,14 @@ dialog_under_wine() {
         for k in $(seq "$count"); do
           key=$([ $((k % 2)) = 0 ] && echo enter || echo escape)
           { refusal_steps "$k"
-            printf 'expect-alerts-at-most 1\nexpect-no-faults\n%s\nafter-no-live-buffers\nafter-no-faults\n' "$key"
+            printf 'print-buffers\nexpect-alerts-at-most 1\nexpect-no-faults\n%s\n' "$key"
+            printf 'after-no-live-buffers\nafter-no-faults\n'
           } >"$dir/refuse-$product-$phase-$k.txt"
-          cases=$((cases + 1))
           steer "$product" "refuse-$product-$phase-$k.txt" "refuse-$product-$phase-$k" --in astronaut.ppm || { ok=0; continue; }
-          if ! grep -q '^buffers: .*, 1 refused' "$dir/refuse-$product-$phase-$k.log"; then
+          log=$dir/refuse-$product-$phase-$k.log
+          if grep -q '^buffer: refused' "$log"; then
+            cases=$((cases + 1))
+          elif [ "$(grep -c '^buffer: allocate' "$log")" -ge "$k" ]; then
             echo "dialog refuse-$product-$phase-$k ($arch): FAILED, the buffer was not refused"
             failures=$((failures + 1)) ok=0
           fi
