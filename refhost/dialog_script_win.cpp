@@ -34,6 +34,22 @@ const int kPreviewItem = 900, kOverviewItem = 913;
 const int kFileNameCombo = 0x47c, kFileNameEdit = 0x480;
 const DWORD kFindTimeoutMs = 120000;
 
+// Cancels the creation of the first dialog window on the thread that set it,
+// as a system out of window resources would; later windows (the alert that
+// should follow) are made as usual.
+bool dialogCreationRefused = false;
+HHOOK dialogRefusalHook = nullptr;
+LRESULT CALLBACK refuseFirstDialog(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && !dialogCreationRefused) {
+        const CREATESTRUCTA* cs = reinterpret_cast<const CBT_CREATEWNDA*>(lParam)->lpcs;
+        if (IS_INTRESOURCE(cs->lpszClass) && reinterpret_cast<ULONG_PTR>(cs->lpszClass) == ULONG_PTR(WC_DIALOG)) {
+            dialogCreationRefused = true;
+            return 1;
+        }
+    }
+    return CallNextHookEx(dialogRefusalHook, code, wParam, lParam);
+}
+
 struct Command {
     int line;
     std::vector<std::string> words;
@@ -110,6 +126,7 @@ struct DialogScript::Impl {
     int64_t openRefusal = 0;
     size_t markLog = 0, markDisplays = 0, markAlerts = 0;
     size_t startLog = 0;  // the allocation log's length when the start call began
+    HHOOK refuseDialog = nullptr;  // open-refuse-dialog: cancels the creation of the first dialog
     std::vector<uint8_t> openedParams;  // before the start call
     std::atomic<bool> done{false};
 
@@ -651,6 +668,17 @@ void DialogScript::Impl::runAfter(const Command& c, int16 startResult) {
         for (size_t i = 0; i < stored.size() && i < 24; ++i) same = same && stored[i] == opened.values[i];
         check(same, c, "the registry holds the values the start call found (" + std::to_string(stored.size()) +
                            " numbers)");
+    } else if (op == "after-alerts") {
+        // after-alerts N TEXT: N alerts in the whole start call, the last one TEXT.
+        std::vector<std::string> texts;
+        {
+            auto lock = host.lockState();
+            texts = host.alerts();
+        }
+        const std::string last = texts.empty() ? std::string() : texts.back();
+        check(long(texts.size()) == number(c.words.at(1)) && (c.rest.empty() || last == c.rest), c,
+              std::to_string(texts.size()) + " alert(s) in the start call, expected " + c.words[1] +
+                  (texts.empty() ? std::string() : ", the last \"" + last + "\""));
     } else if (op == "after-no-live-buffers") {
         int64_t live;
         {
@@ -668,6 +696,7 @@ void DialogScript::Impl::runAfter(const Command& c, int16 startResult) {
 }
 
 void DialogScript::Impl::steer() {
+    if (refuseDialog) return;  // no dialog to steer: only the after- checks run
     const DWORD start = GetTickCount();
     while (!dialog && GetTickCount() - start < kFindTimeoutMs) {
         EnumThreadWindows(dialogThread, findDialog, reinterpret_cast<LPARAM>(&dialog));
@@ -715,7 +744,7 @@ DialogScript::DialogScript(const std::string& path, Host& host, const std::strin
         // Typed and expected texts: the rest of the line after the id (after
         // the command itself for print).
         c.rest = wordsAfter(line, c.words[0] == "print" ? 1 : 2);
-        if (c.words[0] == "open-refuse-buffer")
+        if (c.words[0] == "open-refuse-buffer" || c.words[0] == "open-refuse-dialog")
             impl_->before.push_back(c);
         else
             (c.words[0].rfind("after-", 0) == 0 ? impl_->after : impl_->commands).push_back(c);
@@ -731,12 +760,21 @@ void DialogScript::start() {
     impl_->openedParams = impl_->host.parameterBytes();
     impl_->startLog = impl_->host.buffers().log().size();
     for (const Command& c : impl_->before)
-        impl_->host.buffers().plan.refuseNth = impl_->host.buffers().allocations() + number(c.words.at(1));
+        if (c.words[0] == "open-refuse-dialog")
+            impl_->refuseDialog = dialogRefusalHook =
+                SetWindowsHookExA(WH_CBT, refuseFirstDialog, nullptr, GetCurrentThreadId());
+        else
+            impl_->host.buffers().plan.refuseNth = impl_->host.buffers().allocations() + number(c.words.at(1));
     impl_->thread = std::thread([this] { impl_->steer(); });
 }
 
 int DialogScript::finish(int16 startResult) {
     if (impl_->thread.joinable()) impl_->thread.join();
+    if (impl_->refuseDialog) {
+        UnhookWindowsHookEx(impl_->refuseDialog);
+        impl_->check(dialogCreationRefused, Command{0, {"open-refuse-dialog"}, ""},
+                     "the creation of the plug-in's dialog was refused");
+    }
     for (const Command& c : impl_->after) impl_->runAfter(c, startResult);
     std::printf("dialog script: %d check(s) passed, %d failed\n", impl_->passes, impl_->failures);
     std::fflush(stdout);

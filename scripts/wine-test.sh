@@ -375,6 +375,8 @@ dialog_under_wine() {
       fi
       steer "$product" "escape-$product.txt" "escape-$product" --in astronaut.ppm &&
         echo "dialog $product ($arch): Escape gave -128 with the parameters and the registry as found"
+      steer "$product" no-dialog.txt "no-dialog-$product" --in astronaut.ppm &&
+        echo "dialog $product ($arch): a dialog that could not be created was alerted and gave -128, parameters and registry as found"
       # Every document kind at zoom 1, 2 and 4.
       local kinds="rgb:8 gray:8 lab:8 rgb:16 rgb:32" kind ok=1
       for kind in $kinds; do
