@@ -477,11 +477,13 @@ void DialogScript::Impl::run(const Command& c) {
         if (minimumSize.right == 0) minimumSize = RECT{0, 0, r.right - r.left, r.bottom - r.top};
         const bool minimum = r.right - r.left == minimumSize.right && r.bottom - r.top == minimumSize.bottom &&
                              minimumSize.right > width && minimumSize.bottom > height;
-        (void)result;
-        check(minimum && fixedKept, c,
+        // A dialog procedure's answer reaches the sender only through
+        // DWLP_MSGRESULT: TRUE says the rectangle was changed.
+        check(minimum && fixedKept && result == TRUE, c,
               "sizing edge " + std::to_string(edge) + " to " + std::to_string(width) + " x " +
                   std::to_string(height) + " gives " + std::to_string(r.right - r.left) + " x " +
-                  std::to_string(r.bottom - r.top) + (fixedKept ? ", the opposite edges kept" : ", EDGES MOVED"));
+                  std::to_string(r.bottom - r.top) + (fixedKept ? ", the opposite edges kept" : ", EDGES MOVED") +
+                  ", the message's result " + std::to_string(result));
     } else if (op == "resize-to-minimum") {
         // The frame size the first sizing answered: the template's.
         SetWindowPos(dialog, nullptr, 0, 0, minimumSize.right, minimumSize.bottom, SWP_NOMOVE | SWP_NOZORDER);
