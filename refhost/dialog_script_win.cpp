@@ -275,12 +275,14 @@ struct DialogScript::Impl {
     // Clicks a settings button, names the file in the file dialog that
     // opens and confirms it.
     void fileDialog(const Command& c, int button, const std::string& fileName) {
-        // The file dialog may open in another folder, and may leave the
-        // process there: the file is named by its full path in the host's
-        // folder, and the host's folder is put back afterwards.
+        // The file is named by its full path in a folder of its own: a
+        // plug-in that let the dialog move the process's current folder
+        // there would be seen.
         char folder[MAX_PATH] = {0};
         GetCurrentDirectoryA(MAX_PATH, folder);
-        const std::string path = std::string(folder) + "\\" + fileName;
+        const std::string settingsFolder = std::string(folder) + "\\settings";
+        CreateDirectoryA(settingsFolder.c_str(), nullptr);
+        const std::string path = settingsFolder + "\\" + fileName;
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(item(button)));
         HWND files = nullptr;
         for (int i = 0; i < 1000 && !files; ++i) {
@@ -300,7 +302,10 @@ struct DialogScript::Impl {
         for (int i = 0; i < 1000 && IsWindow(files); ++i) Sleep(10);
         check(!IsWindow(files), c, "the file dialog closed with " + path);
         settle();
-        SetCurrentDirectoryA(folder);
+        char after[MAX_PATH] = {0};
+        GetCurrentDirectoryA(MAX_PATH, after);
+        check(lstrcmpiA(after, folder) == 0, c, std::string("the current folder after the file dialog is ") + after);
+        SetCurrentDirectoryA(folder);  // the later steps' files stay where they were
     }
 
     // Every pixel of the client area that a preview or overview picture
