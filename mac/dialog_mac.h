@@ -64,3 +64,10 @@ void processCheckBox(WindowRef window, int32 id, uint8& flag, bool update);
 void initShowAdvancedControls(WindowRef window);
 void processShowAdvancedControls(WindowRef window);
 void processInvertProtectionTextChange(WindowRef window);
+
+// The product dialog's own (dialog_mac.cpp, dialog_controls_mac.cpp): a
+// control by id (null when the window has none), the commands that both
+// command tables share, and the parameter controls set from the values.
+ControlRef dialogControlByID(WindowRef window, int32 id);
+OSStatus processCommonCommands(WindowRef window, uint32_t command, OSStatus result);
+void initAllEditSliders(WindowRef window);
