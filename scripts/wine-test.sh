@@ -315,7 +315,8 @@ fi
 # pihost.exe --dialog-script runs each product's dialog under Wine and steers
 # it from a host thread (tests/wine/dialog/*.txt): controls on open, sliders,
 # typing, labels, boxes, commands, Save and Load, zoom and wheel, drags, Show
-# Original and Show Advanced, sizing and resizing, Enter and Escape.  Enter's
+# Original and Show Advanced, sizing and resizing, Enter and Escape, zoom 3
+# from the registry, a dialog that cannot be created.  Enter's
 # output must equal a run without the dialog on the same values.  Every
 # display at zoom 1, 2 and 4 on grey, RGB, Lab, 16- and 32-bit documents must
 # pass the host's buffer check; every host buffer refused in turn while the
@@ -373,8 +374,18 @@ dialog_under_wine() {
           failures=$((failures + 1))
         fi
       fi
-      steer "$product" "escape-$product.txt" "escape-$product" --in astronaut.ppm &&
+      steer "$product" "escape-$product.txt" "escape-$product" --in astronaut.ppm --registry "registry-$product.txt" &&
         echo "dialog $product ($arch): Escape gave -128 with the parameters and the registry as found"
+      # Zoom 3 only comes back from the registry: the Escape run's, its zoom
+      # factor made 3.
+      if grep -q $'\tZmsz long ' "$dir/registry-$product.txt" 2>/dev/null; then
+        sed -i $'s/\tZmsz long .*/\tZmsz long 3/' "$dir/registry-$product.txt"
+        steer "$product" zoom3.txt "zoom3-$product" --in astronaut.ppm --registry "registry-$product.txt" &&
+          echo "dialog $product ($arch): zoom 3 from the registry displayed as 3 x 3 blocks; the wheel left it for 2"
+      else
+        echo "dialog $product ($arch): FAILED, the registry kept no zoom factor"
+        failures=$((failures + 1))
+      fi
       steer "$product" no-dialog.txt "no-dialog-$product" --in astronaut.ppm &&
         echo "dialog $product ($arch): a dialog that could not be created was alerted and gave -128, parameters and registry as found"
       # Every document kind at zoom 1, 2 and 4.
