@@ -348,6 +348,7 @@ dialog_under_wine() {
     return 1
   }
   for arch in $archs; do
+    checks=0
     dir=$work/dialog-$arch
     mkdir -p "$dir" "$shots/$arch"
     cp "$build/win-$arch/refhost/pihost.exe" "$build/win-$arch/halvane.8bf" "$build/win-$arch/glimra.8bf" \
