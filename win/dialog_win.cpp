@@ -70,8 +70,8 @@ bool showFilterDialog() {
     INT_PTR answer;
     {
         // Every recompute while the dialog is open hands its bands to these
-        // waiting workers: starting threads for each of a recompute's
-        // hundred-odd band calls cost more than the filtering itself.
+        // waiting workers: a recompute makes about twenty band calls, and
+        // starting their threads cost more than the filtering itself.
         bandWorkerSetScope workers;
         answer = DialogBoxParamA(moduleInstance, "FILTERDIALOG", owner, DissolveProc, 0);
     }
