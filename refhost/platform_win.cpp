@@ -220,15 +220,15 @@ LRESULT CALLBACK alertHook(int code, WPARAM wParam, LPARAM lParam) {
 
 const std::vector<void*>& alertOwners() { return ownersOfAlerts(); }
 
-void drawDisplayCall(const DisplayCall& call) {
+bool drawDisplayCall(const DisplayCall& call) {
     HDC dc = static_cast<HDC>(call.platformContext);
     const int32 width = call.srcRect.right - call.srcRect.left, height = call.srcRect.bottom - call.srcRect.top;
-    if (!dc || width <= 0 || height <= 0) return;
+    if (!dc || width <= 0 || height <= 0) return true;
     Document picture;
     try {
         picture = displayCallImage(call);
     } catch (const std::invalid_argument&) {
-        return;
+        return true;
     }
     // A top-down 24-bit DIB: rows of blue, green, red, padded to 4 bytes.
     const int64_t rowBytes = (int64_t(width) * 3 + 3) / 4 * 4;
@@ -245,6 +245,7 @@ void drawDisplayCall(const DisplayCall& call) {
     const BITMAPINFO info = topDownBitmapInfo(width, height, 24);
     SetDIBitsToDevice(dc, call.dstCol, call.dstRow, DWORD(width), DWORD(height), 0, 0, 0, UINT(height), bits.data(),
                       &info, DIB_RGB_COLORS);
+    return true;
 }
 
 void* allocatePages(size_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }
