@@ -591,9 +591,12 @@ TEST_F(MacFramework, ShowOriginalDrawsTheSourceProxy) {
 // gone.
 TEST_F(MacFramework, PaintDrawsNothingUnlessComposedAndRestoresThePort) {
     bindPhoto();
-    open();
     GrafPtr before = nullptr;
     GetPort(&before);
+    open();
+    GrafPtr after = nullptr;
+    GetPort(&after);
+    EXPECT_EQ(after, before);
     const int64_t buffersBefore = liveBuffers();
     const size_t displays = displayCount();
 
@@ -604,7 +607,6 @@ TEST_F(MacFramework, PaintDrawsNothingUnlessComposedAndRestoresThePort) {
     EXPECT_EQ(displayCount(), displays);
     ASSERT_EQ(alerts().size(), 1u);
     EXPECT_EQ(alerts()[0], kOutOfMemoryAlert);
-    GrafPtr after = nullptr;
     GetPort(&after);
     EXPECT_EQ(after, before);
     EXPECT_EQ(liveBuffers(), buffersBefore);
