@@ -105,13 +105,6 @@ void measure(const char* label, int32 windowWidth, int32 windowHeight) {
     endDialogPreview();
     DisposeWindow(window);
     PIUSuitesRelease();
-    tables.reset();
-    gFilterRecord = nullptr;
-    gResult = nullptr;
-    gDataHandle = nullptr;
-    sSPBasic = nullptr;
-    gParams = nullptr;
-    gData = nullptr;
 }
 }  // namespace
 
