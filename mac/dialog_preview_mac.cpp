@@ -36,8 +36,8 @@ int16 minimumPWidth = 0, minimumPHeight = 0;
 updateCallbackProc localUpdateProxy = nullptr;
 eyedropperCallbackProc localEyedropperAnalysis = nullptr;
 controlsCallbackProc initAllEditSlidersHolder = nullptr;
-// Where the overview was drawn last, so that a smaller one leaves no stale
-// pixels beside it.
+// What the overview may have left beside its box: the box drawn last, or
+// the whole pane before the first paint and after a resize.
 VRect lastOverviewBox = {0, 0, 0, 0};
 
 // Geometry ---------------------------------------------------------------------
@@ -229,10 +229,17 @@ void processWindowResize(WindowRef window, int32 width, int32 height) {
     // The panes keep their top-left corners and follow the window's size
     // at the margins the nib gives.
     const VRect pane = getVRectFromWindowItem(window, kDProxyControlID);
+    const VRect overview = getVRectFromWindowItem(window, proxySpatialOverviewID);
+    {
+        // What the pictures covered goes: no stale pixel outlives a smaller pane.
+        portHolder port(window);
+        eraseRect(pane);
+        eraseRect(overview);
+    }
     setItemBounds(window, kDProxyControlID,
                   stretchedPane(pane, width, height, pData.marginWidth - pane.left, pData.marginHeight - pane.top));
-    const VRect overview = getVRectFromWindowItem(window, proxySpatialOverviewID);
     setItemBounds(window, proxySpatialOverviewID, widenedPane(overview, width, pData.marginWidth - overview.left));
+    lastOverviewBox = getVRectFromWindowItem(window, proxySpatialOverviewID);
     updateProxyAllotments(window, kDProxyControlID);
     // With force: the proxy, the overview and their sizes in pData are made
     // again for the new panes even when the zoom stays.
@@ -324,13 +331,13 @@ void initZoomableProxy(WindowRef window, updateCallbackProc update, eyedropperCa
     storedWRef = window;
     mouseState = 0;
     lastClickHitProxyArea = lastClickHitOverviewArea = false;
-    lastOverviewBox = VRect{0, 0, 0, 0};
     localUpdateProxy = update;
     localEyedropperAnalysis = eyedropper;
     initAllEditSlidersHolder = controls;
     allowProxyUpdate = false;
     setPreviewDialogHooks(&macDialogHooks);
     updateProxyAllotments(window, kDProxyControlID);
+    lastOverviewBox = getVRectFromWindowItem(window, proxySpatialOverviewID);
     SetupProxy(0);
 
     Rect content{0, 0, 0, 0};
