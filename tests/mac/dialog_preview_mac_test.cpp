@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -746,5 +747,27 @@ TEST_F(MacFramework, ScreenshotsOfTheDialog) {
     run({resize(1400, 1000), command("Zm02")});
     shot("grown-zoom2");
     EXPECT_EQ(host().faults().size(), 0u);
+}
+}  // namespace
+
+namespace {
+void controlsThrow(WindowRef) { throw std::runtime_error("controls gone"); }
+
+// An exception raised under an event handler stays out of the toolbox: it
+// is shown, the preview stops updating, and the loop goes on to the OK.
+TEST_F(MacFramework, AnExceptionUnderAnEventHandlerIsShownNotThrown) {
+    bindPattern();
+    window = createNibWindow("prototypeDialog");
+    ASSERT_NE(window, nullptr);
+    initZoomableProxy(window, updateSeen, eyedropperSeen, controlsThrow, kProductTitle);
+    UpdateProxyItem(window);
+    const size_t displays = displayCount();
+    processEyedropperButton(window);
+    const VPoint p = centre(displayedPreview());
+    EXPECT_NO_THROW(run({mouse(kScriptMouseDown, p), mouse(kScriptMouseUp, p), command("Zm02")}));
+    ASSERT_EQ(alerts().size(), 1u);
+    EXPECT_EQ(alerts()[0], "(Vexlor) Unexpected error: controls gone");
+    EXPECT_EQ(result(), userCanceledErr);
+    EXPECT_EQ(displayCount(), displays);
 }
 }  // namespace
