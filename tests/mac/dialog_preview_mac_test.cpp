@@ -488,6 +488,10 @@ TEST_P(MacScenario, LeavesWhatItMust) {
     GetParam().check(*this, before);
     EXPECT_EQ(host().faults().size(), 0u) << host().faults()[0];
     EXPECT_TRUE(alerts().empty());
+    EXPECT_EQ(result(), noErr);
+    // The window's own events leave the parameters alone.
+    EXPECT_TRUE(block.values == DefaultGUI);
+    EXPECT_TRUE(block.flags == BooleanDefault);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, MacScenario, ::testing::ValuesIn(kScenarios),
