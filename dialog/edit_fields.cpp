@@ -61,8 +61,8 @@ std::string editTextForValue(double value) {
     return std::string(reinterpret_cast<const char*>(text + 1), std::min<size_t>(text[0], 254));
 }
 
-int32 sliderPositionFor(double value, double scale, int32 low, int32 high) {
-    const double position = std::trunc(value * scale + 0.5);
+int32 sliderPositionFor(double value, double scale, int32 low, int32 high, double rounding) {
+    const double position = std::trunc(value * scale + rounding);
     if (!(position > low)) return low;
     if (position >= high) return high;
     return int32(position);

@@ -20,6 +20,7 @@ int parseEditNumber(const std::string& text, double low, double high, double& va
 // The text an edit box shows for value (DoubleToString, at most 254 characters).
 std::string editTextForValue(double value);
 
-// The slider position of value: trunc(value x scale + 0.5) in double,
-// clamped to low..high; NaN gives low.
-int32 sliderPositionFor(double value, double scale, int32 low, int32 high);
+// The slider position of value: trunc(value x scale + rounding) in double,
+// clamped to low..high; NaN gives low.  Sliders set from a value round; the
+// Mac form's typing truncates.
+int32 sliderPositionFor(double value, double scale, int32 low, int32 high, double rounding = 0.5);

@@ -2,26 +2,20 @@
 // the protection labels, and the About window.
 #include <Carbon.h>
 
-#include <cstdio>
-
+#include "dialog/control_tables.h"
 #include "engine/product.h"
 #include "entry/start.h"
 #include "host/globals.h"
 #include "mac/dialog_mac.h"
 #include "mac/nib_window_mac.h"
+#include "preview/proxy.h"
 
 const OSType kControlSignature = 0x5176747a;  // 'Qvtz'
 
 namespace {
 const char* const kMakerAddress = "www.vexlor.example";
 const char* const kFreePluginsLine = "Free plug-ins from Vexlor: www.vexlor.example/free";
-
-ControlRef controlByID(WindowRef window, int32 id) {
-    const ControlID controlID{kControlSignature, id};
-    ControlRef control = nullptr;
-    if (GetControlByID(window, &controlID, &control) != 0) return nullptr;
-    return control;
-}
+enum { kProtectShadowsBox = 44, kThresholdLabel = 190, kFeatherLabel = 200 };
 
 // The About window's own: taking 'clos' here keeps the system from disposing
 // of a window that DoAbout disposes of itself.
@@ -34,39 +28,83 @@ OSStatus AboutEventHandler(EventHandlerCallRef, EventRef event, void* userData) 
     QuitAppModalLoopForWindow(static_cast<WindowRef>(userData));
     return noErr;
 }
+
+void showOrHide(WindowRef window, int32 id, bool show) {
+    if (show)
+        ShowControl(window, id);
+    else
+        HideControl(window, id);
+}
 }  // namespace
 
+ControlRef dialogControlByID(WindowRef window, int32 id) {
+    const ControlID controlID{kControlSignature, id};
+    ControlRef control = nullptr;
+    if (id == 0 || GetControlByID(window, &controlID, &control) != 0) return nullptr;
+    return control;
+}
+
 void setStaticText(WindowRef window, const char* text, int32 id) {
-    ControlRef control = controlByID(window, id);
+    ControlRef control = dialogControlByID(window, id);
     if (!control) return;
     ReleasedString s(text);
     SetControlData(control, kControlEntireControl, kControlEditTextCFStringTag, sizeof s.s, &s.s);
 }
 
 void HideControl(WindowRef window, int32 id) {
-    if (ControlRef control = controlByID(window, id)) HideControl(control);
+    if (ControlRef control = dialogControlByID(window, id)) HideControl(control);
 }
 
 void ShowControl(WindowRef window, int32 id) {
-    if (ControlRef control = controlByID(window, id)) ShowControl(control);
+    if (ControlRef control = dialogControlByID(window, id)) ShowControl(control);
 }
 
+// Any non-zero value checks the box: a flag from a script, the registry or a
+// file may hold another value than 1.
 void initCheckBox(WindowRef window, int32 id, int value) {
-    if (ControlRef control = controlByID(window, id)) SetControl32BitValue(control, value == 1 ? 1 : 0);
+    if (ControlRef control = dialogControlByID(window, id)) SetControl32BitValue(control, value != 0 ? 1 : 0);
 }
 
-void initCheckboxes(WindowRef) {}
+// The protection labels follow box 44 wherever the boxes are set from the flags.
+void initCheckboxes(WindowRef window) {
+    for (int f = 0; f < kParamFlagCount; ++f)
+        if (BooleanID[f] != 0) initCheckBox(window, BooleanID[f], gParams->flags[f]);
+    processInvertProtectionTextChange(window);
+}
 
 void processCheckBox(WindowRef window, int32 id, uint8& flag, bool update) {
-    ControlRef control = controlByID(window, id);
+    ControlRef control = dialogControlByID(window, id);
     if (!control) return;
-    flag = GetControl32BitValue(control) == 1;
+    flag = GetControl32BitValue(control) == 1 ? 1 : 0;
     if (update) UpdateProxyItem(window, true);
 }
 
-void initShowAdvancedControls(WindowRef) {}
-void processShowAdvancedControls(WindowRef) {}
-void processInvertProtectionTextChange(WindowRef) {}
+void initShowAdvancedControls(WindowRef window) {
+    initCheckBox(window, proxyShowAdvancedID, pData.showAdvanced);
+    processShowAdvancedControls(window);
+}
+
+void processShowAdvancedControls(WindowRef window) {
+    allowProxyUpdate = false;
+    const bool advanced = pData.showAdvanced != 0;
+    for (int i = 0; i < kParamValueCount; ++i)
+        if (slotHasControl(i) && isAdvancedControl[i])
+            for (int32 id : {int32(EditGUI[i]), int32(SldrGUI[i]), int32(labelIdOfSlot(i))})
+                showOrHide(window, id, advanced);
+    for (int f = 0; f < kParamFlagCount; ++f)
+        if (BooleanID[f] != 0 && isAdvancedBooleanControl[f]) showOrHide(window, BooleanID[f], advanced);
+    for (int32 id = proxyFirstInstruction; id < proxyFirstInstruction + proxyInstructionCount; ++id)
+        showOrHide(window, id, !advanced);
+    allowProxyUpdate = true;
+}
+
+void processInvertProtectionTextChange(WindowRef window) {
+    ControlRef box = dialogControlByID(window, kProtectShadowsBox);
+    if (!box) return;
+    const bool shadows = GetControl32BitValue(box) == 1;
+    setStaticText(window, shadows ? "Shadow protect threshold" : "Highlight protect threshold", kThresholdLabel);
+    setStaticText(window, shadows ? "Shadow protect feather" : "Highlight protect feather", kFeatherLabel);
+}
 
 void DoAbout(const char* title) {
     WindowRef window = createNibWindow("prototypeAbout");

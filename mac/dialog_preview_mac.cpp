@@ -50,22 +50,16 @@ Rect RectFromVRect(const VRect& r) {
     return Rect{toInt16(r.top), toInt16(r.left), toInt16(r.bottom), toInt16(r.right)};
 }
 
-ControlRef itemControl(WindowRef window, int32 id) {
-    const ControlID controlID{kControlSignature, id};
-    ControlRef control = nullptr;
-    return GetControlByID(window, &controlID, &control) == noErr ? control : nullptr;
-}
-
 // A control's bounds; empty when the window has no such control.
 VRect getVRectFromWindowItem(WindowRef window, int32 id) {
     Rect r{0, 0, 0, 0};
-    if (ControlRef control = itemControl(window, id)) GetControlBounds(control, &r);
+    if (ControlRef control = dialogControlByID(window, id)) GetControlBounds(control, &r);
     return VRectFromRect(r);
 }
 
 void setItemBounds(WindowRef window, int32 id, VRect bounds) {
     const Rect r = RectFromVRect(bounds);
-    if (ControlRef control = itemControl(window, id)) SetControlBounds(control, &r);
+    if (ControlRef control = dialogControlByID(window, id)) SetControlBounds(control, &r);
 }
 
 VPoint contentOrigin(WindowRef window) {
@@ -377,7 +371,7 @@ void UpdateProxyItem(WindowRef window, bool recompute) {
 void UpdateProxyItem(WindowRef window) { UpdateProxyItem(window, true); }
 
 void ShowOutputBuffer2(WindowRef window) {
-    if (!itemControl(window, kDProxyControlID) || !pData.sourcePtr || !pData.outputPtr) return;
+    if (!dialogControlByID(window, kDProxyControlID) || !pData.sourcePtr || !pData.outputPtr) return;
     paintBuffers buffers;
     {
         portHolder port(window);
@@ -404,13 +398,13 @@ void changeUpdateRelativeZoomLevelMac(WindowRef window, int32 step, updateCallba
 }
 
 void proxyHandleReset(WindowRef window) {
-    if (ControlRef box = itemControl(window, proxyShowOriginal)) SetControl32BitValue(box, 0);
+    if (ControlRef box = dialogControlByID(window, proxyShowOriginal)) SetControl32BitValue(box, 0);
     showOriginalMode = false;
     UpdateProxyItem(window, true);
 }
 
 void processOrigClick(WindowRef window) {
-    ControlRef box = itemControl(window, proxyShowOriginal);
+    ControlRef box = dialogControlByID(window, proxyShowOriginal);
     showOriginalMode = box && GetControl32BitValue(box) == 1;
     UpdateProxyItem(window, true);
 }

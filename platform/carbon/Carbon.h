@@ -279,3 +279,8 @@ CARBON_API void CarbonStandInSetNavResponder(CarbonNavResponder responder, void*
 CARBON_API bool CarbonStandInFinderInfo(const char* path, OSType* fileType, OSType* fileCreator);
 // Live dialogs, replies and descriptors, so that tests can see a leak.
 CARBON_API long CarbonStandInLiveNavObjects();
+
+// The number a string begins with (after white space), or 0 when it begins
+// with none.  Like the system's, it may give an infinity or a NaN ("1e999",
+// "inf", "nan"), which callers must not take for a value.
+CARBON_API double CFStringGetDoubleValue(CFStringRef s);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -457,4 +458,9 @@ DialogItemIndex CautionAlert(int16_t alertID, void*) { return showResourceAlert(
 AlertType CarbonStandInLastAlertType() {
     std::lock_guard<std::mutex> lock(sinkMutex);
     return lastAlertType;
+}
+
+double CFStringGetDoubleValue(CFStringRef s) {
+    if (!s) return 0;
+    return std::strtod(s->text.c_str(), nullptr);
 }

@@ -9,7 +9,7 @@
 #include "engine/product.h"
 #include "entry/start.h"
 #include "mac/dialog_mac.h"
-#include "support/host_fixture.h"
+#include "mac/mac_dialog_support.h"
 
 namespace {
 struct Seen {
@@ -38,21 +38,12 @@ uint32_t look(const char* windowName, void*) {
     return seen.answer;
 }
 
-class MacDialog : public HostFixture {
+class MacDialog : public mac_dialog_test::MacDialogTest {
 protected:
     void SetUp() override {
-        makeHost();
+        MacDialogTest::SetUp();
         seen = Seen{};
-        CarbonStandInClearFaults();
         CarbonStandInSetModalResponder(look, nullptr);
-    }
-    void TearDown() override {
-        CarbonStandInSetModalResponder(nullptr, nullptr);
-        CarbonStandInFailNib(nullptr);
-        CarbonStandInFailWindows(0);
-        EXPECT_EQ(CarbonStandInLiveWindows(), 0);
-        EXPECT_EQ(CarbonStandInFaults(), 0) << CarbonStandInFirstFault();
-        HostFixture::TearDown();
     }
 };
 
