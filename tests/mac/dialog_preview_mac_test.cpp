@@ -48,23 +48,18 @@ void eyedropperSeen(VPoint down, VPoint up, int32 state) {
 void controlsSeen(WindowRef) { ++seen.controlsCalls; }
 void updateSeen(WindowRef window, bool recompute) { UpdateProxyItem(window, recompute); }
 
-// The product dialog's commands that reach the framework, as its command
-// handler passes them on.
+// The product dialog's commands that reach the framework, through the
+// dialog's table of the commands both products share.
 OSStatus frameworkCommands(EventHandlerCallRef, EventRef event, void* userData) {
     HICommand command;
     if (GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
                           &command) != 0)
         return eventNotHandledErr;
     WindowRef window = static_cast<WindowRef>(userData);
-    const uint32 c = command.commandID;
-    if (c == code("Orig")) processOrigClick(window);
-    if (c == code("Eyed")) processEyedropperButton(window);
-    const int32 zoom = c == code("Zm01") ? 1 : c == code("Zm02") ? 2 : c == code("Zm04") ? 4 : 0;
-    if (zoom) {
-        changeZoom(zoom);
-        UpdateProxyItem(window, true);
-    }
-    if (c == kHICommandOK || c == kHICommandCancel) QuitAppModalLoopForWindow(window);
+    if (command.commandID == kHICommandOK || command.commandID == kHICommandCancel)
+        QuitAppModalLoopForWindow(window);
+    else
+        processCommonCommands(window, command.commandID, eventNotHandledErr);
     return eventNotHandledErr;
 }
 
@@ -731,6 +726,7 @@ TEST_F(MacFramework, PreviewMemoryFailureStopsTheUpdatesThenOkEndsTheLoop) {
 TEST_F(MacFramework, ScreenshotsOfTheDialog) {
     bindPhoto();
     open();
+    initAllEditSliders(window);
     const std::string product = std::string(kMacBundleIdentifier) == "Glimra" ? "glimra" : "halvane";
     auto shot = [&](const std::string& name) {
         const refhost::Document picture = refhost::pictureOfWindow(window);
