@@ -228,17 +228,6 @@ void refreshAndUpdate(WindowRef window) {
     UpdateProxyItem(window);
 }
 
-void zoomStep(WindowRef window, int32 step) {
-    VRect pane = {0, 0, 0, 0};
-    if (ControlRef item = dialogControlByID(window, kDProxyControlID)) {
-        Rect r;
-        GetControlBounds(item, &r);
-        pane = VRect{r.top, r.left, r.bottom, r.right};
-    }
-    changeRelativeZoomLevel(pane, step);
-    UpdateProxyItem(window, true);
-}
-
 OSStatus WindowEventHandler(EventHandlerCallRef, EventRef event, void* userData) {
     HICommand command;
     if (GetEventClass(event) != kEventClassCommand || GetEventKind(event) != kEventCommandProcess ||
@@ -318,8 +307,8 @@ OSStatus processCommonCommands(WindowRef window, uint32_t command, OSStatus resu
             changeZoom(int32(command & 0xff) - '0');
             UpdateProxyItem(window, true);
             return result;
-        case fourChars("Zmin"): zoomStep(window, -1); return result;
-        case fourChars("Zmot"): zoomStep(window, +1); return result;
+        case fourChars("Zmin"): changeUpdateRelativeZoomLevelMac(window, -1, UpdateProxyItem); return result;
+        case fourChars("Zmot"): changeUpdateRelativeZoomLevelMac(window, +1, UpdateProxyItem); return result;
         case fourChars("Orig"): processOrigClick(window); return result;
         case fourChars("Eyed"): processEyedropperButton(window); return result;
         // A loaded file sets every flag, the "when UI loads" ones too.

@@ -649,13 +649,14 @@ OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t*
     if (complex) *complex = nullptr;
     auto& complexValues = Host::Impl::complexProperties(h);
     auto found = complexValues.find({key, index});
-    if (signature == kPhotoshopSignature && complex && found != complexValues.end()) {
+    const bool offered = signature == kPhotoshopSignature && !h.refusedProperties.count(key);
+    if (offered && complex && found != complexValues.end()) {
         call.result = noErr;
         if (found->second) {
             *complex = h.handles().createWith(*found->second);
             call.bytes = *found->second;
         }
-    } else if (signature == kPhotoshopSignature && simple) {
+    } else if (offered && simple) {
         call.complex = false;
         auto& values = Host::Impl::simpleProperties(h);
         auto it = values.find({key, index});
@@ -673,7 +674,7 @@ OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t*
 OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32 index, intptr_t simple, Handle complex) try {
     HOST_ENTRY();
     PropertyCall call{true, signature, key, index, complex != nullptr, simple, {}, errPlugInPropertyUndefined};
-    if (signature == kPhotoshopSignature) {
+    if (signature == kPhotoshopSignature && !h.refusedProperties.count(key)) {
         call.result = noErr;
         if (!complex) {
             Host::Impl::simpleProperties(h)[{key, index}] = simple;
@@ -1343,7 +1344,11 @@ OSErr MACPASCAL displayPixels(const PSPixelMap* source, const VRect* srcRect, in
         }
     }
     // A host draws what it was handed into the context it was given.
-    platform::drawDisplayCall(c);
+    if (!platform::drawDisplayCall(c)) {
+        h.recordFault("displayPixels: the platform context " + pointerText(context) +
+                      " is no port or device context to draw into");
+        return paramErr;
+    }
     Host::Impl::displays(h).push_back(std::move(c));
     return noErr;
 } catch (...) {

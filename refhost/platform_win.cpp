@@ -220,10 +220,10 @@ LRESULT CALLBACK alertHook(int code, WPARAM wParam, LPARAM lParam) {
 
 const std::vector<void*>& alertOwners() { return ownersOfAlerts(); }
 
-void drawDisplayCall(const DisplayCall& call) {
+bool drawDisplayCall(const DisplayCall& call) {
     HDC dc = static_cast<HDC>(call.platformContext);
     const int32 width = call.srcRect.right - call.srcRect.left, height = call.srcRect.bottom - call.srcRect.top;
-    if (!dc || width <= 0 || height <= 0) return;
+    if (!dc || width <= 0 || height <= 0) return true;
     // Grey and RGB are drawn from the call's own samples; only Lab needs the
     // conversion to a picture first.
     Document converted;
@@ -234,7 +234,7 @@ void drawDisplayCall(const DisplayCall& call) {
         samples = converted.data();
         step = 3;
     } else if (call.planes != 1 && !(call.planes == 3 && call.imageMode == plugInModeRGBColor)) {
-        return;  // nothing this host can show
+        return true;  // nothing this host can show
     }
     // A top-down 32-bit DIB, blue, green, red and a pad byte per pixel: the
     // display's own layout, so the system copies it without converting.
@@ -249,6 +249,7 @@ void drawDisplayCall(const DisplayCall& call) {
     const BITMAPINFO info = topDownBitmapInfo(width, height, 32);
     SetDIBitsToDevice(dc, call.dstCol, call.dstRow, DWORD(width), DWORD(height), 0, 0, 0, UINT(height), bits.data(),
                       &info, DIB_RGB_COLORS);
+    return true;
 }
 
 void* allocatePages(size_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }

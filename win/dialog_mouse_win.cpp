@@ -132,7 +132,7 @@ void processMouseUpForProxy(HWND window, POINT p) {
     if (eyedropperCallback) eyedropperCallback(eyedropper1Down, eyedropper1Up, mouseState);
     refreshDialogControls(window, 0);
     UpdateProxyItem(window, true);
-    mouseState = mouseState == 2 ? 0 : mouseState == 8 ? 7 : 5;
+    mouseState = mouseStateAfterSelection(mouseState);
     SetCursorFromMousestate();
 }
 
