@@ -17,6 +17,7 @@
 
 #include "engine/product.h"
 #include "entry/params.h"
+#include "host/band_runner.h"
 #include "host/globals.h"
 #include "host/suites.h"
 #include "image/colorspace_luts.h"
@@ -81,6 +82,8 @@ void measure(const char* label, int32 windowWidth, int32 windowHeight) {
         std::fprintf(stderr, "no dialog window\n");
         return;
     }
+    // As in the dialog: the workers wait for the recomputes' bands.
+    bandWorkerSetScope workers;
     initZoomableProxy(window, update, noEyedropper, noControls, kProductTitle);
     UpdateProxyItem(window, true);
     std::vector<double> ms;

@@ -18,6 +18,7 @@
 #include "entry/params.h"
 #include "entry/start.h"
 #include "host/alerts.h"
+#include "host/band_runner.h"
 #include "host/globals.h"
 #include "mac/nib_window_mac.h"
 #include "mac/settings_dialogs_mac.h"
@@ -359,10 +360,15 @@ bool DoUI() {
     initCheckBox(window, kProfileFilmOnLoadBox, gParams->flags[kFilmProfileFlag]);
     initCheckBox(window, kProfileDigitalOnLoadBox, gParams->flags[kDigitalProfileFlag]);
 
-    ShowWindow(window);
-    UpdateProxyItem(window);
-    bugUserToReadManual();
-    RunAppModalLoopForWindow(window);
+    {
+        // Every recompute while the dialog is open hands its bands to these
+        // waiting workers instead of starting threads of its own.
+        bandWorkerSetScope workers;
+        ShowWindow(window);
+        UpdateProxyItem(window);
+        bugUserToReadManual();
+        RunAppModalLoopForWindow(window);
+    }
     DisposeWindow(window);
     endDialogPreview();
     // As on Windows: a failure the preview reported while the dialog was open
