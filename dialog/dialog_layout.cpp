@@ -40,6 +40,8 @@ VPoint findEyedropperPoint(const eyedropperView& view, VPoint point, bool releas
     return VPoint{std::clamp(y + 1, f.top + 1, f.bottom), std::clamp(x + 1, f.left + 1, f.right)};
 }
 
+int32 mouseStateAfterSelection(int32 heldState) { return heldState == 2 ? 0 : heldState == 8 ? 7 : 5; }
+
 void normalizeEyedropperSelection(VPoint& down, VPoint& up, VRect filter) {
     if (down.h == up.h) {
         --down.h;

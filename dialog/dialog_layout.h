@@ -26,6 +26,10 @@ struct eyedropperView {
 // The image point under a press or, one further, under a release, clamped
 // into the filter rectangle.
 VPoint findEyedropperPoint(const eyedropperView& view, VPoint point, bool release);
+// The mouse state after a selection ended in held state 2, 4, 6 or 8: the
+// eyedropper is done (0), the other modes stay armed for the next area (5
+// after start and add, 7 after subtract).
+int32 mouseStateAfterSelection(int32 heldState);
 // Widens equal corners to one pixel on each side, then clamps both corners.
 void normalizeEyedropperSelection(VPoint& down, VPoint& up, VRect filter);
 

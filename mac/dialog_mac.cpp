@@ -18,6 +18,7 @@
 #include "entry/params.h"
 #include "entry/start.h"
 #include "host/alerts.h"
+#include "host/band_runner.h"
 #include "host/globals.h"
 #include "mac/nib_window_mac.h"
 #include "mac/settings_dialogs_mac.h"
@@ -228,17 +229,6 @@ void refreshAndUpdate(WindowRef window) {
     UpdateProxyItem(window);
 }
 
-void zoomStep(WindowRef window, int32 step) {
-    VRect pane = {0, 0, 0, 0};
-    if (ControlRef item = dialogControlByID(window, kDProxyControlID)) {
-        Rect r;
-        GetControlBounds(item, &r);
-        pane = VRect{r.top, r.left, r.bottom, r.right};
-    }
-    changeRelativeZoomLevel(pane, step);
-    UpdateProxyItem(window, true);
-}
-
 OSStatus WindowEventHandler(EventHandlerCallRef, EventRef event, void* userData) {
     HICommand command;
     if (GetEventClass(event) != kEventClassCommand || GetEventKind(event) != kEventCommandProcess ||
@@ -318,8 +308,8 @@ OSStatus processCommonCommands(WindowRef window, uint32_t command, OSStatus resu
             changeZoom(int32(command & 0xff) - '0');
             UpdateProxyItem(window, true);
             return result;
-        case fourChars("Zmin"): zoomStep(window, -1); return result;
-        case fourChars("Zmot"): zoomStep(window, +1); return result;
+        case fourChars("Zmin"): changeUpdateRelativeZoomLevelMac(window, -1, UpdateProxyItem); return result;
+        case fourChars("Zmot"): changeUpdateRelativeZoomLevelMac(window, +1, UpdateProxyItem); return result;
         case fourChars("Orig"): processOrigClick(window); return result;
         case fourChars("Eyed"): processEyedropperButton(window); return result;
         // A loaded file sets every flag, the "when UI loads" ones too.
@@ -370,10 +360,15 @@ bool DoUI() {
     initCheckBox(window, kProfileFilmOnLoadBox, gParams->flags[kFilmProfileFlag]);
     initCheckBox(window, kProfileDigitalOnLoadBox, gParams->flags[kDigitalProfileFlag]);
 
-    ShowWindow(window);
-    UpdateProxyItem(window);
-    bugUserToReadManual();
-    RunAppModalLoopForWindow(window);
+    {
+        // Every recompute while the dialog is open hands its bands to these
+        // waiting workers instead of starting threads of its own.
+        bandWorkerSetScope workers;
+        ShowWindow(window);
+        UpdateProxyItem(window);
+        bugUserToReadManual();
+        RunAppModalLoopForWindow(window);
+    }
     DisposeWindow(window);
     endDialogPreview();
     // As on Windows: a failure the preview reported while the dialog was open

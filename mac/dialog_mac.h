@@ -65,6 +65,15 @@ void initShowAdvancedControls(WindowRef window);
 void processShowAdvancedControls(WindowRef window);
 void processInvertProtectionTextChange(WindowRef window);
 
+// Also of the window framework (dialog_preview_mac.cpp): the other
+// eyedropper modes (mouse states 3, 5 and 7), and the relative zoom step of
+// the wheel and of the zoom-in and zoom-out commands, which runs the update
+// callback when the zoom changed.
+void processEyeSelButton(WindowRef window);
+void processEyeAddButton(WindowRef window);
+void processEyeSubButton(WindowRef window);
+void changeUpdateRelativeZoomLevelMac(WindowRef window, int32 step, updateCallbackProc update);
+
 // The product dialog's own (dialog_mac.cpp, dialog_controls_mac.cpp): a
 // control by id (null when the window has none), the commands that both
 // command tables share, and the parameter controls set from the values.

@@ -160,6 +160,23 @@ void spatialFilterPaintCleanup(spatialFilterProxyStruct& s) {
     memoryRelease(0, s.zoomedBufferID, s.zoomedPtr);
 }
 
+paintBuffers::~paintBuffers() {
+    spatialFilterPaintCleanup(composition);
+    memoryRelease(0, overview.bufferID, overview.data);
+}
+
+OSErr paintBuffers::compose(bool showOriginal, VRect overviewRect) {
+    preparePreviewPixelMap(previewMap, showOriginal);
+    if (pData.overviewWidth > 0 && pData.overviewHeight > 0 &&
+        memoryAllocate(int64_t(pData.overviewWidth) * pData.overviewHeight * 3, overview.bufferID, overview.data)) {
+        overview.width = pData.overviewWidth;
+        overview.height = pData.overviewHeight;
+        composition.overviewPicture = &overview;
+    }
+    composition.overviewRect = overviewRect;
+    return spatialFilterPaintBuffer(composition);
+}
+
 OSErr spatialFilterDisplayPixels(spatialFilterProxyStruct& s, int32 previewRow, int32 previewColumn,
                                  void* platformContext) {
     DisplayPixelsProc display = gFilterRecord->displayPixels;

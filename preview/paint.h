@@ -31,6 +31,23 @@ void preparePreviewPixelMap(PSPixelMap& map, bool showOriginal);
 OSErr spatialFilterPaintBuffer(spatialFilterProxyStruct& s);
 void spatialFilterPaintCleanup(spatialFilterProxyStruct& s);
 
+// The buffers of one paint, released on every way out: the composition's
+// and the overview picture, of the overview's size in pData.
+struct paintBuffers {
+    spatialFilterProxyStruct composition;
+    PSPixelMap previewMap = {};
+    uint8_image overview;
+    paintBuffers() { composition.previewMap = &previewMap; }
+    ~paintBuffers();
+    paintBuffers(const paintBuffers&) = delete;
+    paintBuffers& operator=(const paintBuffers&) = delete;
+    // Composes the preview of the output proxy (the source proxy when
+    // showOriginal) and the overview, which lies at overviewRect.  Without
+    // the overview picture's buffer the preview is still composed.  The
+    // composition's result: nothing is to be displayed unless it is 0.
+    OSErr compose(bool showOriginal, VRect overviewRect);
+};
+
 // Hands both pictures to the host, the preview's top-left corner at
 // (previewRow, previewColumn) and the overview at its rectangle; an empty
 // overview picture is not handed over.

@@ -34,6 +34,22 @@ const int kPreviewItem = 900, kOverviewItem = 913;
 const int kFileNameCombo = 0x47c, kFileNameEdit = 0x480;
 const DWORD kFindTimeoutMs = 120000;
 
+// Cancels the creation of the first dialog window on the thread that set it,
+// as a system out of window resources would; later windows (the alert that
+// should follow) are made as usual.
+bool dialogCreationRefused = false;
+HHOOK dialogRefusalHook = nullptr;
+LRESULT CALLBACK refuseFirstDialog(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && !dialogCreationRefused) {
+        const CREATESTRUCTA* cs = reinterpret_cast<const CBT_CREATEWNDA*>(lParam)->lpcs;
+        if (IS_INTRESOURCE(cs->lpszClass) && reinterpret_cast<ULONG_PTR>(cs->lpszClass) == ULONG_PTR(WC_DIALOG)) {
+            dialogCreationRefused = true;
+            return 1;
+        }
+    }
+    return CallNextHookEx(dialogRefusalHook, code, wParam, lParam);
+}
+
 struct Command {
     int line;
     std::vector<std::string> words;
@@ -109,6 +125,8 @@ struct DialogScript::Impl {
     std::vector<uint8_t> markedParams;
     int64_t openRefusal = 0;
     size_t markLog = 0, markDisplays = 0, markAlerts = 0;
+    size_t startLog = 0;  // the allocation log's length when the start call began
+    HHOOK refuseDialog = nullptr;  // open-refuse-dialog: cancels the creation of the first dialog
     std::vector<uint8_t> openedParams;  // before the start call
     std::atomic<bool> done{false};
 
@@ -257,12 +275,14 @@ struct DialogScript::Impl {
     // Clicks a settings button, names the file in the file dialog that
     // opens and confirms it.
     void fileDialog(const Command& c, int button, const std::string& fileName) {
-        // The file dialog may open in another folder, and may leave the
-        // process there: the file is named by its full path in the host's
-        // folder, and the host's folder is put back afterwards.
+        // The file is named by its full path in a folder of its own: a
+        // plug-in that let the dialog move the process's current folder
+        // there would be seen.
         char folder[MAX_PATH] = {0};
         GetCurrentDirectoryA(MAX_PATH, folder);
-        const std::string path = std::string(folder) + "\\" + fileName;
+        const std::string settingsFolder = std::string(folder) + "\\settings";
+        CreateDirectoryA(settingsFolder.c_str(), nullptr);
+        const std::string path = settingsFolder + "\\" + fileName;
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(item(button)));
         HWND files = nullptr;
         for (int i = 0; i < 1000 && !files; ++i) {
@@ -282,7 +302,10 @@ struct DialogScript::Impl {
         for (int i = 0; i < 1000 && IsWindow(files); ++i) Sleep(10);
         check(!IsWindow(files), c, "the file dialog closed with " + path);
         settle();
-        SetCurrentDirectoryA(folder);
+        char after[MAX_PATH] = {0};
+        GetCurrentDirectoryA(MAX_PATH, after);
+        check(lstrcmpiA(after, folder) == 0, c, std::string("the current folder after the file dialog is ") + after);
+        SetCurrentDirectoryA(folder);  // the later steps' files stay where they were
     }
 
     // Every pixel of the client area that a preview or overview picture
@@ -459,11 +482,13 @@ void DialogScript::Impl::run(const Command& c) {
         if (minimumSize.right == 0) minimumSize = RECT{0, 0, r.right - r.left, r.bottom - r.top};
         const bool minimum = r.right - r.left == minimumSize.right && r.bottom - r.top == minimumSize.bottom &&
                              minimumSize.right > width && minimumSize.bottom > height;
-        (void)result;
-        check(minimum && fixedKept, c,
+        // A dialog procedure's answer reaches the sender only through
+        // DWLP_MSGRESULT: TRUE says the rectangle was changed.
+        check(minimum && fixedKept && result == TRUE, c,
               "sizing edge " + std::to_string(edge) + " to " + std::to_string(width) + " x " +
                   std::to_string(height) + " gives " + std::to_string(r.right - r.left) + " x " +
-                  std::to_string(r.bottom - r.top) + (fixedKept ? ", the opposite edges kept" : ", EDGES MOVED"));
+                  std::to_string(r.bottom - r.top) + (fixedKept ? ", the opposite edges kept" : ", EDGES MOVED") +
+                  ", the message's result " + std::to_string(result));
     } else if (op == "resize-to-minimum") {
         // The frame size the first sizing answered: the template's.
         SetWindowPos(dialog, nullptr, 0, 0, minimumSize.right, minimumSize.bottom, SWP_NOMOVE | SWP_NOZORDER);
@@ -650,6 +675,17 @@ void DialogScript::Impl::runAfter(const Command& c, int16 startResult) {
         for (size_t i = 0; i < stored.size() && i < 24; ++i) same = same && stored[i] == opened.values[i];
         check(same, c, "the registry holds the values the start call found (" + std::to_string(stored.size()) +
                            " numbers)");
+    } else if (op == "after-alerts") {
+        // after-alerts N TEXT: N alerts in the whole start call, the last one TEXT.
+        std::vector<std::string> texts;
+        {
+            auto lock = host.lockState();
+            texts = host.alerts();
+        }
+        const std::string last = texts.empty() ? std::string() : texts.back();
+        check(long(texts.size()) == number(c.words.at(1)) && (c.rest.empty() || last == c.rest), c,
+              std::to_string(texts.size()) + " alert(s) in the start call, expected " + c.words[1] +
+                  (texts.empty() ? std::string() : ", the last \"" + last + "\""));
     } else if (op == "after-no-live-buffers") {
         int64_t live;
         {
@@ -667,6 +703,7 @@ void DialogScript::Impl::runAfter(const Command& c, int16 startResult) {
 }
 
 void DialogScript::Impl::steer() {
+    if (refuseDialog) return;  // no dialog to steer: only the after- checks run
     const DWORD start = GetTickCount();
     while (!dialog && GetTickCount() - start < kFindTimeoutMs) {
         EnumThreadWindows(dialogThread, findDialog, reinterpret_cast<LPARAM>(&dialog));
@@ -677,7 +714,7 @@ void DialogScript::Impl::steer() {
     if (!dialog) return;
     settle();
     mark();
-    markLog = 0;  // the opening itself counts as the first step
+    markLog = startLog;  // the opening itself counts as the first step
     markDisplays = 0;
     markAlerts = 0;
     for (const Command& c : commands) {
@@ -714,7 +751,7 @@ DialogScript::DialogScript(const std::string& path, Host& host, const std::strin
         // Typed and expected texts: the rest of the line after the id (after
         // the command itself for print).
         c.rest = wordsAfter(line, c.words[0] == "print" ? 1 : 2);
-        if (c.words[0] == "open-refuse-buffer")
+        if (c.words[0] == "open-refuse-buffer" || c.words[0] == "open-refuse-dialog")
             impl_->before.push_back(c);
         else
             (c.words[0].rfind("after-", 0) == 0 ? impl_->after : impl_->commands).push_back(c);
@@ -728,13 +765,23 @@ DialogScript::~DialogScript() {
 void DialogScript::start() {
     impl_->dialogThread = GetCurrentThreadId();
     impl_->openedParams = impl_->host.parameterBytes();
+    impl_->startLog = impl_->host.buffers().log().size();
     for (const Command& c : impl_->before)
-        impl_->host.buffers().plan.refuseNth = impl_->host.buffers().allocations() + number(c.words.at(1));
+        if (c.words[0] == "open-refuse-dialog")
+            impl_->refuseDialog = dialogRefusalHook =
+                SetWindowsHookExA(WH_CBT, refuseFirstDialog, nullptr, GetCurrentThreadId());
+        else
+            impl_->host.buffers().plan.refuseNth = impl_->host.buffers().allocations() + number(c.words.at(1));
     impl_->thread = std::thread([this] { impl_->steer(); });
 }
 
 int DialogScript::finish(int16 startResult) {
     if (impl_->thread.joinable()) impl_->thread.join();
+    if (impl_->refuseDialog) {
+        UnhookWindowsHookEx(impl_->refuseDialog);
+        impl_->check(dialogCreationRefused, Command{0, {"open-refuse-dialog"}, ""},
+                     "the creation of the plug-in's dialog was refused");
+    }
     for (const Command& c : impl_->after) impl_->runAfter(c, startResult);
     std::printf("dialog script: %d check(s) passed, %d failed\n", impl_->passes, impl_->failures);
     std::fflush(stdout);

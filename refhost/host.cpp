@@ -649,13 +649,14 @@ OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t*
     if (complex) *complex = nullptr;
     auto& complexValues = Host::Impl::complexProperties(h);
     auto found = complexValues.find({key, index});
-    if (signature == kPhotoshopSignature && complex && found != complexValues.end()) {
+    const bool offered = signature == kPhotoshopSignature && !h.refusedProperties.count(key);
+    if (offered && complex && found != complexValues.end()) {
         call.result = noErr;
         if (found->second) {
             *complex = h.handles().createWith(*found->second);
             call.bytes = *found->second;
         }
-    } else if (signature == kPhotoshopSignature && simple) {
+    } else if (offered && simple) {
         call.complex = false;
         auto& values = Host::Impl::simpleProperties(h);
         auto it = values.find({key, index});
@@ -673,7 +674,7 @@ OSErr MACPASCAL propertyGet(uint32 signature, uint32 key, int32 index, intptr_t*
 OSErr MACPASCAL propertySet(uint32 signature, uint32 key, int32 index, intptr_t simple, Handle complex) try {
     HOST_ENTRY();
     PropertyCall call{true, signature, key, index, complex != nullptr, simple, {}, errPlugInPropertyUndefined};
-    if (signature == kPhotoshopSignature) {
+    if (signature == kPhotoshopSignature && !h.refusedProperties.count(key)) {
         call.result = noErr;
         if (!complex) {
             Host::Impl::simpleProperties(h)[{key, index}] = simple;
@@ -1330,16 +1331,24 @@ OSErr MACPASCAL displayPixels(const PSPixelMap* source, const VRect* srcRect, in
     c.planes = displayPlanes(source->imageMode);
     const uint8_t* base = static_cast<const uint8_t*>(source->baseAddr);
     if (!isEmpty(r)) {
-        c.pixels.reserve(size_t(int64_t(r.bottom - r.top) * (r.right - r.left) * c.planes));
-        for (int32 y = r.top; y < r.bottom; ++y)
-            for (int32 x = r.left; x < r.right; ++x)
-                for (int16 p = 0; p < c.planes; ++p)
-                    c.pixels.push_back(base[int64_t(y - b.top) * source->rowBytes +
-                                            int64_t(x - b.left) * source->colBytes +
-                                            int64_t(p) * source->planeBytes]);
+        // Sized once and written through a pointer: this copy is part of
+        // every paint the dialog's latency is measured by.
+        c.pixels.resize(size_t(int64_t(r.bottom - r.top) * (r.right - r.left) * c.planes));
+        uint8_t* out = c.pixels.data();
+        for (int32 y = r.top; y < r.bottom; ++y) {
+            const uint8_t* row = base + int64_t(y - b.top) * source->rowBytes;
+            for (int32 x = r.left; x < r.right; ++x) {
+                const uint8_t* pixel = row + int64_t(x - b.left) * source->colBytes;
+                for (int16 p = 0; p < c.planes; ++p) *out++ = pixel[int64_t(p) * source->planeBytes];
+            }
+        }
     }
     // A host draws what it was handed into the context it was given.
-    platform::drawDisplayCall(c);
+    if (!platform::drawDisplayCall(c)) {
+        h.recordFault("displayPixels: the platform context " + pointerText(context) +
+                      " is no port or device context to draw into");
+        return paramErr;
+    }
     Host::Impl::displays(h).push_back(std::move(c));
     return noErr;
 } catch (...) {

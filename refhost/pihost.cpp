@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -46,6 +49,8 @@ const char* const kUsage =
     "                         or a synthetic document)\n"
     "  --fresh                load a fresh copy of the module\n"
     "  --about                send the about selector first\n"
+    "  --registry FILE        the host's registry: read from FILE when it exists, written back\n"
+    "                         after the run (a line per entry: ID, tab, key, type, value)\n"
     "  --dialog-script FILE   show the dialog and steer it by the commands of FILE (Windows);\n"
     "                         screenshots go to --shots PREFIX (default: FILE without extension)\n";
 
@@ -58,7 +63,7 @@ struct Options {
     int32 tileW = 0, tileH = 0;  // 0: the tool host's
     int64_t maxSpace = -1;
     Descriptor script;
-    std::string dialogScript, shots;
+    std::string dialogScript, shots, registry;
     std::vector<std::string> scriptTexts;  // each --set as given
     bool keepGoing = false;
     bool dialog = false, bigDocument = true, printParams = false, fresh = false, selectors = false, about = false,
@@ -185,6 +190,8 @@ Options parse(int argc, char** argv) {
         } else if (a == "--dialog-script") {
             o.dialogScript = value(i);
             o.dialog = true;
+        } else if (a == "--registry") {
+            o.registry = value(i);
         } else if (a == "--shots") {
             o.shots = value(i);
         } else if (a == "--about") {
@@ -227,6 +234,39 @@ struct BlockLayout {
     uint8 flags[9];
     double values[26];
 };
+
+// The registry kept between runs: one line per entry, "ID<tab>Abcd TYPE
+// VALUE", TYPE doub (17 significant digits), long or bool.
+void readRegistry(Host& host, const std::string& path) {
+    std::ifstream in(path);
+    if (!in) return;  // a first run: nothing remembered yet
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n) {
+        const size_t tab = line.find('\t');
+        std::istringstream entry(tab == std::string::npos ? std::string() : line.substr(tab + 1));
+        std::string key, type, value;
+        if (!(entry >> key >> type >> value) || (type != "doub" && type != "long" && type != "bool"))
+            throw std::runtime_error(path + ":" + std::to_string(n) + ": not an entry of the registry");
+        const DescriptorKeyID k = keyFromName(key);
+        host.registry()[line.substr(0, tab)].push_back(
+            type == "doub"   ? DescriptorEntry::Float(k, std::strtod(value.c_str(), nullptr))
+            : type == "long" ? DescriptorEntry::Integer(k, int32(std::strtol(value.c_str(), nullptr, 10)))
+                             : DescriptorEntry::Boolean(k, value == "1"));
+    }
+}
+
+void writeRegistry(Host& host, const std::string& path) {
+    std::ofstream out(path, std::ios::trunc);
+    for (const auto& [id, descriptor] : host.registry())
+        for (const DescriptorEntry& e : descriptor) {
+            char value[40];
+            if (e.type == typeFloat) std::snprintf(value, sizeof value, "doub %.17g", e.f);
+            else if (e.type == typeInteger) std::snprintf(value, sizeof value, "long %d", int(e.i));
+            else std::snprintf(value, sizeof value, "bool %d", int(e.b));
+            out << id << '\t' << keyName(e.key) << ' ' << value << '\n';
+        }
+    if (!out.flush()) throw std::runtime_error("cannot write the registry to " + path);
+}
 
 void printParams(const Host& host) {
     const std::vector<uint8_t> bytes = host.parameterBytes();
@@ -384,6 +424,7 @@ int run(const Options& o) {
     Host host(std::move(doc), ho);
     Plugin plugin(o.plugin, o.fresh);
     host.setScriptDescriptor(o.script, int16(o.dialog ? plugInDialogDisplay : plugInDialogDontDisplay));
+    if (!o.registry.empty()) readRegistry(host, o.registry);
 
     const Document& d = host.document();
     std::printf("plugin: %s\n", o.plugin.c_str());
@@ -433,6 +474,7 @@ int run(const Options& o) {
         }
         if (failed == noErr) send(filterSelectorFinish);
     }
+    if (!o.registry.empty()) writeRegistry(host, o.registry);
     if (o.printParams || o.selectors || o.in.empty()) printParams(host);
     printBalance(host);
     std::fflush(stdout);

@@ -26,10 +26,11 @@ namespace platform {
 void* beginAlertCapture(Host& host);
 void endAlertCapture(void* token);
 
-// Draws the pixels of a display call into its platform context (a device
-// context on Windows, at the call's row and column); the POSIX form has no
-// screen and draws nothing.
-void drawDisplayCall(const DisplayCall& call);
+// Draws the pixels of a display call into its platform context, at the
+// call's row and column: a device context on Windows, the port of a window
+// of the Carbon stand-in on POSIX (a null context draws nothing).  False
+// when the context is none of these.
+bool drawDisplayCall(const DisplayCall& call);
 
 // Windows: the owner window of each alert answered, in order (null for an
 // alert without owner).  The POSIX form records none.

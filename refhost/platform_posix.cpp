@@ -14,7 +14,13 @@
 #include <cstring>
 #include <string>
 
+#include <Carbon.h>
+
+#include <stdexcept>
+#include <vector>
+
 #include "refhost/platform.h"
+#include "refhost/refhost.h"
 
 namespace refhost {
 namespace platform {
@@ -230,7 +236,32 @@ uint64_t physicalMemoryBytes() {
 
 void* beginAlertCapture(Host&) { return nullptr; }
 
-void drawDisplayCall(const DisplayCall&) {}
+// The Mac form's context is the port of a window of the Carbon stand-in.
+bool drawDisplayCall(const DisplayCall& call) {
+    if (!call.platformContext) return true;
+    if (!CarbonStandInIsWindowPort(call.platformContext)) return false;
+    const int32 width = call.srcRect.right - call.srcRect.left, height = call.srcRect.bottom - call.srcRect.top;
+    if (width <= 0 || height <= 0) return true;
+    Document picture;
+    try {
+        picture = displayCallImage(call);
+    } catch (const std::invalid_argument&) {
+        return true;
+    }
+    std::vector<uint8_t> rgb(size_t(width) * height * 3);
+    for (int32 y = 0; y < height; ++y)
+        for (int32 x = 0; x < width; ++x) {
+            const uint8_t* p = picture.pixel(x, y);
+            uint8_t* q = &rgb[(size_t(y) * width + x) * 3];
+            const bool grey = picture.planes() == 1;
+            q[0] = p[0];
+            q[1] = grey ? p[0] : p[1];
+            q[2] = grey ? p[0] : p[2];
+        }
+    CarbonStandInDrawPixels(static_cast<CGrafPtr>(call.platformContext), call.dstRow, call.dstCol, width, height,
+                            rgb.data());
+    return true;
+}
 
 const std::vector<void*>& alertOwners() {
     static const std::vector<void*> none;

@@ -220,31 +220,36 @@ LRESULT CALLBACK alertHook(int code, WPARAM wParam, LPARAM lParam) {
 
 const std::vector<void*>& alertOwners() { return ownersOfAlerts(); }
 
-void drawDisplayCall(const DisplayCall& call) {
+bool drawDisplayCall(const DisplayCall& call) {
     HDC dc = static_cast<HDC>(call.platformContext);
     const int32 width = call.srcRect.right - call.srcRect.left, height = call.srcRect.bottom - call.srcRect.top;
-    if (!dc || width <= 0 || height <= 0) return;
-    Document picture;
-    try {
-        picture = displayCallImage(call);
-    } catch (const std::invalid_argument&) {
-        return;
+    if (!dc || width <= 0 || height <= 0) return true;
+    // Grey and RGB are drawn from the call's own samples; only Lab needs the
+    // conversion to a picture first.
+    Document converted;
+    const uint8_t* samples = call.pixels.data();
+    int16 step = call.planes;
+    if (call.imageMode == plugInModeLabColor && call.planes == 3) {
+        converted = displayCallImage(call);
+        samples = converted.data();
+        step = 3;
+    } else if (call.planes != 1 && !(call.planes == 3 && call.imageMode == plugInModeRGBColor)) {
+        return true;  // nothing this host can show
     }
-    // A top-down 24-bit DIB: rows of blue, green, red, padded to 4 bytes.
-    const int64_t rowBytes = (int64_t(width) * 3 + 3) / 4 * 4;
-    std::vector<uint8_t> bits(size_t(rowBytes * height));
-    for (int32 y = 0; y < height; ++y)
-        for (int32 x = 0; x < width; ++x) {
-            const uint8_t* p = picture.pixel(x, y);
-            uint8_t* q = &bits[size_t(y * rowBytes + x * 3)];
-            const bool grey = picture.planes() == 1;
-            q[0] = grey ? p[0] : p[2];
-            q[1] = grey ? p[0] : p[1];
-            q[2] = p[0];
-        }
-    const BITMAPINFO info = topDownBitmapInfo(width, height, 24);
+    // A top-down 32-bit DIB, blue, green, red and a pad byte per pixel: the
+    // display's own layout, so the system copies it without converting.
+    std::vector<uint8_t> bits(size_t(int64_t(width) * height * 4));
+    uint8_t* q = bits.data();
+    const bool grey = step == 1;
+    for (int64_t i = 0, n = int64_t(width) * height; i < n; ++i, samples += step, q += 4) {
+        q[0] = samples[grey ? 0 : 2];
+        q[1] = samples[grey ? 0 : 1];
+        q[2] = samples[0];
+    }
+    const BITMAPINFO info = topDownBitmapInfo(width, height, 32);
     SetDIBitsToDevice(dc, call.dstCol, call.dstRow, DWORD(width), DWORD(height), 0, 0, 0, UINT(height), bits.data(),
                       &info, DIB_RGB_COLORS);
+    return true;
 }
 
 void* allocatePages(size_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE); }

@@ -471,6 +471,9 @@ public:
     std::optional<std::vector<uint8_t>> complexProperty(uint32 key, int32 index = 0) const;
     const std::vector<PropertyCall>& propertyCalls() const { return propertyCalls_; }
     void clearPropertyCalls() { propertyCalls_.clear(); }
+    // Keys whose get and set the host refuses (errPlugInPropertyUndefined),
+    // as a host that does not know them; the calls are still logged.
+    std::set<uint32> refusedProperties;
 
     // The record (or its descriptor parameters) points at a copy of the table
     // that holds exactly count procedures after the header (none beyond, so

@@ -72,6 +72,12 @@ Document pictureOfWindow(WindowRef window) {
         }
         frame(d, r, c.hilite == 255 ? Colour{170, 170, 170} : Colour{70, 70, 70});
     }
+    // What was displayed or erased on the window's port lies over them.
+    for (int32 y = 0; y < d.height(); ++y)
+        for (int32 x = 0; x < d.width(); ++x) {
+            uint8_t rgb[3];
+            if (CarbonStandInPortPixel(window, x, y, rgb)) std::memcpy(d.pixel(x, y), rgb, 3);
+        }
     return d;
 }
 }  // namespace refhost

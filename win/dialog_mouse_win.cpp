@@ -132,7 +132,7 @@ void processMouseUpForProxy(HWND window, POINT p) {
     if (eyedropperCallback) eyedropperCallback(eyedropper1Down, eyedropper1Up, mouseState);
     refreshDialogControls(window, 0);
     UpdateProxyItem(window, true);
-    mouseState = mouseState == 2 ? 0 : mouseState == 8 ? 7 : 5;
+    mouseState = mouseStateAfterSelection(mouseState);
     SetCursorFromMousestate();
 }
 
@@ -250,7 +250,12 @@ INT_PTR mouseEventInWindowHandler(HWND window, UINT message, WPARAM wParam, LPAR
         case WM_RBUTTONDOWN: startDrags(window, pointOf(lParam)); return 0;
         case WM_RBUTTONUP: releaseDrags(window, pointOf(lParam)); return 0;
         case WM_MOUSEWHEEL: processMouseWheel(window, wParam, lParam); return 0;
-        case WM_SIZING: processWindowSizing(wParam, lParam); return TRUE;
+        case WM_SIZING:
+            processWindowSizing(wParam, lParam);
+            // A dialog procedure answers through DWLP_MSGRESULT: TRUE, the
+            // rectangle was changed.
+            SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
+            return TRUE;
         case WM_MOUSELEAVE: finishDrags(window); return 0;
         default: return 0;
     }

@@ -4,8 +4,6 @@
 
 #include "dialog/dialog_layout.h"
 #include "host/globals.h"
-#include "host/host_services.h"
-#include "image/fl_image.h"
 #include "image/uint8_proxy.h"
 #include "preview/paint.h"
 #include "preview/proxy.h"
@@ -17,18 +15,6 @@ VRect toVRect(const RECT& r) { return VRect{int32(r.top), int32(r.left), int32(r
 RECT toRECT(const VRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
 bool proxyExists() { return pData.sourcePtr && pData.outputPtr; }
-
-// The buffers of one paint, released on every way out.
-struct paintBuffers {
-    spatialFilterProxyStruct composition;
-    PSPixelMap previewMap = {};
-    uint8_image overview;
-    paintBuffers() { composition.previewMap = &previewMap; }
-    ~paintBuffers() {
-        spatialFilterPaintCleanup(composition);
-        memoryRelease(0, overview.bufferID, overview.data);
-    }
-};
 
 // What a smaller or moved picture no longer covers gets the dialog's colour.
 void fillUncovered(HDC dc, const RECT& previous, const RECT& current) {
@@ -47,17 +33,7 @@ void paintPictures(HWND window, HDC dc) {
     const RECT preview = displayedPreviewRect(window);
     const RECT overviewBox = overviewBoxClientRect(window);
     paintBuffers buffers;
-    preparePreviewPixelMap(buffers.previewMap, previewDragActive || showOriginalMode);
-    // Without the overview's buffer the preview is still painted.
-    if (pData.overviewWidth > 0 && pData.overviewHeight > 0 &&
-        memoryAllocate(int64_t(pData.overviewWidth) * pData.overviewHeight * 3, buffers.overview.bufferID,
-                       buffers.overview.data)) {
-        buffers.overview.width = pData.overviewWidth;
-        buffers.overview.height = pData.overviewHeight;
-        buffers.composition.overviewPicture = &buffers.overview;
-    }
-    buffers.composition.overviewRect = toVRect(overviewBox);
-    if (spatialFilterPaintBuffer(buffers.composition) != noErr) return;
+    if (buffers.compose(previewDragActive || showOriginalMode, toVRect(overviewBox)) != noErr) return;
 
     fillUncovered(dc, lastPaintedPreviewRect, preview);
     lastPaintedPreviewRect = preview;
@@ -73,6 +49,15 @@ void paintPictures(HWND window, HDC dc) {
         lastPaintedOverviewRect = overviewBox;
         display(overviewMap, overviewBox, dc);
     }
+}
+
+// A paint of the controls alone, or an empty one (the system sends those
+// too), composes nothing: the pictures could not be drawn through its clip.
+bool paintReachesPictures(HWND window, const RECT& painted) {
+    RECT pictures = displayedPreviewRect(window), hit;
+    for (const RECT& r : {overviewBoxClientRect(window), lastPaintedPreviewRect, lastPaintedOverviewRect})
+        UnionRect(&pictures, &pictures, &r);
+    return IntersectRect(&hit, &painted, &pictures) != 0;
 }
 
 void drawSizeGrip(HWND window) {
@@ -112,7 +97,7 @@ void ShowOutputBuffer2(HWND window) {
     deferAlerts(true);
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
-    if (dc && proxyExists()) paintPictures(window, dc);
+    if (dc && proxyExists() && paintReachesPictures(window, ps.rcPaint)) paintPictures(window, dc);
     EndPaint(window, &ps);
     drawSizeGrip(window);
     deferAlerts(false);

@@ -11,6 +11,7 @@
 #include "entry/params.h"
 #include "entry/start.h"
 #include "host/alerts.h"
+#include "host/band_runner.h"
 #include "host/globals.h"
 #include "win/dialog_win.h"
 #include "win/module_win.h"
@@ -66,7 +67,14 @@ bool showFilterDialog() {
     HWND owner = gFilterRecord->platformData ? reinterpret_cast<HWND>(gFilterRecord->platformData->hwnd) : nullptr;
     sliderEchoAllowed = editEchoAllowed = true;
     showOriginalMode = false;
-    const INT_PTR answer = DialogBoxParamA(moduleInstance, "FILTERDIALOG", owner, DissolveProc, 0);
+    INT_PTR answer;
+    {
+        // Every recompute while the dialog is open hands its bands to these
+        // waiting workers: a recompute makes about twenty band calls, and
+        // starting their threads cost more than the filtering itself.
+        bandWorkerSetScope workers;
+        answer = DialogBoxParamA(moduleInstance, "FILTERDIALOG", owner, DissolveProc, 0);
+    }
     // No way out of the dialog leaves the preview's buffers behind.
     endDialogPreview();
     if (answer == -1) doAlertBox("(Vexlor) The filter dialog could not be opened.  Please contact support.");

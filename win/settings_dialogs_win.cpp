@@ -47,8 +47,14 @@ bool runFileDialog(const char* function, HWND owner, const char* filter, const c
     dialog.nMaxFile = MAX_PATH;
     dialog.Flags = flags;
     dialog.lpstrDefExt = extension;
+    // The dialogs move the process's current folder to the chosen file's
+    // (the open dialog whatever its flags say): a plug-in leaves its host's
+    // current folder where it found it.
+    char folder[MAX_PATH];
+    const DWORD folderLength = GetCurrentDirectoryA(MAX_PATH, folder);
     const bool chosen = show(&dialog) != FALSE;
     const DWORD error = chosen ? 0 : extendedError();
+    if (folderLength > 0 && folderLength < MAX_PATH) SetCurrentDirectoryA(folder);
     FreeLibrary(comdlg);
     if (error) doAlertBox("(Vexlor) File dialog error:", long(error));
     return chosen;

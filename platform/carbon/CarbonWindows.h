@@ -299,5 +299,16 @@ CARBON_API int CarbonStandInDrawingCount(WindowRef window);
 CARBON_API const char* CarbonStandInDrawingAt(WindowRef window, int index);
 CARBON_API void CarbonStandInForgetDrawing(WindowRef window);
 
+// A host's drawing: width x height pixels of RGB bytes, row after row, at
+// (top, left) of the port's window (nothing on the screen's port).  The
+// window keeps them, as its screen would, until something is drawn over
+// them or erased; written down as "pixels top left bottom right".
+CARBON_API void CarbonStandInDrawPixels(CGrafPtr port, int32_t top, int32_t left, int32_t width, int32_t height,
+                                        const uint8_t* rgb);
+CARBON_API Boolean CarbonStandInIsWindowPort(const void* port);
+// The colour drawn or erased at a point of the window; false where nothing
+// was, so that its controls show there.
+CARBON_API Boolean CarbonStandInPortPixel(WindowRef window, int32_t h, int32_t v, uint8_t rgb[3]);
+
 // The Dialog Manager, over windows of the same kind.
 #include "CarbonDialogs.h"

@@ -86,3 +86,7 @@ OpaqueControlRef* carbonStandInAddControl(WindowRef window, OSType signature, in
                                           const Rect& bounds, uint32_t command, const std::string& text);
 void carbonStandInFault(const std::string& text);
 void carbonStandInDraw(const std::string& line);
+// Paints width x height pixels of RGB (null: the erase colour) at (top,
+// left) of the port's window, as the screen would show them.
+void carbonStandInPaintPort(GrafPtr port, int32_t top, int32_t left, int32_t width, int32_t height,
+                            const uint8_t* rgb);

@@ -532,7 +532,11 @@ std::string penText() {
 }  // namespace
 
 void EraseRect(const Rect* r) {
-    if (r) carbonStandInDraw("erase " + rectText(*r));
+    if (!r) return;
+    carbonStandInDraw("erase " + rectText(*r));
+    GrafPtr port;
+    GetPort(&port);
+    carbonStandInPaintPort(port, r->top, r->left, r->right - r->left, r->bottom - r->top, nullptr);
 }
 
 void GetPenState(PenState* s) {
@@ -840,4 +844,79 @@ const char* CarbonStandInDrawingAt(WindowRef window, int index) {
 
 void CarbonStandInForgetDrawing(WindowRef window) {
     if (isLive(window)) window->port.drawing.clear();
+}
+
+// What hosts drew on the windows' ports, as a screen holds it ----------------
+
+namespace {
+// Where a port's window has not been drawn on, its controls show.
+struct Canvas {
+    int32_t width = 0, height = 0;
+    std::vector<uint8_t> rgb, drawn;
+};
+
+std::map<GrafPtr, Canvas>& canvases() {
+    static std::map<GrafPtr, Canvas> c;
+    return c;
+}
+
+const uint8_t kEraseColour = 236;  // the theme's window background
+}  // namespace
+
+void carbonStandInPaintPort(GrafPtr port, int32_t top, int32_t left, int32_t width, int32_t height,
+                            const uint8_t* rgb) {
+    // The canvases of disposed windows go at the next drawing.
+    for (auto it = canvases().begin(); it != canvases().end();)
+        it = isLive(it->first->window) ? std::next(it) : canvases().erase(it);
+    if (!port || !isLive(port->window) || width <= 0 || height <= 0) return;
+    const Rect& content = port->window->content;
+    Canvas& c = canvases()[port];
+    const int32_t w = content.right - content.left, h = content.bottom - content.top;
+    if (c.width != w || c.height != h) {
+        // A resized window keeps what lies in both sizes.
+        Canvas resized{w, h, std::vector<uint8_t>(size_t(w) * h * 3), std::vector<uint8_t>(size_t(w) * h)};
+        for (int32_t y = 0; y < std::min(h, c.height); ++y)
+            for (int32_t x = 0; x < std::min(w, c.width); ++x) {
+                resized.drawn[size_t(y) * w + x] = c.drawn[size_t(y) * c.width + x];
+                std::memcpy(&resized.rgb[(size_t(y) * w + x) * 3], &c.rgb[(size_t(y) * c.width + x) * 3], 3);
+            }
+        c = std::move(resized);
+    }
+    for (int32_t y = std::max(top, 0); y < std::min(top + height, h); ++y)
+        for (int32_t x = std::max(left, 0); x < std::min(left + width, w); ++x) {
+            uint8_t* p = &c.rgb[(size_t(y) * w + x) * 3];
+            if (rgb)
+                std::memcpy(p, rgb + (size_t(y - top) * width + (x - left)) * 3, 3);
+            else
+                p[0] = p[1] = p[2] = kEraseColour;
+            c.drawn[size_t(y) * w + x] = 1;
+        }
+}
+
+void CarbonStandInDrawPixels(CGrafPtr port, int32_t top, int32_t left, int32_t width, int32_t height,
+                             const uint8_t* rgb) {
+    if (!rgb) return;
+    if (port && port != &state().screenPort && !isLive(port->window)) {
+        carbonStandInFault("CarbonStandInDrawPixels: the port of a disposed window");
+        return;
+    }
+    carbonStandInDraw("pixels " + std::to_string(top) + " " + std::to_string(left) + " " +
+                      std::to_string(top + height) + " " + std::to_string(left + width));
+    carbonStandInPaintPort(port, top, left, width, height, rgb);
+}
+
+Boolean CarbonStandInIsWindowPort(const void* port) {
+    for (WindowRef w : state().live)
+        if (&w->port == port) return true;
+    return false;
+}
+
+Boolean CarbonStandInPortPixel(WindowRef window, int32_t h, int32_t v, uint8_t rgb[3]) {
+    if (!isLive(window)) return false;
+    auto it = canvases().find(&window->port);
+    if (it == canvases().end()) return false;
+    const Canvas& c = it->second;
+    if (h < 0 || v < 0 || h >= c.width || v >= c.height || !c.drawn[size_t(v) * c.width + h]) return false;
+    std::memcpy(rgb, &c.rgb[(size_t(v) * c.width + h) * 3], 3);
+    return true;
 }

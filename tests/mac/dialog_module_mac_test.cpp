@@ -68,6 +68,9 @@ TEST_F(MacDialogModule, TheSecondDialogChangesItsParameterRedrawsAndFiltersWithI
         EXPECT_EQ(valueOf(window, 141), 150);
     };
     ASSERT_EQ(runWithDialog(second, sliding), noErr);
+    EXPECT_TRUE(second.alerts().empty()) << second.alerts()[0];
+    // The slide redrew: more display calls than the untouched dialog made.
+    EXPECT_GT(second.displayCalls().size(), first.displayCalls().size());
     EXPECT_EQ(blockOf(second).values[12], moved);
     // Filtered with the new value, not the first dialog's.
     EXPECT_NE(second.document(), first.document());
