@@ -10,6 +10,17 @@
 #include "host/checked_array.h"
 #include "host/param_block.h"
 
+// Check boxes and labels that the dialogs handle by name.
+enum {
+    kProtectShadowsBox = 44,
+    kProfileDigitalOnLoadBox = 502,
+    kProfileFilmOnLoadBox = 504,
+    kAlwaysProfileBox = 506,
+    kCleanerSmoothAreasBox = 507,
+    kThresholdLabel = 190,
+    kFeatherLabel = 200,
+};
+
 // Slots 21 to 25 hold no control (id 0); slot 20 has ids but no control in
 // either template, and scale 0.
 extern const checked_array<int16, kParamValueCount> SldrGUI;

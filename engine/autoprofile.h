@@ -35,6 +35,8 @@ extern const double kNoValidPairsDeviation;
 // The whole estimate; writes values 0, 1, 17, 18 and flag 6, or shows an
 // alert and leaves everything but value 1 (the preset) as it was.
 void autoProfile(const double& preset);
+// The presets of the profiling buttons.
+const double kDigitalPreset = 0.2, kFilmPreset = 1.0;
 // Profiles at most once per run (done belongs to the caller), with the preset
 // that flags 3 (digital), 4 (film) and 7 (always) select.
 void autoProfileWithGUIhandling(unsigned char& done);

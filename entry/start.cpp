@@ -11,7 +11,7 @@
 #include "image/fl_image.h"
 
 namespace {
-enum { kDigitalProfileFlag = 3, kFilmProfileFlag = 4, kPreviewWithoutDetailFlag = 2, kAlwaysProfileFlag = 7 };
+enum { kPreviewWithoutDetailFlag = 2 };
 
 struct ProfilingFlags {
     uint8 digital, film, always;

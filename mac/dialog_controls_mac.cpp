@@ -15,7 +15,6 @@ const OSType kControlSignature = 0x5176747a;  // 'Qvtz'
 namespace {
 const char* const kMakerAddress = "www.vexlor.example";
 const char* const kFreePluginsLine = "Free plug-ins from Vexlor: www.vexlor.example/free";
-enum { kProtectShadowsBox = 44, kThresholdLabel = 190, kFeatherLabel = 200 };
 
 // The About window's own: taking 'clos' here keeps the system from disposing
 // of a window that DoAbout disposes of itself.
@@ -44,11 +43,13 @@ ControlRef dialogControlByID(WindowRef window, int32 id) {
     return control;
 }
 
-void setStaticText(WindowRef window, const char* text, int32 id) {
-    ControlRef control = dialogControlByID(window, id);
-    if (!control) return;
+void setControlText(ControlRef control, const char* text) {
     ReleasedString s(text);
     SetControlData(control, kControlEntireControl, kControlEditTextCFStringTag, sizeof s.s, &s.s);
+}
+
+void setStaticText(WindowRef window, const char* text, int32 id) {
+    if (ControlRef control = dialogControlByID(window, id)) setControlText(control, text);
 }
 
 void HideControl(WindowRef window, int32 id) {

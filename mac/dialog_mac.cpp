@@ -27,22 +27,7 @@
 namespace {
 // The Mac installs controls for parameters 0 to 19 only.
 enum { kMacParameterCount = 20 };
-enum {
-    kDigitalProfileFlag = 3,
-    kFilmProfileFlag = 4,
-    kProtectShadowsFlag = 6,
-    kAlwaysProfileFlag = 7,
-    kCleanerSmoothAreasFlag = 8,
-    kNoiseModeFlag = 2,
-};
-enum {
-    kProfileDigitalOnLoadBox = 502,
-    kProfileFilmOnLoadBox = 504,
-    kAlwaysProfileBox = 506,
-    kCleanerSmoothAreasBox = 507,
-    kProtectShadowsBox = 44,
-};
-const double kDigitalPreset = 0.2, kFilmPreset = 1.0;
+enum { kNoiseModeFlag = 2 };
 
 constexpr uint32_t fourChars(const char (&c)[5]) {
     return uint32_t(uint8_t(c[0])) << 24 | uint32_t(uint8_t(c[1])) << 16 | uint32_t(uint8_t(c[2])) << 8 |
@@ -77,11 +62,6 @@ std::string valueText(double value) {
     return text;
 }
 
-void setText(ControlRef control, const std::string& text) {
-    ReleasedString s(text.c_str());
-    SetControlData(control, kControlEntireControl, kControlEditTextCFStringTag, sizeof s.s, &s.s);
-}
-
 // Typed text counts by the number it begins with; one that is not finite
 // ("inf", "1e999", "nan") is no number, so 0.
 double typedValue(ControlRef edit) {
@@ -103,7 +83,7 @@ void processSlider(ControlRef slider, int i) {
     gParams->values[i] = value;
     if (ControlRef edit = dialogControlByID(window, EditGUI[i])) {
         lastEditTextGUI[i] = valueText(value);
-        setText(edit, lastEditTextGUI[i]);
+        setControlText(edit, lastEditTextGUI[i].c_str());
     }
     if (value == lastValueGUI[i]) return;
     lastValueGUI[i] = value;
@@ -175,7 +155,7 @@ void initEditSlider(int i, ControlActionProcPtr action, EventHandlerProcPtr text
     }
     if (ControlRef edit = dialogControlByID(window, EditGUI[i])) {
         lastEditTextGUI[i] = valueText(value);
-        setText(edit, lastEditTextGUI[i]);
+        setControlText(edit, lastEditTextGUI[i].c_str());
         const EventTypeSpec textEvents[] = {{kEventClassTextInput, kEventTextInputUnicodeForKeyEvent},
                                             {kEventClassTextField, kEventTextDidChange}};
         if (handlersNotInstalledYet)

@@ -75,8 +75,10 @@ void processEyeSubButton(WindowRef window);
 void changeUpdateRelativeZoomLevelMac(WindowRef window, int32 step, updateCallbackProc update);
 
 // The product dialog's own (dialog_mac.cpp, dialog_controls_mac.cpp): a
-// control by id (null when the window has none), the commands that both
-// command tables share, and the parameter controls set from the values.
+// control by id (null when the window has none), a control's text, the
+// commands that both command tables share, and the parameter controls set
+// from the values.
 ControlRef dialogControlByID(WindowRef window, int32 id);
+void setControlText(ControlRef control, const char* text);
 OSStatus processCommonCommands(WindowRef window, uint32_t command, OSStatus result);
 void initAllEditSliders(WindowRef window);

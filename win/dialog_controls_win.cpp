@@ -19,8 +19,6 @@ bool allowProxyUpdate = false;
 bool showOriginalMode = false;
 
 namespace {
-enum { kDigitalProfileFlag = 3, kFilmProfileFlag = 4, kProtectShadowsFlag = 6 };
-const double kDigitalPreset = 0.2, kFilmPreset = 1.0;
 const int kEditTextChars = 256;
 
 bool isChecked(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }

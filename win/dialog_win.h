@@ -12,11 +12,8 @@
 enum {
     kResetAllButton = 12,
     kDespeckleBox = 24,
-    kProtectShadowsBox = 44,
     kResetNoiseReductionButton = 501,
-    kProfileDigitalOnLoadBox = 502,
     kProfileDigitalButton = 503,
-    kProfileFilmOnLoadBox = 504,
     kProfileFilmButton = 505,
     kPreviewItem = 900,
     kShowOriginalBox = 901,
@@ -33,8 +30,6 @@ enum {
     kShowAdvancedBox = 931,
     kFirstInstruction = 932,
     kLastInstruction = 937,
-    kThresholdLabel = 190,
-    kFeatherLabel = 200,
 };
 
 typedef void (*eyedropperCallbackProc)(VPoint down, VPoint up, int32 mouseState);
