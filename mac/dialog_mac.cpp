@@ -321,8 +321,6 @@ bool DoUI() {
     // A loaded plug-in opens many dialogs: each starts as the first did.
     shallDoFilter = false;
     handlersNotInstalledYet = true;
-    showOriginalMode = false;
-    mouseState = 0;
     WindowRef window = createNibWindow("prototypeDialog");
     if (!window) {
         doAlertBox("(Vexlor) The dialog cannot be opened.  Please reinstall the plug-in.");

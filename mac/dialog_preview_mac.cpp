@@ -325,6 +325,7 @@ void initZoomableProxy(WindowRef window, updateCallbackProc update, eyedropperCa
     storedWRef = window;
     mouseState = 0;
     lastClickHitProxyArea = lastClickHitOverviewArea = false;
+    showOriginalMode = false;
     localUpdateProxy = update;
     localEyedropperAnalysis = eyedropper;
     initAllEditSlidersHolder = controls;
