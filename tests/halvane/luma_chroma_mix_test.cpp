@@ -71,16 +71,31 @@ INSTANTIATE_TEST_SUITE_P(Highlights, TonalProtection,
                                            ProtectionCase{"undefined", kNaN, 1.0f}),
                          [](const ::testing::TestParamInfo<ProtectionCase>& i) { return std::string(i.param.name); });
 
-TEST_F(LumaChromaMix, ShadowsProtectedWhenInverted) {
-    block_.values[17] = 100;
-    block_.values[18] = 50;
-    block_.flags[6] = 1;
+// A luma exactly at a bound takes the end value itself, not the ramp's
+// rounding of it: from 5 with a feather of 30 the float ramp gives
+// 0.99999994 at 5 and -1.2e-7 at 35 for highlights, 1.0000001 at 35 for
+// shadows.
+struct BoundCase {
+    double low, feather;
+    bool shadows;
+};
+
+class ProtectionBounds : public LumaChromaMix, public ::testing::WithParamInterface<BoundCase> {};
+
+TEST_P(ProtectionBounds, TakeTheEndValuesExactly) {
+    const BoundCase& k = GetParam();
+    block_.values[17] = k.low;
+    block_.values[18] = k.feather;
+    block_.flags[6] = k.shadows;
     derive();
     const lumaChromaMixParams p = currentLumaChromaMixParams();
-    EXPECT_EQ(tonalProtection(p, 100.0f), 0.0f);
-    EXPECT_FLOAT_EQ(tonalProtection(p, 125.0f), 0.5f);
-    EXPECT_EQ(tonalProtection(p, 150.0f), 1.0f);
+    EXPECT_EQ(tonalProtection(p, float(k.low)), k.shadows ? 0.0f : 1.0f);
+    EXPECT_EQ(tonalProtection(p, float(k.low + k.feather)), k.shadows ? 1.0f : 0.0f);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ramps, ProtectionBounds,
+                         ::testing::Values(BoundCase{100, 50, false}, BoundCase{100, 50, true},
+                                           BoundCase{5, 30, false}, BoundCase{5, 30, true}));
 
 TEST_F(LumaChromaMix, NoFeatherTakesOnlyTheTwoEndValues) {
     block_.values[17] = 100;
