@@ -243,8 +243,12 @@ TEST_F(CleanerCore, AmountHasNoEffect) {
     }
 }
 
-TEST_F(CleanerCore, BrightPixelWithNoRangeIsCopied) {
-    highnoiseLevelReduce = 1.0f;
+// No range for a bright pixel: U = 0 (the centre's weight 1 - 0/0 is
+// undefined) or, with highnoiseLevelReduce above 1, U < 0 (every weight 0).
+class CleanerNoRange : public CleanerCore, public ::testing::WithParamInterface<float> {};
+
+TEST_P(CleanerNoRange, BrightPixelIsCopied) {
+    highnoiseLevelReduce = GetParam();
     fl_image src(12, 12), dst(12, 12);
     strength_map map(12, 12);
     fillInterior(src, [](int32 x, int32, int) { return x == 5 ? 255.0f : 250.0f; });
@@ -252,6 +256,8 @@ TEST_F(CleanerCore, BrightPixelWithNoRangeIsCopied) {
     for (int c = 0; c < 3; ++c) EXPECT_EQ(pixel(dst, 5, 4)[c], 255.0f);
     EXPECT_EQ(map.row(4)[5], 0.0f);
 }
+
+INSTANTIATE_TEST_SUITE_P(ZeroAndNegative, CleanerNoRange, ::testing::Values(1.0f, 1.5f));
 
 TEST_F(CleanerCore, MatchesTheAlgorithmPixelByPixel) {
     // Widths that leave partial vectors and partial tiles.
