@@ -2,8 +2,11 @@
 // keeps from showing the dialog, and the settings a host remembers.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "refhost/refhost.h"
 
@@ -13,6 +16,21 @@ inline std::string modulePath(const std::string& product) {
 
 inline void playSilently(refhost::Host& host, const refhost::Descriptor& d = refhost::Descriptor()) {
     host.setScriptDescriptor(d, plugInDialogDontDisplay);
+}
+
+// The parameter block in the host's parameter handle: the flags first, the
+// values last (the handle is larger on Windows).
+struct Block {
+    uint8_t flags[9];
+    double values[26];
+};
+
+inline Block decode(const std::vector<uint8_t>& bytes) {
+    Block b{};
+    const size_t valuesAt = bytes.size() - sizeof b.values;
+    std::memcpy(b.flags, bytes.data(), 9);
+    std::memcpy(b.values, bytes.data() + valuesAt, sizeof b.values);
+    return b;
 }
 
 // Whether an advance state's input rectangle is one of the pass's pieces.
