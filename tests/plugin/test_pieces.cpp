@@ -200,6 +200,25 @@ std::string firstDifference(const Document& a, const VRect& r, const Document& b
     return "";
 }
 
+// The float images each piece is filtered in, In and Out one after the
+// other in the host's buffer log, in the order of the pieces: (width + 6) x
+// (height + 6) pixels of three floats, the border of 3 included.  Empty
+// when every piece has them.
+std::string missingFloatImages(const refhost::BufferStore& buffers, const std::vector<Piece>& pieces) {
+    const std::vector<refhost::BufferStore::Event>& log = buffers.log();
+    size_t at = 0;
+    for (const Piece& p : pieces) {
+        const int32 bytes = (p.read.right - p.read.left + 6) * (p.read.bottom - p.read.top + 6) * 12;
+        auto pairAt = [&](size_t i) {
+            return log[i].allocation && log[i + 1].allocation && log[i].size == bytes && log[i + 1].size == bytes;
+        };
+        while (at + 1 < log.size() && !pairAt(at)) ++at;
+        if (at + 1 >= log.size()) return "no float images for the piece " + text(p.read);
+        at += 2;
+    }
+    return "";
+}
+
 // A run of the product on the host, without profiling: every request the
 // host records is the pass's.
 Document runQuietly(Plugin& plugin, const std::string& product, Host& host) {
@@ -226,11 +245,13 @@ const GeometryCase kGeometryCases[] = {
     {"WholeSelection", 700, 520, {20, 30, 480, 650}, 1024, false},
     // F = 500: the left quarters are 564 wide, the right ones 565 from 436.
     {"QuartersJustAboveAMillion", 1001, 1000, {0, 0, 0, 0}, 1024, true},
+    {"QuartersFourPixelsAboveAMillion", 2809, 356, {0, 0, 0, 0}, 1024, false},
     {"QuartersOfASelection", 1150, 1100, {37, 41, 1040, 1043}, 1024, false},
     // The split also wants both sides at least 135 pixels.
     {"WholeBelowTheSplitHeight", 7500, 134, {0, 0, 0, 0}, 1024, false},
     {"QuartersAtTheSplitHeight", 7500, 135, {0, 0, 0, 0}, 1024, false},
     {"WholeBelowTheSplitWidth", 134, 7500, {0, 0, 0, 0}, 1024, false},
+    {"QuartersAtTheSplitWidth", 135, 7500, {0, 0, 0, 0}, 1024, false},
     // Aprons clipped at 0 on the top and left and at the image's right and
     // bottom, which are the area's.
     {"Megatiles", 600, 560, {0, 0, 0, 0}, 64, true},
@@ -241,6 +262,8 @@ const GeometryCase kGeometryCases[] = {
     // Clipped above only: the requests keep the host's padding.
     {"MegatilesOfASelectionClippedAbove", 800, 620, {30, 100, 590, 700}, 64, false},
 };
+
+void PrintTo(const GeometryCase& c, std::ostream* os) { *os << c.name; }
 
 using GeometryParam = std::tuple<const char*, GeometryCase>;
 }  // namespace
@@ -277,6 +300,8 @@ TEST_P(PieceGeometry, RequestsAndPiecesAreThoseOfThePassRules) {
         steps = std::max(steps, p.first);
     }
     EXPECT_EQ(steps, expected.progressSteps);
+
+    EXPECT_EQ(missingFloatImages(host.buffers(), expected.pieces), "");
 
     // Each piece's written part is its pixels filtered on their own.
     for (const Piece& piece : expected.pieces) {
