@@ -303,8 +303,10 @@ TEST_P(PieceGeometry, RequestsAndPiecesAreThoseOfThePassRules) {
 
     EXPECT_EQ(missingFloatImages(host.buffers(), expected.pieces), "");
 
-    // Each piece's written part is its pixels filtered on their own.
+    // Each piece's written part is its pixels filtered on their own (a piece
+    // of the whole document is that already).
     for (const Piece& piece : expected.pieces) {
+        if (text(piece.read) == text(doc.bounds())) continue;
         Host alone(crop(doc, piece.read), tiled(1024));
         const Document filtered = runQuietly(plugin, product, alone);
         EXPECT_EQ(firstDifference(result, piece.written, filtered, piece.written.left - piece.read.left,
