@@ -162,12 +162,16 @@ ExpectedPass passOf(const VRect& area, int16 hostTile, bool mask, int16 padding)
     }
     request(area);
     if (int64_t(width) * height > 1000000 && width >= 135 && height >= 135) {
-        const int32 x = area.left, y = area.top, F = x + width / 2, G = y + height / 2;
-        const int32 right = area.right, bottom = area.bottom;
-        p.pieces = {{{y, x, G + kApron, F + kApron}, {y, x, G, F}},
-                    {{y, F - kApron, G + kApron, right}, {y, F, G, right}},
-                    {{G - kApron, x, bottom, F + kApron}, {G, x, bottom, F}},
-                    {{G - kApron, F - kApron, bottom, right}, {G, F, bottom, right}}};
+        // Within the area: top left, top right, bottom left, bottom right.
+        const int32 F = width / 2, G = height / 2;
+        const Piece quarters[4] = {{{0, 0, G + kApron, F + kApron}, {0, 0, G, F}},
+                                   {{0, F - kApron, G + kApron, width}, {0, F, G, width}},
+                                   {{G - kApron, 0, height, F + kApron}, {G, 0, height, F}},
+                                   {{G - kApron, F - kApron, height, width}, {G, F, height, width}}};
+        auto inImage = [&](const VRect& r) {
+            return VRect{r.top + area.top, r.left + area.left, r.bottom + area.top, r.right + area.left};
+        };
+        for (const Piece& q : quarters) p.pieces.push_back({inImage(q.read), inImage(q.written)});
         p.progressSteps = 4;
     } else {
         p.pieces = {{area, area}};
