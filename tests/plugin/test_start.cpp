@@ -114,7 +114,8 @@ Registry rememberedFor(const StartCase& c) {
 Descriptor scriptFor(const StartCase& c) {
     Descriptor d = {DescriptorEntry::Float(kNoiseLevelKey, kScriptedLevel)};
     for (int i = 0; i < 4; ++i)
-        if (flagOf(c.script, i) >= 0) d.push_back(DescriptorEntry::Boolean(kFlagKeys[kRuledFlags[i]], flagOf(c.script, i)));
+        if (flagOf(c.script, i) >= 0)
+            d.push_back(DescriptorEntry::Boolean(kFlagKeys[kRuledFlags[i]], flagOf(c.script, i) != 0));
     return d;
 }
 
@@ -170,7 +171,8 @@ TEST_P(StartRules, FlagsAlertProfilingAndTheStores) {
     doc.fillPattern(8);
     Host host(doc);
     host.registry() = rememberedFor(c);
-    host.setScriptDescriptor(scriptFor(c), c.dialog == Dialog::notShown ? plugInDialogDontDisplay : plugInDialogDisplay);
+    host.setScriptDescriptor(scriptFor(c),
+                             c.dialog == Dialog::notShown ? plugInDialogDontDisplay : plugInDialogDisplay);
 
     Session s;
     s.host = &host;
