@@ -37,8 +37,8 @@ using refhost::Plugin;
 namespace {
 
 // Larger than the 24 x 24 that the lifting needs, a multiple of nothing
-// (both prime), and 3 x 2 whole profiling blocks of 32.
-constexpr int32 kWidth = 103, kHeight = 71;
+// (both prime), and 5 x 3 whole profiling blocks of 32.
+constexpr int32 kWidth = 167, kHeight = 103;
 constexpr uint64_t kSeed = 23;
 
 // splitmix64's finaliser: the same bits on every platform and library.
@@ -49,31 +49,33 @@ uint64_t mix(uint64_t z) {
 }
 
 // Noise in 1/256 of an 8-bit level: the sum of four uniform 16-bit numbers,
-// centred, nearly Gaussian with a standard deviation of about 6 levels.
+// centred, nearly Gaussian with a standard deviation of about 1.15 levels
+// (digital profiling finds an overall noise level of 45 to 90 in the
+// picture, film profiling 15 to 20).
 int32_t noise256(int32 x, int32 y, int16 plane) {
     const uint64_t h = mix(kSeed ^ mix((uint64_t(uint32_t(y)) << 32) | (uint64_t(uint32_t(x)) << 2) | uint64_t(plane)));
     const int64_t sum = int64_t(h & 0xFFFF) + int64_t((h >> 16) & 0xFFFF) + int64_t((h >> 32) & 0xFFFF) + int64_t(h >> 48);
-    return int32_t((sum - 131070) * 10 / 256);
+    return int32_t((sum - 131070) / 128);
 }
 
-// The picture in 1/256 of an 8-bit level (0 .. 65280): a ramp from dark to
-// bright corner, a bright disc, a band of fine stripes, and a clipped
-// shadow and highlight each filling a profiling block (32 x 32), so that
-// the matte, the sharpening, the protection, the clamps and profiling's
-// clipping rules each have something to act on.  Lab's colour planes are
-// gentle gradients about the neutral 128.
+// The picture in 1/256 of an 8-bit level (0 .. 65280): a gentle ramp from
+// the dark to the bright corner, a bright disc, a band of fine stripes, and
+// a clipped shadow and highlight each filling a profiling block (32 x 32),
+// so that the matte, the sharpening, the protection, the clamps and
+// profiling's clipping and midtone rules each have something to act on.
+// Lab's colour planes are gentle gradients about the neutral 128.
 int32_t level256(int16 baseMode, int32 x, int32 y, int16 plane) {
     int32_t v;
     if (baseMode == plugInModeLabColor && plane > 0) {
-        v = plane == 1 ? 128 * 256 + (x - kWidth / 2) * 80 : 128 * 256 - (y - kHeight / 2) * 110;
+        v = plane == 1 ? 128 * 256 + (x - kWidth / 2) * 50 : 128 * 256 - (y - kHeight / 2) * 80;
         v += noise256(x, y, plane) / 2;
     } else {
-        v = 20 * 256 + 200 * 256 * (x + y) / (kWidth + kHeight - 2);
-        if (x < 32 && y < 32) v = 3 * 256;
-        if (x >= 64 && x < 96 && y >= 32 && y < 64) v = 252 * 256;
-        const int32 dx = x - 48, dy = y - 20;
-        if (dx * dx + dy * dy <= 12 * 12) v += 50 * 256;
-        if (x >= 8 && x < 32 && y >= 40 && (x / 2) % 2 == 1) v += 30 * 256;
+        v = 40 * 256 + 170 * 256 * (x + y) / (kWidth + kHeight - 2);
+        if (x < 32 && y < 32) v = 4 * 256;
+        if (x >= 128 && x < 160 && y >= 64 && y < 96) v = 251 * 256;
+        const int32 dx = x - 80, dy = y - 30;
+        if (dx * dx + dy * dy <= 14 * 14) v += 50 * 256;
+        if (x >= 8 && x < 32 && y >= 56 && (x / 2) % 2 == 1) v += 30 * 256;
         if (baseMode == plugInModeRGBColor && plane == 0) v += 12 * 256;
         if (baseMode == plugInModeRGBColor && plane == 2) v = v * 3 / 4 + 30 * 256;
         v += noise256(x, y, plane);
@@ -110,12 +112,13 @@ const Descriptor kHalvaneTuned = {
     number("Dbal", 0.4),   number("Dbam", 4),   number("Dban", 1.5), number("Dbao", 1.2),  number("Dbap", 0.8),
     number("Dbaq", 0.6),   number("Dbat", 3)};
 
-// Glimra tuned: the matte inverted, other thresholds, a lighter noise
-// reduction, and a script that switches profiling off, which Glimra ignores
-// (a played action never changes the registry's profiling flags), as it
-// ignores the selection.
+// Glimra tuned: film profiling remembered in the registry
+// (rememberFilmProfiling), the matte inverted, other thresholds, a lighter
+// noise reduction, and a script that switches profiling off, which Glimra
+// ignores (a played action never changes the registry's profiling flags),
+// as it ignores the selection.
 const Descriptor kGlimraTuned = {flag("Blac", true), number("Dbam", 2.5), number("Dbat", 24), number("bAdj", 0.7),
-                                 flag("Blad", false), flag("Blah", false)};
+                                 flag("Blae", false), flag("Blah", false)};
 
 struct Case {
     const char* product;
@@ -162,7 +165,7 @@ std::vector<Case> allCases() {
 // Pixels whose samples the row shows: the corners (the first in the
 // shadow), the centre, the disc's middle and edge, the stripes and the
 // highlight.
-const int32 kSamplePixels[][2] = {{0, 0}, {kWidth - 1, kHeight - 1}, {51, 35}, {48, 20}, {60, 20}, {13, 60}, {80, 48}};
+const int32 kSamplePixels[][2] = {{0, 0}, {kWidth - 1, kHeight - 1}, {83, 51}, {80, 30}, {94, 30}, {13, 80}, {144, 80}};
 
 // FNV-1a over the document's bytes, then the samples: "hash x,y=s/s/s ...".
 std::string summarise(const Document& doc) {
@@ -188,7 +191,20 @@ std::string summarise(const Document& doc) {
 // columns, across the highlight: Halvane mixes by it, Glimra ignores it.
 void fillSelection(Host& host) {
     for (int32 y = 0; y < kHeight; ++y)
-        for (int32 x = 0; x < kWidth; ++x) host.mask()[size_t(y) * kWidth + x] = uint8_t(x < 88 ? 255 : 255 - (x - 87) * 17);
+        for (int32 x = 0; x < kWidth; ++x) host.mask()[size_t(y) * kWidth + x] = uint8_t(x < kWidth - 15 ? 255 : (kWidth - 1 - x) * 17);
+}
+
+// Glimra takes its profiling choice from the registry alone: the registry of
+// a user who chose film profiling, as the module's finish selector writes
+// it from its defaults.
+void rememberFilmProfiling(Plugin& plugin, Host& host) {
+    plugin.call(host, filterSelectorParameters);
+    plugin.call(host, filterSelectorFinish);
+    for (auto& [key, d] : host.registry())
+        for (DescriptorEntry& e : d) {
+            if (e.key == refhost::keyFromName("Blad")) e.b = false;
+            if (e.key == refhost::keyFromName("Blae")) e.b = true;
+        }
 }
 
 // The digest of one case's output, or the reason that it has none.
@@ -211,6 +227,7 @@ Outcome runCase(const Case& c) {
     options.haveMask = c.tuned;
     Host host(makeImage(c.baseMode, c.depth), options);
     if (c.tuned) fillSelection(host);
+    if (c.tuned && std::string(c.product) == "glimra") rememberFilmProfiling(plugin, host);
     playSilently(host, c.script());
     const refhost::RunResult run = refhost::runFilter(plugin, host);
     if (run.result != noErr) return failed("the run ended with " + std::to_string(run.result));
