@@ -2,8 +2,8 @@
 // small image made here from a fixed seed, for every product, depth, mode
 // and Halvane core, at the defaults and at one tuned setting; each output is
 // summarised (a hash of its bytes and the samples at a few fixed pixels) and
-// compared with the row of tests/digest/digests.txt.  Any change of a
-// constant or a rule that reaches the pixels fails here.
+// compared with the row of tests/digest/digests.txt.  A change of a
+// constant or a rule that reaches these pixels fails here.
 //
 //     test_digest              compare every case with its row
 //     test_digest --rewrite    write the table anew and print the rows that changed
@@ -54,7 +54,8 @@ uint64_t mix(uint64_t z) {
 // picture, film profiling 15 to 20).
 int32_t noise256(int32 x, int32 y, int16 plane) {
     const uint64_t h = mix(kSeed ^ mix((uint64_t(uint32_t(y)) << 32) | (uint64_t(uint32_t(x)) << 2) | uint64_t(plane)));
-    const int64_t sum = int64_t(h & 0xFFFF) + int64_t((h >> 16) & 0xFFFF) + int64_t((h >> 32) & 0xFFFF) + int64_t(h >> 48);
+    const int64_t sum =
+        int64_t(h & 0xFFFF) + int64_t((h >> 16) & 0xFFFF) + int64_t((h >> 32) & 0xFFFF) + int64_t(h >> 48);
     return int32_t((sum - 131070) / 128);
 }
 
@@ -191,20 +192,24 @@ std::string summarise(const Document& doc) {
 // columns, across the highlight: Halvane mixes by it, Glimra ignores it.
 void fillSelection(Host& host) {
     for (int32 y = 0; y < kHeight; ++y)
-        for (int32 x = 0; x < kWidth; ++x) host.mask()[size_t(y) * kWidth + x] = uint8_t(x < kWidth - 15 ? 255 : (kWidth - 1 - x) * 17);
+        for (int32 x = 0; x < kWidth; ++x)
+            host.mask()[size_t(y) * kWidth + x] = uint8_t(x < kWidth - 15 ? 255 : (kWidth - 1 - x) * 17);
 }
 
 // Glimra takes its profiling choice from the registry alone: the registry of
 // a user who chose film profiling, as the module's finish selector writes
-// it from its defaults.
-void rememberFilmProfiling(Plugin& plugin, Host& host) {
-    plugin.call(host, filterSelectorParameters);
-    plugin.call(host, filterSelectorFinish);
+// it from its defaults.  False when there was none to change.
+bool rememberFilmProfiling(Plugin& plugin, Host& host) {
+    if (plugin.call(host, filterSelectorParameters) != noErr || plugin.call(host, filterSelectorFinish) != noErr)
+        return false;
+    int changed = 0;
     for (auto& [key, d] : host.registry())
-        for (DescriptorEntry& e : d) {
-            if (e.key == refhost::keyFromName("Blad")) e.b = false;
-            if (e.key == refhost::keyFromName("Blae")) e.b = true;
-        }
+        for (DescriptorEntry& e : d)
+            if (e.key == refhost::keyFromName("Blad") || e.key == refhost::keyFromName("Blae")) {
+                e.b = e.key == refhost::keyFromName("Blae");
+                ++changed;
+            }
+    return changed == 2;
 }
 
 // The digest of one case's output, or the reason that it has none.
@@ -227,7 +232,8 @@ Outcome runCase(const Case& c) {
     options.haveMask = c.tuned;
     Host host(makeImage(c.baseMode, c.depth), options);
     if (c.tuned) fillSelection(host);
-    if (c.tuned && std::string(c.product) == "glimra") rememberFilmProfiling(plugin, host);
+    if (c.tuned && std::string(c.product) == "glimra" && !rememberFilmProfiling(plugin, host))
+        return failed("the finish selector left no registry with the profiling flags");
     playSilently(host, c.script());
     const refhost::RunResult run = refhost::runFilter(plugin, host);
     if (run.result != noErr) return failed("the run ended with " + std::to_string(run.result));
@@ -285,7 +291,8 @@ int rewriteTable() {
     for (const Case& c : allCases()) {
         const Outcome o = runCase(c);
         if (!o.problem.empty()) {
-            std::fprintf(stderr, "test_digest: %s: %s; the table is left as it was\n", c.key().c_str(), o.problem.c_str());
+            std::fprintf(stderr, "test_digest: %s: %s; the table is left as it was\n", c.key().c_str(),
+                         o.problem.c_str());
             return 1;
         }
         now[c.key()] = o.digest;
