@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "dialog/edit_fields.h"
@@ -124,6 +125,8 @@ const FitRow kFits[] = {
     {-0.5, 3, "-1"},
     {2.5, 1, "3"},
 };
+
+void PrintTo(const FitRow& r, std::ostream* os) { *os << r.value << " in " << r.characters << " characters"; }
 
 class EditTextThatFits : public ::testing::TestWithParam<FitRow> {};
 
