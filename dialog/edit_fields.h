@@ -21,11 +21,11 @@ int parseEditNumber(const std::string& text, double low, double high, double& va
 // The text an edit box shows for value (DoubleToString, at most 254 characters).
 std::string editTextForValue(double value);
 
-// The text a box of limited width shows for value: editTextForValue's, or
-// where that does not fit whole, the value rounded to as many of its decimals
-// as holds fits, down to the rounded whole number without a point.  When not
-// even that fits it is still the text: the shortest there is.  The value
-// itself is not changed; only the box shows fewer decimals.
+// The text an edit box of limited width shows for value: editTextForValue's
+// when holds accepts it, else value rounded to the most decimals whose text
+// holds accepts, down to the rounded whole number without a point, which is
+// the text even when holds refuses it too (there is no shorter one).  Only
+// the box shows fewer decimals: the value keeps all of them.
 std::string editTextThatFits(double value, const std::function<bool(const std::string&)>& holds);
 
 // The slider position of value: trunc(value x scale + rounding) in double,

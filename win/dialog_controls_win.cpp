@@ -63,9 +63,7 @@ void armMouseState(int32 state) {
     mouseState = state;
     SetCursorFromMousestate();
 }
-}  // namespace
 
-namespace {
 // Whether the edit box shows text whole: its width in the box's own font
 // within the box's formatting rectangle (the client area less the margins).
 bool editBoxHolds(HWND edit, const std::string& text) {
