@@ -10,7 +10,7 @@ packages=(cmake g++ make pkg-config libboost-dev libgtest-dev libbenchmark-dev l
 for arg in "$@"; do
   case "$arg" in
     --windows) packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64) ;;
-    --wine) packages+=(wine wine64 wine32:i386 xvfb x11-apps imagemagick) ;;
+    --wine) packages+=(wine wine64 wine32:i386 fonts-wine xvfb x11-apps imagemagick) ;;  # fonts-wine: MS Sans Serif
     --fuzz) packages+=(clang libclang-rt-dev) ;;  # libFuzzer and the sanitizers' runtimes
     --qemu) packages+=(qemu-user) ;;
     --bench) packages+=(python3-opencv time) ;;
