@@ -133,12 +133,15 @@ uint32_t jitterHash(int32 x, int32 y, int16 p) {
     return h ^ (h >> 15);
 }
 
-// The astronaut in the mode.  Lab: L from the grey, a and b from colour
+// The astronaut in the mode, cut to an odd size so that the shown rectangle
+// cannot be centred exactly.  Lab: L from the grey, a and b from colour
 // differences.  Deep samples get a fixed-seed jitter below one 8-bit step,
 // and a few 32-bit samples lie outside 0..1, so that the conversions meet
 // every value, not only the 256 of an 8-bit source.
 Document makePictureDocument(int16 mode) {
-    const Document rgb = refhost::readImage(VEXLOR_SAMPLES_DIR "/astronaut.png");
+    const Document astronaut = refhost::readImage(VEXLOR_SAMPLES_DIR "/astronaut.png");
+    Document rgb(plugInModeRGBColor, astronaut.width() - 3, astronaut.height() - 5);
+    rgb.fill([&](int32 x, int32 y, int16 p) { return astronaut.get(x, y, p); });
     const int16 base = refhost::baseModeOf(mode);
     int32 depth = 8;
     for (int32 d : {16, 32})
@@ -182,7 +185,8 @@ const Document& pictureDocument(int16 mode) {
 
 // The preview's pictures at every zoom ------------------------------------------
 
-const int32 kPaneWidth = 448, kPaneHeight = 240;
+// Neither a multiple of the 8 columns and 4 rows the pane is rounded down to.
+const int32 kPaneWidth = 455, kPaneHeight = 243;
 const int32 kOverviewPaneWidth = 256, kOverviewPaneHeight = 192;
 // Offsets stored per zoom: clamped at the left and bottom, inside, clamped
 // at the right and top (where the pan then moves nothing), inside.
@@ -337,8 +341,9 @@ const DocumentCase kDocuments[] = {
     {"Lab16", plugInModeLab48, plugInModeLabColor, plugInModeLabColor, {0, 0, 0, 0}},
     {"Grey32", plugInModeGray32, plugInModeGrayScale, plugInModeRGBColor, {0, 0, 0, 0}},
     {"Rgb32", plugInModeRGB96, plugInModeRGBColor, plugInModeRGBColor, {0, 0, 0, 0}},
-    // The preview and the overview of a selection stay inside it.
-    {"Rgb8Selection", plugInModeRGBColor, plugInModeRGBColor, plugInModeRGBColor, {100, 60, 420, 480}},
+    // The preview and the overview of a selection stay inside it; the
+    // selection is wide, the whole image high for the overview pane.
+    {"Rgb8Selection", plugInModeRGBColor, plugInModeRGBColor, plugInModeRGBColor, {100, 20, 301, 489}},
 };
 
 INSTANTIATE_TEST_SUITE_P(
@@ -424,5 +429,24 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"Rgb32", plugInModeRGB96, kDeep32, kDeep32Preview, kDeep32Overview, plugInModeRGBColor,
                   plugInModeRGBColor}),
     [](const ::testing::TestParamInfo<TableCase>& i) { return std::string(i.param.name); });
+
+// The curves' tables entry for entry: the preview shows the gamma-to-linear
+// table's linear segment only as bytes of 0, so its constants are seen
+// here.
+class ColourCurves : public PreviewTest {};
+
+TEST_F(ColourCurves, BothTablesFollowTheirFormulas) {
+    bind(plugInModeRGB96, 40, 30, 208, 348);
+    int64_t wrong = 0;
+    for (int i = 0; i < kLUT2Entries; ++i) wrong += cspacePtrLUT2[i] != gammaToLinearEntry(i);
+    for (int i = 0; i < kLUT3Entries; ++i) wrong += cspacePtrLUT3[i] != linearToGammaEntry(i);
+    EXPECT_EQ(wrong, 0);
+    // Either side of the segments' ends, by the sRGB curve itself: gamma 10
+    // and 10.0625 (of 255), linear 12 and 13 (of 4096).
+    EXPECT_NEAR(cspacePtrLUT2[160], 0.0030353, 1e-6);
+    EXPECT_NEAR(cspacePtrLUT2[161], 0.0030535, 1e-6);
+    EXPECT_NEAR(cspacePtrLUT3[12], 9.6521, 1e-3);
+    EXPECT_NEAR(cspacePtrLUT3[13], 10.4535, 1e-3);
+}
 
 }  // namespace
