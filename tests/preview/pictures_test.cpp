@@ -88,22 +88,6 @@ Shown shownRectangle(VRect F, int32 paneWidth, int32 paneHeight, int32 zoom, int
     return s;
 }
 
-// The overview's size: the filter rectangle fitted into the pane, its
-// aspect kept.
-void overviewSize(VRect F, int32 paneWidth, int32 paneHeight, int32& width, int32& height) {
-    const int32 rw = F.right - F.left, rh = F.bottom - F.top;
-    if (rh < paneHeight && rw < paneWidth) {
-        width = rw;
-        height = rh;
-    } else if ((1.0 / paneWidth) * paneHeight < rh * (1.0 / rw)) {
-        height = paneHeight;
-        width = int32(rw * (double(paneHeight) / rh));
-    } else {
-        width = paneWidth;
-        height = int32(rh * double(paneWidth) * (1.0 / rw));
-    }
-}
-
 // The red box of the shown rectangle I in an overview of ovW x ovH, in single
 // precision, relative to the filter rectangle.
 VRect redBox(VRect I, VRect F, int32 ovW, int32 ovH) {
@@ -198,6 +182,8 @@ struct DocumentCase {
     int16 mode;
     int16 previewMode, overviewMode;  // as handed to the host's display call
     VRect filter;                     // empty: the whole image
+    // The filter rectangle fitted into the overview pane, its aspect kept.
+    int32 overviewWidth, overviewHeight;
 };
 
 class PreviewPictures : public PreviewTest,
@@ -270,13 +256,23 @@ TEST_P(PreviewPictures, HalvesAndRedBoxFromTheDocument) {
     EXPECT_EQ(wrong, 0) << "samples of the left half unlike the document";
 
     // The overview: the document small, the red box on the shown rectangle.
-    int32 ovW = 0, ovH = 0;
-    overviewSize(F, kOverviewPaneWidth, kOverviewPaneHeight, ovW, ovH);
+    const int32 ovW = c.overviewWidth, ovH = c.overviewHeight;
     EXPECT_EQ(overview.imageMode, c.overviewMode);
     ASSERT_EQ(overview.srcRect.right - overview.srcRect.left, ovW);
     ASSERT_EQ(overview.srcRect.bottom - overview.srcRect.top, ovH);
     ASSERT_EQ(overview.planes, 3);
     const VRect box = redBox(I, F, ovW, ovH);
+    // The box's edges are the rectangle's, scaled to the overview, to within
+    // what the truncations take: one pixel at the near edges, two at the far
+    // ones (the near edge's truncation and the size's).
+    auto scaled = [](int32 v, int32 origin, int32 extent, int32 size) {
+        return double(v - origin) * size / extent;
+    };
+    const int32 fw = F.right - F.left, fh = F.bottom - F.top;
+    EXPECT_NEAR(box.left, scaled(I.left, F.left, fw, ovW), 1.0);
+    EXPECT_NEAR(box.right, scaled(I.right, F.left, fw, ovW), 2.0);
+    EXPECT_NEAR(box.top, scaled(I.top, F.top, fh, ovH), 1.0);
+    EXPECT_NEAR(box.bottom, scaled(I.bottom, F.top, fh, ovH), 2.0);
     int64_t wrongOverview = 0, onBox = 0;
     for (int32 y = 0; y < ovH; ++y)
         for (int32 x = 0; x < ovW; ++x)
@@ -332,18 +328,20 @@ TEST_P(PreviewPictures, HalvesAndRedBoxFromTheDocument) {
               << " of " << int64_t(W) * H * planes << " samples\n";
 }
 
+// 509 x 507 into 256 x 192: 192 high, 509 x 192 / 507 = 192.8 wide.
+const VRect kWhole = {0, 0, 0, 0};
 const DocumentCase kDocuments[] = {
-    {"Grey8", plugInModeGrayScale, plugInModeGrayScale, plugInModeRGBColor, {0, 0, 0, 0}},
-    {"Rgb8", plugInModeRGBColor, plugInModeRGBColor, plugInModeRGBColor, {0, 0, 0, 0}},
-    {"Lab8", plugInModeLabColor, plugInModeLabColor, plugInModeLabColor, {0, 0, 0, 0}},
-    {"Grey16", plugInModeGray16, plugInModeGrayScale, plugInModeRGBColor, {0, 0, 0, 0}},
-    {"Rgb16", plugInModeRGB48, plugInModeRGBColor, plugInModeRGBColor, {0, 0, 0, 0}},
-    {"Lab16", plugInModeLab48, plugInModeLabColor, plugInModeLabColor, {0, 0, 0, 0}},
-    {"Grey32", plugInModeGray32, plugInModeGrayScale, plugInModeRGBColor, {0, 0, 0, 0}},
-    {"Rgb32", plugInModeRGB96, plugInModeRGBColor, plugInModeRGBColor, {0, 0, 0, 0}},
-    // The preview and the overview of a selection stay inside it; the
-    // selection is wide, the whole image high for the overview pane.
-    {"Rgb8Selection", plugInModeRGBColor, plugInModeRGBColor, plugInModeRGBColor, {100, 20, 301, 489}},
+    {"Grey8", plugInModeGrayScale, plugInModeGrayScale, plugInModeRGBColor, kWhole, 192, 192},
+    {"Rgb8", plugInModeRGBColor, plugInModeRGBColor, plugInModeRGBColor, kWhole, 192, 192},
+    {"Lab8", plugInModeLabColor, plugInModeLabColor, plugInModeLabColor, kWhole, 192, 192},
+    {"Grey16", plugInModeGray16, plugInModeGrayScale, plugInModeRGBColor, kWhole, 192, 192},
+    {"Rgb16", plugInModeRGB48, plugInModeRGBColor, plugInModeRGBColor, kWhole, 192, 192},
+    {"Lab16", plugInModeLab48, plugInModeLabColor, plugInModeLabColor, kWhole, 192, 192},
+    {"Grey32", plugInModeGray32, plugInModeGrayScale, plugInModeRGBColor, kWhole, 192, 192},
+    {"Rgb32", plugInModeRGB96, plugInModeRGBColor, plugInModeRGBColor, kWhole, 192, 192},
+    // The preview and the overview of a selection stay inside it.  Wider
+    // than the pane's aspect: 256 wide, 201 x 256 / 469 = 109.7 high.
+    {"Rgb8Selection", plugInModeRGBColor, plugInModeRGBColor, plugInModeRGBColor, {100, 20, 301, 489}, 256, 109},
 };
 
 INSTANTIATE_TEST_SUITE_P(
