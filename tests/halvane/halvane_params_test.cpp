@@ -125,29 +125,41 @@ TEST_P(HalvaneDerivation, FromSliderValues) {
     calcInternalFilterParams();
 
     const Derived& e = k.expected;
-    EXPECT_FLOAT_EQ(NRsimilarityRolloff, e.rolloff);
-    EXPECT_FLOAT_EQ(highnoiseLevelReduce, e.highnoise);
-    const float noise[4] = {level0noiseLevel, level1noiseLevel, level2noiseLevel, level3noiseLevel};
-    const float nr[4] = {level0NR, level1NR, level2NR, level3NR};
-    const float sharp[4] = {level0SharpAmount, level1SharpAmount, level2SharpAmount, level3SharpAmount};
-    const float chroma[4] = {level0ChromaSharpAmount, level1ChromaSharpAmount, level2ChromaSharpAmount,
-                             level3ChromaSharpAmount};
-    for (int l = 0; l < 4; ++l) {
-        EXPECT_FLOAT_EQ(noise[l], e.noise[l]) << "level " << l;
-        EXPECT_FLOAT_EQ(nr[l], e.nr[l]) << "level " << l;
-        EXPECT_FLOAT_EQ(sharp[l], e.sharpLevel[l]) << "level " << l;
-        EXPECT_FLOAT_EQ(chroma[l], e.chromaLevel[l]) << "level " << l;
-    }
-    EXPECT_FLOAT_EQ(highlightNRlowThreshold, e.low);
-    EXPECT_FLOAT_EQ(highlightNRhighThreshold, e.high);
-    EXPECT_EQ(highlightNRbelowThreshold, e.below);
-    EXPECT_EQ(highlightNRaboveThreshold, e.above);
-    EXPECT_FLOAT_EQ(highlightNRslope, e.slope);
-    EXPECT_FLOAT_EQ(highlightNRintercept, e.intercept);
-    EXPECT_FLOAT_EQ(lumaMix, e.lumaMix);
-    EXPECT_FLOAT_EQ(chromaMix, e.chromaMix);
-    EXPECT_FLOAT_EQ(sharpeningAmount, e.sharp);
-    EXPECT_FLOAT_EQ(chromaSharpeningAmount, e.chromaSharp);
+    struct Field {
+        const char* name;
+        float actual, expected;
+    };
+    const Field fields[] = {
+        {"NRsimilarityRolloff", NRsimilarityRolloff, e.rolloff},
+        {"highnoiseLevelReduce", highnoiseLevelReduce, e.highnoise},
+        {"level0noiseLevel", level0noiseLevel, e.noise[0]},
+        {"level1noiseLevel", level1noiseLevel, e.noise[1]},
+        {"level2noiseLevel", level2noiseLevel, e.noise[2]},
+        {"level3noiseLevel", level3noiseLevel, e.noise[3]},
+        {"level0NR", level0NR, e.nr[0]},
+        {"level1NR", level1NR, e.nr[1]},
+        {"level2NR", level2NR, e.nr[2]},
+        {"level3NR", level3NR, e.nr[3]},
+        {"highlightNRlowThreshold", highlightNRlowThreshold, e.low},
+        {"highlightNRhighThreshold", highlightNRhighThreshold, e.high},
+        {"highlightNRbelowThreshold", highlightNRbelowThreshold, e.below},
+        {"highlightNRaboveThreshold", highlightNRaboveThreshold, e.above},
+        {"highlightNRslope", highlightNRslope, e.slope},
+        {"highlightNRintercept", highlightNRintercept, e.intercept},
+        {"lumaMix", lumaMix, e.lumaMix},
+        {"chromaMix", chromaMix, e.chromaMix},
+        {"sharpeningAmount", sharpeningAmount, e.sharp},
+        {"chromaSharpeningAmount", chromaSharpeningAmount, e.chromaSharp},
+        {"level0SharpAmount", level0SharpAmount, e.sharpLevel[0]},
+        {"level1SharpAmount", level1SharpAmount, e.sharpLevel[1]},
+        {"level2SharpAmount", level2SharpAmount, e.sharpLevel[2]},
+        {"level3SharpAmount", level3SharpAmount, e.sharpLevel[3]},
+        {"level0ChromaSharpAmount", level0ChromaSharpAmount, e.chromaLevel[0]},
+        {"level1ChromaSharpAmount", level1ChromaSharpAmount, e.chromaLevel[1]},
+        {"level2ChromaSharpAmount", level2ChromaSharpAmount, e.chromaLevel[2]},
+        {"level3ChromaSharpAmount", level3ChromaSharpAmount, e.chromaLevel[3]},
+    };
+    for (const Field& f : fields) EXPECT_FLOAT_EQ(f.actual, f.expected) << f.name;
     EXPECT_EQ(cleanerSmoothAreas, e.cleaner);
     EXPECT_EQ(setNoiseMode, e.noiseMode);
     EXPECT_EQ(isLABmode, e.lab);

@@ -145,14 +145,19 @@ void mixByHand(bool lab, float lumaShareBeforeP, float chromaShareBeforeMask, fl
     out[1] = (Ymix - 0.299f * out[0] - 0.114f * out[2]) / 0.587f;
 }
 
-// The protection ramps of the hand cases: from 100 to 150 (feather 50).
-void setRamp(bool shadows) {
-    highlightNRlowThreshold = 100.0f;
-    highlightNRhighThreshold = 150.0f;
+// Shares of 0.8 (luma) and 0.6 (chroma), and the protection ramp from low
+// to high.
+void mixWith(bool lab, float low, float high, bool shadows) {
+    isLABmode = lab;
+    lumaMix = 0.8f;
+    chromaMix = 0.6f;
+    const float d = high - low;
+    highlightNRlowThreshold = low;
+    highlightNRhighThreshold = high;
     highlightNRbelowThreshold = shadows ? 0.0f : 1.0f;
     highlightNRaboveThreshold = shadows ? 1.0f : 0.0f;
-    highlightNRslope = shadows ? 1.0f / 50.0f : -1.0f / 50.0f;
-    highlightNRintercept = shadows ? -2.0f : 3.0f;
+    highlightNRslope = shadows ? 1.0f / d : -1.0f / d;
+    highlightNRintercept = shadows ? -low / d : 1.0f + low / d;
 }
 
 struct HandMix {
@@ -189,10 +194,7 @@ class MixKernel : public LumaChromaMix, public ::testing::WithParamInterface<Han
 
 TEST_P(MixKernel, ByHand) {
     const HandMix& h = GetParam();
-    isLABmode = h.lab;
-    lumaMix = 0.8f;
-    chromaMix = 0.6f;
-    setRamp(h.shadows);
+    mixWith(h.lab, 100.0f, 150.0f, h.shadows);
     const float labIn[3] = {60, 128, 100}, rgbIn[3] = {10, 200, 90};
     const float* in = h.lab ? labIn : rgbIn;
     float out[3], expected[3];
@@ -327,15 +329,7 @@ class MixWriter : public LumaChromaMix, public ::testing::WithParamInterface<Wri
 
 TEST_P(MixWriter, StoresTheMixWorkedOutPlainly) {
     const WriterCase& k = GetParam();
-    isLABmode = k.lab;
-    lumaMix = 0.8f;
-    chromaMix = 0.6f;
-    highlightNRlowThreshold = 90.0f;
-    highlightNRhighThreshold = 150.0f;
-    highlightNRbelowThreshold = 1.0f;
-    highlightNRaboveThreshold = 0.0f;
-    highlightNRslope = -1.0f / 60.0f;
-    highlightNRintercept = 2.5f;
+    mixWith(k.lab, 90.0f, 150.0f, false);
     colorspaceConversionLUTs luts;
     ASSERT_TRUE(luts.ok());
 
