@@ -50,14 +50,18 @@ LRESULT CALLBACK refuseFirstDialog(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(dialogRefusalHook, code, wParam, lParam);
 }
 
-// The serial of the last of the script's input events that the dialog's
-// thread took from its queue (the events carry it as their extra info).
+// What the dialog's thread took from its queue, seen by a hook on it: the
+// serial of the last of the script's input events (they carry it as their
+// extra info).
 std::atomic<ULONG_PTR> inputTaken{0};
+// Every message the dialog's thread took from its queue (paints included).
+std::atomic<unsigned> messagesTaken{0};
 // The leave notifications the dialog took.
 std::atomic<HWND> leaveWatched{nullptr};
 std::atomic<unsigned> dialogLeaves{0};
 LRESULT CALLBACK noteInputTaken(int code, WPARAM removed, LPARAM lParam) {
     const MSG* m = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && removed == PM_REMOVE) ++messagesTaken;
     const bool input = (m->message >= WM_MOUSEFIRST && m->message <= WM_MOUSELAST) ||
                        (m->message >= WM_KEYFIRST && m->message <= WM_KEYLAST) ||
                        (m->message >= WM_NCMOUSEMOVE && m->message <= WM_NCXBUTTONDBLCLK);
@@ -326,8 +330,26 @@ struct DialogScript::Impl {
         const bool forDialog = events[0].type == INPUT_KEYBOARD || dialogThreadGetsPointer(events.back());
         if (SendInput(UINT(events.size()), events.data(), sizeof(INPUT)) != events.size()) return false;
         for (int i = 0; forDialog && i < 2000 && inputTaken.load() < serial; ++i) Sleep(5);
-        settle();
+        settleControls();
         return !forDialog || inputTaken.load() >= serial;
+    }
+
+    // As settle, and the controls have painted too: a trackbar tells the
+    // dialog of its new position only as it paints, and that paint may
+    // recompute.  The dialog's thread is idle when it took no message for a
+    // while, answered a sent one after that (so it finished what it took
+    // before), and no window of the dialog waits for a paint.
+    void settleControls() {
+        for (int round = 0; round < 400; ++round) {
+            settle();
+            const unsigned before = messagesTaken.load();
+            Sleep(10);
+            SendMessageA(dialog, WM_NULL, 0, 0);
+            bool pending = messagesTaken.load() != before || GetUpdateRect(dialog, nullptr, FALSE);
+            for (HWND child = GetWindow(dialog, GW_CHILD); child && !pending; child = GetWindow(child, GW_HWNDNEXT))
+                pending = IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE);
+            if (!pending) return;
+        }
     }
 
     bool dialogThreadGetsPointer(const INPUT& e) {
@@ -381,7 +403,10 @@ struct DialogScript::Impl {
         const POINT from = pointer();
         if (from.x == screen.x && from.y == screen.y) return;
         const bool taken = sendInput({mouseEvent(MOUSEEVENTF_MOVE, screen)});
-        const POINT at = pointer();
+        // A move that another process's window takes may reach the
+        // system's pointer position only when that process handles it.
+        POINT at = pointer();
+        for (int i = 0; i < 400 && (at.x != screen.x || at.y != screen.y); ++i, at = pointer()) Sleep(5);
         if (!taken || at.x != screen.x || at.y != screen.y)
             check(false, c,
                   "the pointer reached (" + std::to_string(at.x) + ", " + std::to_string(at.y) + "), aimed at (" +
