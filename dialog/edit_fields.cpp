@@ -55,10 +55,26 @@ int parseEditNumber(const std::string& typed, double low, double high, double& v
     return low <= value && value <= high ? kEditInRange : kEditOutOfRange;
 }
 
-std::string editTextForValue(double value) {
+namespace {
+std::string textWithDecimals(double value, uint16_t decimals) {
     Str255 text = {};
-    DoubleToString(text, value, kDialogDecimals);
+    DoubleToString(text, value, decimals);
     return std::string(reinterpret_cast<const char*>(text + 1), std::min<size_t>(text[0], 254));
+}
+}  // namespace
+
+std::string editTextForValue(double value) { return textWithDecimals(value, kDialogDecimals); }
+
+std::string editTextThatFits(double value, const std::function<bool(const std::string&)>& holds) {
+    for (uint16_t decimals = kDialogDecimals; decimals >= 1; --decimals) {
+        const std::string text = textWithDecimals(value, decimals);
+        if (holds(text)) return text;
+    }
+    // No decimal at all: the rounded whole number, without the point that
+    // DoubleToString always writes.
+    std::string whole = textWithDecimals(value, 0);
+    whole.pop_back();
+    return whole;
 }
 
 int32 sliderPositionFor(double value, double scale, int32 low, int32 high, double rounding) {

@@ -2,6 +2,7 @@
 // value to its text and to a slider position.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "PITypes.h"
@@ -19,6 +20,13 @@ int parseEditNumber(const std::string& text, double low, double high, double& va
 
 // The text an edit box shows for value (DoubleToString, at most 254 characters).
 std::string editTextForValue(double value);
+
+// The text an edit box of limited width shows for value: editTextForValue's
+// when holds accepts it, else value rounded to the most decimals whose text
+// holds accepts, down to the rounded whole number without a point, which is
+// the text even when holds refuses it too (there is no shorter one).  Only
+// the box shows fewer decimals: the value keeps all of them.
+std::string editTextThatFits(double value, const std::function<bool(const std::string&)>& holds);
 
 // The slider position of value: trunc(value x scale + rounding) in double,
 // clamped to low..high; NaN gives low.  Sliders set from a value round; the

@@ -51,7 +51,6 @@ const float PSFLOAT_WHITE_LEVEL = 1.0f;
 const float WHITE_LEVEL = 255.0f;
 const float reconSimilarityRolloff = kReconSimilarityRolloff;
 const float invReconSimilarityRolloff = 1.0f / kReconSimilarityRolloff;
-const float cfsA = 0.1f, cfsB = 0.3f, cfsC = 0.5f, cfsD = 1.0f, cfsE = 1.0f, cfsF = 0.7f, cfsG = 1.0f;
 const float defaultLumR = 0.299f, defaultLumG = kDefaultLumG, defaultLumB = 0.114f;
 const float& lumR = defaultLumR;
 const float& lumG = defaultLumG;

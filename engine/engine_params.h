@@ -46,7 +46,8 @@ extern const float PSFLOAT_WHITE_LEVEL;
 extern const float WHITE_LEVEL;
 extern const float reconSimilarityRolloff;
 extern const float invReconSimilarityRolloff;
-extern const float cfsA, cfsB, cfsC, cfsD, cfsE, cfsF, cfsG;
+// The sharpening neighbourhood's weights, known when the kernels compile.
+inline constexpr float cfsA = 0.1f, cfsB = 0.3f, cfsC = 0.5f, cfsD = 1.0f, cfsE = 1.0f, cfsF = 0.7f, cfsG = 1.0f;
 extern const float defaultLumR, defaultLumG, defaultLumB;
 extern const float& lumR;
 extern const float& lumG;

@@ -105,16 +105,19 @@ OSErr megatilePath(const DepthOperations& ops, const VRect& area) {
             tile.left = area.left + c * tw;
             tile.bottom = std::min(tile.top + th, area.bottom);
             tile.right = std::min(tile.left + tw, area.right);
-            // The apron stays inside the area on every side, as the quarters
-            // do: beyond it the pyramid sees mirrored padding either way.
-            const VRect apron = {std::max(tile.top - kPieceOverlap, area.top),
-                                 std::max(tile.left - kPieceOverlap, area.left),
-                                 std::min(tile.bottom + kPieceOverlap, area.bottom),
-                                 std::min(tile.right + kPieceOverlap, area.right)};
+            // The apron reads the image left of and above the area down to
+            // its edge, and stops at the area's right and bottom.  A request
+            // that would leave the image on the left is to fail, not be padded.
+            VRect apron = {tile.top - kPieceOverlap, tile.left - kPieceOverlap,
+                           std::min(tile.bottom + kPieceOverlap, area.bottom),
+                           std::min(tile.right + kPieceOverlap, area.right)};
+            if (apron.left < 0) {
+                gFilterRecord->inputPadding = plugInWantsErrorOnBoundsException;
+                apron.left = 0;
+            }
+            if (apron.top < 0) apron.top = 0;
 
-            // The apron is only read: asking for it as output too would have
-            // the host write it back over neighbouring tiles already filtered.
-            OSErr err = advanceFilterStateFrom1or3channels(apron, kEmptyRect);
+            OSErr err = advanceFilterStateFrom1or3channels(apron);
             if (err != noErr) return err;
             std::unique_ptr<fl_image> out;
             err = runPiece(ops, gFilterRecord->inData, gFilterRecord->inRowBytes,

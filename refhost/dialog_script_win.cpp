@@ -135,6 +135,102 @@ std::string windowText(HWND w) {
     return text;
 }
 
+// What a control's text needs and the room its control gives it, in pixels,
+// in the control's own font and as the control draws it.  known is false for
+// a control that shows no text of its own (a trackbar, a picture).
+struct TextFit {
+    bool known = false;
+    SIZE extent = {0, 0}, room = {0, 0};
+    bool whole() const { return extent.cx <= room.cx && extent.cy <= room.cy; }
+};
+
+TextFit measureTextFit(HWND control, const std::string& text) {
+    char cls[32] = {0};
+    GetClassNameA(control, cls, sizeof cls);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    RECT client;
+    GetClientRect(control, &client);
+    TextFit fit;
+    fit.room = SIZE{client.right, client.bottom};
+    HDC dc = GetDC(control);
+    const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+    const HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    // DrawText's extent: access keys, tabs and line breaks as the control
+    // draws them; a word wider than width widens the answer.
+    auto drawnExtent = [&](UINT format, LONG width) {
+        RECT r = {0, 0, width, 0};
+        DrawTextA(dc, text.c_str(), int(text.size()), &r, format | DT_CALCRECT);
+        return SIZE{r.right, r.bottom};
+    };
+    if (lstrcmpiA(cls, "Static") == 0) {
+        const LONG type = style & SS_TYPEMASK;
+        if (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_LEFTNOWORDWRAP) {
+            fit.known = true;
+            const UINT lines = type == SS_LEFTNOWORDWRAP ? DT_SINGLELINE : DT_WORDBREAK;
+            fit.extent = drawnExtent(DT_EXPANDTABS | lines | (style & SS_NOPREFIX ? DT_NOPREFIX : 0), client.right);
+        }
+    } else if (lstrcmpiA(cls, "Button") == 0) {
+        const LONG type = style & BS_TYPEMASK;
+        const UINT lines = style & BS_MULTILINE ? DT_WORDBREAK : DT_SINGLELINE;
+        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+            fit.known = true;
+            // Inside the button's 3-D edge.
+            fit.room.cx -= 2 * GetSystemMetrics(SM_CXEDGE);
+            fit.room.cy -= 2 * GetSystemMetrics(SM_CYEDGE);
+            fit.extent = drawnExtent(lines, fit.room.cx);
+        } else if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+                   type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE) {
+            fit.known = true;
+            // The box or circle (13 pixels at 96 dpi) and half a digit's
+            // width between it and the text, as the system lays them out.
+            INT digit = 0;
+            GetCharWidth32A(dc, '0', '0', &digit);
+            fit.room.cx -= 12 * GetDeviceCaps(dc, LOGPIXELSX) / 96 + 1 + digit / 2;
+            fit.extent = drawnExtent(lines, fit.room.cx);
+        }
+    } else if (lstrcmpiA(cls, "Edit") == 0) {
+        fit.known = true;
+        // The formatting rectangle: the client area less the margins.
+        RECT format = {0, 0, 0, 0};
+        SendMessageA(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+        fit.room = SIZE{format.right - format.left, format.bottom - format.top};
+        GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &fit.extent);
+    }
+    if (old) SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return fit;
+}
+
+// The face and pixel height of the font a window uses (WM_GETFONT).
+std::string fontOf(HWND w) {
+    HDC dc = GetDC(w);
+    const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(w, WM_GETFONT, 0, 0));
+    const HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    char face[LF_FACESIZE] = {0};
+    GetTextFaceA(dc, sizeof face, face);
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(dc, &metrics);
+    if (old) SelectObject(dc, old);
+    ReleaseDC(w, dc);
+    return std::string(face) + ", " + std::to_string(metrics.tmHeight) + " px";
+}
+
+// The text an edit box should show for v, worked out apart from the
+// plug-in's formatting: v with as many of five decimals as the box holds
+// whole, trailing zeros dropped after the first decimal; else the whole
+// number.
+std::string expectedEditText(HWND edit, double v) {
+    char text[64];
+    for (int decimals = 5; decimals >= 1; --decimals) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, v);
+        std::string shown = text;
+        while (shown.back() == '0' && shown[shown.size() - 2] != '.') shown.pop_back();
+        if (measureTextFit(edit, shown).whole()) return shown;
+    }
+    std::snprintf(text, sizeof text, "%.0f", v);
+    return text;
+}
+
 }  // namespace
 
 struct DialogScript::Impl {
@@ -682,6 +778,35 @@ struct DialogScript::Impl {
                   " that earlier pictures covered outside the current ones");
     }
 
+    // Every visible static text, button, check box and edit box shows its
+    // whole text in its own font.  The dialog's font is the template's
+    // first: a substitute of other widths would hide cut texts or invent them.
+    void textsFit(const Command& c) {
+        settle();
+        std::string face;
+        for (size_t i = 1; i < c.words.size(); ++i) face += (i > 1 ? " " : "") + c.words[i];
+        const std::string font = fontOf(dialog);
+        check(font.rfind(face + ",", 0) == 0, c, "the dialog's font is " + font + ", expected " + face);
+        int looked = 0, cut = 0;
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(child)) continue;
+            const std::string text = windowText(child);
+            const TextFit fit = measureTextFit(child, text);
+            if (!fit.known || text.empty()) continue;
+            ++looked;
+            if (fit.whole()) continue;
+            ++cut;
+            check(false, c,
+                  "item " + std::to_string(GetDlgCtrlID(child)) + " \"" + text + "\" needs " +
+                      std::to_string(fit.extent.cx) + " x " + std::to_string(fit.extent.cy) +
+                      " px, its control gives it " + std::to_string(fit.room.cx) + " x " +
+                      std::to_string(fit.room.cy));
+        }
+        check(looked > 0 && cut == 0, c,
+              std::to_string(looked - cut) + " of the " + std::to_string(looked) +
+                  " texts of the visible controls fit whole in " + font);
+    }
+
     // Slider changes, alternating between two positions, each timed until
     // the dialog has recomputed and painted the preview through the host.
     void latency(const Command& c, int slider, long from, long to, int changes) {
@@ -850,19 +975,20 @@ void DialogScript::Impl::run(const Command& c) {
         check(v == arg(2), c, "flag " + w[1] + " is " + std::to_string(v) + ", expected " + w[2]);
     } else if (op == "expect-shows") {
         // Parameter i's edit box and slider (ids 10(i+2)+2 and +1) show its
-        // value, the slider at trunc(value x scale + 0.5) within low..high.
+        // value, the box with as many decimals as it holds, the slider at
+        // trunc(value x scale + 0.5) within low..high.
         const int i = int(arg(1));
         const double scale = std::strtod(w.at(2).c_str(), nullptr);
         const long low = arg(3), high = arg(4);
         const double v = params().values[i];
         const std::string text = windowText(item(10 * (i + 2) + 2));
-        const double shown = std::strtod(text.c_str(), nullptr);
+        const std::string wantText = expectedEditText(item(10 * (i + 2) + 2), v);
         const double want = std::trunc(v * scale + 0.5);
         const long pos = long(SendMessageA(item(10 * (i + 2) + 1), TBM_GETPOS, 0, 0));
         const long wantPos = want < low ? low : want > high ? high : long(want);
-        check(std::fabs(shown - v) <= 0.5e-5 && pos == wantPos, c,
-              "parameter " + w[1] + " = " + std::to_string(v) + ": edit \"" + text + "\", slider " +
-                  std::to_string(pos) + " (expected " + std::to_string(wantPos) + ")");
+        check(text == wantText && pos == wantPos, c,
+              "parameter " + w[1] + " = " + std::to_string(v) + ": edit \"" + text + "\" (expected \"" + wantText +
+                  "\"), slider " + std::to_string(pos) + " (expected " + std::to_string(wantPos) + ")");
     } else if (op == "expect-box") {
         const int f = int(arg(1));
         const bool checked = SendMessageA(item(int(arg(2))), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -955,6 +1081,8 @@ void DialogScript::Impl::run(const Command& c) {
         check(now == markedParams, c, "the parameter block is as at the mark");
     } else if (op == "expect-clean-outside-pictures") {
         cleanOutsidePictures(c);
+    } else if (op == "expect-texts-fit") {
+        textsFit(c);
     } else if (op == "print-buffers") {
         auto lock = host.lockState();
         const auto& log = host.buffers().log();

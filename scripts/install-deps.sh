@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, where missing.
-# Usage: install-deps.sh [--windows] [--wine] [--fuzz] [--bench]
+# Usage: install-deps.sh [--windows] [--wine] [--fuzz] [--qemu] [--bench]
+# --qemu: qemu-user, whose emulated processors without AVX-512 or AVX run the
+# modules' narrower kernels.
 # --bench: OpenCV for Python, the comparison of bench/pihost-vs-opencv.sh only.
 set -euo pipefail
 
@@ -8,8 +10,9 @@ packages=(cmake g++ make pkg-config libboost-dev libgtest-dev libbenchmark-dev l
 for arg in "$@"; do
   case "$arg" in
     --windows) packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64) ;;
-    --wine) packages+=(wine wine64 wine32:i386 xvfb x11-apps imagemagick) ;;
+    --wine) packages+=(wine wine64 wine32:i386 fonts-wine xvfb x11-apps imagemagick) ;;  # fonts-wine: MS Sans Serif
     --fuzz) packages+=(clang libclang-rt-dev) ;;  # libFuzzer and the sanitizers' runtimes
+    --qemu) packages+=(qemu-user) ;;
     --bench) packages+=(python3-opencv time) ;;
   esac
 done

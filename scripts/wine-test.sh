@@ -68,7 +68,8 @@ for product in halvane glimra; do
 done
 
 # A display of our own: Xvfb picks a free number and tells it on fd 3.  The
-# filter dialog opens at about 995 x 836 and is driven up to 1920 x 1080.
+# filter dialog is at least its template's 854 x 836 and is driven up to
+# 1920 x 1080.
 Xvfb -displayfd 3 -nolisten tcp -screen 0 2560x1600x24 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 100); do
@@ -79,6 +80,20 @@ done
 [ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "wine-test: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(tr -dc 0-9 <"$work/display")
 
+# Wine's own fonts (Debian's fonts-wine) in the prefix: the dialogs ask for
+# "MS Sans Serif", and without Wine's a wider substitute opens them larger and
+# cuts their texts.  This Wine does not load them from where the package
+# puts them, so they go into the prefix's Fonts folder.
+wine_fonts_into_prefix() {
+  local fonts=/usr/share/wine/fonts
+  if [ ! -f "$fonts/sserife.fon" ]; then
+    echo "wine-test: Wine's fonts are missing from $fonts (scripts/install-deps.sh --wine installs fonts-wine)" >&2
+    exit 1
+  fi
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/"
+}
+
 echo "== fresh Wine prefix"
 start=$(now)
 timeout -k 10 "$limit" "$wine" wineboot --init </dev/null >"$work/wineboot.log" 2>&1 ||
@@ -88,6 +103,7 @@ timeout -k 10 "$limit" "$wine" wineboot --init </dev/null >"$work/wineboot.log" 
 timeout -k 10 "$limit" "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null \
   >>"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; echo "wine-test: cannot set up the prefix" >&2; exit 1; }
 timeout -k 10 "$limit" "$wineserver" -w
+wine_fonts_into_prefix
 prefix_time=$(since "$start")
 echo "prefix created in $prefix_time s"
 
@@ -311,6 +327,21 @@ if [ -f "$work/x86_64/preview.bin" ] && [ -f "$work/i686/preview.bin" ] &&
 fi
 # ---------------------------------------------------------------------------
 
+# --- Texts of the filter dialog in its own font -----------------------------
+# Every text of the dialog whole in MS Sans Serif at the template's size, in
+# both layouts (tests/wine/dialog/texts-*.txt); the screenshots of both
+# layouts at that size are kept.  dialog_under_wine calls it for each
+# product and architecture with its steer, dir, arch and shots.
+dialog_texts_fit() {
+  local product=$1 shot
+  steer "$product" "texts-$product.txt" "texts-$product" --in astronaut.ppm &&
+    echo "dialog $product ($arch): every text whole in MS Sans Serif at the template's size, simple and advanced layouts"
+  for shot in "$dir/texts-$product-"*.ppm; do
+    if [ -f "$shot" ]; then convert "$shot" "$shots/$arch/$(basename "${shot%.ppm}").png"; fi
+  done
+}
+# --- end of texts of the filter dialog --------------------------------------
+
 # --- The filter dialog, steered by script -----------------------------------
 # pihost.exe --dialog-script runs each product's dialog under Wine and steers
 # it from a host thread (tests/wine/dialog/*.txt): controls on open, sliders,
@@ -389,6 +420,7 @@ dialog_under_wine() {
       fi
       steer "$product" no-dialog.txt "no-dialog-$product" --in astronaut.ppm &&
         echo "dialog $product ($arch): a dialog that could not be created was alerted and gave -128, parameters and registry as found"
+      dialog_texts_fit "$product"
       # Every document kind at zoom 1, 2 and 4.
       local kinds="rgb:8 gray:8 lab:8 rgb:16 rgb:32" kind ok=1
       for kind in $kinds; do

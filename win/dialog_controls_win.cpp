@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "dialog/control_tables.h"
 #include "dialog/edit_fields.h"
 #include "engine/autoprofile.h"
@@ -61,16 +63,43 @@ void armMouseState(int32 state) {
     mouseState = state;
     SetCursorFromMousestate();
 }
+
+// Whether the edit box shows text whole: its width in the box's own font
+// within the box's formatting rectangle (the client area less the margins).
+bool editBoxHolds(HWND edit, const std::string& text) {
+    RECT room = {0, 0, 0, 0};
+    SendMessageA(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+    HDC dc = GetDC(edit);
+    const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(edit, WM_GETFONT, 0, 0));
+    const HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    SIZE extent = {0, 0};
+    GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &extent);
+    if (old) SelectObject(dc, old);
+    ReleaseDC(edit, dc);
+    return extent.cx <= room.right - room.left;
+}
+
+// The text the dialog shows in edit box id for value: as many decimals as
+// the box holds, never a digit cut off at its edge.
+std::string editTextShown(HWND window, int id, double value) {
+    HWND edit = GetDlgItem(window, id);
+    if (!edit) return editTextForValue(value);
+    return editTextThatFits(value, [edit](const std::string& text) { return editBoxHolds(edit, text); });
+}
+
+std::string editText(HWND window, int id) {
+    char text[kEditTextChars] = {};
+    GetDlgItemTextA(window, id, text, kEditTextChars);
+    return text;
+}
 }  // namespace
 
 void StuffDouble(HWND window, int id, double value) {
-    SetDlgItemTextA(window, id, editTextForValue(value).c_str());
+    SetDlgItemTextA(window, id, editTextShown(window, id, value).c_str());
 }
 
 int FetchDouble(HWND window, int id, double low, double high, double& value, double fallback) {
-    char text[kEditTextChars] = {};
-    GetDlgItemTextA(window, id, text, kEditTextChars);
-    return parseEditNumber(text, low, high, value, fallback);
+    return parseEditNumber(editText(window, id), low, high, value, fallback);
 }
 
 void initEditSlider(HWND window, int editId, int sliderId, double value, double scale, int32 low, int32 high,
@@ -116,8 +145,12 @@ void processSlider(HWND window, int i) {
 
 void processEditText(HWND window, int i, int notificationCode) {
     if (notificationCode != EN_CHANGE || !editEchoAllowed || !allowProxyUpdate) return;
-    double value = 0;
-    FetchDouble(window, EditGUI[i], SldrLowGUI[i], SldrHighGUI[i], value, DefaultGUI[i]);
+    // The text the dialog itself wrote for the value (a label's double-click
+    // echoes here) stands for that value: its shorter form in a narrow box
+    // must not round the parameter.  Typed text is read as typed.
+    double value = gParams->values[i];
+    if (editText(window, EditGUI[i]) != editTextShown(window, EditGUI[i], value))
+        FetchDouble(window, EditGUI[i], SldrLowGUI[i], SldrHighGUI[i], value, DefaultGUI[i]);
     gParams->values[i] = value;
     sliderEchoAllowed = false;
     SendDlgItemMessageA(window, SldrGUI[i], TBM_SETPOS, TRUE,

@@ -27,19 +27,14 @@ struct Tap {
     int dx, dy;
     float w;
 };
-// cfsA, cfsB, cfsC and cfsF of the engine constants, as compile-time values.
-constexpr float kA = 0.1f, kB = 0.3f, kC = 0.5f, kF = 0.7f;
-
 // The 24 weights, rows from the top, left to right, the centre left out.
 constexpr Tap kTaps[24] = {
-    {-2, -2, kA}, {-1, -2, kB}, {0, -2, kC}, {1, -2, kB}, {2, -2, kA},
-    {-2, -1, kB}, {-1, -1, kF}, {0, -1, 1.0f}, {1, -1, kF}, {2, -1, kB},
-    {-2, 0, kC},  {-1, 0, 1.0f},  {1, 0, 1.0f},  {2, 0, kC},
-    {-2, 1, kB},  {-1, 1, kF},  {0, 1, 1.0f},  {1, 1, kF},  {2, 1, kB},
-    {-2, 2, kA},  {-1, 2, kB},  {0, 2, kC},  {1, 2, kB},  {2, 2, kA},
+    {-2, -2, cfsA}, {-1, -2, cfsB}, {0, -2, cfsC}, {1, -2, cfsB}, {2, -2, cfsA},
+    {-2, -1, cfsB}, {-1, -1, cfsF}, {0, -1, 1.0f}, {1, -1, cfsF}, {2, -1, cfsB},
+    {-2, 0, cfsC},  {-1, 0, 1.0f},  {1, 0, 1.0f},  {2, 0, cfsC},
+    {-2, 1, cfsB},  {-1, 1, cfsF},  {0, 1, 1.0f},  {1, 1, cfsF},  {2, 1, cfsB},
+    {-2, 2, cfsA},  {-1, 2, cfsB},  {0, 2, cfsC},  {1, 2, cfsB},  {2, 2, cfsA},
 };
-constexpr float kTapWeights[24] = {kA, kB, kC, kB, kA, kB, kF, 1.0f, kF, kB, kC, 1.0f,
-                                   1.0f, kC, kB, kF, 1.0f, kF, kB, kA, kB, kC, kB, kA};
 
 // Means of n pixels starting at src (channel 0 of the first centre), 3n
 // samples, each the weighted sum in tap order times the normaliser.  Eight
@@ -51,7 +46,7 @@ VEXLOR_INLINE void neighbourhoodMeans(const float* src, int64_t rowFloats, int32
         v8f m = {};
 #pragma GCC unroll 24
         for (int t = 0; t < 24; ++t)
-            m += kTapWeights[t] * load8(src + i + kTaps[t].dy * rowFloats + kTaps[t].dx * 3);
+            m += kTaps[t].w * load8(src + i + kTaps[t].dy * rowFloats + kTaps[t].dx * 3);
         m *= kSharpenNormaliser;
         std::memcpy(means + i, &m, sizeof m);
     }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "dialog/edit_fields.h"
@@ -94,6 +95,48 @@ TEST(EditText, ShowsFiveDecimalsAtMost) {
     EXPECT_EQ(editTextForValue(0.123456), "0.12346");
     EXPECT_EQ(editTextForValue(-0.5), "-0.5");
 }
+
+struct FitRow {
+    double value;
+    size_t characters;  // what the box holds
+    std::string text;
+};
+
+// Each decimal fewer rounds on the first digit beyond the ones shown: 78.65146
+// to four decimals is 78.6515, to three 78.651, to one 78.7, to none 79.
+const FitRow kFits[] = {
+    {78.65146, 8, "78.65146"},
+    {78.65146, 7, "78.6515"},
+    {78.65146, 6, "78.651"},
+    {78.65146, 5, "78.65"},
+    {78.65146, 4, "78.7"},
+    {78.65146, 3, "79"},
+    {78.65146, 2, "79"},  // nothing fits: the shortest text
+    {0.123456, 40, "0.12346"},
+    {0.74, 4, "0.74"},
+    {0.74, 3, "0.7"},
+    {150, 5, "150.0"},
+    {150, 4, "150"},
+    // Trailing zeros go: four decimals of 1.20004 are "1.2", shorter than five.
+    {1.20004, 6, "1.2"},
+    {1.20004, 3, "1.2"},
+    {99.999996, 7, "100.0"},
+    {-0.5, 4, "-0.5"},
+    {-0.5, 3, "-1"},
+    {2.5, 1, "3"},
+};
+
+void PrintTo(const FitRow& r, std::ostream* os) { *os << r.value << " in " << r.characters << " characters"; }
+
+class EditTextThatFits : public ::testing::TestWithParam<FitRow> {};
+
+TEST_P(EditTextThatFits, ShowsAsManyDecimalsAsTheBoxHolds) {
+    const FitRow& r = GetParam();
+    const auto holds = [&](const std::string& text) { return text.size() <= r.characters; };
+    EXPECT_EQ(editTextThatFits(r.value, holds), r.text) << r.value << " in " << r.characters << " characters";
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, EditTextThatFits, ::testing::ValuesIn(kFits));
 
 TEST(EditText, ReadsBackAsTheValueItShows) {
     for (double v : {0.0, 0.2, 1.5, 2.75, 150.0, 255.0, 300.0}) {

@@ -105,15 +105,21 @@ const std::vector<CommandCase>& allCases() {
              offDefaults(b);
              b.flags[1] = 0;
              b.flags[2] = 1;
+             b.flags[0] = b.flags[5] = 0;
              b.flags[3] = b.flags[4] = 0;
              b.flags[6] = 1;
-             b.flags[8] = 1;
+             b.flags[7] = 1;
+             b.flags[8] = 0;
          },
          clicks({12}),
          [](WindowRef w, const ParamBlock& b) {
              for (int i = 0; i < kParamValueCount; ++i) EXPECT_EQ(b.values[i], DefaultGUI[i]) << i;
-             EXPECT_EQ(b.flags[1], 1);
-             EXPECT_EQ(b.flags[2], 0);
+             // Halvane also turns shadow protection off and the cleaner core
+             // on; Glimra's flags 6 and 8 stay as they were, as do both
+             // products' flags 0, 3, 4, 5 and 7.
+             const uint8 expected[kParamFlagCount] = {0, 1, 0, 0, 0, 0, uint8(kProductIsHalvane ? 0 : 1), 1,
+                                                      uint8(kProductIsHalvane ? 1 : 0)};
+             for (int f = 0; f < kParamFlagCount; ++f) EXPECT_EQ(b.flags[f], expected[f]) << "flag " << f;
              controlsShowTheBlock(w, b);
          },
          1},

@@ -82,7 +82,7 @@ TEST_F(MacSettingsDialogs, SaveWritesTheFileWithTypeAndCreator) {
     ASSERT_EQ(user.requests.size(), 1u);
     const CarbonNavRequest& r = user.requests[0];
     EXPECT_EQ(r.kind, kCarbonNavPutFile);
-    EXPECT_EQ(user.proposedNames[0], std::string("untitled.") + kSettingsExtension);
+    EXPECT_EQ(user.proposedNames[0], kProductIsHalvane ? "untitled.hlv" : "untitled.glm");
     EXPECT_EQ(r.fileType, kProductIsHalvane ? FourCC("HLV ") : FourCC("GLM "));
     EXPECT_EQ(r.fileCreator, FourCC("Qvtz"));
     EXPECT_EQ(r.preferenceKey, 1234u);

@@ -1,5 +1,7 @@
 // The full-image pass cuts large images into pieces: four overlapping
-// quarters, or megatiles with an apron.  Each path runs, and the pieces
+// quarters, or megatiles with an apron.  The host's record of every request
+// is held against the pieces worked out here from the pass's rules, each
+// piece's output against its pixels filtered on their own, and the pieces
 // leave no visible seam.  The host used as a tool gives the checking host's
 // output, on all processors and on one.
 #include <gtest/gtest.h>
@@ -9,6 +11,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "plugin/plugin_support.h"
@@ -75,10 +80,13 @@ int32 distanceToCut(const std::vector<int32>& cuts, int32 v) {
     return d;
 }
 
-Difference largestDifference(const Document& a, const Document& b, const Cuts& cuts = Cuts()) {
+// Over the whole image, or over the given part of it.
+Difference largestDifference(const Document& a, const Document& b, const Cuts& cuts = Cuts(),
+                             VRect part = VRect{0, 0, 0, 0}) {
+    if (part.right == 0) part = a.bounds();
     Difference d;
-    for (int32 y = 0; y < a.height(); ++y)
-        for (int32 x = 0; x < a.width(); ++x)
+    for (int32 y = part.top; y < part.bottom; ++y)
+        for (int32 x = part.left; x < part.right; ++x)
             for (int16 p = 0; p < a.planes(); ++p) {
                 const int v = int(std::fabs(a.get(x, y, p) - b.get(x, y, p)));
                 if (v > 0)
@@ -100,12 +108,226 @@ Document photoLike(int32 w, int32 h) {
 }
 }  // namespace
 
-class Pieces : public testing::TestWithParam<const char*> {};
+// The pass's rules, worked out here and not asked of the plug-in.  A
+// megatile is four host tiles each way (256 pixels where the host gives
+// none); an area at least two megatiles wide or high is cut into them, each
+// fetched with an apron of 64 pixels (clipped at the image's top and left
+// and at the area's right and bottom; from the first apron clipped on the
+// left the requests ask for an error instead of padding), then fetched alone
+// for its output.  Otherwise the area is fetched once and filtered whole,
+// or, above a million pixels with both sides at least 135, as four quarters
+// split at F = width/2 and G = height/2 that overlap by 64.
+namespace {
+constexpr int32 kApron = 64;
 
-TEST_P(Pieces, WholeImageUpToAMillionPixels) {
-    const PassResult run = filter(GetParam(), photoLike(1000, 1000), 0);
-    EXPECT_EQ(run.advances.size(), 1u);
+struct Request {
+    VRect in, out, mask;
+    int16 inputPadding;
+};
+
+struct Piece {
+    VRect read;     // the pixels filtered together
+    VRect written;  // the part of them the pass writes
+};
+
+struct ExpectedPass {
+    std::vector<Request> requests;
+    std::vector<Piece> pieces;
+    int32 progressTotal, progressSteps;
+};
+
+ExpectedPass passOf(const VRect& area, int16 hostTile, bool mask, int16 padding) {
+    ExpectedPass p;
+    const int32 width = area.right - area.left, height = area.bottom - area.top;
+    const int32 tile = (hostTile > 0 ? hostTile : 256) * 4;
+    auto request = [&](const VRect& r) { p.requests.push_back({r, r, mask ? r : VRect{0, 0, 0, 0}, padding}); };
+    if (width >= 2 * tile || height >= 2 * tile) {
+        const int32 across = (width - 1) / tile + 1, down = (height - 1) / tile + 1;
+        for (int32 r = 0; r < down; ++r)
+            for (int32 c = 0; c < across; ++c) {
+                const int32 top = area.top + r * tile, left = area.left + c * tile;
+                const VRect t = {top, left, std::min(top + tile, area.bottom), std::min(left + tile, area.right)};
+                VRect apron = {std::max(t.top - kApron, 0), t.left - kApron, std::min(t.bottom + kApron, area.bottom),
+                               std::min(t.right + kApron, area.right)};
+                if (apron.left < 0) {
+                    apron.left = 0;
+                    padding = plugInWantsErrorOnBoundsException;
+                }
+                request(apron);
+                request(t);
+                p.pieces.push_back({apron, t});
+            }
+        p.progressTotal = p.progressSteps = across * down;
+        return p;
+    }
+    request(area);
+    if (int64_t(width) * height > 1000000 && width >= 135 && height >= 135) {
+        // Within the area: top left, top right, bottom left, bottom right.
+        const int32 F = width / 2, G = height / 2;
+        const Piece quarters[4] = {{{0, 0, G + kApron, F + kApron}, {0, 0, G, F}},
+                                   {{0, F - kApron, G + kApron, width}, {0, F, G, width}},
+                                   {{G - kApron, 0, height, F + kApron}, {G, 0, height, F}},
+                                   {{G - kApron, F - kApron, height, width}, {G, F, height, width}}};
+        auto inImage = [&](const VRect& r) {
+            return VRect{r.top + area.top, r.left + area.left, r.bottom + area.top, r.right + area.left};
+        };
+        for (const Piece& q : quarters) p.pieces.push_back({inImage(q.read), inImage(q.written)});
+        p.progressSteps = 4;
+    } else {
+        p.pieces = {{area, area}};
+        p.progressSteps = 1;
+    }
+    p.progressTotal = 4;
+    return p;
 }
+
+std::string text(const VRect& r) {
+    return "(" + std::to_string(r.top) + ", " + std::to_string(r.left) + ", " + std::to_string(r.bottom) + ", " +
+           std::to_string(r.right) + ")";
+}
+
+Document crop(const Document& doc, const VRect& r) {
+    Document part(doc.imageMode(), r.right - r.left, r.bottom - r.top);
+    for (int32 y = r.top; y < r.bottom; ++y)
+        std::memcpy(part.pixel(0, y - r.top), doc.pixel(r.left, y), size_t(part.rowBytes()));
+    return part;
+}
+
+// The first pixel of rectangle r of a that differs from b's at (bx, by)
+// onwards, as text; empty when they agree.
+std::string firstDifference(const Document& a, const VRect& r, const Document& b, int32 bx, int32 by) {
+    const size_t bytes = size_t(a.pixelBytes());
+    for (int32 y = r.top; y < r.bottom; ++y)
+        for (int32 x = r.left; x < r.right; ++x)
+            if (std::memcmp(a.pixel(x, y), b.pixel(bx + x - r.left, by + y - r.top), bytes) != 0)
+                return "pixel " + std::to_string(x) + "," + std::to_string(y);
+    return "";
+}
+
+// The float images each piece is filtered in, In and Out one after the
+// other in the host's buffer log, in the order of the pieces: (width + 6) x
+// (height + 6) pixels of three floats, the border of 3 included.  Empty
+// when every piece has them.
+std::string missingFloatImages(const refhost::BufferStore& buffers, const std::vector<Piece>& pieces) {
+    const std::vector<refhost::BufferStore::Event>& log = buffers.log();
+    size_t at = 0;
+    for (const Piece& p : pieces) {
+        const int32 bytes = (p.read.right - p.read.left + 6) * (p.read.bottom - p.read.top + 6) * 12;
+        auto pairAt = [&](size_t i) {
+            return log[i].allocation && log[i + 1].allocation && log[i].size == bytes && log[i + 1].size == bytes;
+        };
+        while (at + 1 < log.size() && !pairAt(at)) ++at;
+        if (at + 1 >= log.size()) return "no float images for the piece " + text(p.read);
+        at += 2;
+    }
+    return "";
+}
+
+// A run of the product on the host, without profiling: every request the
+// host records is the pass's.
+Document runQuietly(Plugin& plugin, const std::string& product, Host& host) {
+    host.registry() = settingsWithoutProfiling(product);
+    playSilently(host);
+    EXPECT_EQ(refhost::runFilter(plugin, host).result, noErr);
+    EXPECT_TRUE(host.alerts().empty()) << host.alerts()[0];
+    EXPECT_TRUE(host.clean()) << host.leakReport();
+    return host.document();
+}
+
+struct GeometryCase {
+    const char* name;
+    int32 width, height;  // of the document
+    VRect selection;      // empty: the whole document
+    int16 hostTile;
+    bool mask;
+};
+
+const GeometryCase kGeometryCases[] = {
+    // One million pixels is filtered whole; with no host tile the megatile
+    // is 1024 pixels, which the image does not reach twice.
+    {"WholeMillion", 1000, 1000, {0, 0, 0, 0}, 0, true},
+    {"WholeSelection", 700, 520, {20, 30, 480, 650}, 1024, false},
+    // F = 500: the left quarters are 564 wide, the right ones 565 from 436.
+    {"QuartersJustAboveAMillion", 1001, 1000, {0, 0, 0, 0}, 1024, true},
+    {"QuartersFourPixelsAboveAMillion", 2809, 356, {0, 0, 0, 0}, 1024, false},
+    {"QuartersOfASelection", 1150, 1100, {37, 41, 1040, 1043}, 1024, false},
+    // The split also wants both sides at least 135 pixels.
+    {"WholeBelowTheSplitHeight", 7500, 134, {0, 0, 0, 0}, 1024, false},
+    {"QuartersAtTheSplitHeight", 7500, 135, {0, 0, 0, 0}, 1024, false},
+    {"WholeBelowTheSplitWidth", 134, 7500, {0, 0, 0, 0}, 1024, false},
+    {"QuartersAtTheSplitWidth", 135, 7500, {0, 0, 0, 0}, 1024, false},
+    // Aprons clipped at 0 on the top and left and at the image's right and
+    // bottom, which are the area's.
+    {"Megatiles", 600, 560, {0, 0, 0, 0}, 64, true},
+    {"MegatilesWithoutAHostTile", 2100, 300, {0, 0, 0, 0}, 0, false},
+    // Aprons reach left of and above the selection down to the image's
+    // edge, and stop at the selection's right and bottom.
+    {"MegatilesOfASelectionNearTheCorner", 1000, 700, {40, 50, 640, 950}, 64, true},
+    // Clipped above only: the requests keep the host's padding.
+    {"MegatilesOfASelectionClippedAbove", 800, 620, {30, 100, 590, 700}, 64, false},
+};
+
+void PrintTo(const GeometryCase& c, std::ostream* os) { *os << c.name; }
+
+using GeometryParam = std::tuple<const char*, GeometryCase>;
+}  // namespace
+
+class PieceGeometry : public testing::TestWithParam<GeometryParam> {};
+
+TEST_P(PieceGeometry, RequestsAndPiecesAreThoseOfThePassRules) {
+    const std::string product = std::get<0>(GetParam());
+    const GeometryCase& c = std::get<1>(GetParam());
+    const Document doc = photoLike(c.width, c.height);
+    HostOptions o = tiled(c.hostTile, c.selection);
+    o.haveMask = c.mask;
+    o.inputPadding = 0;  // black beyond the image, until the pass asks for an error
+    Plugin plugin(modulePath(product), true);
+    Host host(doc, o);
+    const Document result = runQuietly(plugin, product, host);
+    const VRect area = c.selection.right > 0 ? c.selection : doc.bounds();
+    const ExpectedPass expected = passOf(area, c.hostTile, c.mask, 0);
+
+    const std::vector<refhost::AdvanceCall>& calls = host.advanceCalls();
+    ASSERT_EQ(calls.size(), expected.requests.size());
+    for (size_t i = 0; i < calls.size(); ++i) {
+        const Request& e = expected.requests[i];
+        EXPECT_EQ(text(calls[i].inRect), text(e.in)) << "request " << i;
+        EXPECT_EQ(text(calls[i].outRect), text(e.out)) << "request " << i;
+        EXPECT_EQ(text(calls[i].maskRect), text(e.mask)) << "request " << i;
+        EXPECT_EQ(calls[i].inputPadding, e.inputPadding) << "request " << i;
+    }
+
+    // One progress step per piece written.
+    int32 steps = 0;
+    for (const std::pair<int32, int32>& p : host.progressCalls()) {
+        EXPECT_EQ(p.second, expected.progressTotal);
+        steps = std::max(steps, p.first);
+    }
+    EXPECT_EQ(steps, expected.progressSteps);
+
+    EXPECT_EQ(missingFloatImages(host.buffers(), expected.pieces), "");
+
+    // Each piece's written part is its pixels filtered on their own (a piece
+    // of the whole document is that already).
+    for (const Piece& piece : expected.pieces) {
+        if (text(piece.read) == text(doc.bounds())) continue;
+        Host alone(crop(doc, piece.read), tiled(1024));
+        const Document filtered = runQuietly(plugin, product, alone);
+        EXPECT_EQ(firstDifference(result, piece.written, filtered, piece.written.left - piece.read.left,
+                                  piece.written.top - piece.read.top),
+                  "")
+            << "piece " << text(piece.read) << " written at " << text(piece.written);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PieceGeometry,
+                         testing::Combine(testing::Values("glimra", "halvane"), testing::ValuesIn(kGeometryCases)),
+                         [](const testing::TestParamInfo<GeometryParam>& i) {
+                             return std::string(std::get<0>(i.param)) + "_" + std::get<1>(i.param).name;
+                         });
+
+
+class Pieces : public testing::TestWithParam<const char*> {};
 
 TEST_P(Pieces, QuartersAndMegatilesAgreeButForTheSeams) {
     // 2048 wide: two megatiles of 1024 with no host tile, eight of 256 with
@@ -127,10 +349,14 @@ TEST_P(Pieces, QuartersAndMegatilesAgreeButForTheSeams) {
     EXPECT_LE(ds.largest, 4);
 }
 
-// A selection that starts inside the image, whole and in megatiles of 256:
-// both read only the selection, so they differ only where the pyramid's
-// levels reach across a cut between tiles: five pixels on each of the four
-// levels at its own scale, 5 x (1 + 2 + 4 + 8) = 75 pixels of the image.
+// A selection that starts inside the image, whole and in megatiles of 256.
+// The first row and column of tiles read the image above and left of the
+// selection, where the whole selection sees mirrored padding, and differ in
+// their own ways (the piece geometry above checks each of them exactly).
+// The other tiles read only the selection, so they differ from the whole
+// only where the pyramid's levels reach across a cut between tiles: five
+// pixels on each of the four levels at its own scale, 5 x (1 + 2 + 4 + 8) =
+// 75 pixels of the image.
 TEST_P(Pieces, MegatilesOfASelectionDifferOnlyWithinTheLevelsReachOfACut) {
     const Document doc = photoLike(1000, 700);
     const VRect selection = {40, 50, 640, 950};  // 900 x 600
@@ -141,7 +367,8 @@ TEST_P(Pieces, MegatilesOfASelectionDifferOnlyWithinTheLevelsReachOfACut) {
     Cuts cuts;
     for (int32 c = 1; c < 4; ++c) cuts.columns.push_back(selection.left + 256 * c);
     for (int32 r = 1; r < 3; ++r) cuts.rows.push_back(selection.top + 256 * r);
-    const Difference d = largestDifference(whole.result, megatiles.result, cuts);
+    const VRect innerTiles = {selection.top + 256, selection.left + 256, selection.bottom, selection.right};
+    const Difference d = largestDifference(whole.result, megatiles.result, cuts, innerTiles);
     std::printf("%s selection: largest difference whole/megatiles %d at %d,%d; farthest from a cut %d\n", GetParam(),
                 d.largest, d.x, d.y, d.farthest);
     EXPECT_LE(d.largest, 4);
@@ -157,11 +384,6 @@ TEST_P(Pieces, EveryRunPlansItsMegatilesAfresh) {
     EXPECT_EQ(shortOfMemory.advances.size(), 2u * 8 * 3);
     const PassResult again = filter(plugin, doc, tiled(0));
     EXPECT_EQ(again.advances.size(), 2u * 2);
-}
-
-TEST_P(Pieces, QuartersJustAboveAMillionPixels) {
-    const PassResult run = filter(GetParam(), photoLike(1001, 1000), 0);
-    EXPECT_EQ(run.advances.size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Products, Pieces, testing::Values("glimra", "halvane"));

@@ -19,19 +19,6 @@ using refhost::HostOptions;
 using refhost::Plugin;
 
 namespace {
-struct Block {
-    uint8_t flags[9];
-    double values[26];
-};
-
-Block decode(const std::vector<uint8_t>& bytes) {
-    Block b{};
-    const size_t valuesAt = bytes.size() - sizeof b.values;
-    std::memcpy(b.flags, bytes.data(), 9);
-    std::memcpy(b.values, bytes.data() + valuesAt, sizeof b.values);
-    return b;
-}
-
 struct ProductDefaults {
     const char* product;
     uint8_t flags[9];
@@ -196,26 +183,6 @@ TEST_P(ProductTest, CmykIsRefusedAfterThePlaneAlert) {
     EXPECT_EQ(host.alerts()[0], "(Vexlor) Unexpected number of image planes.  Please contact support.");
     EXPECT_EQ(host.document(), doc);
     EXPECT_TRUE(host.clean()) << host.leakReport();
-}
-
-TEST_P(ProductTest, TooSmallImageIsRefusedUntouched) {
-    const std::string name = std::string(GetParam().product) == "glimra" ? "Glimra" : "Halvane";
-    Plugin plugin(path(), true);
-    Document doc(plugInModeRGBColor, 24, 1000);
-    doc.fillPattern(2);
-    Host host(doc);
-    playSilently(host);
-    EXPECT_EQ(refhost::runFilter(plugin, host).result, userCanceledErr);
-    ASSERT_EQ(host.alerts().size(), 1u);
-    EXPECT_EQ(host.alerts()[0], name + " error: Image is too small.");
-    EXPECT_EQ(host.document(), doc);
-
-    Document square(plugInModeRGBColor, 25, 25);
-    square.fillPattern(2);
-    Host host2(square);
-    playSilently(host2);
-    EXPECT_EQ(refhost::runFilter(plugin, host2).result, noErr);
-    EXPECT_NE(host2.document(), square);
 }
 
 TEST_P(ProductTest, CancelEndsItsRunOnly) {

@@ -15,26 +15,6 @@ namespace {
 
 class ProxySource : public PreviewTest {};
 
-// One sample stored raw in every plane of pixel (x, y), so that values
-// outside the host's nominal range can be stored too.
-void putRaw(Document& doc, int32 x, int32 y, double v) {
-    uint8_t* p = doc.pixel(x, y);
-    for (int16 c = 0; c < doc.planes(); ++c) {
-        switch (doc.depth()) {
-            case 8: p[c] = uint8_t(v); break;
-            case 16: {
-                const uint16_t s = uint16_t(v);
-                std::memcpy(p + 2 * c, &s, 2);
-                break;
-            }
-            default: {
-                const float f = float(v);
-                std::memcpy(p + 4 * c, &f, 4);
-            }
-        }
-    }
-}
-
 struct ReadCase {
     const char* name;
     int16 mode;
@@ -210,31 +190,6 @@ TEST(NearestSample, StopsAtTheLastSample) {
 }
 
 // The overview ------------------------------------------------------------------
-
-// The overview's expected pixel, by the quarter grid and the nearest sample.
-uint8_t expectedOverview(const Document& doc, VRect F, int32 ovW, int32 ovH, int32 x, int32 y, int c) {
-    const int32 fw = F.right - F.left, fh = F.bottom - F.top;
-    auto cellOf = [](int32 v, int32 n) {
-        int i = 0;
-        while (i < 3 && v >= int32(int64_t(i + 1) * n / 4)) ++i;
-        return i;
-    };
-    const int i = cellOf(y, ovH), j = cellOf(x, ovW);
-    const int32 t0 = int32(int64_t(i) * fh / 4), t1 = int32(int64_t(i + 1) * fh / 4);
-    const int32 l0 = int32(int64_t(j) * fw / 4), l1 = int32(int64_t(j + 1) * fw / 4);
-    const int32 c0 = int32(int64_t(i) * ovH / 4), c1 = int32(int64_t(i + 1) * ovH / 4);
-    const int32 d0 = int32(int64_t(j) * ovW / 4), d1 = int32(int64_t(j + 1) * ovW / 4);
-    const int32 oh = c1 - c0, ow = d1 - d0, th = t1 - t0, tw = l1 - l0;
-    const int a = ow >= 2 && oh >= 2 ? -1 : 0;
-    const int32 r = std::min(th - 1, int32((y - c0) * (double(th + a) / (oh + a)) + 0.5));
-    const int32 col = std::min(tw - 1, int32((x - d0) * (double(tw + a) / (ow + a)) + 0.5));
-    const double v = doc.get(F.left + l0 + col, F.top + t0 + r, int16(doc.planes() == 1 ? 0 : c));
-    switch (doc.depth()) {
-        case 8: return uint8_t(v);
-        case 16: return uint8_t((uint32_t(std::min(v, 32768.0)) * 255) >> 15);
-        default: return uint8_t(float(std::clamp(v, 0.0, 1.0)) * 255.0f + 0.5f);
-    }
-}
 
 struct OverviewCase {
     const char* name;

@@ -7,14 +7,12 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
-#include <sys/stat.h>
 
 #include "engine/band_driver.h"
 #include "engine/output_writers.h"
 #include "host/host_services.h"
 #include "entry/start.h"
 #include "host/colorspace.h"
-#include "refhost/convert.h"
 #include "preview_support.h"
 
 using namespace preview_test;
@@ -24,32 +22,6 @@ namespace {
 
 class Recompute : public PreviewTest {
 public:
-    // Composes and displays both pictures; the preview's display call, or
-    // null when nothing was displayed.
-    const refhost::DisplayCall* paint(bool showOriginal = false, uint8_image* picture = nullptr) {
-        PSPixelMap map;
-        preparePreviewPixelMap(map, showOriginal);
-        spatialFilterProxyStruct s;
-        s.previewMap = &map;
-        uint8_image own;
-        if (!picture) {
-            own.width = pData.overviewWidth;
-            own.height = pData.overviewHeight;
-            memoryAllocate(int64_t(own.width) * own.height * 3, own.bufferID, own.data);
-            picture = &own;
-        }
-        s.overviewPicture = picture;
-        s.overviewRect = VRect{0, 0, picture->height, picture->width};
-        const size_t calls = host().displayCalls().size();
-        lastPaintResult = spatialFilterPaintBuffer(s);
-        if (lastPaintResult == noErr) {
-            EXPECT_EQ(spatialFilterDisplayPixels(s, 0, 0, nullptr), noErr);
-        }
-        spatialFilterPaintCleanup(s);
-        memoryRelease(0, own.bufferID, own.data);
-        return host().displayCalls().size() > calls ? &host().displayCalls()[calls] : nullptr;
-    }
-    OSErr lastPaintResult = noErr;
     uint8_image picture;
 };
 
@@ -293,18 +265,6 @@ TEST_F(Recompute, GreyKeepsItsDisplayModeAndTheOverviewShowsRgb) {
     EXPECT_EQ(host().displayCalls()[1].imageMode, plugInModeRGBColor);
 }
 
-TEST_F(Recompute, ThirtyTwoBitPicturesAreLinear) {
-    Document doc(plugInModeRGB96, 300, 200);
-    doc.fill([](int32, int32, int16) { return 0.25; });
-    bind(std::move(doc), 800, 740);
-    ASSERT_EQ(SetupProxy(), noErr);
-    const refhost::DisplayCall* call = paint(true);
-    ASSERT_NE(call, nullptr);
-    // 0.25 reads as 136; the table brings it back to linear.
-    EXPECT_EQ(call->pixels[0], uint8_t(cspacePtrLUT2[16 * 136] * 255.0f));
-    EXPECT_NEAR(call->pixels[0], 63, 1);
-}
-
 TEST_F(Recompute, AMissingColourTableStopsThePaintWithTheMemoryAlert) {
     bind(plugInModeRGB96, 300, 200, 800, 740);
     ASSERT_EQ(SetupProxy(), noErr);
@@ -378,62 +338,6 @@ TEST_F(Recompute, ABoxSevenWideIsAFrameSixWideIsTintedWhole) {
     }
 }
 
-// Pictures for a person ------------------------------------------------------------
-
-// The astronaut in Lab: L from the grey, a and b from colour differences;
-// enough to see that Lab pictures come out right.
-Document labFrom(const Document& rgb) {
-    Document lab(plugInModeLabColor, rgb.width(), rgb.height());
-    lab.fill([&](int32 x, int32 y, int16 p) {
-        const double r = rgb.get(x, y, 0), g = rgb.get(x, y, 1), b = rgb.get(x, y, 2);
-        if (p == 0) return 0.299 * r + 0.587 * g + 0.114 * b;
-        return p == 1 ? 128.0 + 0.5 * (r - g) : 128.0 + 0.5 * (g - b);
-    });
-    return lab;
-}
-
-struct ModeCase {
-    const char* name;
-    int16 mode;
-};
-class Pictures : public Recompute, public ::testing::WithParamInterface<ModeCase> {};
-
-TEST_P(Pictures, AtZoom1To4) {
-    const ModeCase& c = GetParam();
-    const Document rgb = refhost::readImage(VEXLOR_SAMPLES_DIR "/astronaut.png");
-    const char* dir = std::getenv("VEXLOR_PICTURE_DIR");
-    if (dir) mkdir(dir, 0755);
-    for (int32 zoom = 1; zoom <= 4; ++zoom) {
-        SCOPED_TRACE(zoom);
-        Document doc = c.mode == plugInModeLabColor
-                           ? labFrom(rgb)
-                           : refhost::convertDocument(rgb, refhost::baseModeOf(c.mode),
-                                                      c.mode == plugInModeRGB96 ? 32 : 8);
-        bind(std::move(doc), 800, 740);
-        pData.zoomFactor = zoom;
-        pData.offsetV = -110;
-        pData.offsetH = -10;
-        ASSERT_EQ(SetupProxy(), noErr);
-        ASSERT_EQ(pData.zoomFactor, zoom);
-        ASSERT_EQ(updateModifiedProxyBuffer(enhancePixelUint8, calcInternalFilterParams), noErr);
-        ASSERT_NE(paint(), nullptr);
-        ASSERT_EQ(host().displayCalls().size(), 2u);
-        EXPECT_EQ(host().faults().size(), 0u);
-        if (dir) {
-            const std::string base = std::string(dir) + "/" + kProductName + "-" + c.name + "-zoom" +
-                                     std::to_string(zoom);
-            refhost::writeImage(refhost::displayCallImage(host().displayCalls()[0]), base + "-preview.png");
-            refhost::writeImage(refhost::displayCallImage(host().displayCalls()[1]), base + "-overview.png");
-        }
-        unSetupProxy();
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, Pictures,
-                         ::testing::Values(ModeCase{"rgb", plugInModeRGBColor}, ModeCase{"grey", plugInModeGrayScale},
-                                           ModeCase{"lab", plugInModeLabColor}, ModeCase{"rgb32", plugInModeRGB96}),
-                         [](const ::testing::TestParamInfo<ModeCase>& i) { return std::string(i.param.name); });
-
 // A selection away from the image's origin: the preview and the overview
 // show the selection, the red box lies inside the overview.
 TEST_F(Recompute, ASelectionAwayFromTheOriginPicture) {
@@ -455,9 +359,8 @@ TEST_F(Recompute, ASelectionAwayFromTheOriginPicture) {
     EXPECT_LE(box.bottom, pData.overviewHeight);
     EXPECT_LE(box.right, pData.overviewWidth);
     EXPECT_EQ(host().faults().size(), 0u);
-    if (const char* dir = std::getenv("VEXLOR_PICTURE_DIR")) {
-        mkdir(dir, 0755);
-        const std::string base = std::string(dir) + "/" + kProductName + "-selection-zoom2";
+    if (const std::string dir = pictureDir(); !dir.empty()) {
+        const std::string base = dir + "/" + kProductName + "-selection-zoom2";
         refhost::writeImage(refhost::displayCallImage(host().displayCalls()[0]), base + "-preview.png");
         refhost::writeImage(refhost::displayCallImage(host().displayCalls()[1]), base + "-overview.png");
     }

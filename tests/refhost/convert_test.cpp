@@ -1,7 +1,10 @@
 // Documents converted to the mode and depth handed to a plug-in.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "refhost/convert.h"
+#include "refhost/refhost.h"
 
 using refhost::Document;
 using refhost::convertDocument;
@@ -46,3 +49,43 @@ TEST(Convert, OtherFamiliesOnlyChangeDepth) {
     EXPECT_THROW(convertDocument(lab, plugInModeRGBColor, 8), std::invalid_argument);
     EXPECT_THROW(convertDocument(pattern(plugInModeRGBColor), plugInModeCMYKColor, 8), std::invalid_argument);
 }
+
+// Lab as the screen shows it: the D50 Lab of sRGB colours (Bradford-adapted,
+// as colour calculators give them), stored as the host's 8-bit Lab (L x
+// 2.55, a and b + 128, rounded), come back as those sRGB bytes to within
+// what the 8-bit storage loses: half a unit of a or b moves a channel by up
+// to 4.  (Of a saturated green that loss alone lifts the red channel to 10:
+// no such colour here.)
+struct LabCase {
+    const char* name;
+    double L, a, b;
+    int red, green, blue;
+    int tolerance;  // greys lose only the storage of L
+};
+class LabOnScreen : public testing::TestWithParam<LabCase> {};
+
+TEST_P(LabOnScreen, ShowsTheSrgbColour) {
+    const LabCase& c = GetParam();
+    refhost::DisplayCall call{};
+    call.srcRect = VRect{0, 0, 1, 1};
+    call.imageMode = plugInModeLabColor;
+    call.planes = 3;
+    call.pixels = {uint8_t(std::lround(c.L * 2.55)), uint8_t(std::lround(c.a + 128)),
+                   uint8_t(std::lround(c.b + 128))};
+    const Document shown = refhost::displayCallImage(call);
+    EXPECT_NEAR(shown.get(0, 0, 0), c.red, c.tolerance);
+    EXPECT_NEAR(shown.get(0, 0, 1), c.green, c.tolerance);
+    EXPECT_NEAR(shown.get(0, 0, 2), c.blue, c.tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LabOnScreen,
+                         testing::Values(LabCase{"Black", 0, 0, 0, 0, 0, 0, 1},
+                                         LabCase{"White", 100, 0, 0, 255, 255, 255, 1},
+                                         LabCase{"L50", 50, 0, 0, 119, 119, 119, 1},
+                                         LabCase{"Grey128", 53.585, 0, 0, 128, 128, 128, 1},
+                                         LabCase{"Red", 54.29, 80.81, 69.89, 255, 0, 0, 4},
+                                         LabCase{"Blue", 29.57, 68.30, -112.03, 0, 0, 255, 4},
+                                         LabCase{"Orange", 54.22, 38.20, 46.25, 200, 100, 50, 4},
+                                         LabCase{"SkyBlue", 58.11, -16.71, -34.72, 50, 150, 200, 4},
+                                         LabCase{"LeafGreen", 72.90, -45.82, 40.27, 100, 200, 100, 4}),
+                         [](const testing::TestParamInfo<LabCase>& i) { return std::string(i.param.name); });
