@@ -565,16 +565,11 @@ struct DialogScript::Impl {
     }
 
     // Parameter i's value and edit text follow its slider's position by the
-    // slider rule, value = position / scale.  Every scale of the tables
-    // leaves at most five decimals, so the text is the shortest decimal form
-    // with at least one decimal ("150.0", "0.74").
+    // slider rule, value = position / scale ("150.0", "0.74").
     void expectSliderRule(const Command& c, int i, double scale) {
         const long pos = long(SendMessageA(item(10 * (i + 2) + 1), TBM_GETPOS, 0, 0));
         const double want = double(pos) / scale, v = params().values[i];
-        char digits[64];
-        std::snprintf(digits, sizeof digits, "%.5f", want);
-        std::string wantText = digits;
-        while (wantText.back() == '0' && wantText[wantText.size() - 2] != '.') wantText.pop_back();
+        const std::string wantText = expectedEditText(item(10 * (i + 2) + 2), want);
         const std::string text = windowText(item(10 * (i + 2) + 2));
         check(v == want && text == wantText, c,
               "slider " + std::to_string(10 * (i + 2) + 1) + " at " + std::to_string(pos) + ": parameter " +
