@@ -664,10 +664,6 @@ struct DialogScript::Impl {
                   std::to_string(n) + " recompute(s) since the mark, expected " + w[1] + " to " + w[2]);
         } else if (op == "press-key") {  // press-key NAME [COUNT]
             for (long k = 0, n = w.size() > 2 ? arg(2) : 1; k < n; ++k) keyPress(c, w.at(1));
-        } else if (op == "focus") {  // the dialog manager's move of the focus, as Tab makes it
-            SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(int(arg(1)))), TRUE);
-            settle();
-            check(focusOfDialogThread() == item(int(arg(1))), c, "the focus is on item " + w[1]);
         } else if (op == "expect-focus") {
             check(focusOfDialogThread() == item(int(arg(1))), c, "the focus is on item " + w[1]);
         } else if (op == "expect-cursor") {
