@@ -108,6 +108,9 @@ INSTANTIATE_TEST_SUITE_P(
         // up-right and then, strictly cheaper, every stage.
         TournamentCase{"ShallowUpRightFree", false,
                        raised({{0, 1}, {1, -1}, {1, 0}, {1, 1}, {1, -2}, {2, 1}, {1, 2}}), kDirDiagB},
+        // Steep and shallow up-right alone free: their tie goes to shallow
+        // up-right, strictly cheapest after it.
+        TournamentCase{"ThirdPairTie", false, raised({{0, 1}, {1, -1}, {1, 0}, {1, 1}, {2, 1}, {1, 2}}), kDirDiagB},
         // Everything costs 3 but shallow up-right, shallow down-right and
         // steep down-right: the ties between the last three go to steep
         // down-right.
