@@ -482,6 +482,9 @@ TEST_P(ProfilingByHand, ChoosesTheBlocksAndReachesTheLevelWorkedOut) {
     EXPECT_EQ(b.block.values[1], c.preset);
     EXPECT_EQ(b.block.values[17], c.preset == 1.0 ? 255.0 : 100.0);
     EXPECT_NEAR(b.block.values[18], c.v18, 1e-9 * 155);
+    // A reset to defaults restores the profiled level and preset.
+    EXPECT_EQ(DefaultGUI[0], b.block.values[0]);
+    EXPECT_EQ(DefaultGUI[1], c.preset);
 }
 
 std::vector<int> blockRange(int first, int end) {
