@@ -50,6 +50,30 @@ LRESULT CALLBACK refuseFirstDialog(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(dialogRefusalHook, code, wParam, lParam);
 }
 
+// What the dialog's thread took from its queue, seen by a hook on it: the
+// serial of the last of the script's input events (they carry it as their
+// extra info).
+std::atomic<ULONG_PTR> inputTaken{0};
+// Every message the dialog's thread took from its queue (paints included).
+std::atomic<unsigned> messagesTaken{0};
+// The leave notifications the dialog took.
+std::atomic<HWND> leaveWatched{nullptr};
+std::atomic<unsigned> dialogLeaves{0};
+LRESULT CALLBACK noteInputTaken(int code, WPARAM removed, LPARAM lParam) {
+    const MSG* m = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && removed == PM_REMOVE) ++messagesTaken;
+    const bool input = (m->message >= WM_MOUSEFIRST && m->message <= WM_MOUSELAST) ||
+                       (m->message >= WM_KEYFIRST && m->message <= WM_KEYLAST) ||
+                       (m->message >= WM_NCMOUSEMOVE && m->message <= WM_NCXBUTTONDBLCLK);
+    if (code == HC_ACTION && removed == PM_REMOVE && input) {
+        const ULONG_PTR serial = ULONG_PTR(GetMessageExtraInfo());
+        if (serial > inputTaken.load()) inputTaken = serial;
+    }
+    if (code == HC_ACTION && removed == PM_REMOVE && m->message == WM_MOUSELEAVE && m->hwnd == leaveWatched.load())
+        ++dialogLeaves;
+    return CallNextHookEx(nullptr, code, removed, lParam);
+}
+
 struct Command {
     int line;
     std::vector<std::string> words;
@@ -368,6 +392,292 @@ struct DialogScript::Impl {
         PostMessageA(item(IDOK), WM_KEYUP, vk, LPARAM(0xC0000001));
     }
 
+    // --- A person's hands ----------------------------------------------------
+    // The mouse and the keyboard as real input.  SendInput hands each event
+    // to the system's input queue, where Wine's X11 driver puts the events of
+    // the X server's own pointer and keyboard: the system then finds the
+    // window (the one under the pointer, the one holding the capture, the
+    // one with the focus), asks it for its hit test and its cursor and posts
+    // the button, move and key messages to its thread.  Nothing is sent to
+    // the dialog or its controls directly.
+    HHOOK inputSeenHook = nullptr;
+    ULONG_PTR inputSerial = 0;
+    struct UnhookAtEnd {
+        HHOOK& hook;
+        ~UnhookAtEnd() {
+            if (hook) UnhookWindowsHookEx(hook);
+        }
+    } unhookInputSeen{inputSeenHook};
+
+    // Sends the events, tagged with a serial, and waits until the dialog's
+    // thread has taken the last of them from its queue and handled it.
+    bool sendInput(std::vector<INPUT> events) {
+        if (!inputSeenHook) {
+            leaveWatched = dialog;
+            inputSeenHook = SetWindowsHookExA(WH_GETMESSAGE, noteInputTaken, nullptr, dialogThread);
+            // The dialog's thread learns of a new hook at its next call to
+            // the system: a message it answers is one.
+            settle();
+        }
+        const ULONG_PTR serial = ++inputSerial;
+        for (INPUT& e : events) (e.type == INPUT_MOUSE ? e.mi.dwExtraInfo : e.ki.dwExtraInfo) = serial;
+        // Mouse events over no window of the dialog's thread, without its
+        // capture, go to another window: they are only sent.
+        const bool forDialog = events[0].type == INPUT_KEYBOARD || dialogThreadGetsPointer(events.back());
+        if (SendInput(UINT(events.size()), events.data(), sizeof(INPUT)) != events.size()) return false;
+        for (int i = 0; forDialog && i < 2000 && inputTaken.load() < serial; ++i) Sleep(5);
+        settleControls();
+        return !forDialog || inputTaken.load() >= serial;
+    }
+
+    // As settle, and the controls have painted too: a trackbar tells the
+    // dialog of its new position only as it paints, and that paint may
+    // recompute.  The dialog's thread is idle when it took no message for a
+    // while, answered a sent one after that (so it finished what it took
+    // before), and no window of the dialog waits for a paint.
+    void settleControls() {
+        for (int round = 0; round < 400; ++round) {
+            settle();
+            const unsigned before = messagesTaken.load();
+            Sleep(10);
+            SendMessageA(dialog, WM_NULL, 0, 0);
+            bool pending = messagesTaken.load() != before || GetUpdateRect(dialog, nullptr, FALSE);
+            for (HWND child = GetWindow(dialog, GW_CHILD); child && !pending; child = GetWindow(child, GW_HWNDNEXT))
+                pending = IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE);
+            if (!pending) return;
+        }
+    }
+
+    bool dialogThreadGetsPointer(const INPUT& e) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (GetGUIThreadInfo(dialogThread, &info) && info.hwndCapture) return true;
+        const int64_t w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+        const POINT p = {LONG(e.mi.dx * w / 65536), LONG(e.mi.dy * h / 65536)};
+        HWND under = WindowFromPoint(p);
+        return under && GetWindowThreadProcessId(under, nullptr) == dialogThread;
+    }
+
+    // The pointer taken off the dialog, to the screen's first pixel outside
+    // its window; the dialog learns it from the system's leave notification.
+    void pointerOut(const Command& c) {
+        RECT r;
+        GetWindowRect(dialog, &r);
+        const POINT out = {r.left > 0 ? r.left - 1 : r.right, r.top};
+        const unsigned leavesBefore = dialogLeaves.load();
+        POINT client = out;
+        ScreenToClient(dialog, &client);
+        pointerTo(c, client);
+        for (int i = 0; i < 1000 && dialogLeaves.load() == leavesBefore; ++i) Sleep(5);
+        settle();
+        check(dialogLeaves.load() != leavesBefore, c, "the dialog was told that the pointer left it");
+    }
+
+    INPUT mouseEvent(DWORD flags, POINT screen) {
+        // Absolute coordinates run from 0 to 65535 over the screen; Wine
+        // takes the pixel of (coordinate x width) / 65536, so the smallest
+        // coordinate of the pixel is the one that lands on it.
+        const int64_t w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+        INPUT e = {};
+        e.type = INPUT_MOUSE;
+        e.mi.dx = LONG((screen.x * 65536 + w - 1) / w);
+        e.mi.dy = LONG((screen.y * 65536 + h - 1) / h);
+        e.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+        return e;
+    }
+
+    POINT pointer() {
+        POINT p;
+        GetCursorPos(&p);
+        return p;
+    }
+
+    // The pointer moved to a point of the dialog's client area.
+    void pointerTo(const Command& c, POINT client) {
+        POINT screen = client;
+        ClientToScreen(dialog, &screen);
+        const POINT from = pointer();
+        if (from.x == screen.x && from.y == screen.y) return;
+        const bool taken = sendInput({mouseEvent(MOUSEEVENTF_MOVE, screen)});
+        // A move that another process's window takes may reach the
+        // system's pointer position only when that process handles it.
+        POINT at = pointer();
+        for (int i = 0; i < 400 && (at.x != screen.x || at.y != screen.y); ++i, at = pointer()) Sleep(5);
+        if (!taken || at.x != screen.x || at.y != screen.y)
+            check(false, c,
+                  "the pointer reached (" + std::to_string(at.x) + ", " + std::to_string(at.y) + "), aimed at (" +
+                      std::to_string(screen.x) + ", " + std::to_string(screen.y) + ")" +
+                      (taken ? "" : "; the dialog did not take the move"));
+    }
+
+    // Button events at the pointer, in one batch: the dialog's thread finds
+    // them all waiting, as after a quick click.
+    void buttons(const Command& c, std::initializer_list<DWORD> flags) {
+        std::vector<INPUT> events;
+        for (DWORD f : flags) events.push_back(mouseEvent(f, pointer()));
+        check(sendInput(events), c, "the dialog took the button events");
+    }
+
+    void keyPress(const Command& c, const std::string& name) {
+        static const std::map<std::string, WORD> keys = {{"left", VK_LEFT}, {"right", VK_RIGHT}, {"up", VK_UP},
+                                                         {"down", VK_DOWN}, {"pgup", VK_PRIOR}, {"pgdn", VK_NEXT},
+                                                         {"home", VK_HOME}, {"end", VK_END}};
+        const auto k = keys.find(name);
+        if (k == keys.end()) throw std::runtime_error("line " + std::to_string(c.line) + ": unknown key " + name);
+        INPUT down = {}, up = {};
+        down.type = up.type = INPUT_KEYBOARD;
+        down.ki.wVk = up.ki.wVk = k->second;
+        // The arrows and the page keys are extended keys of a keyboard.
+        down.ki.dwFlags = KEYEVENTF_EXTENDEDKEY;
+        up.ki.dwFlags = KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP;
+        check(sendInput({down, up}), c, "the dialog took the key " + name);
+    }
+
+    // A slider's thumb rectangle as the trackbar reports it, and its channel,
+    // in the dialog's client coordinates.
+    RECT sliderRect(int slider, UINT message) {
+        RECT r = {0, 0, 0, 0};
+        SendMessageA(item(slider), message, 0, reinterpret_cast<LPARAM>(&r));
+        MapWindowPoints(item(slider), dialog, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+
+    HWND focusOfDialogThread() {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(dialogThread, &info) ? info.hwndFocus : nullptr;
+    }
+
+    // The cursor on the screen is the one the last WM_SETCURSOR answer (or
+    // the dialog's own SetCursor) chose.
+    void expectCursor(const Command& c, const std::string& name) {
+        static const std::map<std::string, LPCSTR> shapes = {
+            {"arrow", IDC_ARROW}, {"cross", IDC_CROSS}, {"ibeam", IDC_IBEAM}, {"wait", IDC_WAIT}};
+        if (!shapes.count(name)) throw std::runtime_error("line " + std::to_string(c.line) + ": unknown cursor " + name);
+        settle();
+        CURSORINFO info = {};
+        info.cbSize = sizeof info;
+        GetCursorInfo(&info);
+        std::string shown = "an unknown cursor";
+        for (const auto& s : shapes)
+            if (info.hCursor == LoadCursorA(nullptr, s.second)) shown = s.first;
+        check(info.hCursor == LoadCursorA(nullptr, shapes.at(name)), c, "the cursor is " + shown + ", expected " + name);
+    }
+
+    // Parameter i's value and edit text follow its slider's position by the
+    // slider rule, value = position / scale ("150.0", "0.74").
+    void expectSliderRule(const Command& c, int i, double scale) {
+        const long pos = long(SendMessageA(item(10 * (i + 2) + 1), TBM_GETPOS, 0, 0));
+        const double want = double(pos) / scale, v = params().values[i];
+        const std::string wantText = expectedEditText(item(10 * (i + 2) + 2), want);
+        const std::string text = windowText(item(10 * (i + 2) + 2));
+        check(v == want && text == wantText, c,
+              "slider " + std::to_string(10 * (i + 2) + 1) + " at " + std::to_string(pos) + ": parameter " +
+                  std::to_string(i) + " = " + std::to_string(v) + ", edit \"" + text + "\" (expected " + wantText + ")");
+    }
+
+    // The size grip in the client area's bottom-right corner: the screen
+    // there is the system's own drawing of a grip of the scroll bars' size.
+    void expectSizeGrip(const Command& c) {
+        settle();
+        RECT client;
+        GetClientRect(dialog, &client);
+        const int w = GetSystemMetrics(SM_CXVSCROLL), h = GetSystemMetrics(SM_CYHSCROLL);
+        POINT corner = {client.right - w, client.bottom - h};
+        ClientToScreen(dialog, &corner);
+        HDC screen = GetDC(nullptr);
+        HDC shown = CreateCompatibleDC(screen), drawn = CreateCompatibleDC(screen);
+        HBITMAP shownBits = CreateCompatibleBitmap(screen, w, h), drawnBits = CreateCompatibleBitmap(screen, w, h);
+        HGDIOBJ oldShown = SelectObject(shown, shownBits), oldDrawn = SelectObject(drawn, drawnBits);
+        BitBlt(shown, 0, 0, w, h, screen, corner.x, corner.y, SRCCOPY);
+        RECT grip = {0, 0, w, h};
+        FillRect(drawn, &grip, GetSysColorBrush(COLOR_BTNFACE));
+        DrawFrameControl(drawn, &grip, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
+        const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        int differ = 0, lines = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const COLORREF want = GetPixel(drawn, x, y);
+                differ += GetPixel(shown, x, y) != want;
+                lines += want != face;
+            }
+        SelectObject(shown, oldShown);
+        SelectObject(drawn, oldDrawn);
+        DeleteObject(shownBits);
+        DeleteObject(drawnBits);
+        DeleteDC(shown);
+        DeleteDC(drawn);
+        ReleaseDC(nullptr, screen);
+        check(differ == 0 && lines > 0, c,
+              "the size grip (" + std::to_string(w) + " x " + std::to_string(h) + " at the client's corner): " +
+                  std::to_string(differ) + " pixel(s) differ from the system's grip of " + std::to_string(lines) +
+                  " line pixels");
+    }
+
+    // The commands of a person's hands; false for any other command.
+    bool personInput(const Command& c) {
+        const std::vector<std::string>& w = c.words;
+        const std::string& op = w[0];
+        auto arg = [&](size_t i) -> long {
+            if (i >= w.size()) throw std::runtime_error("line " + std::to_string(c.line) + ": too few words");
+            return number(w[i]);
+        };
+        if (op == "pointer") {  // pointer ID DX DY: the item's centre and an offset
+            pointerTo(c, itemPoint(int(arg(1)), int(arg(2)), int(arg(3))));
+        } else if (op == "pointer-corner") {  // pointer-corner ID DX DY: the item's top-left corner and an offset
+            RECT r;
+            GetWindowRect(item(int(arg(1))), &r);
+            MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+            pointerTo(c, POINT{r.left + int(arg(2)), r.top + int(arg(3))});
+        } else if (op == "pointer-thumb") {  // pointer-thumb SLIDER DX DY: the thumb's centre and an offset
+            const RECT t = sliderRect(int(arg(1)), TBM_GETTHUMBRECT);
+            pointerTo(c, POINT{(t.left + t.right) / 2 + int(arg(2)), (t.top + t.bottom) / 2 + int(arg(3))});
+        } else if (op == "pointer-by") {  // pointer-by DX DY: from where the pointer is
+            POINT p = pointer();
+            ScreenToClient(dialog, &p);
+            pointerTo(c, POINT{p.x + int(arg(1)), p.y + int(arg(2))});
+        } else if (op == "pointer-track") {  // pointer-track SLIDER left|right DX: an end of the channel
+            const RECT t = sliderRect(int(arg(1)), TBM_GETTHUMBRECT), ch = sliderRect(int(arg(1)), TBM_GETCHANNELRECT);
+            pointerTo(c, POINT{(w.at(2) == "left" ? ch.left : ch.right - 1) + int(arg(3)), (t.top + t.bottom) / 2});
+        } else if (op == "pointer-out") {
+            pointerOut(c);
+        } else if (op == "button-down" || op == "button-up" || op == "rbutton-down" || op == "rbutton-up") {
+            buttons(c, {op == "button-down" ? DWORD(MOUSEEVENTF_LEFTDOWN) : op == "button-up" ? DWORD(MOUSEEVENTF_LEFTUP)
+                        : op == "rbutton-down" ? DWORD(MOUSEEVENTF_RIGHTDOWN) : DWORD(MOUSEEVENTF_RIGHTUP)});
+        } else if (op == "button-click") {
+            buttons(c, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+        } else if (op == "button-up-by" || op == "button-drag") {
+            // button-up-by DX DY: the pointer moved and the button released
+            // at once; button-drag DX DY STEPS: pressed, moved in STEPS and
+            // released at once, a quick drag.
+            POINT p = pointer();
+            const int dx = int(arg(1)), dy = int(arg(2)), steps = op == "button-drag" ? int(arg(3)) : 1;
+            std::vector<INPUT> events;
+            if (op == "button-drag") events.push_back(mouseEvent(MOUSEEVENTF_LEFTDOWN, p));
+            for (int k = 1; k <= steps; ++k)
+                events.push_back(mouseEvent(MOUSEEVENTF_MOVE, POINT{p.x + dx * k / steps, p.y + dy * k / steps}));
+            events.push_back(mouseEvent(MOUSEEVENTF_LEFTUP, POINT{p.x + dx, p.y + dy}));
+            check(sendInput(events), c, "the dialog took the drag's events");
+        } else if (op == "expect-recomputes-within") {
+            const int n = recomputesSinceMark();
+            check(n >= arg(1) && n <= arg(2), c,
+                  std::to_string(n) + " recompute(s) since the mark, expected " + w[1] + " to " + w[2]);
+        } else if (op == "press-key") {  // press-key NAME [COUNT]
+            for (long k = 0, n = w.size() > 2 ? arg(2) : 1; k < n; ++k) keyPress(c, w.at(1));
+        } else if (op == "expect-focus") {
+            check(focusOfDialogThread() == item(int(arg(1))), c, "the focus is on item " + w[1]);
+        } else if (op == "expect-cursor") {
+            expectCursor(c, w.at(1));
+        } else if (op == "expect-slider") {  // expect-slider I SCALE
+            expectSliderRule(c, int(arg(1)), std::strtod(w.at(2).c_str(), nullptr));
+        } else if (op == "expect-size-grip") {
+            expectSizeGrip(c);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
     // Clicks a settings button, names the file in the file dialog that
     // opens and confirms it.
     void fileDialog(const Command& c, int button, const std::string& fileName) {
@@ -533,6 +843,7 @@ struct DialogScript::Impl {
 };
 
 void DialogScript::Impl::run(const Command& c) {
+    if (personInput(c)) return;
     const std::vector<std::string>& w = c.words;
     const std::string& op = w[0];
     auto arg = [&](size_t i) -> long {

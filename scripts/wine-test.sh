@@ -494,6 +494,33 @@ dialog_under_wine() {
 # --- end of the filter dialog -----------------------------------------------
 dialog_under_wine
 
+# --- A person's hands on the filter dialog ----------------------------------
+# tests/wine/dialog/input-*.txt steer each product's dialog with real input
+# (SendInput, as Wine's X11 driver delivers the X server's pointer and keys):
+# slider drags, track clicks, arrow and page keys, pans, the eyedropper
+# modes' cursors and the size grip, on both architectures.  The screenshots
+# taken during the drags are kept as PNG in $build/wine-dialog.  Runs through
+# the filter dialog's steer; adds to dialog_summary.
+person_input_under_wine() {
+  local shots=$build/wine-dialog arch product dir shot checks
+  for arch in $archs; do
+    checks=0
+    dir=$work/input-$arch
+    mkdir -p "$dir" "$shots/$arch"
+    cp "$build/win-$arch/refhost/pihost.exe" "$build/win-$arch/halvane.8bf" "$build/win-$arch/glimra.8bf" \
+      "$work/astronaut.ppm" "$here"/tests/wine/dialog/input-*.txt "$dir/"
+    for product in halvane glimra; do
+      steer "$product" "input-$product.txt" "input-$product" --in astronaut.ppm &&
+        echo "dialog $product ($arch): a person's slider drags, track clicks, keys, pans, cursors and size grip passed"
+    done
+    for shot in "$dir"/*.ppm; do
+      [ -f "$shot" ] && convert "$shot" "$shots/$arch/$(basename "${shot%.ppm}").png"
+    done
+    dialog_summary="$dialog_summary $arch $checks input checks;"
+  done
+}
+person_input_under_wine
+
 timeout 30 "$wineserver" -k >/dev/null 2>&1 || true
 
 # Both Windows builds are the Windows form with SSE2 arithmetic: x86 must

@@ -239,6 +239,10 @@ INT_PTR mouseEventInWindowHandler(HWND window, UINT message, WPARAM wParam, LPAR
         case WM_SETCURSOR:
             if (mouseState < 1 || mouseState > 8) return FALSE;
             SetCursorFromMousestate();
+            // The answer TRUE reaches the control under the pointer only
+            // through DWLP_MSGRESULT; without it the control would put its
+            // own cursor over the mode's.
+            SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
             return TRUE;
         case WM_NCHITTEST: SetCursorFromMousestate(); return 0;
         case WM_MOUSEMOVE: processMouseMove(window, pointOf(lParam)); return 0;

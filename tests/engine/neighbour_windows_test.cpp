@@ -3,6 +3,7 @@
 #include <set>
 
 #include "engine/neighbour_windows.h"
+#include "reference_core.h"
 #include "support/host_fixture.h"
 #include "support/pixels.h"
 
@@ -34,8 +35,8 @@ TEST_P(NeighbourWindows, AreDistinctExcludeTheCentreAndStayInTheBorder) {
                 ASSERT_LE(std::abs(px - x), 3);
                 ASSERT_LE(std::abs(py - y), 3);
                 farthest = std::max({farthest, std::abs(px - x), std::abs(py - y)});
-                EXPECT_EQ(px - x, kNeighbourWindowOffsets[dir][k][0]);
-                EXPECT_EQ(py - y, kNeighbourWindowOffsets[dir][k][1]);
+                EXPECT_EQ(px - x, reference_core::kWindows[dir][k][0]);
+                EXPECT_EQ(py - y, reference_core::kWindows[dir][k][1]);
                 seen.insert(p);
             }
             EXPECT_EQ(seen.size(), size_t(kNeighbourWindowSize));

@@ -56,6 +56,52 @@ TEST_F(ColorspaceLUTsTest, HolderKeepsBothTablesForItsLifetime) {
     EXPECT_EQ(cspaceBufferID_LUT3, nullptr);
 }
 
+// Entries of both tables, worked out in double precision from the curves:
+// LUT2 entry i at x = i/16, (0.0037171266 x + 0.0521327)^2.4 above x =
+// 10.0164, else 0.000303527 x; LUT3 entry i at x = i/4096, 269.025 x^0.41666666
+// - 14.025 above x = 0.0031308, else 3294.6 x.  The tables are single
+// precision: within 5e-7 of these.
+struct TableEntry {
+    bool gammaToLinear;  // LUT2, else LUT3
+    int index;
+    double value;
+};
+
+class TableEntries : public ColorspaceLUTsTest, public ::testing::WithParamInterface<TableEntry> {};
+
+TEST_P(TableEntries, AreTheCurveAtTheirPoint) {
+    colorspaceConversionLUTs tables;
+    ASSERT_TRUE(tables.ok());
+    const TableEntry& e = GetParam();
+    const float got = e.gammaToLinear ? cspacePtrLUT2[e.index] : cspacePtrLUT3[e.index];
+    EXPECT_NEAR(got, e.value, 5e-7 * e.value);
+    // The direct curves give the same value.
+    float v = e.gammaToLinear ? float(e.index) / 16.0f : float(e.index) / 4096.0f;
+    if (e.gammaToLinear)
+        gamToLin(v);
+    else
+        linToGam(v);
+    EXPECT_NEAR(v, e.value, 5e-7 * e.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, TableEntries,
+    ::testing::Values(TableEntry{true, 160, 0.00303527},          // x = 10: the straight part's last entry
+                      TableEntry{true, 161, 0.0030534990310698},  // x = 10.0625: the power's first
+                      TableEntry{true, 1000, 0.048935683258795},  // x = 62.5
+                      TableEntry{true, 2048, 0.21586049104505},   // x = 128
+                      TableEntry{true, 3000, 0.49990453606725},   // x = 187.5
+                      TableEntry{true, 4080, 0.9999999592},       // x = 255
+                      TableEntry{true, 4096, 1.0089442869363},    // x = 256
+                      TableEntry{false, 12, 9.6521484375},        // x = 0.0029296875: straight
+                      TableEntry{false, 13, 10.453553003945},     // x = 0.003173828125: the power
+                      TableEntry{false, 100, 43.251438567103},
+                      TableEntry{false, 1024, 136.96017766861},   // x = 0.25
+                      TableEntry{false, 2048, 187.51603160969},   // x = 0.5
+                      TableEntry{false, 3500, 237.93852797625},
+                      TableEntry{false, 4096, 255.0},             // x = 1
+                      TableEntry{false, 4097, 255.02736468928}));  // one past 1, for the interpolation
+
 TEST_F(ColorspaceLUTsTest, InterpolationAtOneUsesTheLastEntryAlone) {
     colorspaceConversionLUTs tables;
     ASSERT_TRUE(tables.ok());

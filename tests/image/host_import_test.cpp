@@ -218,6 +218,36 @@ TEST_F(EightBitView, MissingTableStopsA32BitView) {
     EXPECT_EQ(result(), userCanceledErr);
 }
 
+// Linear samples through LUT3 by interpolation, clamped and rounded to the
+// nearest byte; the bytes worked out in double precision from the curve
+// (269.025 x^0.41666666 - 14.025 above 0.0031308, else 3294.6 x).
+TEST_F(EightBitView, LinearSamplesBecomeTheNearestGammaByte) {
+    struct Case {
+        float linear;
+        int byte;
+    };
+    const Case cases[] = {
+        {0.0001f, 0},   // 0.329: the straight part
+        {0.0005f, 2},   // 1.647
+        {0.002f, 7},    // 6.589, rounded up
+        {0.2f, 124},    // 123.555, between entries 819 and 820
+        {0.3f, 149},    // 148.877
+        {0.7f, 218},    // 217.848
+        {0.99f, 254},   // 253.876
+        {1.0f, 255},    {1.5f, 255}, {-0.5f, 0},
+    };
+    const int n = int(sizeof cases / sizeof cases[0]);
+    refhost::Document doc(plugInModeGray32, n, 1);
+    doc.fill([&](int32 x, int32, int16) { return double(cases[x].linear); });
+    makeHost(doc);
+    colorspaceConversionLUTs tables;
+    ASSERT_TRUE(tables.ok());
+    uint8ImageProxyFromAdvanceState view;
+    view.init(VRect{0, 0, 1, n}, 1, 1);
+    ASSERT_EQ(view.errorCode, noErr);
+    for (int i = 0; i < n; ++i) EXPECT_EQ(int(view.data[i]), cases[i].byte) << "sample " << cases[i].linear;
+}
+
 TEST_F(EightBitView, SixteenBitSamplesAboveTheHostScaleStayWhite) {
     refhost::Document doc(plugInModeRGB48, 4, 4);
     makeHost(doc);

@@ -1,6 +1,7 @@
 // Automatic profiling on images of known noise, its alerts, and the
 // parameters and flags it writes.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -413,6 +414,183 @@ TEST(BlockLists, BaseSumsAndBrightnessAdjustment) {
     // A preset that would make the divisor 0 leaves the deviation as it is.
     EXPECT_EQ(blockInfoGetDeviationAvgAdjusted(blockInfo{100, 255, 0, 0}, 0.0), 100.0);
 }
+
+// --- Block statistics worked by hand ------------------------------------------
+
+// A 32 x 32 block at the level L, with differences only where one measure
+// sees them.  The coarse measure reads the grid points (rows and columns 0,
+// 8, 16 and 24) and the pixel right of and below each; eight of those
+// neighbours lie on no line of the fine measure: right of the points of row
+// 0 ((1, 0), (9, 0), (17, 0), (25, 0)) and below those of column 0 ((0, 1),
+// (0, 9), (0, 17), (0, 25)).  `coarse` adds to them in that order.  The
+// fine measure reads the pairs across columns 7|8, 15|16 and 23|24 (and rows
+// 7|8, 15|16, 23|24); `fine` adds to columns 7, 15 and 23, which no coarse
+// sample reads.  So, unclipped, the coarse sum of differences D is the sum
+// of |coarse| and the fine sum is 32 x the sum of |fine|.  `pixels` are set
+// last, in the block's own coordinates.
+struct HandBlock {
+    int L;
+    std::vector<int> coarse;
+    int fine[3];
+    std::vector<std::array<int, 3>> pixels;  // {x, y, value}
+};
+
+refhost::Document handDocument(int16 mode, const std::vector<HandBlock>& blocks, int across) {
+    static const int kFree[8][2] = {{1, 0}, {9, 0}, {17, 0}, {25, 0}, {0, 1}, {0, 9}, {0, 17}, {0, 25}};
+    const int down = (int(blocks.size()) + across - 1) / across;
+    refhost::Document doc(mode, 32 * across, 32 * down);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const HandBlock& b = blocks[i];
+        const int32 x0 = 32 * int32(i % across), y0 = 32 * int32(i / across);
+        auto put = [&](int32 x, int32 y, int v) {
+            for (int16 p = 0; p < doc.planes(); ++p) doc.set(x0 + x, y0 + y, p, v);
+        };
+        for (int32 y = 0; y < 32; ++y)
+            for (int32 x = 0; x < 32; ++x) put(x, y, b.L);
+        for (int32 y = 0; y < 32; ++y)
+            for (int k = 0; k < 3; ++k) put(7 + 8 * k, y, b.L + b.fine[k]);
+        for (size_t k = 0; k < b.coarse.size(); ++k) put(kFree[k][0], kFree[k][1], b.L + b.coarse[k]);
+        for (const auto& px : b.pixels) put(px[0], px[1], px[2]);
+    }
+    return doc;
+}
+
+struct HandProfile {
+    const char* name;
+    int16 mode;
+    double preset;
+    int across;
+    std::vector<HandBlock> blocks;
+    std::vector<int> remeasured;  // blocks fetched again, in order: darkN, then brightN
+    double level, v18;
+};
+
+class ProfilingByHand : public ::testing::TestWithParam<HandProfile> {};
+
+TEST_P(ProfilingByHand, ChoosesTheBlocksAndReachesTheLevelWorkedOut) {
+    const HandProfile& c = GetParam();
+    BoundHost b(handDocument(c.mode, c.blocks, c.across));
+    autoProfile(c.preset);
+    EXPECT_TRUE(b.host.alerts().empty()) << b.host.alerts().front();
+    // The re-measures fetch whole blocks; the coarse measure strips of two rows.
+    std::vector<int> remeasured;
+    for (const refhost::AdvanceCall& call : b.host.advanceCalls())
+        if (call.inRect.bottom - call.inRect.top == 32)
+            remeasured.push_back(call.inRect.top / 32 * c.across + call.inRect.left / 32);
+    EXPECT_EQ(remeasured, c.remeasured);
+    EXPECT_NEAR(b.block.values[0], c.level, 1e-9 * c.level);
+    EXPECT_EQ(b.block.values[1], c.preset);
+    EXPECT_EQ(b.block.values[17], c.preset == 1.0 ? 255.0 : 100.0);
+    EXPECT_NEAR(b.block.values[18], c.v18, 1e-9 * 155);
+    // A reset to defaults restores the profiled level and preset.
+    EXPECT_EQ(DefaultGUI[0], b.block.values[0]);
+    EXPECT_EQ(DefaultGUI[1], c.preset);
+}
+
+std::vector<int> blockRange(int first, int end) {
+    std::vector<int> v;
+    for (int i = first; i < end; ++i) v.push_back(i);
+    return v;
+}
+
+template <typename T>
+std::vector<T> joined(std::vector<T> a, const std::vector<T>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// n blocks at level L, block i with the coarse sum i + 1 (in steps of at
+// most 30, negative when bright) and the fine step `fine` on every line, or
+// `lastFine` for the last four.
+std::vector<HandBlock> graded(int L, int n, int fine, int lastFine) {
+    std::vector<HandBlock> v;
+    for (int i = 0; i < n; ++i) {
+        HandBlock b{L, {}, {0, 0, 0}, {}};
+        for (int D = i + 1; D > 0; D -= 30) b.coarse.push_back((L > 128 ? -1 : 1) * std::min(D, 30));
+        const int f = i < n - 4 ? fine : lastFine;
+        b.fine[0] = b.fine[1] = b.fine[2] = f;
+        v.push_back(b);
+    }
+    return v;
+}
+
+// Terms used below, for one plane (grey) unless said otherwise.  Coarse:
+// deviation 3D (RGB, three equal planes: 3D as well); average L; with a
+// clipped sample (0 or 255) R counts 2 for a clipped grid point and 1 for a
+// clipped neighbour, and D becomes the whole part of D x T / (T - R), T = S x
+// planes x 2 = 32 (grey) or 288 (RGB).  Digital preset: the deviation
+// becomes the whole part of deviation / q(L), q(L) = (0.2 - 1) x L / 255 + 1
+// (film: q = 1).  Fine: 192 pairs per plane, the sum of differences x 10 x
+// (3 / planes), scaled by T / (T - N) when N pairs hold a sample outside
+// 2..253; unclipped, 2880 x the fine step for a step on all three lines.
+// Each re-measured block gives v = fine / q(L) / 5766; the level is the mean
+// m of the four smallest v (all when fewer), times 1.45f for grey, then
+// m x 35 - 15 (film: x 18 - 15), at least 15; value 18 = 2 x level + 45 up to
+// 155 (film: 0).
+INSTANTIATE_TEST_SUITE_P(
+    Documents, ProfilingByHand,
+    ::testing::Values(
+        // One dark and one bright block: each half's only block is measured
+        // again.  v = 5760 / q(60) / 5766 = 1.2306022 (q(60) = 0.8117647)
+        // and 11520 / q(180) / 5766 = 4.5898135 (q(180) = 0.4352941); the
+        // mean of the two, x 1.45f = 4.2198015, x 35 - 15.
+        HandProfile{"TwoBlocks", plugInModeGrayScale, 0.2, 2,
+                    {{60, {3}, {2, 2, 2}, {}}, {180, {3}, {4, 4, 4}, {}}},
+                    {0, 1}, 132.69305373986595, 155.0},
+        // Kept: averages 4 to 251, not block 0 (3) or 12 (252), nor block 2,
+        // whose deviation 0 makes its average 0.  Sorted by average the ten
+        // kept give the median kept[5] = 180: dark 1, 3 to 6; bright 7 to 11;
+        // n = 5.  Adjusted coarse deviations (3D / q(L), whole part): dark
+        // 3: 11, 6: 12, 1: 15, 4: 19, 5: 28; bright 9: 16, 10: 19, 7: 20, 11:
+        // 28, 8: 44 (the order of the re-measures).  Block 1's line at column
+        // 7 holds 1 and block 11's holds 254: 35 of their 192 pairs are
+        // invalid, fines 192/157 x 192 x 30 and 192/157 x 32 x 30.  The four
+        // smallest v: 11: 1174.0127 / 0.2125490 / 5766 = 0.9579417, 1:
+        // 7044.0764 / 0.9874510 / 5766 = 1.2371828, 4: 5760 / 0.7803922 /
+        // 5766 = 1.2800736, 5: 5760 / 0.7490196 / 5766 = 1.3336893; mean
+        // 1.2022219, x 1.45f = 1.7432217.
+        HandProfile{"MarginsMedianAndInvalidPairs", plugInModeGrayScale, 0.2, 13,
+                    {{3, {1}, {1, 1, 1}, {}},
+                     {4, {5}, {-3, 3, 3}, {}},
+                     {100, {}, {1, 1, 1}, {}},
+                     {60, {2, 1}, {3, 3, 3}, {}},
+                     {70, {5}, {2, 2, 2}, {}},
+                     {80, {7}, {2, 2, 2}, {}},
+                     {90, {3}, {4, 4, 4}, {}},
+                     {180, {3}, {2, 2, 2}, {}},
+                     {190, {6}, {2, 2, 2}, {}},
+                     {200, {1, 1}, {2, 2, 2}, {}},
+                     {220, {2}, {5, 5, 5}, {}},
+                     {251, {2}, {3, 1, 0}, {}},
+                     {252, {1}, {1, 1, 1}, {}}},
+                    {3, 6, 1, 4, 5, 9, 10, 7, 11, 8}, 46.01276060424292, 137.02552120848583},
+        // RGB (three equal planes), film: the order of the re-measures is the
+        // coarse order.  Block 0's neighbour (1, 0) is 255 in every plane:
+        // R = 3, D = 400 becomes the whole part of 400 x 288 / 285 = 404,
+        // between blocks 1 (403) and 2 (406), before 3 (410).  Block 4's grid
+        // point (0, 0) is 0 in every plane: R = 6 and its neighbours are not
+        // read, 400 becomes 408 (400 x 288 / 282), between 5 (406) and 6
+        // (410), before 7 (420); its average is 15 x 180 / 16 = 168.  The four
+        // smallest v are those of fine steps 5, 5, 6 and 6: mean 2880 x 22 /
+        // 4 / 5766 = 2.7471384, x 18 - 15.
+        HandProfile{"ClippedSamplesScaleTheCoarseSum", plugInModeRGBColor, 1.0, 4,
+                    {{60, {}, {5, 5, 5}, {{9, 0, 160}, {17, 0, 160}, {25, 0, 160}, {0, 1, 160}, {1, 0, 255}}},
+                     {60, {100, 100, 100, 103}, {6, 6, 6}, {}},
+                     {60, {100, 100, 100, 106}, {7, 7, 7}, {}},
+                     {60, {100, 100, 100, 110}, {8, 8, 8}, {}},
+                     {180, {}, {9, 9, 9}, {{9, 0, 80}, {17, 0, 80}, {25, 0, 80}, {0, 9, 80}, {0, 0, 0}}},
+                     {180, {-100, -100, -100, -106}, {5, 5, 5}, {}},
+                     {180, {-100, -100, -100, -110}, {6, 6, 6}, {}},
+                     {180, {-100, -100, -100, -120}, {10, 10, 10}, {}}},
+                    {1, 0, 2, 3, 5, 4, 6, 7}, 34.448491155046824, 0.0},
+        // 36 dark and 36 bright blocks: n = 32, the 32 smoothest of each
+        // half (coarse sums 1 to 32), in that order; the last four of each
+        // half have the smallest fine step but are not measured again.  The
+        // four smallest v: 8640 / q(60) / 5766 = 1.8459033, x 1.45f.
+        HandProfile{"AtMostThirtyTwoBlocksOfEachHalf", plugInModeGrayScale, 0.2, 12,
+                    joined(graded(60, 36, 3, 1), graded(180, 36, 3, 1)),
+                    joined(blockRange(0, 32), blockRange(36, 68)), 78.67959408642928, 155.0}),
+    [](const ::testing::TestParamInfo<HandProfile>& i) { return std::string(i.param.name); });
 
 // --- Refused fetches -------------------------------------------------------------
 
