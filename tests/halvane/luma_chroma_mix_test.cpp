@@ -1,9 +1,11 @@
-// Halvane's output writers: tonal protection at its bounds, the shares of
-// luma and chroma, the selection mask, one-plane output and the three depths.
+// Halvane's output writers: tonal protection at its bounds, one mix per
+// point of the ramp worked out by hand, and the writers of the three depths
+// against a plain reading of their rules (mask, one plane, conversions).
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "halvane/luma_chroma_mix.h"
@@ -69,16 +71,31 @@ INSTANTIATE_TEST_SUITE_P(Highlights, TonalProtection,
                                            ProtectionCase{"undefined", kNaN, 1.0f}),
                          [](const ::testing::TestParamInfo<ProtectionCase>& i) { return std::string(i.param.name); });
 
-TEST_F(LumaChromaMix, ShadowsProtectedWhenInverted) {
-    block_.values[17] = 100;
-    block_.values[18] = 50;
-    block_.flags[6] = 1;
+// A luma exactly at a bound takes the end value itself, not the ramp's
+// rounding of it: from 5 with a feather of 30 the float ramp gives
+// 0.99999994 at 5 and -1.2e-7 at 35 for highlights, 1.0000001 at 35 for
+// shadows.
+struct BoundCase {
+    double low, feather;
+    bool shadows;
+};
+
+class ProtectionBounds : public LumaChromaMix, public ::testing::WithParamInterface<BoundCase> {};
+
+TEST_P(ProtectionBounds, TakeTheEndValuesExactly) {
+    const BoundCase& k = GetParam();
+    block_.values[17] = k.low;
+    block_.values[18] = k.feather;
+    block_.flags[6] = k.shadows;
     derive();
     const lumaChromaMixParams p = currentLumaChromaMixParams();
-    EXPECT_EQ(tonalProtection(p, 100.0f), 0.0f);
-    EXPECT_FLOAT_EQ(tonalProtection(p, 125.0f), 0.5f);
-    EXPECT_EQ(tonalProtection(p, 150.0f), 1.0f);
+    EXPECT_EQ(tonalProtection(p, float(k.low)), k.shadows ? 0.0f : 1.0f);
+    EXPECT_EQ(tonalProtection(p, float(k.low + k.feather)), k.shadows ? 1.0f : 0.0f);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ramps, ProtectionBounds,
+                         ::testing::Values(BoundCase{100, 50, false}, BoundCase{100, 50, true},
+                                           BoundCase{5, 30, false}, BoundCase{5, 30, true}));
 
 TEST_F(LumaChromaMix, NoFeatherTakesOnlyTheTwoEndValues) {
     block_.values[17] = 100;
@@ -108,65 +125,87 @@ TEST_F(LumaChromaMix, NoSharesGiveTheInputPixel) {
     EXPECT_NEAR(out[2], 90.0f, 1e-3f);
 }
 
-TEST_F(LumaChromaMix, LabMixesLightnessAndColourChannels) {
-    isLABmode = true;
-    shares(0.25f, 0.5f);
-    const float processed[3] = {100.0f, 140.0f, 120.0f};
-    float out[3];
-    lumaChromaMixPixel(currentLumaChromaMixParams(), 60.0f, 128.0f, 100.0f, processed, &out[0], &out[1], &out[2], 1.0f);
-    EXPECT_FLOAT_EQ(out[0], 0.75f * 60.0f + 0.25f * 100.0f);
-    EXPECT_FLOAT_EQ(out[1], 0.5f * 140.0f + 0.5f * 128.0f);
-    EXPECT_FLOAT_EQ(out[2], 0.5f * 120.0f + 0.5f * 100.0f);
-}
-
-TEST_F(LumaChromaMix, MaskScalesBothShares) {
-    shares(1.0f, 1.0f);
-    fl_image img(4, 2);
-    std::vector<uint8> origin, dst(4 * 2 * 3, 0), unmasked(4 * 2 * 3, 0);
-    images(img, origin);
-    lumaChromaMixTo8BitMaster(origin.data(), 12, unmasked.data(), 12, 4, 2, 0, 0, img, 0, 0, true, 3);
-    // Mask: 0 keeps the input, 255 gives the unmasked mix.
-    std::vector<uint8> mask = {0, 255, 0, 255, 255, 0, 255, 0};
-    gFilterRecord->maskData = mask.data();
-    gFilterRecord->maskRowBytes = 4;
-    lumaChromaMixTo8BitMaster(origin.data(), 12, dst.data(), 12, 4, 2, 0, 0, img, 0, 0, true, 3);
-    for (int i = 0; i < 8; ++i)
-        for (int c = 0; c < 3; ++c) {
-            const uint8 expected = mask[i] ? unmasked[3 * i + c] : origin[3 * i + c];
-            EXPECT_NEAR(dst[3 * i + c], expected, 1) << i << " " << c;
-        }
-    // Mask flag clear: the whole rectangle gets the unmasked mix.
-    std::vector<uint8> flagClear(4 * 2 * 3, 0);
-    lumaChromaMixTo8BitMaster(origin.data(), 12, flagClear.data(), 12, 4, 2, 0, 0, img, 0, 0, false, 3);
-    EXPECT_EQ(flagClear, unmasked);
-}
-
-TEST_F(LumaChromaMix, HalfMaskGivesHalfTheShares) {
-    shares(0.8f, 0.6f);
-    const float processed[3] = {120.0f, 60.0f, 30.0f};
-    float masked[3], halved[3];
-    lumaChromaMixPixel(currentLumaChromaMixParams(), 10.0f, 200.0f, 90.0f, processed, &masked[0], &masked[1],
-                       &masked[2], 0.5f);
-    shares(0.4f, 0.3f);
-    lumaChromaMixPixel(currentLumaChromaMixParams(), 10.0f, 200.0f, 90.0f, processed, &halved[0], &halved[1],
-                       &halved[2], 1.0f);
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(masked[c], halved[c], 1e-3f);
-}
-
-TEST_F(LumaChromaMix, OnePlaneReadsTheSampleThriceAndStoresChannelTwo) {
-    shares(0.5f, 0.5f);
-    fl_image img(4, 2);
-    fillInterior(img, [](int32 x, int32, int c) { return 50.0f + 10.0f * x + 30.0f * c; });
-    std::vector<uint8> origin = {10, 20, 30, 40, 50, 60, 70, 80}, dst(8, 0);
-    lumaChromaMixTo8BitMaster(origin.data(), 4, dst.data(), 4, 4, 2, 0, 0, img, 0, 0, true, 1);
-    for (int i = 0; i < 8; ++i) {
-        float out[3];
-        const float v = origin[i];
-        lumaChromaMixPixel(currentLumaChromaMixParams(), v, v, v, pixel(img, i % 4, i / 4), &out[0], &out[1], &out[2],
-                           1.0f);
-        EXPECT_EQ(dst[i], storeAs8Bit(out[2])) << i;
+// The kernel's rule written out plainly: luma and chroma of both pixels,
+// the shares with the protection factor p and the mask, the mix, and back.
+void mixByHand(bool lab, float lumaShareBeforeP, float chromaShareBeforeMask, float p, float mask, const float in[3],
+               const float processed[3], float out[3]) {
+    auto luma = [](const float* v) { return 0.299f * v[0] + 0.587f * v[1] + 0.114f * v[2]; };
+    const float lumaShare = lumaShareBeforeP * p * mask, chromaShare = chromaShareBeforeMask * mask;
+    const float keep = 1 - chromaShare;
+    if (lab) {
+        out[0] = (1 - lumaShare) * in[0] + lumaShare * processed[0];
+        out[1] = chromaShare * processed[1] + keep * in[1];
+        out[2] = chromaShare * processed[2] + keep * in[2];
+        return;
     }
+    const float Y = luma(in), Y2 = luma(processed);
+    const float Ymix = (1 - lumaShare) * Y + lumaShare * Y2;
+    out[0] = Ymix + chromaShare * (processed[0] - Y2) + keep * (in[0] - Y);
+    out[2] = Ymix + chromaShare * (processed[2] - Y2) + keep * (in[2] - Y);
+    out[1] = (Ymix - 0.299f * out[0] - 0.114f * out[2]) / 0.587f;
 }
+
+// Shares of 0.8 (luma) and 0.6 (chroma), and the protection ramp from low
+// to high.
+void mixWith(bool lab, float low, float high, bool shadows) {
+    isLABmode = lab;
+    lumaMix = 0.8f;
+    chromaMix = 0.6f;
+    const float d = high - low;
+    highlightNRlowThreshold = low;
+    highlightNRhighThreshold = high;
+    highlightNRbelowThreshold = shadows ? 0.0f : 1.0f;
+    highlightNRaboveThreshold = shadows ? 1.0f : 0.0f;
+    highlightNRslope = shadows ? 1.0f / d : -1.0f / d;
+    highlightNRintercept = shadows ? -low / d : 1.0f + low / d;
+}
+
+struct HandMix {
+    const char* name;
+    bool lab, shadows;
+    float processed[3];
+    float p;  // worked out from the processed luma
+    float mask;
+};
+
+// Input pixel (60, 128, 100) in Lab, (10, 200, 90) in RGB; luma share 0.8,
+// chroma share 0.6.  RGB processed lumas: (130, 120, 90) gives 38.87 +
+// 70.44 + 10.26 = 119.57, (200, 180, 160) 183.7, (40, 50, 60) 48.15.
+const HandMix kHandMixes[] = {
+    {"labBelowLow", true, false, {60, 140, 90}, 1.0f, 1.0f},
+    {"labAtLowIsNotAbove", true, false, {100, 140, 90}, 1.0f, 1.0f},
+    {"labQuarterIn", true, false, {112.5f, 140, 90}, 0.75f, 1.0f},
+    {"labQuarterInHalfMask", true, false, {112.5f, 140, 90}, 0.75f, 0.5f},
+    {"labAtHigh", true, false, {150, 140, 90}, 0.0f, 1.0f},
+    {"labAboveHigh", true, false, {200, 140, 90}, 0.0f, 1.0f},
+    {"labShadowsBelowLow", true, true, {60, 140, 90}, 0.0f, 1.0f},
+    {"labShadowsAtLow", true, true, {100, 140, 90}, 0.0f, 1.0f},
+    {"labShadowsThreeQuartersIn", true, true, {137.5f, 140, 90}, 0.75f, 1.0f},
+    {"labShadowsAtHigh", true, true, {150, 140, 90}, 1.0f, 1.0f},
+    {"rgbInside", false, false, {130, 120, 90}, 3.0f - 119.57f / 50.0f, 1.0f},
+    {"rgbInsideQuarterMask", false, false, {130, 120, 90}, 3.0f - 119.57f / 50.0f, 0.25f},
+    {"rgbShadowsInside", false, true, {130, 120, 90}, 119.57f / 50.0f - 2.0f, 1.0f},
+    {"rgbAboveHigh", false, false, {200, 180, 160}, 0.0f, 1.0f},
+    {"rgbBelowLow", false, false, {40, 50, 60}, 1.0f, 1.0f},
+    {"rgbShadowsAboveHighHalfMask", false, true, {200, 180, 160}, 1.0f, 0.5f},
+};
+
+class MixKernel : public LumaChromaMix, public ::testing::WithParamInterface<HandMix> {};
+
+TEST_P(MixKernel, ByHand) {
+    const HandMix& h = GetParam();
+    mixWith(h.lab, 100.0f, 150.0f, h.shadows);
+    const float labIn[3] = {60, 128, 100}, rgbIn[3] = {10, 200, 90};
+    const float* in = h.lab ? labIn : rgbIn;
+    float out[3], expected[3];
+    lumaChromaMixPixel(currentLumaChromaMixParams(), in[0], in[1], in[2], h.processed, &out[0], &out[1], &out[2],
+                       h.mask);
+    mixByHand(h.lab, 0.8f, 0.6f, h.p, h.mask, in, h.processed, expected);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(out[c], expected[c], 1e-3f) << "channel " << c;
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, MixKernel, ::testing::ValuesIn(kHandMixes),
+                         [](const ::testing::TestParamInfo<HandMix>& i) { return std::string(i.param.name); });
 
 TEST_F(LumaChromaMix, SixteenBitWriterScalesBothWays) {
     shares(0.0f, 0.0f);  // the output is the input
@@ -243,45 +282,147 @@ TEST_F(LumaChromaMix, EightBitWriterRoundsAndClamps) {
     EXPECT_EQ(dst[5], 0);
 }
 
-// Rows long enough for the eight-pixel form and its remainder: every sample
-// is the pixel kernel's, with the protection ramp and the mask at work.
-class MixRows : public LumaChromaMix, public ::testing::WithParamInterface<int> {};
+// The writers against a plain reading of their rules: each depth's reading
+// and storing (8 bits: the byte, rounded store; 16 bits: x 0.0077819824,
+// x 128.50197 rounded; 32 bits: the linear-to-gamma table at 4096 steps per
+// unit, the gamma-to-linear table at 16 per step of 0..255), the mask byte
+// x 0.003921569 at the rectangle's own place in the mask, one plane read
+// three times with channel 2 stored, and mixByHand with the protection ramp
+// from 90 to 150.  Rows of 21 pixels: the eight-pixel form and its
+// remainder.  The tables' contents are checked with the colour conversions;
+// only the reading of them is this test's.
+struct WriterCase {
+    const char* name;
+    int depth;
+    int16 planes;
+    bool maskFlag, lab;
+};
 
-TEST_P(MixRows, WriterStoresThePixelKernel) {
-    const int16 planes = int16(GetParam());
-    block_.values[17] = 90;
-    block_.values[18] = 60;
-    derive();
-    const int32 w = 21, h = 3;
-    fl_image img(w, h);
-    fillInterior(img, [](int32 x, int32 y, int c) { return float((x * 37 + y * 11 + c * 53) % 256); });
-    std::vector<uint8> origin(size_t(w) * h * planes), dst(origin.size(), 0), mask(size_t(w) * h);
-    for (size_t i = 0; i < origin.size(); ++i) origin[i] = uint8((i * 29) % 256);
+float clampedTo(float v, float top) { return v >= 0 ? std::min(v, top) : 0.0f; }
+
+float interpolated(const float* table, float t) {
+    const int i = int(t);
+    const float f = t - float(i);
+    return (1 - f) * table[i] + f * table[i + 1];
+}
+
+float readSample(float sample, int depth) {
+    if (depth == 8) return sample;
+    if (depth == 16) return sample * 0.0077819824f;
+    return interpolated(cspacePtrLUT3, 4096.0f * clampedTo(sample, 1.0f));
+}
+
+float toLinear(float v) { return interpolated(cspacePtrLUT2, 16.0f * clampedTo(v, 255.0f)); }
+
+// An integer sample stored from v x scale: the rounded value, or either
+// neighbour where v lies within float rounding of a half.
+::testing::AssertionResult storedRounded(double stored, float v, float scale, float slack) {
+    const float t = clampedTo(v, 255.0f) * scale + 0.5f;
+    const float whole = std::floor(t);
+    if (stored == whole) return ::testing::AssertionSuccess();
+    if ((t - whole < slack && stored == whole - 1) || (whole + 1 - t < slack && stored == whole + 1))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "stored " << stored << ", worked out " << t - 0.5f;
+}
+
+class MixWriter : public LumaChromaMix, public ::testing::WithParamInterface<WriterCase> {};
+
+TEST_P(MixWriter, StoresTheMixWorkedOutPlainly) {
+    const WriterCase& k = GetParam();
+    mixWith(k.lab, 90.0f, 150.0f, false);
+    colorspaceConversionLUTs luts;
+    ASSERT_TRUE(luts.ok());
+
+    // A 21 x 3 rectangle at (2, 1) of 25 x 5 buffers, from pixel (1, 1) of a
+    // 23 x 5 image (values beyond 0..255 too); the mask covers the buffer.
+    const int32 w = 21, h = 3, bw = 25, bh = 5, dx = 2, dy = 1, spp = k.planes;
+    fl_image img(23, 5);
+    fillInterior(img, [](int32 x, int32 y, int c) { return float((x * 37 + y * 11 + c * 53) % 290) - 15.0f; });
+    const int32 samples = bw * bh * spp;
+    std::vector<float> origin(samples);
+    for (int32 i = 0; i < samples; ++i) {
+        const float u = float((i * 29) % 256) / 255.0f;
+        origin[i] = k.depth == 8 ? std::round(u * 255) : k.depth == 16 ? std::round(u * 32768) : u;
+    }
+    if (k.depth == 32) {  // beyond 0..1, and undefined
+        origin[(dy * bw + dx) * spp] = 1.5f;
+        origin[(dy * bw + dx + 1) * spp] = -0.2f;
+        origin[(dy * bw + dx + 2) * spp] = kNaN;
+    }
+    std::vector<uint8> mask(size_t(bw) * bh);
     for (size_t i = 0; i < mask.size(); ++i) mask[i] = uint8((i * 71) % 256);
+    mask[dy * bw + dx + 3] = 0;
+    mask[dy * bw + dx + 4] = 255;
     gFilterRecord->maskData = mask.data();
-    gFilterRecord->maskRowBytes = w;
-    lumaChromaMixTo8BitMaster(origin.data(), w * planes, dst.data(), w * planes, w, h, 0, 0, img, 0, 0, true,
-                              planes);
-    const lumaChromaMixParams p = currentLumaChromaMixParams();
-    for (int32 y = 0; y < h; ++y)
-        for (int32 x = 0; x < w; ++x) {
-            const size_t i = size_t(y) * w + x;
-            const uint8* o = &origin[i * planes];
-            float out[3];
-            const float m = float(mask[i]) * 0.003921569f;
-            if (planes == 1)
-                lumaChromaMixPixel(p, o[0], o[0], o[0], pixel(img, x, y), &out[0], &out[1], &out[2], m);
-            else
-                lumaChromaMixPixel(p, o[0], o[1], o[2], pixel(img, x, y), &out[0], &out[1], &out[2], m);
-            if (planes == 1) {
-                ASSERT_EQ(dst[i], storeAs8Bit(out[2])) << x << "," << y;
-            } else {
-                for (int c = 0; c < 3; ++c) ASSERT_EQ(dst[i * 3 + c], storeAs8Bit(out[c])) << x << "," << y;
+    gFilterRecord->maskRowBytes = bw;
+
+    std::vector<double> out(samples);
+    if (k.depth == 8) {
+        std::vector<uint8> o(origin.begin(), origin.end()), d(samples, 7);
+        lumaChromaMixTo8BitMaster(o.data(), bw * spp, d.data(), bw * spp, w, h, dx, dy, img, 1, 1, k.maskFlag,
+                                  k.planes);
+        out.assign(d.begin(), d.end());
+    } else if (k.depth == 16) {
+        std::vector<uint16> o(origin.begin(), origin.end()), d(samples, 7);
+        lumaChromaMixTo16Bit(o.data(), bw * spp * 2, d.data(), bw * spp * 2, w, h, dx, dy, img, 1, 1, k.maskFlag,
+                             k.planes);
+        out.assign(d.begin(), d.end());
+    } else {
+        std::vector<float> d(samples, 7.0f);
+        lumaChromaMixTo32Bit(origin.data(), bw * spp * 4, d.data(), bw * spp * 4, w, h, dx, dy, img, 1, 1,
+                             k.maskFlag, k.planes);
+        out.assign(d.begin(), d.end());
+    }
+
+    for (int32 y = 0; y < bh; ++y)
+        for (int32 x = 0; x < bw; ++x) {
+            const int32 at = (y * bw + x) * spp;
+            if (x < dx || x >= dx + w || y < dy || y >= dy + h) {
+                for (int c = 0; c < spp; ++c) ASSERT_EQ(out[at + c], 7.0) << "outside, " << x << "," << y;
+                continue;
+            }
+            float in[3];
+            for (int c = 0; c < 3; ++c) in[c] = readSample(origin[at + (spp == 1 ? 0 : c)], k.depth);
+            const float* processed = pixel(img, 1 + x - dx, 1 + y - dy);
+            const float Y2 =
+                k.lab ? processed[0] : 0.299f * processed[0] + 0.587f * processed[1] + 0.114f * processed[2];
+            const float p = Y2 > 90.0f ? (Y2 >= 150.0f ? 0.0f : -Y2 / 60.0f + 2.5f) : 1.0f;
+            const float m = k.maskFlag ? float(mask[y * bw + x]) * 0.003921569f : 1.0f;
+            float mixed[3];
+            mixByHand(k.lab, 0.8f, 0.6f, p, m, in, processed, mixed);
+            for (int c = 0; c < spp; ++c) {
+                const int from = spp == 1 ? 2 : c;
+                const double got = out[at + c];
+                if (k.depth == 8) {
+                    ASSERT_TRUE(storedRounded(got, mixed[from], 1.0f, 1e-3f)) << x << "," << y << " channel " << c;
+                } else if (k.depth == 16) {
+                    ASSERT_TRUE(storedRounded(got, mixed[from], 128.50197f, 2e-2f)) << x << "," << y << " channel " << c;
+                } else {
+                    // Linear light keeps what the reading clamped away: the
+                    // input takes the change that the mix made, and where
+                    // the mix takes no share (a mask of 0) it stays as it was.
+                    const float o = origin[at + c];
+                    if (m == 0.0f) {
+                        ASSERT_TRUE(std::isnan(o) ? std::isnan(got) : got == o) << x << "," << y;
+                    } else {
+                        const float base = std::isnan(o) ? 0.0f : o;
+                        ASSERT_NEAR(got, base + (toLinear(mixed[from]) - toLinear(in[from])), 2e-6)
+                            << x << "," << y << " channel " << c;
+                    }
+                }
             }
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(Planes, MixRows, ::testing::Values(1, 3));
+INSTANTIATE_TEST_SUITE_P(
+    Depths, MixWriter,
+    ::testing::Values(WriterCase{"rgb8", 8, 3, true, false}, WriterCase{"grey8", 8, 1, true, false},
+                      WriterCase{"lab8", 8, 3, true, true}, WriterCase{"rgb8MaskFlagClear", 8, 3, false, false},
+                      WriterCase{"rgb16", 16, 3, true, false}, WriterCase{"grey16", 16, 1, true, false},
+                      WriterCase{"lab16", 16, 3, true, true}, WriterCase{"rgb32", 32, 3, true, false},
+                      WriterCase{"grey32", 32, 1, true, false},
+                      WriterCase{"rgb32MaskFlagClear", 32, 3, false, false}),
+    [](const ::testing::TestParamInfo<WriterCase>& i) { return std::string(i.param.name); });
 
 TEST_F(LumaChromaMix, RectangleBeyondTheImageWritesNothing) {
     shares(1.0f, 1.0f);
