@@ -18,12 +18,14 @@ typedef void (*bandCoreFunction)(fl_image& source, fl_image& destination, streng
                                  float levelConstant, float noiseLevel, bool smoothReference, float amount,
                                  float sharpAmount, int32 firstRow, int32 endRow, int32 band);
 // Second-pass core (sharpening): reads source (the first pass's result with
-// a fresh border) and the strength map, writes rows [firstRow, endRow) of
-// destination, whose rows hold a copy of source when it is called.  A core
-// that polls for a cancel does so with threadedProgressUpdate(band).
-typedef void (*bandSecondPassFunction)(fl_image& source, fl_image& destination, strength_map& strengthMap,
-                                       float sharpAmount, float chromaSharpAmount, int32 firstRow, int32 endRow,
-                                       int32 band);
+// a fresh border) and the strength map, and writes every interior pixel of
+// rows [firstRow, end) of destination, where end (returned) is endRow, or
+// less where it stops early (it had nothing to do, or saw a cancel); the
+// driver gives the rows after end the first pass's result.  A core that
+// polls for a cancel does so with threadedProgressUpdate(band).
+typedef int32 (*bandSecondPassFunction)(fl_image& source, fl_image& destination, strength_map& strengthMap,
+                                        float sharpAmount, float chromaSharpAmount, int32 firstRow, int32 endRow,
+                                        int32 band);
 
 // What one call of a first-pass core gets, in the core's argument order.
 struct threadedNoiseReduce_struct {
@@ -54,7 +56,7 @@ struct threadedSharpen_struct {
 };
 // Call the record's core with the record's fields.
 void threadedNoiseReduce(const threadedNoiseReduce_struct& r);
-void threadedSharpen(const threadedSharpen_struct& r);
+int32 threadedSharpen(const threadedSharpen_struct& r);
 
 struct bandDriverCores {
     bandCoreFunction firstPass;
@@ -75,8 +77,9 @@ extern const bandDriverCores smoothDetectCores;
 // the first pass writes the result from the image, the first-pass core
 // called for chunks of rows that the threads take in turn (with the band
 // number of the thread that takes them: -1 on the calling thread); the
-// result (with a fresh border) replaces the image; the second pass writes
-// the image from the result and the strength map.
+// second pass writes the image's interior from the result (with a fresh
+// border) and the strength map, and the rows it does not write receive the
+// result.
 // Without a second pass the image takes over the result's buffer instead of
 // a copy of it (same size; the image's bufferID and data change, so callers
 // keep no pointer into it across the call).
@@ -95,7 +98,3 @@ int16 noiseReduceRunThreads(fl_image& image, float levelConstant, float noiseLev
 // The smooth-area driver (smoothReference is the core's grey-matte flag).
 int16 smoothDetectRunThreads(fl_image& image, float levelConstant, float noiseLevel, bool smoothReference,
                              float amount, float sharpAmount, float chromaSharpAmount);
-
-// Copies src into dst like flimageToFlimage(src, dst), on all bands when the
-// two have the same padded size.
-void flimageToFlimageThreaded(fl_image& src, fl_image& dst);

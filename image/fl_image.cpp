@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "host/alerts.h"
 #include "host/globals.h"
@@ -109,6 +110,14 @@ void fl_image::generatePadding() {
     fill(left, right, bottom, paddedHeight);     // bottom edge
     fill(right, paddedWidth, bottom, paddedHeight);  // bottom-right corner
     paddingGenerated = true;
+}
+
+void fl_image::swapBuffer(fl_image& other) {
+    std::swap(bufferID, other.bufferID);
+    std::swap(bufferSize, other.bufferSize);
+    std::swap(data, other.data);
+    std::swap(locked, other.locked);
+    std::swap(paddingGenerated, other.paddingGenerated);
 }
 
 void fl_image::regeneratePadding() {

@@ -50,6 +50,10 @@ public:
     void generatePadding();
     // After the interior changed.
     void regeneratePadding();
+    // Exchanges the two images' buffers (pixels, border state and all), for
+    // images of the same padded size: a copy of every pixel, without the
+    // copy.
+    void swapBuffer(fl_image& other);
 
 private:
     void allocate();

@@ -1,6 +1,7 @@
 // The smooth-area core's rows, compiled once per instruction set
-// (engine/vector_isa.h), a vector of the set's widest lanes at a time in
-// channel planes.  Each term
+// (engine/vector_isa.h), eight pixels at a time in channel planes: the sums
+// are formed in doubles, and eight doubles fill an AVX-512 register (two of
+// AVX2's; sixteen lanes, four such registers, ran at a third of the speed).  Each term
 // of a pixel's activity is formed in double precision and added to the
 // single-precision sum in the scalar order (channel by channel, neighbours
 // right, left, below, above, above-left, below-left, below-right,
@@ -27,10 +28,9 @@ typedef planarTile<kTileWidth, kTileHeight, kHalo> sdTile;
 inline constexpr signed char kNeighbours[8][2] = {{1, 0},  {-1, 0}, {0, 1},  {0, -1},
                                                   {-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
 
-// The set's widest float lanes, and doubles of as many lanes.
-typedef widest vf;
-enum { kLanes = Traits<vf>::kLanes };
-typedef double vd __attribute__((vector_size(2 * sizeof(vf))));
+typedef v8f vf;
+enum { kLanes = 8 };
+typedef double vd __attribute__((vector_size(64)));
 
 // One row of a tile: the activity of every pixel is a chain of 24 rounded
 // additions; the chains of all the row's pixels advance together, term by

@@ -63,7 +63,7 @@ VEXLOR_INLINE void neighbourhoodMeans(const float* src, int64_t rowFloats, int32
     for (; i < samples; i += 8) meansOf<v8f>(src, rowFloats, i, means);
 }
 
-VEXLOR_INLINE void sharpenRowsOf(const fl_image& source, fl_image& destination, const strength_map& strengthMap,
+VEXLOR_INLINE int32 sharpenRowsOf(const fl_image& source, fl_image& destination, const strength_map& strengthMap,
                                float sharpAmount, float chromaSharpAmount, int32 firstRow, int32 endRow, int32 band) {
     const int32 width = source.width;
     const int64_t srcRow = int64_t(source.paddedWidth) * 3;
@@ -116,15 +116,16 @@ VEXLOR_INLINE void sharpenRowsOf(const fl_image& source, fl_image& destination, 
             }
             interleave3(r[0], r[1], r[2], n, dstLine + int64_t(x0) * 3);
         }
-        if (y % 100 == 50 && threadedProgressUpdate(band)) return;
+        if (y % 100 == 50 && threadedProgressUpdate(band)) return y + 1;
     }
+    return endRow;
 }
 
 }  // namespace
 
-void sharpenRows(const fl_image& source, fl_image& destination, const strength_map& strengthMap, float sharpAmount,
-                 float chromaSharpAmount, int32 firstRow, int32 endRow, int32 band) {
-    sharpenRowsOf(source, destination, strengthMap, sharpAmount, chromaSharpAmount, firstRow, endRow, band);
+int32 sharpenRows(const fl_image& source, fl_image& destination, const strength_map& strengthMap, float sharpAmount,
+                  float chromaSharpAmount, int32 firstRow, int32 endRow, int32 band) {
+    return sharpenRowsOf(source, destination, strengthMap, sharpAmount, chromaSharpAmount, firstRow, endRow, band);
 }
 
 }  // namespace VEXLOR_ISA_NAMESPACE

@@ -100,7 +100,7 @@ TEST_F(Sharpen, BothAmountsZeroWriteNothing) {
     spot(src, dst, map, 40.0f, 90.0f, 1.0f, 5, 5);
     fillInterior(dst, [](int32, int32, int) { return -1.0f; });
     const std::vector<float> before = interior(dst);
-    sharpenAfterNoiseReduce(src, dst, map, 0.0f, 0.0f, 0, 10, -1);
+    EXPECT_EQ(sharpenAfterNoiseReduce(src, dst, map, 0.0f, 0.0f, 0, 10, -1), 0) << "no row written";
     EXPECT_TRUE(sameBits(before, interior(dst)));
 }
 
@@ -188,7 +188,7 @@ TEST_F(Sharpen, CancelLeavesTheRestOfTheBandUnsharpened) {
     src.generatePadding();
     flimageToFlimage(src, dst);
     fillMap(map, 1.0f);
-    sharpenAfterNoiseReduce(src, dst, map, 0.5f, 0.5f, 0, 120, -1);
+    EXPECT_EQ(sharpenAfterNoiseReduce(src, dst, map, 0.5f, 0.5f, 0, 120, -1), 51) << "rows 0 to 50 written";
     EXPECT_TRUE(globalUserCancelled);
     EXPECT_EQ(host().result(), userCanceledErr);
     EXPECT_NE(pixel(dst, 4, 50)[0], pixel(src, 4, 50)[0]);
