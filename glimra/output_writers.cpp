@@ -1,22 +1,29 @@
-// Glimra's output writers: the processed pixels stored as they are.  A
-// one-plane destination receives channel 2 (the last of the three stores
-// to its one sample).
+// Glimra's output writers: the processed pixels stored by Glimra's rule
+// (glimraOutputRule); the rows run in glimra/kernels/store_rows.cpp, built
+// for every instruction set.
 #include "engine/output_writers.h"
 
+#include "glimra/kernels/kernels.h"
 #include "host/host_services.h"
 #include "image/colorspace_luts.h"
 
 namespace {
 
-template <typename Sample, typename Store>
-void storeRectangle(const outputRectangle& r, Store store) {
+// What a pixel's output samples hold: a one-plane destination channel 2
+// (the last of the three stores to its one sample), a three-plane one the
+// three channels as they are.
+outputSampleRule glimraOutputRule(int spp) {
+    if (spp == 1) return outputSampleRule{{2, -1, -1}, {0.0f, 0.0f, 0.0f}};
+    return outputSampleRule{{0, 1, 2}, {0.0f, 0.0f, 0.0f}};
+}
+
+// The rectangle's rows on the engine's bands, each through
+// rowKernel(rule, processed, destination, samples per pixel, width).
+template <typename Sample, typename RowKernel>
+void storeRectangle(const outputRectangle& r, RowKernel rowKernel) {
     const int32 width = r.width;
     auto row = [&](const float* p, const Sample*, Sample* d, int spp, int32) {
-        if (spp == 1) {
-            for (int32 x = 0; x < width; ++x) d[x] = store(p[3 * x + 2]);
-        } else {
-            for (int32 x = 0; x < 3 * width; ++x) d[x] = store(p[x]);
-        }
+        rowKernel(glimraOutputRule(spp), p, d, spp, width);
     };
     forEachOutputRow<Sample>(r, row);
 }
@@ -29,7 +36,7 @@ void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* desti
     outputRectangle r = outputRectangleOf(origin, originRowBytes, destination, destinationRowBytes, width, height,
                                           destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
-    storeRectangle<uint8>(r, storeAs8Bit);
+    storeRectangle<uint8>(r, VEXLOR_KERNEL(storeRow8));
 }
 
 void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destination, int32 destinationRowBytes,
@@ -38,7 +45,7 @@ void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destinat
     outputRectangle r = outputRectangleOf(origin, originRowBytes, destination, destinationRowBytes, width, height,
                                           destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
-    storeRectangle<uint16>(r, storeAs16Bit);
+    storeRectangle<uint16>(r, VEXLOR_KERNEL(storeRow16));
 }
 
 void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destination, int32 destinationRowBytes,
@@ -51,6 +58,9 @@ void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destinatio
     // linear values cannot be formed.
     if (handleMissingColorspaceLUTs()) return;
     const float* lut2 = cspacePtrLUT2;
-    storeRectangle<float>(r, [lut2](float v) { return storeAs32Bit(v, lut2); });
+    const auto storeRow32 = VEXLOR_KERNEL(storeRow32);
+    storeRectangle<float>(r, [=](const outputSampleRule& rule, const float* p, float* d, int spp, int32 width) {
+        storeRow32(rule, lut2, p, d, spp, width);
+    });
 }
 
