@@ -39,5 +39,6 @@ extern const checked_array<uint8, kParamFlagCount> BooleanDefault;
 void resetNRParams();
 
 // The product's engine over one piece (Glimra's smooth-area structure or
-// Halvane's noise-reduction structure).
+// Halvane's noise-reduction structure), for the product's writers to read
+// out: Halvane leaves the last step of its rebuild to them.
 OSErr runLiftingStructure(fl_image& in, fl_image& out);

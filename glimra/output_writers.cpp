@@ -21,9 +21,8 @@ outputSampleRule glimraOutputRule(int spp) {
 // rowKernel(rule, processed, destination, samples per pixel, width).
 template <typename Sample, typename RowKernel>
 void storeRectangle(const outputRectangle& r, RowKernel rowKernel) {
-    const int32 width = r.width;
-    auto row = [&](const float* p, const Sample*, Sample* d, int spp, int32) {
-        rowKernel(glimraOutputRule(spp), p, d, spp, width);
+    auto row = [&](const float* p, const Sample*, Sample* d, int spp, int32, int32, int32 n) {
+        rowKernel(glimraOutputRule(spp), p, d, spp, n);
     };
     forEachOutputRow<Sample>(r, row);
 }

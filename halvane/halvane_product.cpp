@@ -28,4 +28,4 @@ void resetNRParams() {
 }
 
 // Halvane's engine over one piece: the four-level noise reduction.
-OSErr runLiftingStructure(fl_image& in, fl_image& out) { return noiseReduceLiftingStructure(in, out); }
+OSErr runLiftingStructure(fl_image& in, fl_image& out) { return noiseReduceLiftingStructureForWriting(in, out); }

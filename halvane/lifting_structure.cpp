@@ -81,13 +81,13 @@ bool sameDimensions(const fl_image& a, const fl_image& b) {
     return a.width == b.width && a.height == b.height && a.padX == b.padX && a.padY == b.padY;
 }
 
-}  // namespace
-
-OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
+// Everything but the last rebuild: on noErr, D1 holds level 1 rebuilt and
+// D0 (locked) level 0's details.
+OSErr runToLevelOne(fl_image& img, fl_image& dst, imagePtr& D0, imagePtr& D1) {
     if (!sameDimensions(img, dst)) return kLiftingSizeMismatch;
     dst.freeBuffer();
 
-    imagePtr D0 = newImage(getFlimageDimensions(img));
+    D0 = newImage(getFlimageDimensions(img));
     if (!D0) return memFullErr;
 
     // Level 0, then the first lifting step.
@@ -106,7 +106,7 @@ OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
     imagePtr L2 = newImage(similarityLiftDimensions(*L1));
     if (!L2) return memFullErr;
     if ((r = similarityLift(*L1, *L2)) != noErr) return r;
-    imagePtr D1 = newImage(getFlimageDimensions(*L1));
+    D1 = newImage(getFlimageDimensions(*L1));
     if (!D1) return memFullErr;
     if ((r = reconstructDetailsPass(*L2, *L1, *D1)) != noErr) return r;
 
@@ -133,9 +133,15 @@ OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
     L3.reset();
     L2.reset();
     if ((r = reconstructUnDifferencePass(*D2, *L1, *D1, *D1)) != noErr) return r;  // D1 now holds level 1
-    D2.reset();
-    L1.reset();
+    return noErr;
+}
 
+}  // namespace
+
+OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
+    imagePtr D0, D1;
+    OSErr r = runToLevelOne(img, dst, D0, D1);
+    if (r != noErr) return r;
     // The full-size level goes straight into dst.
     if (!reallocateImage(dst)) return memFullErr;
     if (!relockLevelImage(*D0)) return memFullErr;
@@ -144,4 +150,14 @@ OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
     D0.reset();
     img.freeBuffer();
     return noErr;
+}
+
+OSErr noiseReduceLiftingStructureForWriting(fl_image& img, fl_image& dst) {
+    imagePtr D0, D1;
+    const OSErr r = runToLevelOne(img, dst, D0, D1);
+    if (r != noErr) return r;
+    if (!relockLevelImage(*D0)) return memFullErr;
+    // dst takes level 0's pixels and the two images its rebuild reads.
+    dst.swapBuffer(img);
+    return deferUnDifferencePass(D1, dst, D0);
 }

@@ -72,6 +72,8 @@ void fl_image::allocate() {
 fl_image::~fl_image() { freeBuffer(); }
 
 void fl_image::freeBuffer() {
+    pendingCoarse.reset();
+    pendingDetails.reset();
     if (!bufferID) return;
     BufferProcs* procs = gFilterRecord ? gFilterRecord->bufferProcs : nullptr;
     if (procs) {

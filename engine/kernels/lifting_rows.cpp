@@ -93,11 +93,22 @@ struct spreadIndices<v16f> {
                           kOdd = {0, -1, 0, -1, 0, -1, 0, -1, 0, -1, 0, -1, 0, -1, 0, -1};
 };
 
+// count pixels from p into the three planes, and a vector of zeros after
+// them: the lanes past a chunk's end compute on numbers (and are not kept).
+VEXLOR_INLINE void copyPlanes(const float* p, int count, float (&planes)[3][kReconFineStride]) {
+    deinterleave3(p, count, planes[0], planes[1], planes[2]);
+    for (int k = 0; k < 3; ++k) store<vf>(planes[k] + count, vf{});
+}
+VEXLOR_INLINE void copyPlanes(const float* p, int count, float (&planes)[3][kReconCoarseStride]) {
+    deinterleave3(p, count, planes[0], planes[1], planes[2]);
+    for (int k = 0; k < 3; ++k) store<vf>(planes[k] + count, vf{});
+}
+
 // The ring slot holding fine row r (r >= -1), copied in when it is not there.
 VEXLOR_INLINE int fineSlot(const fl_image& fine, int32 x0, int n, int32 r, reconScratch& s) {
     const int slot = int((r + 3) % 3);
     if (s.fineRow[slot] != r) {
-        deinterleave3(pixelAt(fine, x0 - 1, r), n + 2, s.fine[slot][0], s.fine[slot][1], s.fine[slot][2]);
+        copyPlanes(pixelAt(fine, x0 - 1, r), n + 2, s.fine[slot]);
         s.fineRow[slot] = r;
     }
     return slot;
@@ -106,8 +117,7 @@ VEXLOR_INLINE int fineSlot(const fl_image& fine, int32 x0, int n, int32 r, recon
 VEXLOR_INLINE int coarseSlot(const fl_image& coarse, int32 x0, int n, int32 Y, reconScratch& s) {
     const int slot = int(Y % 2);
     if (s.coarseRow[slot] != Y) {
-        deinterleave3(pixelAt(coarse, x0 / 2, Y), (n - 1) / 2 + 2, s.coarse[slot][0], s.coarse[slot][1],
-                     s.coarse[slot][2]);
+        copyPlanes(pixelAt(coarse, x0 / 2, Y), (n - 1) / 2 + 2, s.coarse[slot]);
         s.coarseRow[slot] = Y;
     }
     return slot;
@@ -121,9 +131,11 @@ VEXLOR_INLINE void spreadCoarse(const float* plane, int i, vf& e, vf& nx) {
     nx = __builtin_shuffle(c, spreadIndices<vf>::kNext);
 }
 
-VEXLOR_INLINE void reconstructChunkRow(const fl_image& coarse, const fl_image& fine, fl_image& out,
-                                       const fl_image* details, reconSink sink, int32 x0, int n, int32 y,
-                                       reconScratch& s) {
+// Pixels x0 .. x0 + n - 1 of row y (x0 even, n at most kReconChunk),
+// interleaved into o: the prediction, less the samples of subtrahend where
+// it is given.
+VEXLOR_INLINE void reconstructChunkRow(const fl_image& coarse, const fl_image& fine, const float* subtrahend,
+                                       float* o, int32 x0, int n, int32 y, reconScratch& s) {
     const bool oddRow = (y & 1) != 0;
     const int32 Y = y / 2;
     const vi oddColumn = spreadIndices<vf>::kOdd;
@@ -183,15 +195,19 @@ VEXLOR_INLINE void reconstructChunkRow(const fl_image& coarse, const fl_image& f
             }
         }
     }
-    float* o = pixelAt(out, x0, y);
-    if (sink == reconSink::prediction) {
+    if (!subtrahend) {
         interleave3(res[0], res[1], res[2], n, o);
         return;
     }
     // The prediction interleaved, then the one subtraction per sample.
     alignas(64) float pred[3 * kReconChunk];
     interleave3(res[0], res[1], res[2], n, pred);
-    subtractSamples(pred, sink == reconSink::details ? pixelAt(fine, x0, y) : pixelAt(*details, x0, y), 3 * n, o);
+    subtractSamples(pred, subtrahend, 3 * n, o);
+}
+
+VEXLOR_INLINE void resetRings(reconScratch& s) {
+    s.fineRow[0] = s.fineRow[1] = s.fineRow[2] = INT32_MIN;
+    s.coarseRow[0] = s.coarseRow[1] = INT32_MIN;
 }
 
 // out = b - a over one row.
@@ -204,16 +220,24 @@ VEXLOR_INLINE void differenceRow(const fl_image& a, const fl_image& b, fl_image&
 void reconstructRows(const fl_image& coarse, const fl_image& fine, fl_image& out, const fl_image* details,
                      reconSink sink, int32 firstRow, int32 endRow) {
     reconScratch s;
-    std::memset(&s, 0, sizeof s);
     // Rows outermost, so that every image is read in long runs; the rows
     // of a chunk are copied for each row that reads them.
     for (int32 y = firstRow; y < endRow; ++y)
         for (int32 x0 = 0; x0 < out.width; x0 += kReconChunk) {
             const int n = int(std::min<int32>(kReconChunk, out.width - x0));
-            s.fineRow[0] = s.fineRow[1] = s.fineRow[2] = INT32_MIN;
-            s.coarseRow[0] = s.coarseRow[1] = INT32_MIN;
-            reconstructChunkRow(coarse, fine, out, details, sink, x0, n, y, s);
+            const float* subtrahend = sink == reconSink::prediction ? nullptr
+                                      : sink == reconSink::details  ? pixelAt(fine, x0, y)
+                                                                    : pixelAt(*details, x0, y);
+            resetRings(s);
+            reconstructChunkRow(coarse, fine, subtrahend, pixelAt(out, x0, y), x0, n, y, s);
         }
+}
+
+void rebuiltRowChunk(const fl_image& coarse, const fl_image& fine, const fl_image& details, int32 x0, int32 n,
+                     int32 y, float* out) {
+    reconScratch s;
+    resetRings(s);
+    reconstructChunkRow(coarse, fine, pixelAt(details, x0, y), out, x0, int(n), y, s);
 }
 
 void differenceRows(const fl_image& a, const fl_image& b, fl_image& out, int32 firstRow, int32 endRow) {

@@ -155,8 +155,10 @@ TEST_F(OutputWriters, AOnePlaneOriginIsReadOneSampleAPixel) {
     std::vector<uint8> out(size_t(kCount) * 3, 0);
     const outputRectangle r = {origin.as<void>(), kCount, out.data(), kCount, kCount, 3, 0, 0, &img, 0, 0, 1};
     int64_t sum = 0;
-    auto row = [&](const float*, const uint8* o, uint8* d, int spp, int32) {
+    auto row = [&](const float*, const uint8* o, uint8* d, int spp, int32, int32 x0, int32 n) {
         EXPECT_EQ(spp, 1);
+        EXPECT_EQ(x0, 0);
+        EXPECT_EQ(n, kCount);
         for (int32 x = 0; x < kCount; ++x) {
             d[x] = o[x];
             sum += o[x];
