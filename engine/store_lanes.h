@@ -52,4 +52,25 @@ VEXLOR_INLINE V linearSamples(const V& v, const float* lut2) {
     return (1.0f - f) * below + f * above;
 }
 
+// Each depth's store of one sample, and of a vector V of consecutive ones.
+template <class V>
+struct samples8 {
+    typedef uint8 Sample;
+    uint8 store(float v) const { return storeAs8Bit(v); }
+    void storeVector(const V& v, uint8* d) const { store8BitSamples(v, d); }
+};
+template <class V>
+struct samples16 {
+    typedef uint16 Sample;
+    uint16 store(float v) const { return storeAs16Bit(v); }
+    void storeVector(const V& v, uint16* d) const { store16BitSamples(v, d); }
+};
+template <class V>
+struct samples32 {
+    typedef float Sample;
+    const float* lut2;
+    float store(float v) const { return storeAs32Bit(v, lut2); }
+    void storeVector(const V& v, float* d) const { lanes::store<V>(d, linearSamples(v, lut2)); }
+};
+
 }  // namespace VEXLOR_LANES_SET

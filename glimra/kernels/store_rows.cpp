@@ -17,24 +17,6 @@ using namespace lanes;
 typedef widest vf;
 enum { kLanes = Traits<vf>::kLanes };
 
-// Each depth's store of one sample and of a vector of consecutive ones.
-struct depth8 {
-    typedef uint8 Sample;
-    uint8 store(float v) const { return storeAs8Bit(v); }
-    void storeVector(const vf& v, uint8* d) const { store8BitSamples(v, d); }
-};
-struct depth16 {
-    typedef uint16 Sample;
-    uint16 store(float v) const { return storeAs16Bit(v); }
-    void storeVector(const vf& v, uint16* d) const { store16BitSamples(v, d); }
-};
-struct depth32 {
-    typedef float Sample;
-    const float* lut2;
-    float store(float v) const { return storeAs32Bit(v, lut2); }
-    void storeVector(const vf& v, float* d) const { lanes::store<vf>(d, linearSamples(v, lut2)); }
-};
-
 bool storesEveryChannel(const outputSampleRule& rule, int spp) {
     return spp == 3 && rule.channel[0] == 0 && rule.channel[1] == 1 && rule.channel[2] == 2;
 }
@@ -73,15 +55,15 @@ VEXLOR_INLINE void storeRowOf(const Depth& depth, const outputSampleRule& rule, 
 }  // namespace
 
 void storeRow8(const outputSampleRule& rule, const float* p, uint8* d, int spp, int32 width) {
-    storeRowOf(depth8(), rule, p, d, spp, width);
+    storeRowOf(samples8<vf>(), rule, p, d, spp, width);
 }
 
 void storeRow16(const outputSampleRule& rule, const float* p, uint16* d, int spp, int32 width) {
-    storeRowOf(depth16(), rule, p, d, spp, width);
+    storeRowOf(samples16<vf>(), rule, p, d, spp, width);
 }
 
 void storeRow32(const outputSampleRule& rule, const float* lut2, const float* p, float* d, int spp, int32 width) {
-    storeRowOf(depth32{lut2}, rule, p, d, spp, width);
+    storeRowOf(samples32<vf>{lut2}, rule, p, d, spp, width);
 }
 
 }  // namespace VEXLOR_ISA_NAMESPACE

@@ -23,31 +23,27 @@ enum { kLanes = Traits<vf>::kLanes };
 
 // write(v, origin, originRead, touched): the output sample of the mixed
 // value v, given the input sample and its value on the 0..255 scale.  The
-// depths whose output depends on v alone also read and write a vector of
+// depths whose output depends on v alone also read and store a vector of
 // consecutive samples at once (kVectorSamples).
-struct depth8 {
-    typedef uint8 Sample;
+struct depth8 : samples8<vf> {
     enum { kVectorSamples = true };
     float read(uint8 v) const { return read8(v); }
-    uint8 write(float v, uint8, float, float) const { return storeAs8Bit(v); }
+    uint8 write(float v, uint8, float, float) const { return store(v); }
     vf readVector(const uint8* o) const {
         Traits<vf>::Bytes b;
         std::memcpy(&b, o, sizeof b);
         return __builtin_convertvector(b, vf);
     }
-    void writeVector(const vf& v, uint8* d) const { store8BitSamples(v, d); }
 };
-struct depth16 {
-    typedef uint16 Sample;
+struct depth16 : samples16<vf> {
     enum { kVectorSamples = true };
     float read(uint16 v) const { return read16(v); }
-    uint16 write(float v, uint16, float, float) const { return storeAs16Bit(v); }
+    uint16 write(float v, uint16, float, float) const { return store(v); }
     vf readVector(const uint16* o) const {
         Traits<vf>::Words w;
         std::memcpy(&w, o, sizeof w);
         return __builtin_convertvector(w, vf) * kFrom16BitScale;
     }
-    void writeVector(const vf& v, uint16* d) const { store16BitSamples(v, d); }
 };
 // Linear light is read clamped to 0..1, so a sample is not formed anew from
 // the mixed value: the input sample takes the change that the mix made in
@@ -134,9 +130,9 @@ VEXLOR_INLINE void mixRowBody(const lumaChromaMixParams& params, const Depth& de
             if (spp == 3) {
                 alignas(64) float f[3 * kLanes];
                 interleave3(out[0], out[1], out[2], kLanes, f);
-                for (int k = 0; k < 3; ++k) depth.writeVector(load<vf>(f + kLanes * k), d + int64_t(x) * 3 + kLanes * k);
+                for (int k = 0; k < 3; ++k) depth.storeVector(load<vf>(f + kLanes * k), d + int64_t(x) * 3 + kLanes * k);
             } else {
-                depth.writeVector(load<vf>(out[2]), d + x);
+                depth.storeVector(load<vf>(out[2]), d + x);
             }
             continue;
         }
