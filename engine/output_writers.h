@@ -124,17 +124,17 @@ bool outputWriterMayWrite(const outputRectangle& r);
 template <typename Sample, typename Fn>
 void forEachOutputRow(const outputRectangle& r, Fn& fn) {
     const int spp = outputSamplesPerPixel(r.planes);
+    const int64_t x0 = int64_t(r.destX) * spp;
     const fl_image& img = *r.image;
     auto rows = [&](const bandInfo& b) {
         alignas(64) float rebuilt[3 * kRebuiltRowPixels];
         for (int32 y = b.firstRow; y < b.endRow; ++y) {
             const Sample* origin = r.origin ? reinterpret_cast<const Sample*>(
                                                   static_cast<const char*>(r.origin) +
-                                                  int64_t(r.destY + y) * r.originRowBytes) + int64_t(r.destX) * spp
+                                                  int64_t(r.destY + y) * r.originRowBytes) + x0
                                             : nullptr;
             Sample* destination = reinterpret_cast<Sample*>(static_cast<char*>(r.destination) +
-                                                            int64_t(r.destY + y) * r.destinationRowBytes) +
-                                  int64_t(r.destX) * spp;
+                                                            int64_t(r.destY + y) * r.destinationRowBytes) + x0;
             if (!img.pendingCoarse) {
                 const float* processed =
                     img.data + (int64_t(r.imageY + y + img.padY) * img.paddedWidth + r.imageX + img.padX) * 3;

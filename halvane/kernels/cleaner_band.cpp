@@ -1,7 +1,8 @@
 // The cleaner core's bands, compiled once per instruction set
-// (engine/vector_isa.h), a vector of the set's widest lanes at a time.  A band is walked in tiles copied into channel
-// planes on the stack (worker stacks are small, and the kernel allocates
-// nothing), so every neighbour of consecutive pixels is one vector load.  The
+// (engine/vector_isa.h), a vector of the set's widest lanes at a time.  A
+// band is walked in tiles copied into channel planes on the stack (worker
+// stacks are small, and the kernel allocates nothing), so every neighbour
+// of consecutive pixels is one vector load.  The
 // per-pixel arithmetic is that of one pixel alone: results do not depend on
 // the lane count, the tile or the band split.
 #include <algorithm>
