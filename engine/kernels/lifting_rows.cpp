@@ -41,6 +41,7 @@ enum { kLanes = Traits<vf>::kLanes };
 
 enum {
     kReconChunk = 256,
+    kReconRowGroup = 16,
     kReconFineStride = kReconChunk + 2 + 16,
     kReconCoarseStride = kReconChunk / 2 + 2 + 16,
 };
@@ -220,17 +221,22 @@ VEXLOR_INLINE void differenceRow(const fl_image& a, const fl_image& b, fl_image&
 void reconstructRows(const fl_image& coarse, const fl_image& fine, fl_image& out, const fl_image* details,
                      reconSink sink, int32 firstRow, int32 endRow) {
     reconScratch s;
-    // Rows outermost, so that every image is read in long runs; the rows
-    // of a chunk are copied for each row that reads them.
-    for (int32 y = firstRow; y < endRow; ++y)
+    // Groups of rows outermost, so that every image is read in long runs,
+    // and within a group chunk by chunk, so that the rows a chunk's row
+    // shares with the one before it stay in the rings.
+    for (int32 y0 = firstRow; y0 < endRow; y0 += kReconRowGroup) {
+        const int32 yEnd = std::min<int32>(y0 + kReconRowGroup, endRow);
         for (int32 x0 = 0; x0 < out.width; x0 += kReconChunk) {
             const int n = int(std::min<int32>(kReconChunk, out.width - x0));
-            const float* subtrahend = sink == reconSink::prediction ? nullptr
-                                      : sink == reconSink::details  ? pixelAt(fine, x0, y)
-                                                                    : pixelAt(*details, x0, y);
             resetRings(s);
-            reconstructChunkRow(coarse, fine, subtrahend, pixelAt(out, x0, y), x0, n, y, s);
+            for (int32 y = y0; y < yEnd; ++y) {
+                const float* subtrahend = sink == reconSink::prediction ? nullptr
+                                          : sink == reconSink::details  ? pixelAt(fine, x0, y)
+                                                                        : pixelAt(*details, x0, y);
+                reconstructChunkRow(coarse, fine, subtrahend, pixelAt(out, x0, y), x0, n, y, s);
+            }
         }
+    }
 }
 
 void rebuiltRowChunk(const fl_image& coarse, const fl_image& fine, const fl_image& details, int32 x0, int32 n,
