@@ -10,6 +10,7 @@ namespace rcscript {
 
 namespace {
 
+using srctext::digitValue;
 using srctext::fail;
 
 struct Token {
@@ -20,13 +21,6 @@ struct Token {
     bool wide = false;    // a string with an L prefix
     std::string where;
 };
-
-int digitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 99;
-}
 
 // One character of a C string: the escapes \a \b \f \n \r \t \v \\ \" \' \?,
 // \x with every hexadecimal digit that follows, and up to three octal digits;
@@ -61,16 +55,8 @@ uint32_t stringChar(const std::string& s, std::size_t& i, const std::string& whe
 
 std::vector<Token> tokenize(const srctext::Line& line) {
     const std::string& s = line.text;
-    std::vector<Token> tokens;
-    auto isIdentChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
-    for (std::size_t i = 0; i < s.size();) {
+    return srctext::tokensOf<Token>(line, [&](std::size_t& i, Token& t) {
         const char c = s[i];
-        Token t;
-        t.where = line.where;
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            ++i;
-            continue;
-        }
         if (c == '"' || (c == 'L' && i + 1 < s.size() && s[i + 1] == '"')) {
             t.kind = Token::String;
             t.wide = c == 'L';
@@ -86,7 +72,7 @@ std::vector<Token> tokenize(const srctext::Line& line) {
             ++i;
         } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
             const std::size_t start = i;
-            while (i < s.size() && isIdentChar(s[i])) ++i;
+            i = srctext::identifierEnd(s, i);
             t.kind = Token::Ident;
             t.text = s.substr(start, i - start);
         } else if (std::isdigit(static_cast<unsigned char>(c))) {
@@ -103,26 +89,17 @@ std::vector<Token> tokenize(const srctext::Line& line) {
                 if (t.value > 0xFFFFFFFFLL) fail(line.where, "a number beyond 32 bits");
             }
             if (i == start && base == 16) fail(line.where, "0x without digits");
-            for (; i < s.size() && isIdentChar(s[i]); ++i) {
+            for (const std::size_t end = srctext::identifierEnd(s, i); i < end; ++i) {
                 if (s[i] == 'L' || s[i] == 'l') t.isLong = true;
                 else if (s[i] != 'U' && s[i] != 'u') fail(line.where, "not a number: " + s.substr(start, i - start + 1));
             }
             t.kind = Token::Number;
         } else {
-            static const char* const pairs[] = {"<<", ">>", "==", "!=", "<=", ">=", "&&", "||"};
             t.kind = Token::Punct;
-            for (const char* p : pairs)
-                if (s.compare(i, 2, p) == 0) t.text = p;
-            if (t.text.empty()) {
-                if (std::string("{}()[];,:=+-*/%|&^~!<>#").find(c) == std::string::npos)
-                    fail(line.where, std::string("a character that is not read here: ") + c);
-                t.text = std::string(1, c);
-            }
+            t.text = srctext::punctuatorAt(s, i, "{}()[];,:=+-*/%|&^~!<>#", line.where);
             i += t.text.size();
         }
-        tokens.push_back(std::move(t));
-    }
-    return tokens;
+    });
 }
 
 // --- Expressions, of #if lines and of resource data ---------------------------
@@ -132,22 +109,19 @@ struct Value {
     bool isLong = false;
 };
 
-// C's binary operators from the loosest binding to the tightest.  In #if
-// lines a name left after expansion is 0; in data it is refused.
+// In #if lines a name left after expansion is 0; in data it is refused.
 class Expression {
 public:
     Expression(const std::vector<Token>& tokens, std::size_t& pos, bool namesAreZero)
         : tokens_(tokens), pos_(pos), namesAreZero_(namesAreZero) {}
     Value parse(int level = 0) {
-        static const std::vector<std::set<std::string>> levels = {
-            {"||"}, {"&&"}, {"|"}, {"^"}, {"&"}, {"==", "!="}, {"<", ">", "<=", ">="}, {"<<", ">>"}, {"+", "-"},
-            {"*", "/", "%"}};
+        const auto& levels = srctext::binaryOperatorLevels();
         if (level == int(levels.size())) return unary();
         Value a = parse(level + 1);
         while (pos_ < tokens_.size() && tokens_[pos_].kind == Token::Punct && levels[level].count(tokens_[pos_].text)) {
             const Token& op = tokens_[pos_++];
             const Value b = parse(level + 1);
-            a = {apply(op, a.value, b.value), a.isLong || b.isLong};
+            a = {srctext::applyBinary(op.text, a.value, b.value, op.where), a.isLong || b.isLong};
         }
         return a;
     }
@@ -162,7 +136,7 @@ private:
         if (t.kind == Token::Punct && (t.text == "-" || t.text == "~" || t.text == "!")) {
             ++pos_;
             Value v = unary();
-            v.value = t.text == "-" ? -v.value : t.text == "~" ? ~v.value : !v.value;
+            v.value = srctext::applyUnary(t.text, v.value);
             return v;
         }
         if (t.kind == Token::Punct && t.text == "(") {
@@ -182,29 +156,6 @@ private:
         }
         fail(t.where, "a number expected, not '" + t.text + "'");
     }
-    static int64_t apply(const Token& op, int64_t a, int64_t b) {
-        const std::string& o = op.text;
-        if ((o == "/" || o == "%") && b == 0) fail(op.where, "a division by zero");
-        if (o == "||") return a || b;
-        if (o == "&&") return a && b;
-        if (o == "|") return a | b;
-        if (o == "^") return a ^ b;
-        if (o == "&") return a & b;
-        if (o == "==") return a == b;
-        if (o == "!=") return a != b;
-        if (o == "<") return a < b;
-        if (o == ">") return a > b;
-        if (o == "<=") return a <= b;
-        if (o == ">=") return a >= b;
-        if (o == "<<") return a << b;
-        if (o == ">>") return a >> b;
-        if (o == "+") return a + b;
-        if (o == "-") return a - b;
-        if (o == "*") return a * b;
-        if (o == "/") return a / b;
-        return a % b;
-    }
-
     const std::vector<Token>& tokens_;
     std::size_t& pos_;
     bool namesAreZero_;

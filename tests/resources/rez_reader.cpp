@@ -11,6 +11,7 @@ namespace rez {
 
 namespace {
 
+using srctext::digitValue;
 using srctext::fail;
 
 struct Token {
@@ -20,22 +21,15 @@ struct Token {
     std::string where;
 };
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // One character of a quote, with Rez's escapes: \\ \" \' and the byte forms
 // \0xHH and \$HH.
 char quotedChar(const std::string& s, std::size_t& i, const std::string& where) {
     if (s[i] != '\\') return s[i++];
     auto hexByte = [&](std::size_t at) {
-        if (at + 1 >= s.size() || hexValue(s[at]) < 0 || hexValue(s[at + 1]) < 0)
+        if (at + 1 >= s.size() || digitValue(s[at]) >= 16 || digitValue(s[at + 1]) >= 16)
             fail(where, "a byte escape needs two hexadecimal digits");
         i = at + 2;
-        return char(hexValue(s[at]) * 16 + hexValue(s[at + 1]));
+        return char(digitValue(s[at]) * 16 + digitValue(s[at + 1]));
     };
     if (s.compare(i, 3, "\\0x") == 0 || s.compare(i, 3, "\\0X") == 0) return hexByte(i + 3);
     if (s.compare(i, 2, "\\$") == 0) return hexByte(i + 2);
@@ -48,24 +42,14 @@ char quotedChar(const std::string& s, std::size_t& i, const std::string& where) 
 
 std::vector<Token> tokenize(const srctext::Line& line) {
     const std::string& s = line.text;
-    std::vector<Token> tokens;
-    std::size_t i = 0;
-    auto isIdentChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
-    while (i < s.size()) {
+    return srctext::tokensOf<Token>(line, [&](std::size_t& i, Token& t) {
         const char c = s[i];
-        Token t;
-        t.where = line.where;
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            ++i;
-            continue;
-        }
         if (std::isalpha(static_cast<unsigned char>(c)) || c == '_' || s.compare(i, 2, "$$") == 0) {
             const std::size_t start = i;
-            i += c == '$' ? 2 : 1;
-            while (i < s.size() && isIdentChar(s[i])) ++i;
+            i = srctext::identifierEnd(s, i + (c == '$' ? 2 : 1));
             t.kind = Token::Ident;
             t.text = s.substr(start, i - start);
-        } else if (std::isdigit(static_cast<unsigned char>(c)) || (c == '$' && i + 1 < s.size() && hexValue(s[i + 1]) >= 0)) {
+        } else if (std::isdigit(static_cast<unsigned char>(c)) || (c == '$' && i + 1 < s.size() && digitValue(s[i + 1]) < 16)) {
             int base = 10;
             if (c == '$') {
                 base = 16;
@@ -77,12 +61,11 @@ std::vector<Token> tokenize(const srctext::Line& line) {
                 base = 8;
             }
             const std::size_t start = i;
-            while (i < s.size() && isIdentChar(s[i])) {
-                const int d = hexValue(s[i]);
-                if (d < 0 || d >= base) fail(line.where, "not a number: " + s.substr(start, i - start + 1));
+            for (const std::size_t end = srctext::identifierEnd(s, i); i < end; ++i) {
+                const int d = digitValue(s[i]);
+                if (d >= base) fail(line.where, "not a number: " + s.substr(start, i - start + 1));
                 t.value = t.value * base + d;
                 if (t.value > 0xFFFFFFFFLL) fail(line.where, "a number beyond 32 bits");
-                ++i;
             }
             if (i == start && base != 8) fail(line.where, "a number without digits");
             t.kind = Token::Number;
@@ -104,9 +87,9 @@ std::vector<Token> tokenize(const srctext::Line& line) {
             if (hex) {
                 if (digits.size() % 2) fail(line.where, "a hexadecimal string of an odd number of digits");
                 for (std::size_t k = 0; k < digits.size(); k += 2) {
-                    if (hexValue(digits[k]) < 0 || hexValue(digits[k + 1]) < 0)
+                    if (digitValue(digits[k]) >= 16 || digitValue(digits[k + 1]) >= 16)
                         fail(line.where, "not a hexadecimal string");
-                    t.text += char(hexValue(digits[k]) * 16 + hexValue(digits[k + 1]));
+                    t.text += char(digitValue(digits[k]) * 16 + digitValue(digits[k + 1]));
                 }
             }
         } else if (c == '\'') {
@@ -118,20 +101,11 @@ std::vector<Token> tokenize(const srctext::Line& line) {
             if (t.text.empty() || t.text.size() > 4) fail(line.where, "a character constant of 1 to 4 characters");
             for (char b : t.text) t.value = (t.value << 8) | uint8_t(b);
         } else {
-            static const char* const pairs[] = {"<<", ">>", "==", "!=", "<=", ">=", "&&", "||"};
             t.kind = Token::Punct;
-            for (const char* p : pairs)
-                if (s.compare(i, 2, p) == 0) t.text = p;
-            if (t.text.empty()) {
-                if (std::string("{}()[];,:=+-*/%|&^~!<>").find(c) == std::string::npos)
-                    fail(line.where, std::string("a character that is not read here: ") + c);
-                t.text = std::string(1, c);
-            }
+            t.text = srctext::punctuatorAt(s, i, "{}()[];,:=+-*/%|&^~!<>", line.where);
             i += t.text.size();
         }
-        tokens.push_back(std::move(t));
-    }
-    return tokens;
+    });
 }
 
 // --- The preprocessor --------------------------------------------------------
@@ -162,12 +136,13 @@ private:
                 if (active()) expand(tokenize(line), {});
                 continue;
             }
-            srctext::Line rest{line.text.substr(at + 1), line.where};
-            const std::size_t name = rest.text.find_first_not_of(" \t");
-            if (rest.text.compare(name, 7, "include") == 0 &&
-                rest.text.find_first_not_of(" \t", name + 7) != rest.text.find('"'))
+            const srctext::Line rest{line.text.substr(at + 1), line.where};
+            const std::size_t nameAt = rest.text.find_first_not_of(" \t");
+            // Checked before the tokens: a <file> name is no Rez token.
+            if (rest.text.compare(nameAt, 7, "include") == 0 &&
+                rest.text.find_first_not_of(" \t", nameAt + 7) != rest.text.find('"'))
                 fail(line.where, "#include takes a quoted file name here: nothing is included from elsewhere");
-            std::vector<Token> words = tokenize(rest);
+            const std::vector<Token> words = tokenize(rest);
             if (words.empty() || words[0].kind != Token::Ident) fail(line.where, "a directive without a name");
             const std::string directive = words[0].text;
             if (directive == "ifdef" || directive == "ifndef") {
@@ -188,8 +163,8 @@ private:
                 source(srctext::readFile(path), path, srctext::folderOf(path), depth + 1);
             } else if (directive == "define") {
                 if (words.size() < 2 || words[1].kind != Token::Ident) fail(line.where, "#define NAME");
-                const std::size_t name = rest.text.find_first_not_of(" \t", rest.text.find("define") + 6);
-                const std::size_t nameEnd = name + words[1].text.size();
+                const std::size_t nameEnd =
+                    rest.text.find_first_not_of(" \t", nameAt + 6) + words[1].text.size();
                 if (nameEnd < rest.text.size() && rest.text[nameEnd] == '(')
                     fail(line.where, "a macro with parameters is not read here");
                 if (macros_.count(words[1].text)) fail(line.where, words[1].text + " is defined already");
@@ -253,6 +228,37 @@ struct Datum {
     std::vector<Datum> items;
     std::string where;
 };
+
+// What an expression's names mean where it is evaluated: a field's named
+// values where data gives it; labels, array counts and indices in a type's
+// constants.  Null: numbers only.
+struct Scope {
+    const std::map<std::string, Expr>* symbols = nullptr;
+    std::function<int64_t(const Expr&)> label, countOf, arrayIndex;
+};
+
+int64_t evaluate(const Expr& e, const Scope* scope) {
+    auto operand = [&](std::size_t i) { return evaluate(e.operands[i], scope); };
+    switch (e.kind) {
+    case Expr::Number:
+        return e.value;
+    case Expr::Name:
+        if (scope && scope->symbols && scope->symbols->count(e.name) && e.operands.empty())
+            return evaluate(scope->symbols->at(e.name), nullptr);
+        if (scope && scope->label) return scope->label(e);
+        fail(e.where, "an unknown name: " + e.name);
+    case Expr::CountOf:
+    case Expr::ArrayIndex:
+        if (!scope || !(e.kind == Expr::CountOf ? scope->countOf : scope->arrayIndex))
+            fail(e.where, "an array function outside a type's constant");
+        return e.kind == Expr::CountOf ? scope->countOf(e) : scope->arrayIndex(e);
+    case Expr::Unary:
+        return srctext::applyUnary(e.op, operand(0));
+    case Expr::Binary:
+        return srctext::applyBinary(e.op, operand(0), operand(1), e.where);
+    }
+    return 0;
+}
 
 class Parser {
 public:
@@ -408,11 +414,9 @@ private:
         return f;
     }
 
-    // Rez's operators from the loosest binding to the tightest.
+    // Rez's operators are C's.
     Expr expression(int level = 0) {
-        static const std::vector<std::set<std::string>> levels = {
-            {"||"}, {"&&"}, {"|"}, {"^"}, {"&"}, {"==", "!="}, {"<", ">", "<=", ">="}, {"<<", ">>"}, {"+", "-"},
-            {"*", "/", "%"}};
+        const auto& levels = srctext::binaryOperatorLevels();
         if (level == int(levels.size())) return unary();
         Expr left = expression(level + 1);
         while (peek().kind == Token::Punct && levels[level].count(peek().text)) {
@@ -490,66 +494,10 @@ private:
         return d;
     }
 
-public:
-    // What an expression's names mean where it is evaluated.
-    struct Scope {
-        const std::map<std::string, Expr>* symbols = nullptr;
-        std::function<int64_t(const Expr&)> label, countOf, arrayIndex;
-    };
-    static int64_t evaluate(const Expr& e, const Scope* scope);
-
-private:
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
     std::map<std::string, std::vector<Field>> types_;
 };
-
-int64_t Parser::evaluate(const Expr& e, const Scope* scope) {
-    auto operand = [&](std::size_t i) { return evaluate(e.operands[i], scope); };
-    switch (e.kind) {
-    case Expr::Number:
-        return e.value;
-    case Expr::Name:
-        if (scope && scope->symbols && scope->symbols->count(e.name) && e.operands.empty())
-            return evaluate(scope->symbols->at(e.name), nullptr);
-        if (scope && scope->label) return scope->label(e);
-        fail(e.where, "an unknown name: " + e.name);
-    case Expr::CountOf:
-    case Expr::ArrayIndex:
-        if (!scope || !(e.kind == Expr::CountOf ? scope->countOf : scope->arrayIndex))
-            fail(e.where, "an array function outside a type's constant");
-        return e.kind == Expr::CountOf ? scope->countOf(e) : scope->arrayIndex(e);
-    case Expr::Unary: {
-        const int64_t v = operand(0);
-        return e.op == "-" ? -v : e.op == "~" ? ~v : !v;
-    }
-    case Expr::Binary: {
-        const int64_t a = operand(0), b = operand(1);
-        const std::string& op = e.op;
-        if ((op == "/" || op == "%") && b == 0) fail(e.where, "a division by zero");
-        if ((op == "<<" || op == ">>") && (b < 0 || b > 62)) fail(e.where, "a shift out of range");
-        if (op == "||") return a || b;
-        if (op == "&&") return a && b;
-        if (op == "|") return a | b;
-        if (op == "^") return a ^ b;
-        if (op == "&") return a & b;
-        if (op == "==") return a == b;
-        if (op == "!=") return a != b;
-        if (op == "<") return a < b;
-        if (op == ">") return a > b;
-        if (op == "<=") return a <= b;
-        if (op == ">=") return a >= b;
-        if (op == "<<") return a << b;
-        if (op == ">>") return a >> b;
-        if (op == "+") return a + b;
-        if (op == "-") return a - b;
-        if (op == "*") return a * b;
-        if (op == "/") return a / b;
-        return a % b;
-    }
-    }
-    return 0;
-}
 
 // Lays one resource out against its type.
 class Builder {
@@ -560,19 +508,8 @@ public:
         if (next != data.size()) fail(data[next].where, "more values than the type has fields");
         for (const Deferred& d : deferred_) {
             context_ = d.context;
-            Parser::Scope scope;
-            scope.label = [&](const Expr& e) { return label(e); };
-            scope.countOf = [&](const Expr& e) {
-                const auto c = counts_.find(key(e.name, indices()));
-                if (c == counts_.end()) fail(e.where, "no array " + e.name + " here");
-                return c->second;
-            };
-            scope.arrayIndex = [&](const Expr& e) {
-                for (auto a = context_.rbegin(); a != context_.rend(); ++a)
-                    if (a->first == e.name) return int64_t(a->second);
-                fail(e.where, "not inside an array " + e.name);
-            };
-            put(d.bit, Parser::evaluate(*d.field->constant, &scope), *d.field);
+            const Scope scope = constantScope();
+            put(d.bit, evaluate(*d.field->constant, &scope), *d.field);
         }
         if (bit_ % 8) fail(where, "the resource ends inside a byte");
         return bytes_;
@@ -596,20 +533,29 @@ private:
         for (int i : at) k += std::to_string(i) + ",";
         return k + "]";
     }
-    int64_t label(const Expr& e) {
-        std::vector<int> at;
-        for (const Expr& s : e.operands) {
-            Parser::Scope scope;
-            scope.arrayIndex = [&](const Expr& a) {
-                for (auto c = context_.rbegin(); c != context_.rend(); ++c)
-                    if (c->first == a.name) return int64_t(c->second);
-                fail(a.where, "not inside an array " + a.name);
-            };
-            at.push_back(int(Parser::evaluate(s, &scope)));
-        }
-        const auto l = labels_.find(key(e.name, at));
-        if (l == labels_.end()) fail(e.where, "no label " + key(e.name, at) + " in this resource");
-        return l->second;
+    // Where a type's constants are evaluated, in the context they were laid
+    // out in.
+    Scope constantScope() {
+        Scope scope;
+        scope.label = [this](const Expr& e) {
+            std::vector<int> at;
+            const Scope inner = constantScope();
+            for (const Expr& subscript : e.operands) at.push_back(int(evaluate(subscript, &inner)));
+            const auto l = labels_.find(key(e.name, at));
+            if (l == labels_.end()) fail(e.where, "no label " + key(e.name, at) + " in this resource");
+            return l->second;
+        };
+        scope.countOf = [this](const Expr& e) {
+            const auto c = counts_.find(key(e.name, indices()));
+            if (c == counts_.end()) fail(e.where, "no array " + e.name + " here");
+            return c->second;
+        };
+        scope.arrayIndex = [this](const Expr& e) {
+            for (auto a = context_.rbegin(); a != context_.rend(); ++a)
+                if (a->first == e.name) return int64_t(a->second);
+            fail(e.where, "not inside an array " + e.name);
+        };
+        return scope;
     }
 
     void bits(uint64_t value, int count) {
@@ -654,9 +600,9 @@ private:
                     deferred_.push_back({at, &f, context_});
                 } else {
                     const Datum& d = take(f, Datum::Value, "a number");
-                    Parser::Scope scope;
+                    Scope scope;
                     scope.symbols = &f.symbols;
-                    put(at, Parser::evaluate(d.expr, &scope), f);
+                    put(at, evaluate(d.expr, &scope), f);
                 }
                 break;
             }
@@ -676,11 +622,11 @@ private:
                 while (bit_ % f.bits) bits(0, 1);
                 break;
             case Field::Fill:
-                for (int64_t n = f.count ? Parser::evaluate(*f.count, nullptr) : 1; n > 0; --n) bits(0, f.bits);
+                for (int64_t n = f.count ? evaluate(*f.count, nullptr) : 1; n > 0; --n) bits(0, f.bits);
                 break;
             case Field::Array: {
                 const Datum& d = take(f, Datum::List, "a list in braces");
-                const int64_t fixed = f.count ? Parser::evaluate(*f.count, nullptr) : -1;
+                const int64_t fixed = f.count ? evaluate(*f.count, nullptr) : -1;
                 std::size_t inner = 0;
                 int count = 0;
                 const std::vector<int> outer = indices();

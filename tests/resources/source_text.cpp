@@ -75,4 +75,57 @@ std::string folderOf(const std::string& path) {
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
+std::size_t identifierEnd(const std::string& text, std::size_t i) {
+    while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_')) ++i;
+    return i;
+}
+
+int digitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+}
+
+std::string punctuatorAt(const std::string& text, std::size_t i, const std::string& singles, const std::string& where) {
+    for (const char* pair : {"<<", ">>", "==", "!=", "<=", ">=", "&&", "||"})
+        if (text.compare(i, 2, pair) == 0) return pair;
+    if (singles.find(text[i]) == std::string::npos)
+        fail(where, std::string("a character that is not read here: ") + text[i]);
+    return std::string(1, text[i]);
+}
+
+const std::vector<std::set<std::string>>& binaryOperatorLevels() {
+    static const std::vector<std::set<std::string>> levels = {
+        {"||"}, {"&&"}, {"|"}, {"^"}, {"&"}, {"==", "!="}, {"<", ">", "<=", ">="}, {"<<", ">>"}, {"+", "-"},
+        {"*", "/", "%"}};
+    return levels;
+}
+
+int64_t applyBinary(const std::string& op, int64_t a, int64_t b, const std::string& where) {
+    if ((op == "/" || op == "%") && b == 0) fail(where, "a division by zero");
+    if ((op == "<<" || op == ">>") && (b < 0 || b > 62)) fail(where, "a shift out of range");
+    if (op == "||") return a || b;
+    if (op == "&&") return a && b;
+    if (op == "|") return a | b;
+    if (op == "^") return a ^ b;
+    if (op == "&") return a & b;
+    if (op == "==") return a == b;
+    if (op == "!=") return a != b;
+    if (op == "<") return a < b;
+    if (op == ">") return a > b;
+    if (op == "<=") return a <= b;
+    if (op == ">=") return a >= b;
+    if (op == "<<") return a << b;
+    if (op == ">>") return a >> b;
+    if (op == "+") return a + b;
+    if (op == "-") return a - b;
+    if (op == "*") return a * b;
+    if (op == "/") return a / b;
+    if (op == "%") return a % b;
+    fail(where, "not a binary operator: " + op);
+}
+
+int64_t applyUnary(const std::string& op, int64_t v) { return op == "-" ? -v : op == "~" ? ~v : !v; }
+
 }  // namespace srctext
