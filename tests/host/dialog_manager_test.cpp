@@ -16,6 +16,8 @@
 namespace {
 const int16 kDialogID = 300, kAlertID = 301;
 const int16_t kPluginFile = 2;
+// 360 x 120, where its resource puts it.
+const AlertTemplate kAlert{{40, 40, 160, 400}, kAlertID, 0};
 
 std::string pascal(const std::string& text) { return std::string(1, char(text.size())) + text; }
 
@@ -47,7 +49,7 @@ protected:
         CarbonStandInSetMainScreen(1024, 768);
         CarbonStandInClearFaults();
         CarbonStandInClearResources();
-        CarbonStandInInstallResource(kPluginFile, 0x414c5254 /* 'ALRT' */, kAlertID, "", 0);
+        CarbonStandInInstallResource(kPluginFile, 0x414c5254 /* 'ALRT' */, kAlertID, &kAlert, sizeof kAlert);
         CarbonStandInInstallResource(kPluginFile, 0x4449544c /* 'DITL' */, kAlertID, "^0", 2);
         for (auto [id, text] : {std::pair<int16, std::string>{kIntegerRangeStringID, "An integer is required between ^1 and ^2."},
                                 {kDecimalRangeStringID, "A decimal number is required between ^1 and ^2."}}) {
