@@ -332,8 +332,12 @@ bool DoUI() {
     const EventTypeSpec mouseDown[] = {{kEventClassMouse, kEventMouseDown}};
     InstallWindowEventHandler(window, NewEventHandlerUPP(TextDoubleClickHandler), 1, mouseDown, window, nullptr);
 
+    setDefaultAndCancelButtons(window, kOKButton, kCancelButton);
     initZoomableProxy(window, UpdateProxyItem, eyedropperAnalysis, initAllEditSliders, kProductTitle);
+    // As on Windows: Halvane's Despeckle box would only seem to change its
+    // flag, which every derivation sets.
     HideControl(window, proxyEyedropperControlID);
+    HideControl(window, kDespeckleBox);
     processInvertProtectionTextChange(window);
     initAllEditSliders(window);
     initCheckBox(window, kProfileFilmOnLoadBox, gParams->flags[kFilmProfileFlag]);

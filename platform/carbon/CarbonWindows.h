@@ -195,7 +195,6 @@ CARBON_API Boolean IsControlVisible(ControlRef control);
 CARBON_API WindowRef GetControlOwner(ControlRef control);
 CARBON_API OSStatus GetControlCommandID(ControlRef control, uint32_t* outCommandID);
 CARBON_API void HiliteControl(ControlRef control, ControlPartCode part);
-CARBON_API OSStatus GetControlID(ControlRef inControl, ControlID* outID);
 // The push buttons that Return and Enter, and Escape, press (null: none).
 CARBON_API OSStatus SetWindowDefaultButton(WindowRef inWindow, ControlRef inControl);
 CARBON_API OSStatus SetWindowCancelButton(WindowRef inWindow, ControlRef inControl);

@@ -737,12 +737,6 @@ void HiliteControl(ControlRef control, ControlPartCode part) {
     if (control) control->hilite = part;
 }
 
-OSStatus GetControlID(ControlRef inControl, ControlID* outID) {
-    if (!inControl || !outID) return paramErr;
-    *outID = ControlID{inControl->signature, inControl->id};
-    return noErr;
-}
-
 namespace {
 // A window's default or cancel button: one of its own, or none.
 OSStatus setWindowButton(WindowRef window, ControlRef control, ControlRef OpaqueWindowPtr::*slot, const char* caller) {
