@@ -91,7 +91,6 @@ enum : uint32_t {
     typeQDRectangle = 0x71647274,                 // 'qdrt'
     typeUInt32 = 0x6d61676e,                      // 'magn'
     typeSInt32 = 0x6c6f6e67,                      // 'long'
-    typeCString = 0x63737472,                     // 'cstr'
     typeUnicodeText = 0x75747874,                 // 'utxt'
     typeWindowRef = 0x77696e64,                   // 'wind'
 };

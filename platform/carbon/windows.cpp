@@ -168,7 +168,8 @@ std::string utf8Of(const std::vector<uint16_t>& units) {
     std::string out;
     for (size_t i = 0; i < units.size(); ++i) {
         uint32_t c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size()) c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size())
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
         if (c < 0x80) {
             out += char(c);
         } else if (c < 0x800) {

@@ -223,7 +223,8 @@ INSTANTIATE_TEST_SUITE_P(
     Functions, NullObject,
     ::testing::Values(
         NullCase{"CFRelease", [] { CFRelease(nullptr); }},
-        NullCase{"CFStringCreateWithCString", [] { CFStringCreateWithCString(nullptr, nullptr, kCFStringEncodingASCII); }},
+        NullCase{"CFStringCreateWithCString",
+                 [] { CFStringCreateWithCString(nullptr, nullptr, kCFStringEncodingASCII); }},
         NullCase{"CFStringCreateWithFormat", [] { CFStringCreateWithFormat(nullptr, nullptr, nullptr, 1); }},
         NullCase{"CFStringGetCStringPtr", [] { CFStringGetCStringPtr(nullptr, kCFStringEncodingUTF8); }},
         NullCase{"CFStringGetCString",

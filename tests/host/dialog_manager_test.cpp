@@ -131,10 +131,12 @@ TEST_P(AlertPlaces, ShowAlertTypeCentresItsAlertOnTheMainScreen) {
     CarbonStandInSetMainScreen(1024, 768);
 }
 
+// Across: (screen width - 360) / 2; down: 20 + (screen height - 120 - 20) / 3.
 INSTANTIATE_TEST_SUITE_P(Screens, AlertPlaces,
                          ::testing::Values(AlertPlaceCase{1024, 768, {20 + 628 / 3, 332, 20 + 628 / 3 + 120, 692}},
                                            AlertPlaceCase{640, 480, {20 + 340 / 3, 140, 20 + 340 / 3 + 120, 500}},
-                                           AlertPlaceCase{2560, 1600, {20 + 1460 / 3, 1100, 20 + 1460 / 3 + 120, 1460}}));
+                                           AlertPlaceCase{2560, 1600,
+                                                          {20 + 1460 / 3, 1100, 20 + 1460 / 3 + 120, 1460}}));
 
 struct ParamTextCase {
     const char* name;
