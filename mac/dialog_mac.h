@@ -13,6 +13,8 @@
 extern const OSType kControlSignature;  // 'Qvtz'
 
 enum {
+    kOKButton = 1,
+    kCancelButton = 2,
     kDProxyControlID = 900,
     proxyShowOriginal = 901,
     proxyEyedropperControlID = 902,
@@ -58,6 +60,8 @@ void endDialogPreview();
 void setStaticText(WindowRef window, const char* text, int32 id);
 void HideControl(WindowRef window, int32 id);
 void ShowControl(WindowRef window, int32 id);
+// The buttons that Return and Enter, and Escape, press.
+void setDefaultAndCancelButtons(WindowRef window, int32 defaultID, int32 cancelID);
 void initCheckBox(WindowRef window, int32 id, int value);
 void initCheckboxes(WindowRef window);
 void processCheckBox(WindowRef window, int32 id, uint8& flag, bool update);
