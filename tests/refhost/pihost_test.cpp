@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "refhost/icc_profiles.h"
 #include "refhost/image_io.h"
 #include "refhost/memory_limit.h"
 
@@ -109,6 +110,47 @@ TEST(Pihost, FiltersAnImageFileNamedByPosition) {
     EXPECT_NE(o.output.find("Dbat 2550\n"), std::string::npos) << o.output;
     EXPECT_TRUE(std::ifstream(out).good());
     std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+}
+
+// An ordinary image filtered in Lab goes back the way it came: into the
+// input's profile as a PNG, sRGB as a PPM, grey as a PGM, Lab as a TIFF.
+TEST(Pihost, FiltersAnImageInLab) {
+    char dir[] = "/tmp/pihost-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string d(dir);
+    const std::vector<uint8_t> wide = refhost_test::wideGamutProfile();
+    refhost::Document rgb(plugInModeRGBColor, 40, 30);
+    rgb.fillPattern();
+    refhost::writeImage(rgb, d + "/in.png", refhost::FileColours{plugInModeRGBColor, wide});
+    ASSERT_EQ(pihost("--convert '" + std::string(VEXLOR_SAMPLES_DIR) + "/camera.png' '" + d + "/in.pgm'").status, 0);
+    struct Run {
+        const char *in, *out, *extra;
+        int16 mode;
+        bool profile;
+    };
+    for (const Run& r : {Run{"in.png", "out.png", "", plugInModeRGBColor, true},
+                         Run{"in.png", "out.ppm", "", plugInModeRGBColor, false},
+                         Run{"in.png", "out.tif", " --depth 16", plugInModeLab48, false},
+                         Run{"in.pgm", "out.pgm", "", plugInModeGrayScale, false}}) {
+        SCOPED_TRACE(r.out);
+        const Outcome o = pihost(kModule + " '" + d + "/" + r.in + "' '" + d + "/" + r.out + "' --mode lab" + r.extra);
+        EXPECT_EQ(o.status, 0) << o.output;
+        EXPECT_NE(o.output.find(r.extra[0] ? "document: Lab48, " : "document: Lab, "), std::string::npos) << o.output;
+        refhost::FileColours colours;
+        EXPECT_EQ(refhost::readImage(d + "/" + r.out, refhost::kMaxImageBytes, &colours).imageMode(), r.mode);
+        EXPECT_EQ(colours.iccProfile == wide, r.profile);
+    }
+    // A profile that cannot take Lab back is refused before the run, when
+    // the output needs it.
+    refhost::writeImage(rgb, d + "/one-way.png", refhost::FileColours{plugInModeRGBColor, refhost_test::inputOnlyProfile()});
+    Outcome o = pihost(kModule + " '" + d + "/one-way.png' '" + d + "/one-way-out.png' --mode lab");
+    EXPECT_EQ(o.status, 2) << o.output;
+    EXPECT_NE(o.output.find("does not go into the file's colours"), std::string::npos) << o.output;
+    EXPECT_EQ(o.output.find("selector"), std::string::npos) << o.output;
+    EXPECT_FALSE(std::ifstream(d + "/one-way-out.png").good());
+    o = pihost(kModule + " '" + d + "/one-way.png' '" + d + "/one-way-out.tif' --mode lab");
+    EXPECT_EQ(o.status, 0) << o.output;
+    std::system(("rm -rf '" + d + "'").c_str());
 }
 
 TEST(Pihost, TheCheckingHostGivesTheSameOutput) {
