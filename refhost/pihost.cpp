@@ -31,7 +31,10 @@ const char* const kUsage =
     "  --selectors            run the selectors on the document and report them (the default)\n"
     "  --in FILE              filter this PNG, TIFF, PPM or PGM file instead of a synthetic document\n"
     "  --out FILE             write the filtered document (PNG, TIFF, PPM or PGM, by extension)\n"
-    "  --mode MODE            gray, rgb, lab or cmyk (default rgb); an image file is converted\n"
+    "  --mode MODE            gray, rgb, lab or cmyk (default rgb); an image file is converted:\n"
+    "                         into Lab (D50) from its embedded ICC profile or sRGB, and a Lab\n"
+    "                         document goes back into them as a PNG, into sRGB as a PPM, into\n"
+    "                         grey as a PGM, and stays Lab as a TIFF\n"
     "  --depth BITS           8, 16 or 32 (default 8); an image file is converted\n"
     "  --size WxH             synthetic document size (default 64x48)\n"
     "  --rect T,L,B,R         filter rectangle (default: the whole image)\n"
@@ -379,12 +382,13 @@ void reportSettingsNotKept(const Options& o, const Descriptor& final) {
 
 int run(const Options& o) {
     Document doc;
+    FileColours colours;  // the input's, which the output goes back into
     if (!o.in.empty()) {
-        doc = readImage(o.in);
+        doc = readImage(o.in, kMaxImageBytes, &colours);
         if (o.modeGiven || o.depthGiven) {
             try {
                 doc = convertDocument(doc, o.modeGiven ? o.baseMode : baseModeOf(doc.imageMode()),
-                                      o.depthGiven ? o.depth : doc.depth());
+                                      o.depthGiven ? o.depth : doc.depth(), colours.iccProfile);
             } catch (const std::invalid_argument& e) {
                 usage(std::string(o.in) + ": " + e.what());
             }
@@ -395,6 +399,9 @@ int run(const Options& o) {
         doc = Document(mode, o.width, o.height);
         doc.fillPattern();
     }
+    // Before the run rather than after it: a Lab document that the output's
+    // format holds in device colours must be able to go into them.
+    if (!o.out.empty()) checkColoursWritable(doc, o.out, colours);
     // Without the big-document record the host describes the image in 16-bit
     // fields; a larger one would be filtered in part.
     if (!o.bigDocument && (doc.width() > 32767 || doc.height() > 32767)) {
@@ -502,7 +509,7 @@ int run(const Options& o) {
         if (failed != noErr) {
             std::fprintf(stderr, "pihost: the plug-in failed (%d); %s was not written\n", int(failed), o.out.c_str());
         } else {
-            writeImage(host.document(), o.out);
+            writeImage(host.document(), o.out, colours);
             std::printf("written: %s\n", o.out.c_str());
         }
     }
@@ -517,7 +524,9 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--convert") == 0) {
         if (argc != 4) usage("--convert wants IN and OUT");
         try {
-            writeImage(readImage(argv[2]), argv[3]);
+            FileColours colours;
+            const Document doc = readImage(argv[2], kMaxImageBytes, &colours);
+            writeImage(doc, argv[3], colours);
             return 0;
         } catch (const std::exception& e) {
             std::fprintf(stderr, "pihost: %s\n", e.what());
