@@ -56,10 +56,10 @@ void enhancePixelsAtDepth(void* data, int64_t rowBytes, VRect r, int32 depth, en
 }
 
 void enhanceRectangle(void*, int32, void* destination, int32 destinationRowBytes, VRect r, int32 depth) {
-    enhancePixelsAtDepth(destination, destinationRowBytes, r, depth, enhanceLayout{3, 1, 3});
+    enhancePixelsAtDepth(destination, destinationRowBytes, r, depth, kEnhanceInterleaved);
 }
 
 void enhanceRectangle_SinglePlane(void*, int32, void* destination, int32 destinationRowBytes, VRect r,
                                   int32 depth) {
-    enhancePixelsAtDepth(destination, destinationRowBytes, r, depth, enhanceLayout{1, 1, 1});
+    enhancePixelsAtDepth(destination, destinationRowBytes, r, depth, kEnhanceSinglePlane);
 }

@@ -85,6 +85,10 @@ void enhancePixels(void* data, int64_t rowBytes, VRect r, enhanceLayout layout,
         }
     }
 }
+// The layouts of enhanceRectangle (three interleaved samples per pixel) and
+// of enhanceRectangle_SinglePlane.
+inline constexpr enhanceLayout kEnhanceInterleaved = {3, 1, 3};
+inline constexpr enhanceLayout kEnhanceSinglePlane = {1, 1, 1};
 // The depth's hook (8: enhancePixelUint8, 16: enhancePixelUint16, 32:
 // enhancePixelFloat) on every pixel of r; any other depth does nothing.
 void enhancePixelsAtDepth(void* data, int64_t rowBytes, VRect r, int32 depth, enhanceLayout layout);

@@ -216,9 +216,9 @@ TEST_F(OutputWriters, TheFormAtTheOriginWritesTheTopLeftRectangle) {
     for (uint8 v : untouched) EXPECT_EQ(v, 7);
 }
 
-// The enhance hooks change nothing; the one-plane walk reads every sample
-// it visits (for the hook's scratch copies), so a rectangle that reaches
-// the end of a guarded buffer shows any step past it.
+// The enhance hooks change nothing.  The rectangle reaches the end of a
+// guarded buffer: where the one-plane walk's reads for the hook's scratch
+// copies are kept (unoptimised and sanitizer builds), a step past it faults.
 TEST_F(OutputWriters, EnhanceRectanglesChangeNothingAtEveryDepth) {
     const int32 W = 6, H = 4;
     const VRect r{1, 2, H, W};  // to the buffer's last row and column
@@ -252,37 +252,40 @@ struct WalkCase {
     const char* name;
     enhanceLayout layout;
     int32 rowBytes;  // of a 16-bit buffer 7 pixels wide
+    // Where a pixel's samples lie, from the layout's description: the next
+    // pixel pixelStep samples on, channels 1 and 2 channelStep and twice
+    // channelStep after channel 0; one plane: channel 0 alone.
+    int64_t pixelStep, channelStep;
+    bool onePlane;
 };
 class EnhanceWalk : public OutputWriters, public testing::WithParamInterface<WalkCase> {};
 TEST_P(EnhanceWalk, VisitsEveryPixelOfTheRectangleOnce) {
     const WalkCase& c = GetParam();
-    const int32 H = 5, planeSamples = c.rowBytes / 2 * H;
+    const int32 H = 5;
     const VRect r{1, 2, 4, 6};
-    const int planes = c.layout.channelStep == 1 ? 1 : 3;  // planes of memory: interleaved or planar
-    std::vector<uint16> buffer(size_t(planeSamples) * planes + 8, 0);
+    std::vector<uint16> buffer(size_t(c.rowBytes) / 2 * H * 3 + 8, 0);
     enhancePixels<uint16>(buffer.data(), c.rowBytes, r, c.layout, markPixel);
-    // What each sample must have received, worked out from the layout.
     std::vector<uint16> expected(buffer.size(), 0);
     for (int32 y = r.top; y < r.bottom; ++y)
         for (int32 x = r.left; x < r.right; ++x) {
             // A row's byte offset aligned down to a whole sample.
-            const int64_t first = int64_t(y) * c.rowBytes / 2 + int64_t(x) * c.layout.pixelStep;
+            const int64_t first = int64_t(y) * c.rowBytes / 2 + int64_t(x) * c.pixelStep;
             expected[first] += 1;
-            if (c.layout.planes == 3) {
-                expected[first + c.layout.channelStep] += 2;
-                expected[first + 2 * c.layout.channelStep] += 4;
+            if (!c.onePlane) {
+                expected[first + c.channelStep] += 2;
+                expected[first + 2 * c.channelStep] += 4;
             }
         }
     EXPECT_EQ(buffer, expected);
 }
 INSTANTIATE_TEST_SUITE_P(
     Layouts, EnhanceWalk,
-    testing::Values(WalkCase{"ThreeInterleaved", {3, 1, 3}, 7 * 3 * 2},
-                    WalkCase{"OnePlane", {1, 1, 1}, 7 * 2},
+    testing::Values(WalkCase{"EnhanceRectangle", kEnhanceInterleaved, 7 * 3 * 2, 3, 1, false},
+                    WalkCase{"EnhanceRectangleSinglePlane", kEnhanceSinglePlane, 7 * 2, 1, 0, true},
                     // Rows of 15 bytes: each row starts at its offset aligned down to a sample.
-                    WalkCase{"OnePlaneOddRowBytes", {1, 1, 1}, 15},
-                    WalkCase{"ThreePlanar", {3, 7 * 5, 1}, 7 * 2},
-                    WalkCase{"OnePlaneOfThreeInterleaved", {1, 1, 3}, 7 * 3 * 2}),
+                    WalkCase{"OnePlaneOddRowBytes", {1, 1, 1}, 15, 1, 0, true},
+                    WalkCase{"ThreePlanar", {3, 7 * 5, 1}, 7 * 2, 1, 7 * 5, false},
+                    WalkCase{"OnePlaneOfThreeInterleaved", {1, 1, 3}, 7 * 3 * 2, 3, 0, true}),
     [](const testing::TestParamInfo<WalkCase>& i) { return std::string(i.param.name); });
 
 TEST_F(OutputWriters, TheSameImageAtEveryDepth) {
