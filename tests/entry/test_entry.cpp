@@ -299,53 +299,43 @@ TEST(Rectangles, RecordWithTheFlagClearUsesSixteenBits) {
 // quotient truncates toward zero.  Expected values worked by hand.
 struct RectCase {
     const char* name;
+    void (*op)(VRect&, int16, int16);  // ScaleRect (num, den) or ShrinkRect (dx, dy)
     VRect before;
-    int16 a, b;  // ScaleRect: num, den; ShrinkRect: dx, dy
+    int16 a, b;
     VRect after;
 };
-class ScaleRects : public testing::TestWithParam<RectCase> {};
-TEST_P(ScaleRects, Table) {
+class SixteenBitRects : public testing::TestWithParam<RectCase> {};
+TEST_P(SixteenBitRects, Table) {
     const RectCase& c = GetParam();
     VRect r = c.before;
-    ScaleRect(r, c.a, c.b);
+    c.op(r, c.a, c.b);
     EXPECT_EQ(r.top, c.after.top);
     EXPECT_EQ(r.left, c.after.left);
     EXPECT_EQ(r.bottom, c.after.bottom);
     EXPECT_EQ(r.right, c.after.right);
 }
 INSTANTIATE_TEST_SUITE_P(
-    Table, ScaleRects,
-    testing::Values(RectCase{"ThreeHalves", {10, 11, 21, 31}, 3, 2, {15, 16, 31, 46}},
-                    RectCase{"DenominatorZeroLeavesIt", {10, 11, 21, 31}, 3, 0, {10, 11, 21, 31}},
-                    RectCase{"HalvesTruncateTowardZero", {-7, -1, 7, 1}, 1, 2, {-3, 0, 3, 0}},
-                    RectCase{"NegativeDenominator", {-7, 9, 8, -9}, 1, -2, {3, -4, -4, 4}},
+    Table, SixteenBitRects,
+    testing::Values(RectCase{"ScaleThreeHalves", ScaleRect, {10, 11, 21, 31}, 3, 2, {15, 16, 31, 46}},
+                    RectCase{"ScaleDenominatorZeroLeavesIt", ScaleRect, {10, 11, 21, 31}, 3, 0, {10, 11, 21, 31}},
+                    RectCase{"ScaleHalvesTruncateTowardZero", ScaleRect, {-7, -1, 7, 1}, 1, 2, {-3, 0, 3, 0}},
+                    RectCase{"ScaleNegativeDenominator", ScaleRect, {-7, 9, 8, -9}, 1, -2, {3, -4, -4, 4}},
                     // 40000 - 65536.
-                    RectCase{"QuotientCutTo16Bits", {20000, 0, 0, 0}, 2, 1, {-25536, 0, 0, 0}},
+                    RectCase{"ScaleQuotientCutTo16Bits", ScaleRect, {20000, 0, 0, 0}, 2, 1, {-25536, 0, 0, 0}},
                     // 70000 x 32767 = 2293690000 wraps to -2001277296 = -30537 x 65536 - 4464;
                     // / 3 = -667092432 = -10179 x 65536 - 1488.
-                    RectCase{"ProductWrapsIn32Bits", {70000, 70000, 0, 0}, 32767, 1, {-4464, -4464, 0, 0}},
-                    RectCase{"WrappedProductDivided", {70000, 0, 0, 0}, 32767, 3, {-1488, 0, 0, 0}},
+                    RectCase{"ScaleProductWrapsIn32Bits", ScaleRect, {70000, 70000, 0, 0}, 32767, 1,
+                             {-4464, -4464, 0, 0}},
+                    RectCase{"ScaleWrappedProductDivided", ScaleRect, {70000, 0, 0, 0}, 32767, 3, {-1488, 0, 0, 0}},
                     // -2^31 / -1 = 2^31, whose low 16 bits are 0: no trap.
-                    RectCase{"MostNegativeByMinusOne", {INT32_MIN, 0, 0, 0}, 1, -1, {0, 0, 0, 0}}),
-    [](const testing::TestParamInfo<RectCase>& i) { return std::string(i.param.name); });
-
-class ShrinkRects : public testing::TestWithParam<RectCase> {};
-TEST_P(ShrinkRects, Table) {
-    const RectCase& c = GetParam();
-    VRect r = c.before;
-    ShrinkRect(r, c.a, c.b);
-    EXPECT_EQ(r.top, c.after.top);
-    EXPECT_EQ(r.left, c.after.left);
-    EXPECT_EQ(r.bottom, c.after.bottom);
-    EXPECT_EQ(r.right, c.after.right);
-}
-INSTANTIATE_TEST_SUITE_P(
-    Table, ShrinkRects,
-    testing::Values(RectCase{"Inward", {10, 11, 21, 31}, 1, 2, {12, 12, 19, 30}},
-                    RectCase{"NegativeGrows", {10, 11, 21, 31}, -3, -4, {6, 8, 25, 34}},
-                    RectCase{"WrapsAtTheEnds", {-32768, 32767, 32767, -32768}, 1, -1, {32767, -32768, -32768, 32767}},
+                    RectCase{"ScaleMostNegativeByMinusOne", ScaleRect, {INT32_MIN, 0, 0, 0}, 1, -1, {0, 0, 0, 0}},
+                    RectCase{"ShrinkInward", ShrinkRect, {10, 11, 21, 31}, 1, 2, {12, 12, 19, 30}},
+                    RectCase{"ShrinkNegativeGrows", ShrinkRect, {10, 11, 21, 31}, -3, -4, {6, 8, 25, 34}},
+                    RectCase{"ShrinkWrapsAtTheEnds", ShrinkRect, {-32768, 32767, 32767, -32768}, 1, -1,
+                             {32767, -32768, -32768, 32767}},
                     // 70000 - 65536: every coordinate is held in 16 bits.
-                    RectCase{"LargeValuesCut", {70000, 70000, 70000, 70000}, 0, 0, {4464, 4464, 4464, 4464}}),
+                    RectCase{"ShrinkLargeValuesCut", ShrinkRect, {70000, 70000, 70000, 70000}, 0, 0,
+                             {4464, 4464, 4464, 4464}}),
     [](const testing::TestParamInfo<RectCase>& i) { return std::string(i.param.name); });
 
 TEST(Rectangles, CopyRectCopiesTheFourCoordinates) {

@@ -2,6 +2,7 @@
 // shown rectangle per pane and zoom, and the preview's keys in the registry
 // and scripting descriptors.
 #include <limits>
+#include <tuple>
 
 #include "PIActions.h"
 #include "entry/persistence.h"
@@ -296,14 +297,11 @@ TEST_F(ProxyState, TheTimersTouchNothing) {
     const VRect in = GetInRect();
     startTimerOne();
     showTimerOne();
-    EXPECT_EQ(pData.sourceBufferID, before.sourceBufferID);
-    EXPECT_EQ(pData.outputBufferID, before.outputBufferID);
-    EXPECT_EQ(pData.scWidth, before.scWidth);
-    EXPECT_EQ(pData.scHeight, before.scHeight);
-    EXPECT_EQ(pData.offsetH, before.offsetH);
-    EXPECT_EQ(pData.offsetV, before.offsetV);
-    EXPECT_EQ(pData.zoomFactor, before.zoomFactor);
-    EXPECT_EQ(pData.zoomMode, before.zoomMode);
+    auto state = [](const previewProxyData& d) {
+        return std::make_tuple(d.sourceBufferID, d.outputBufferID, d.scWidth, d.scHeight, d.offsetH, d.offsetV,
+                               d.zoomFactor, d.zoomMode);
+    };
+    EXPECT_TRUE(state(pData) == state(before));
     EXPECT_EQ(std::vector<uint8>(pData.sourcePtr, pData.sourcePtr + proxyMemSize), source);
     EXPECT_EQ(h.buffers().log().size(), buffers);
     EXPECT_EQ(h.advanceCalls().size(), advances);
