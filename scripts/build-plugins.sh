@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The plug-ins for a host, alone: the four Windows modules (halvane.8bf and
 # glimra.8bf for x86-64 and for x86), cross-compiled with mingw-w64 and
-# gathered in build/plugins/windows-x86-64 and build/plugins/windows-x86
-# (VEXLOR_BUILD_ROOT moves build/).  The builds are the test command's, so
-# either one reuses what the other compiled.  CMAKE_BUILD_PARALLEL_LEVEL
-# sets the number of compile jobs (default: one per processor).
+# gathered in build/plugins/windows-x86-64 and build/plugins/windows-x86, and
+# the Mac bundles as the native build lays them out (Halvane.plugin and
+# Glimra.plugin), copied to build/plugins/mac (VEXLOR_BUILD_ROOT moves
+# build/).  The builds are the test command's, so either one reuses what the
+# other compiled.  CMAKE_BUILD_PARALLEL_LEVEL sets the number of compile jobs
+# (default: one per processor).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${VEXLOR_BUILD_ROOT:-$here/build}
@@ -37,3 +39,15 @@ for arch in x86_64 i686; do
   done
   echo "wrote $out/halvane.8bf and $out/glimra.8bf"
 done
+
+# The bundles' executable is the module of the Mac form built on the Carbon
+# stand-in, so no Mac host loads them (there is no Mac OS build).
+cmake -S "$here" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build/native" -j"$jobs" --target halvane_bundle glimra_bundle
+out="$build/plugins/mac"
+mkdir -p "$out"
+for bundle in Halvane Glimra; do
+  rm -rf "$out/$bundle.plugin"
+  cp -R "$build/native/$bundle.plugin" "$out/"
+done
+echo "wrote $out/Halvane.plugin and $out/Glimra.plugin"
