@@ -30,7 +30,10 @@ const char* const kUsage =
     "  --selectors            run the selectors on the document and report them (the default)\n"
     "  --in FILE              filter this PNG, TIFF, PPM or PGM file instead of a synthetic document\n"
     "  --out FILE             write the filtered document (PNG, TIFF, PPM or PGM, by extension)\n"
-    "  --mode MODE            gray, rgb, lab or cmyk (default rgb); an image file is converted\n"
+    "  --mode MODE            gray, rgb, lab or cmyk (default rgb); an image file is converted:\n"
+    "                         into Lab (D50) from its embedded ICC profile or sRGB, and a Lab\n"
+    "                         document goes back into them as a PNG, into sRGB as a PPM, into\n"
+    "                         grey as a PGM, and stays Lab as a TIFF\n"
     "  --depth BITS           8, 16 or 32 (default 8); an image file is converted\n"
     "  --size WxH             synthetic document size (default 64x48)\n"
     "  --rect T,L,B,R         filter rectangle (default: the whole image)\n"
@@ -351,7 +354,7 @@ void reportSettingsNotKept(const Options& o, const Descriptor& final) {
 
 // What the run's end says about the --set values, and the output written
 // when the plug-in succeeded; returns the exit status.
-int writeOutput(const Host& host, const Options& o, int16 failed, int scriptFailures) {
+int writeOutput(const Host& host, const Options& o, const FileColours& colours, int16 failed, int scriptFailures) {
     // A key the plug-in does not know would be skipped silently: say so, and
     // write nothing.  The plug-in's own descriptor lists every key it knows.
     if (failed == noErr && !o.script.empty()) {
@@ -374,7 +377,7 @@ int writeOutput(const Host& host, const Options& o, int16 failed, int scriptFail
         if (failed != noErr) {
             std::fprintf(stderr, "pihost: the plug-in failed (%d); %s was not written\n", int(failed), o.out.c_str());
         } else {
-            writeImage(host.document(), o.out);
+            writeImage(host.document(), o.out, colours);
             std::printf("written: %s\n", o.out.c_str());
         }
     }
@@ -384,12 +387,13 @@ int writeOutput(const Host& host, const Options& o, int16 failed, int scriptFail
 
 int run(const Options& o) {
     Document doc;
+    FileColours colours;  // the input's, which the output goes back into
     if (!o.in.empty()) {
-        doc = readImage(o.in);
+        doc = readImage(o.in, kMaxImageBytes, &colours);
         if (o.modeGiven || o.depthGiven) {
             try {
                 doc = convertDocument(doc, o.modeGiven ? o.baseMode : baseModeOf(doc.imageMode()),
-                                      o.depthGiven ? o.depth : doc.depth());
+                                      o.depthGiven ? o.depth : doc.depth(), colours.iccProfile);
             } catch (const std::invalid_argument& e) {
                 usage(std::string(o.in) + ": " + e.what());
             }
@@ -400,6 +404,9 @@ int run(const Options& o) {
         doc = Document(mode, o.width, o.height);
         doc.fillPattern();
     }
+    // Before the run rather than after it: a Lab document that the output's
+    // format holds in device colours must be able to go into them.
+    if (!o.out.empty()) checkColoursWritable(doc, o.out, colours);
     // Without the big-document record the host describes the image in 16-bit
     // fields; a larger one would be filtered in part.
     if (!o.bigDocument && (doc.width() > 32767 || doc.height() > 32767)) {
@@ -495,7 +502,7 @@ int run(const Options& o) {
 
     int status;
     try {
-        status = writeOutput(host, o, failed, scriptFailures);
+        status = writeOutput(host, o, colours, failed, scriptFailures);
     } catch (const ImageIoError& e) {
         // The run has no result to remember: the next one can repeat it.
         if (o.registry.empty()) throw;
@@ -522,7 +529,9 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--convert") == 0) {
         if (argc != 4) usage("--convert wants IN and OUT");
         try {
-            writeImage(readImage(argv[2]), argv[3]);
+            FileColours colours;
+            const Document doc = readImage(argv[2], kMaxImageBytes, &colours);
+            writeImage(doc, argv[3], colours);
             return 0;
         } catch (const std::exception& e) {
             std::fprintf(stderr, "pihost: %s\n", e.what());

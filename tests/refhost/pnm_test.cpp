@@ -171,7 +171,7 @@ TEST_F(PnmFiles, AFailedWriteSaysWhyAndLeavesTheOldFileAlone) {
     EXPECT_NE(writeError(grey, file).find("write grey images as .pgm"), std::string::npos);
     EXPECT_NE(writeError(rgb, path("out.pgm")).find("write RGB images as .ppm"), std::string::npos);
     EXPECT_NE(writeError(Document(plugInModeRGB96, 4, 4), file).find("8 or 16 bits"), std::string::npos);
-    EXPECT_NE(writeError(Document(plugInModeLabColor, 4, 4), file).find("holds RGB images, not Lab"),
+    EXPECT_NE(writeError(Document(plugInModeCMYKColor, 4, 4), file).find("holds RGB images, not CMYK"),
               std::string::npos);
     EXPECT_EQ(slurp(file), before);
     EXPECT_EQ(filesIn(), 1);
