@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,17 +105,23 @@ INSTANTIATE_TEST_SUITE_P(CleanerCore, ThreadCounts, ::testing::Bool());
 // the writers' samples bit for bit (both cores, every kernel of the road).
 class InstructionSets : public LiftingStructure, public ::testing::WithParamInterface<bool> {
 protected:
+    // The parameter chooses the core; the writers' tables are loaded.
+    void SetUp() override {
+        LiftingStructure::SetUp();
+        block_.flags[8] = GetParam();
+        derive();
+        luts_.reset(new colorspaceConversionLUTs);
+        ASSERT_TRUE(luts_->ok());
+    }
     void TearDown() override {
         useVectorInstructionSet(-1);
+        luts_.reset();
         LiftingStructure::TearDown();
     }
+    std::unique_ptr<colorspaceConversionLUTs> luts_;
 };
 
 TEST_P(InstructionSets, GiveTheSameResultBitForBit) {
-    block_.flags[8] = GetParam();
-    derive();
-    colorspaceConversionLUTs luts;
-    ASSERT_TRUE(luts.ok());
     const int32 w = 157, h = 101;
     std::vector<float> reference, reference32;
     std::vector<uint8> reference8;
@@ -153,10 +160,6 @@ INSTANTIATE_TEST_SUITE_P(CleanerCore, InstructionSets, ::testing::Bool());
 // column that crosses the writers' pieces of the row.  A rebuild formed
 // afterwards (completeRebuild) is the rebuilt image bit for bit.
 TEST_P(InstructionSets, APendingRebuildWritesWhatTheRebuiltImageWrites) {
-    block_.flags[8] = GetParam();
-    derive();
-    colorspaceConversionLUTs luts;
-    ASSERT_TRUE(luts.ok());
     const int32 w = 601, h = 37;
     struct Rect {
         int32 imageX, imageY, width, height;
