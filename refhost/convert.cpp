@@ -75,6 +75,22 @@ void labToSrgb(double L, double a, double bb, double rgb[3]) {
 }
 }  // namespace
 
+Document displayedImage(const Document& doc) {
+    const int16 base = baseModeOf(doc.imageMode());
+    if (base != plugInModeGrayScale && base != plugInModeRGBColor && base != plugInModeLabColor)
+        throw std::invalid_argument("displayedImage: a document of mode " + modeName(doc.imageMode()));
+    const Document bytes = convertDocument(doc, base, 8);
+    if (base != plugInModeLabColor) return bytes;
+    Document shown(plugInModeRGBColor, doc.width(), doc.height());
+    for (int32 y = 0; y < doc.height(); ++y)
+        for (int32 x = 0; x < doc.width(); ++x) {
+            double rgb[3];
+            labToSrgb(bytes.get(x, y, 0) * 100.0 / 255.0, bytes.get(x, y, 1) - 128.0, bytes.get(x, y, 2) - 128.0, rgb);
+            for (int16 c = 0; c < 3; ++c) shown.set(x, y, c, rgb[c]);
+        }
+    return shown;
+}
+
 Document displayCallImage(const DisplayCall& call) {
     const int32 width = call.srcRect.right - call.srcRect.left, height = call.srcRect.bottom - call.srcRect.top;
     const bool grey = call.planes == 1;

@@ -14,6 +14,11 @@ namespace refhost {
 // samples are rescaled); any other change throws std::invalid_argument.
 Document convertDocument(const Document& src, int16 baseMode, int32 depth);
 
+// A grey, RGB or Lab document as a screen shows it, at 8 bits: grey and RGB
+// as encoded, Lab converted to sRGB as displayCallImage shows it.  Throws
+// std::invalid_argument for other modes.
+Document displayedImage(const Document& doc);
+
 // The 8-bit mode of a mode's family (RGB48 -> RGB); -1 for other modes.
 int16 baseModeOf(int16 mode);
 
