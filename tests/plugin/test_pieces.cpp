@@ -448,8 +448,7 @@ TEST_P(Tilings, GiveTheOutputOfThePassWithoutMegatiles) {
     Host untiled(doc, tiled(1024));
     const Document expected = runQuietly(plugin, product, untiled);
     EXPECT_EQ(untiled.advanceCalls().size(), 1u) << "the reference was cut into megatiles";
-    HostOptions o = tiled(0, VRect{0, 0, 0, 0}, c.shortOfMemory ? 1 << 20 : HostOptions().maxSpace);
-    o.inTileWidth = c.tileWidth;
+    HostOptions o = tiled(c.tileWidth, VRect{0, 0, 0, 0}, c.shortOfMemory ? 1 << 20 : HostOptions().maxSpace);
     o.inTileHeight = c.tileHeight;
     Host host(doc, o);
     const Document result = runQuietly(plugin, product, host);
