@@ -12,6 +12,8 @@
 
 // Check boxes and labels that the dialogs handle by name.
 enum {
+    // Halvane's, shown on neither platform: flag 1 keeps its value.
+    kDespeckleBox = 24,
     kProtectShadowsBox = 44,
     kProfileDigitalOnLoadBox = 502,
     kProfileFilmOnLoadBox = 504,

@@ -152,3 +152,39 @@ OSErr unDifferencePass(fl_image& a, fl_image& b, fl_image& out) {
 bool processInQuadrants(int32 width, int32 height) {
     return int64_t(width) * height >= 1000001 && width >= 135 && height >= 135;
 }
+
+bool processInQuadrants() {
+    const VRect r = GetFilterRect();
+    return processInQuadrants(r.right - r.left, r.bottom - r.top);
+}
+
+void thresholdNR(fl_image& img, float t) {
+    if (!img.data) return;
+    for (int32 y = 0; y < img.height; ++y) {
+        float* p = pixelAt(img, 0, y);
+        for (int64_t i = 0; i < int64_t(img.width) * 3; ++i) {
+            const float v = p[i];
+            if (std::fabs(v) > t)
+                p[i] = v > 0.0f ? v - t : v + t;
+            else
+                p[i] = 0.0f;
+        }
+    }
+    img.paddingGenerated = false;
+}
+
+namespace {
+float l1(const float* p, const float* q) {
+    return std::fabs(p[0] - q[0]) + std::fabs(p[1] - q[1]) + std::fabs(p[2] - q[2]);
+}
+}  // namespace
+
+float edgeSmoothCompareOpposingPoints(const float* a, const float* b, const float* c, const float* d,
+                                      const float* e, const float* f, float s) {
+    // 0.006666667 is 1/150.
+    const float score =
+        0.75f * l1(b, e) - 0.75f * ((150.0f + s) * 0.006666667f) * (l1(b, c) + l1(a, b) + l1(d, e) + l1(e, f));
+    return score >= 0.0f ? score : 0.0f;
+}
+
+bool medianCompare(const medianPixelStruct& a, const medianPixelStruct& b) { return a.value < b.value; }

@@ -47,3 +47,25 @@ bool sameSize(const fl_image& a, const fl_image& b);
 // The full pass cuts an area into four quarters when it has more than a
 // million pixels and both sides are at least 135.
 bool processInQuadrants(int32 width, int32 height);
+// The same test on the host's filter rectangle.
+bool processInQuadrants();
+
+// Toolbox routines of the engine that no pipeline calls.
+
+// Soft threshold of every interior sample in place: v moves t toward 0, and
+// a sample within t of 0 becomes 0.  The border is marked stale.
+void thresholdNR(fl_image& img, float t);
+// Edge score of the opposing pixels b and e (three channels each), whose
+// outer neighbours are a beside b and c, d and f beside e:
+// 0.75 D(b, e) - 0.75 (1 + s / 150) (D(b, c) + D(a, b) + D(d, e) + D(e, f)),
+// D the L1 distance; a score that is negative or no number is 0.
+float edgeSmoothCompareOpposingPoints(const float* a, const float* b, const float* c, const float* d,
+                                      const float* e, const float* f, float s);
+
+// A pixel's index and a value, sorted by the value.
+struct medianPixelStruct {
+    int32 index;
+    float value;
+};
+// The sort predicate for ascending values.
+bool medianCompare(const medianPixelStruct& a, const medianPixelStruct& b);

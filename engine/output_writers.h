@@ -47,11 +47,58 @@ void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destinatio
 void lumaChromaMixTo8BitFromStruct(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
 void lumaChromaMixTo16Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
 void lumaChromaMixTo32Bit(lumaChromaMix_struct s, VRect r, fl_image& image, int32 imageX, int32 imageY);
+// Destination and image origin at (0, 0).
+void lumaChromaMixTo8Bit(uint8* origin, int32 originRowBytes, uint8* destination, int32 destinationRowBytes,
+                         int32 width, int32 height, fl_image& image, bool maskFlag, int16 planes = kHostPlanes);
+
 // Per-pixel enhance hooks of the threaded enhance (preview/): empty in both
 // products.
 void enhancePixelUint8(uint8& c0, uint8& c1, uint8& c2);
 void enhancePixelUint16(uint16& c0, uint16& c1, uint16& c2);
 void enhancePixelFloat(float& c0, float& c1, float& c2);
+
+// Where a buffer's samples lie for the enhance: the second and third
+// channels of a pixel channelStep and 2 x channelStep samples after its
+// first, the next pixel pixelStep samples on.
+struct enhanceLayout {
+    int planes;  // 1 or 3
+    int64_t channelStep;
+    int64_t pixelStep;
+};
+
+// Calls hook on every pixel of rows r.top .. r.bottom - 1, columns r.left ..
+// r.right - 1; a row starts at data + row x rowBytes, aligned down to a whole
+// sample.  With one plane the hook gets the sample and two scratch copies of
+// it, so that it sees a grey pixel.
+template <typename Sample>
+void enhancePixels(void* data, int64_t rowBytes, VRect r, enhanceLayout layout,
+                   void (*hook)(Sample&, Sample&, Sample&)) {
+    for (int32 y = r.top; y < r.bottom; ++y) {
+        const int64_t offset = int64_t(y) * rowBytes / int64_t(sizeof(Sample)) * int64_t(sizeof(Sample));
+        Sample* p = reinterpret_cast<Sample*>(static_cast<char*>(data) + offset) + int64_t(r.left) * layout.pixelStep;
+        for (int32 x = r.left; x < r.right; ++x, p += layout.pixelStep) {
+            if (layout.planes == 3) {
+                hook(p[0], p[layout.channelStep], p[2 * layout.channelStep]);
+            } else {
+                Sample scratch1 = *p, scratch2 = *p;
+                hook(*p, scratch1, scratch2);
+            }
+        }
+    }
+}
+// The layouts of enhanceRectangle (three interleaved samples per pixel) and
+// of enhanceRectangle_SinglePlane.
+inline constexpr enhanceLayout kEnhanceInterleaved = {3, 1, 3};
+inline constexpr enhanceLayout kEnhanceSinglePlane = {1, 1, 1};
+// The depth's hook (8: enhancePixelUint8, 16: enhancePixelUint16, 32:
+// enhancePixelFloat) on every pixel of r; any other depth does nothing.
+void enhancePixelsAtDepth(void* data, int64_t rowBytes, VRect r, int32 depth, enhanceLayout layout);
+// The hooks over the rectangle r of the destination, three interleaved
+// samples per pixel or one; they change nothing.  The source is not read.
+void enhanceRectangle(void* source, int32 sourceRowBytes, void* destination, int32 destinationRowBytes, VRect r,
+                      int32 depth);
+void enhanceRectangle_SinglePlane(void* source, int32 sourceRowBytes, void* destination,
+                                  int32 destinationRowBytes, VRect r, int32 depth);
 
 // ---------------------------------------------------------------------------
 // The buffer handling both products' writers share.

@@ -21,6 +21,11 @@ void showIfAny(const char* text) {
 
 void writeEOL(std::string& out) { out.append(kLineEnd, sizeof kLineEnd); }
 
+bool readEOL(const unsigned char*& p) {
+    p += sizeof kLineEnd;
+    return true;
+}
+
 size_t settingsBytesNeeded(const char* magic) {
     return std::strlen(magic) + kParamValueCount * 8 + sizeof kLineEnd + kParamFlagCount;
 }
@@ -53,7 +58,7 @@ bool readSettingsBytes(const parameterStructure& params, const unsigned char* by
         for (int k = 0; k < 8; ++k) bits = bits << 8 | *p++;
         std::memcpy(&v, &bits, sizeof v);
     }
-    p += sizeof kLineEnd;  // whatever the two bytes hold
+    readEOL(p);
     const unsigned char* flags = p;
     // A value that is no number or a flag that is neither 0 nor 1 is a file
     // that is not ours, however it came to match the magic.

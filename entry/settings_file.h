@@ -20,6 +20,9 @@ bool loadParamsFromFile(parameterStructure params, std::string path, const char*
 std::string settingsFileBytes(const parameterStructure& params, const char* magic);
 bool readSettingsBytes(const parameterStructure& params, const unsigned char* bytes, size_t size, const char* magic);
 void writeEOL(std::string& out);
+// Steps the reader past the two bytes of a line end, whatever they hold; the
+// caller has made sure they are there.  Always true.
+bool readEOL(const unsigned char*& p);
 
 // Bytes a reader needs of a file with this magic: the second line end after
 // the flags is never read.

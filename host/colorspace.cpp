@@ -55,7 +55,8 @@ OSErr CSToPicker(int16* dst, const int16* src) {
 
 OSErr CSFromPicker(int16* dst, const int16* src) {
     if (!dst || !src) return errMissingParameter;
-    for (int i = 0; i < 4; ++i) dst[i] = int16(src[i] / 256);
+    // The picker's components are unsigned 16-bit values: each one's high byte.
+    for (int i = 0; i < 4; ++i) dst[i] = int16(uint16(src[i]) >> 8);
     return noErr;
 }
 

@@ -4,7 +4,26 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/dialog_manager_mac.h"
 #include "host/host_utils_mac.h"
+
+namespace {
+const ResType kAlertResourceType = 0x414c5254;  // 'ALRT'
+
+// The Dialog Manager shows an alert where its template, as loaded, says:
+// centring the loaded template moves the alert.
+void centreAlert(int16 alertID) {
+    Handle alert = GetResource(kAlertResourceType, alertID);
+    if (!alert || GetHandleSize(alert) < Size(sizeof(AlertTemplate))) return;
+    HLock(alert);
+    AlertTemplate* shown = reinterpret_cast<AlertTemplate*>(*reinterpret_cast<Ptr*>(alert));
+    DialogTemplate centred{};
+    centred.boundsRect = shown->boundsRect;
+    CenterDialog(&centred);
+    shown->boundsRect = centred.boundsRect;
+    HUnlock(alert);
+}
+}  // namespace
 
 int16 ShowAlertType(DialogRef, int16 alertID, int16 stringID, const unsigned char* param1,
                     const unsigned char* param2, int16 type) {
@@ -13,6 +32,7 @@ int16 ShowAlertType(DialogRef, int16 alertID, int16 stringID, const unsigned cha
     HostGetString(stringID, message);
     PIParamText(message, nullptr, param1, param2);
     ParamText(message, nullptr, nullptr, nullptr);
+    centreAlert(alertID);
     return type == kStopAlertType ? StopAlert(alertID, nullptr) : CautionAlert(alertID, nullptr);
 }
 

@@ -1,6 +1,7 @@
 // Host handles, buffers, progress, cancel and advance state.
 #include "host/host_services.h"
 
+#include <ctime>
 #include <exception>
 #include <limits>
 #include <new>
@@ -16,6 +17,11 @@ int32 progressTotal = 0;
 int32 progressDone = 0;
 bool notInGUI = false;
 std::atomic<bool> globalUserCancelled{false};
+bool clocksStopped = false;
+
+namespace {
+int32 stopTime = 0;
+}  // namespace
 
 const char* const kNotEnoughMemoryText =
     "(Vexlor) Not enough memory to run this plugin.  Go to Edit -> Preferences -> Performance to increase "
@@ -112,6 +118,8 @@ void memoryRelease(int64_t, BufferID& bufferID, void*& data) {
     bufferID = nullptr;
     data = nullptr;
 }
+
+void memoryDebugVerify() {}
 
 // Progress and cancel ------------------------------------------------------
 
@@ -251,6 +259,66 @@ bool registryWorksOnHost() {
     if (e1 == kSPNoError) basic->ReleaseSuite(kPSRegistrySuite, kPSRegistrySuiteVersion1);
     if (e2 == kSPNoError) basic->ReleaseSuite(kPSActionDescriptorSuite, kPSActionDescriptorSuiteVersion);
     return e1 == kSPNoError && e2 == kSPNoError;
+}
+
+void outputClock(unsigned long start) {
+    if (!clocksStopped) {
+        stopTime = int32(clock());
+        clocksStopped = true;
+    }
+    // In 64 bits: a start far from the stop time must not overflow.
+    doAlertBox("Time: ", long(int64_t(stopTime) - int64_t(start)));
+}
+
+// Rectangle and colour utilities -------------------------------------------
+
+namespace {
+// The low 16 bits of v with their sign, as a 16-bit rectangle holds it.
+int32 low16(uint32 v) { return int16(uint16(v)); }
+// v * num in 32 bits (wrapping as the host's arithmetic does), divided by
+// den toward zero; the quotient is formed in 64 bits, where -2^31 / -1 does
+// not trap.
+int32 scaled(int32 v, int16 num, int16 den) {
+    const int32 product = int32(uint32(v) * uint32(int32(num)));
+    return low16(uint32(int64_t(product) / den));
+}
+}  // namespace
+
+void ScaleRect(VRect& r, int16 num, int16 den) {
+    if (den == 0) return;
+    r.top = scaled(r.top, num, den);
+    r.left = scaled(r.left, num, den);
+    r.bottom = scaled(r.bottom, num, den);
+    r.right = scaled(r.right, num, den);
+}
+
+void ShrinkRect(VRect& r, int16 dx, int16 dy) {
+    r.left = low16(uint32(r.left) + uint32(int32(dx)));
+    r.top = low16(uint32(r.top) + uint32(int32(dy)));
+    r.right = low16(uint32(r.right) - uint32(int32(dx)));
+    r.bottom = low16(uint32(r.bottom) - uint32(int32(dy)));
+}
+
+void CopyRect(VRect& dst, const VRect& src) { dst = src; }
+
+void CopyColor(uint8 dst[4], const uint8 src[4]) {
+    for (int i = 0; i < 4; ++i) dst[i] = src[i];
+}
+
+void SetColor(uint8 color[4], uint8 a, uint8 b, uint8 c, uint8 d) {
+    color[0] = a;
+    color[1] = b;
+    color[2] = c;
+    color[3] = d;
+}
+
+void ConvertRGBColorToMode(int16 mode, uint8 color[4], FilterRecord* filterRecord) {
+    if (mode == plugInModeRGBColor || !filterRecord) return;
+    int16 components[4] = {color[0], color[1], color[2], color[3]};
+    if (HostCSConvertColor(filterRecord->colorServices, plugIncolorServicesRGBSpace,
+                           CSModeToSpace(uint16(filterRecord->imageMode)), components) != noErr)
+        return;
+    for (int i = 0; i < 4; ++i) color[i] = uint8(components[i]);
 }
 
 OSErr toOSErr(SPErr err) {

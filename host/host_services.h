@@ -23,6 +23,8 @@ void UnlockHandles();
 // null while nothing is held.
 void* memoryAllocate(int64_t size, BufferID& bufferID, void*& data);
 void memoryRelease(int64_t size, BufferID& bufferID, void*& data);
+// A hook for checking the host's buffers while debugging; it checks nothing.
+void memoryDebugVerify();
 template <typename T>
 T* memoryAllocate(int64_t size, BufferID& bufferID, T*& data) {
     void* p = nullptr;
@@ -75,6 +77,24 @@ bool documentFitsSixteenBitRectangles();
 void setInputRate(int16 rate);
 int16 DisplayPixelsMode(int16 mode);
 bool registryWorksOnHost();
+
+// Timing aid: the first call takes the processor clock as the stop time
+// (clocksStopped is then set) and every call shows "Time: " with the stop
+// time minus start.
+extern bool clocksStopped;
+void outputClock(unsigned long start);
+
+// Rectangle and colour utilities.  ScaleRect and ShrinkRect compute as the
+// host's 16-bit rectangles do: each result is cut to 16 bits with its sign.
+void ScaleRect(VRect& r, int16 num, int16 den);
+void ShrinkRect(VRect& r, int16 dx, int16 dy);
+void CopyRect(VRect& dst, const VRect& src);
+void CopyColor(uint8 dst[4], const uint8 src[4]);
+void SetColor(uint8 color[4], uint8 a, uint8 b, uint8 c, uint8 d);
+// The RGB colour converted by the host's colour services into the colour
+// space of the document's mode; left as it is for mode RGB, without colour
+// services or when the host reports an error.
+void ConvertRGBColorToMode(int16 mode, uint8 color[4], FilterRecord* filterRecord);
 
 // A suite error is 32 bits wide; one that does not fit the 16-bit result
 // (the basic suite's own codes do not) must not read as success or as some

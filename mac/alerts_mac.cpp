@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "host/alerts.h"
+#include "mac/nib_window_mac.h"
 
 namespace {
 // Any non-zero code makes doErrorAlert show the alert.
@@ -13,6 +14,12 @@ const long kAlertCode = 8999;
 
 void doErrorAlert(long code, CFStringRef format) {
     if (code == 0) return;
+    // A text that could not be made (not ASCII) is no alert: the system
+    // would crash on it.
+    if (!format) {
+        std::fputs("Cannot create alert!\n", stderr);
+        return;
+    }
     CFStringRef localized = CFBundleCopyLocalizedString(CFBundleGetMainBundle(), format, format, nullptr);
     if (!localized) return;
     CFStringRef message = CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, localized, code);
@@ -35,9 +42,8 @@ void doErrorAlert(long code, CFStringRef format) {
 void doErrorAlert(CFStringRef text) { doErrorAlert(kAlertCode, text); }
 
 void doAlertBox(std::string text) {
-    CFStringRef s = CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingASCII);
-    doErrorAlert(kAlertCode, s);
-    if (s) CFRelease(s);
+    ReleasedString s(text.c_str());
+    doErrorAlert(kAlertCode, s.s);
 }
 
 namespace {

@@ -15,6 +15,8 @@ const OSType kControlSignature = 0x5176747a;  // 'Qvtz'
 namespace {
 const char* const kMakerAddress = "www.vexlor.example";
 const char* const kFreePluginsLine = "Free plug-ins from Vexlor: www.vexlor.example/free";
+// The About window's only button, which both confirms and dismisses it.
+const int32 kAboutOKButton = 4;
 
 // The About window's own: taking 'clos' here keeps the system from disposing
 // of a window that DoAbout disposes of itself.
@@ -60,6 +62,11 @@ void ShowControl(WindowRef window, int32 id) {
     if (ControlRef control = dialogControlByID(window, id)) ShowControl(control);
 }
 
+void setDefaultAndCancelButtons(WindowRef window, int32 defaultID, int32 cancelID) {
+    SetWindowDefaultButton(window, dialogControlByID(window, defaultID));
+    SetWindowCancelButton(window, dialogControlByID(window, cancelID));
+}
+
 // Any non-zero value checks the box: a flag from a script, the registry or a
 // file may hold another value than 1.
 void initCheckBox(WindowRef window, int32 id, int value) {
@@ -94,8 +101,11 @@ void processShowAdvancedControls(WindowRef window) {
                 showOrHide(window, id, advanced);
     for (int f = 0; f < kParamFlagCount; ++f)
         if (BooleanID[f] != 0 && isAdvancedBooleanControl[f]) showOrHide(window, BooleanID[f], advanced);
-    for (int32 id = proxyFirstInstruction; id < proxyFirstInstruction + proxyInstructionCount; ++id)
-        showOrHide(window, id, !advanced);
+    // Halvane's instructions walk through the simple controls and give way
+    // to the advanced ones; Glimra's stay, as in its Windows dialog.
+    if (kProductIsHalvane)
+        for (int32 id = proxyFirstInstruction; id < proxyFirstInstruction + proxyInstructionCount; ++id)
+            showOrHide(window, id, !advanced);
     allowProxyUpdate = true;
 }
 
@@ -113,5 +123,6 @@ void DoAbout(const char* title) {
     setStaticText(window, title, 1);
     setStaticText(window, kMakerAddress, 2);
     setStaticText(window, kFreePluginsLine, 3);
+    setDefaultAndCancelButtons(window, kAboutOKButton, kAboutOKButton);
     runAndDispose(window, AboutEventHandler);
 }

@@ -45,15 +45,14 @@ checked_array<double, kParamValueCount> lastValueGUI = {};
 checked_array<int32, kParamValueCount> lastSliderPositionGUI = {};
 std::array<std::string, kParamValueCount> lastEditTextGUI;
 
-std::string textOf(ControlRef control) {
+// The control's text as a new string of the system's, which the caller
+// releases; null when the control gives none.
+CFStringRef copyControlText(ControlRef control) {
     CFStringRef text = nullptr;
     if (!control || GetControlData(control, kControlEntireControl, kControlEditTextCFStringTag, sizeof text, &text,
-                                   nullptr) != 0 || !text)
-        return std::string();
-    const char* bytes = CFStringGetCStringPtr(text, kCFStringEncodingUTF8);
-    std::string result = bytes ? bytes : "";
-    CFRelease(text);
-    return result;
+                                   nullptr) != 0)
+        return nullptr;
+    return text;
 }
 
 std::string valueText(double value) {
@@ -62,11 +61,11 @@ std::string valueText(double value) {
     return text;
 }
 
-// Typed text counts by the number it begins with; one that is not finite
-// ("inf", "1e999", "nan") is no number, so 0.
-double typedValue(ControlRef edit) {
-    ReleasedString text(textOf(edit).c_str());
-    const double value = CFStringGetDoubleValue(text.s);
+// Typed text counts by the number it begins with, read from the control's
+// own string, whatever else it holds; one that is not finite ("inf",
+// "1e999", "nan") is no number, so 0.
+double typedValue(CFStringRef text) {
+    const double value = text ? CFStringGetDoubleValue(text) : 0.0;
     return std::isfinite(value) ? value : 0.0;
 }
 
@@ -100,10 +99,12 @@ OSStatus processEditText(EventHandlerCallRef call, EventRef event, void* userDat
     }
     WindowRef window = static_cast<WindowRef>(userData);
     ControlRef edit = dialogControlByID(window, EditGUI[i]);
-    const std::string text = textOf(edit);
+    ReleasedString typed(copyControlText(edit));
+    std::string text;
+    utf8Text(typed.s, text);
     if (!edit || text == lastEditTextGUI[i]) return result;
     lastEditTextGUI[i] = text;
-    const double value = typedValue(edit);
+    const double value = typedValue(typed.s);
     gParams->values[i] = value;
     // Unlike a slider set from a value, typing truncates: "0.29" at scale
     // 100 is position 28.
@@ -331,8 +332,12 @@ bool DoUI() {
     const EventTypeSpec mouseDown[] = {{kEventClassMouse, kEventMouseDown}};
     InstallWindowEventHandler(window, NewEventHandlerUPP(TextDoubleClickHandler), 1, mouseDown, window, nullptr);
 
+    setDefaultAndCancelButtons(window, kOKButton, kCancelButton);
     initZoomableProxy(window, UpdateProxyItem, eyedropperAnalysis, initAllEditSliders, kProductTitle);
+    // As on Windows: Halvane's Despeckle box would only seem to change its
+    // flag, which every derivation sets.
     HideControl(window, proxyEyedropperControlID);
+    HideControl(window, kDespeckleBox);
     processInvertProtectionTextChange(window);
     initAllEditSliders(window);
     initCheckBox(window, kProfileFilmOnLoadBox, gParams->flags[kFilmProfileFlag]);

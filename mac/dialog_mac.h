@@ -13,6 +13,8 @@
 extern const OSType kControlSignature;  // 'Qvtz'
 
 enum {
+    kOKButton = 1,
+    kCancelButton = 2,
     kDProxyControlID = 900,
     proxyShowOriginal = 901,
     proxyEyedropperControlID = 902,
@@ -54,10 +56,26 @@ void SetCursorFromMousestate(WindowRef window);
 // (mouse, drags, stored window) back to idle for the next dialog.
 void endDialogPreview();
 
+// Geometry of the window framework.  Local coordinates have the origin at
+// the top left of the window's content; global ones are the screen's, in
+// which mouse events give their point.
+VRect globalVRectFromLocalVRect(WindowRef window, VRect local);
+// A control's bounds in global coordinates; an empty rectangle at the
+// content's origin when the window has no such control.
+VRect getGlobalRectFromWindowItem(WindowRef window, int32 id);
+// Whether a global point lies on the preview as displayed in item 900.
+bool globalCursorInProxyArea(WindowRef window, Point global);
+// Whether a point lies on the overview box in item 913, in local or in
+// global coordinates.
+bool cursorInOverviewGUIarea(WindowRef window, VPoint local);
+bool cursorInOverviewGUIarea(WindowRef window, Point global);
+
 // Controls (dialog_controls_mac.cpp).
 void setStaticText(WindowRef window, const char* text, int32 id);
 void HideControl(WindowRef window, int32 id);
 void ShowControl(WindowRef window, int32 id);
+// The buttons that Return and Enter, and Escape, press.
+void setDefaultAndCancelButtons(WindowRef window, int32 defaultID, int32 cancelID);
 void initCheckBox(WindowRef window, int32 id, int value);
 void initCheckboxes(WindowRef window);
 void processCheckBox(WindowRef window, int32 id, uint8& flag, bool update);

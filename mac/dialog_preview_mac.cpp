@@ -88,6 +88,30 @@ VRect getOverviewBox(WindowRef window) {
 }
 
 bool pointInRect(VRect r, VPoint p) { return p.h >= r.left && p.h < r.right && p.v >= r.top && p.v < r.bottom; }
+VPoint vpointOf(Point p) { return VPoint{p.v, p.h}; }
+
+}  // namespace
+
+VRect globalVRectFromLocalVRect(WindowRef window, VRect local) {
+    const VPoint origin = contentOrigin(window);
+    return VRect{local.top + origin.v, local.left + origin.h, local.bottom + origin.v, local.right + origin.h};
+}
+
+VRect getGlobalRectFromWindowItem(WindowRef window, int32 id) {
+    return globalVRectFromLocalVRect(window, getVRectFromWindowItem(window, id));
+}
+
+bool globalCursorInProxyArea(WindowRef window, Point global) {
+    return pointInRect(globalVRectFromLocalVRect(window, getUsedProxyVRect(window)), vpointOf(global));
+}
+
+bool cursorInOverviewGUIarea(WindowRef window, VPoint local) { return pointInRect(getOverviewBox(window), local); }
+
+bool cursorInOverviewGUIarea(WindowRef window, Point global) {
+    return pointInRect(globalVRectFromLocalVRect(window, getOverviewBox(window)), vpointOf(global));
+}
+
+namespace {
 
 void updateProxyAllotments(WindowRef window, int32 id) {
     const VRect pane = getVRectFromWindowItem(window, id);
@@ -136,13 +160,15 @@ void eraseRect(const VRect& r) {
 
 // Mouse -------------------------------------------------------------------------
 
-void processMouseDownForProxy(WindowRef window, VPoint p) {
+// where: the event's point, global; the drag and the eyedropper go on in the
+// window's coordinates.
+void processMouseDownForProxy(WindowRef window, Point where) {
+    const VPoint p = localPoint(window, where);
     if (mouseState == 0) {
-        lastClickHitProxyArea = pointInRect(getUsedProxyVRect(window), p);
-        const VRect overview = getOverviewBox(window);
-        lastClickHitOverviewArea = pointInRect(overview, p);
-        if (lastClickHitOverviewArea) overviewHandleFirstClick(p.h, p.v, overview);
-    } else if (pointInRect(getUsedProxyVRect(window), p)) {
+        lastClickHitProxyArea = globalCursorInProxyArea(window, where);
+        lastClickHitOverviewArea = cursorInOverviewGUIarea(window, where);
+        if (lastClickHitOverviewArea) overviewHandleFirstClick(p.h, p.v, getOverviewBox(window));
+    } else if (globalCursorInProxyArea(window, where)) {
         eyedropper1Down = findEyedropperFromGlobalClick(window, p, false);
         if (mouseState % 2) ++mouseState;
     } else {
@@ -185,8 +211,8 @@ void processMouseUpForProxy(WindowRef window, VPoint p) {
 }
 
 // True when the wheel was over the preview or the overview.
-bool processMouseDeltaForProxy(WindowRef window, VPoint p, int32 lines) {
-    if (!pointInRect(getUsedProxyVRect(window), p) && !pointInRect(getOverviewBox(window), p)) return false;
+bool processMouseDeltaForProxy(WindowRef window, Point where, int32 lines) {
+    if (!globalCursorInProxyArea(window, where) && !cursorInOverviewGUIarea(window, where)) return false;
     if (lines != 0) changeUpdateRelativeZoomLevelMac(window, -lines, localUpdateProxy);
     return true;
 }
@@ -202,13 +228,13 @@ OSStatus mouseEventInWindowHandler(EventHandlerCallRef, EventRef event, void* us
         return eventNotHandledErr;
     const VPoint p = localPoint(window, where);
     switch (GetEventKind(event)) {
-        case kEventMouseDown: processMouseDownForProxy(window, p); return eventNotHandledErr;
+        case kEventMouseDown: processMouseDownForProxy(window, where); return eventNotHandledErr;
         case kEventMouseDragged: return processMouseDragForProxy(window, p) ? OSStatus(noErr) : eventNotHandledErr;
         case kEventMouseUp: processMouseUpForProxy(window, p); return eventNotHandledErr;
         case kEventMouseWheelMoved: {
             int32 lines = 0;
             GetEventParameter(event, kEventParamMouseWheelDelta, typeSInt32, nullptr, sizeof lines, nullptr, &lines);
-            return processMouseDeltaForProxy(window, p, lines) ? OSStatus(noErr) : eventNotHandledErr;
+            return processMouseDeltaForProxy(window, where, lines) ? OSStatus(noErr) : eventNotHandledErr;
         }
         default: return eventNotHandledErr;
     }

@@ -1,6 +1,7 @@
 #include "mac/nib_window_mac.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "engine/product.h"
 
@@ -30,4 +31,15 @@ void runAndDispose(WindowRef window, EventHandlerProcPtr handler) {
     ShowWindow(window);
     RunAppModalLoopForWindow(window);
     DisposeWindow(window);
+}
+
+bool utf8Text(CFStringRef s, std::string& text) {
+    text.clear();
+    if (!s) return false;
+    const CFIndex size = CFStringGetMaximumSizeForEncoding(CFStringGetLength(s), kCFStringEncodingUTF8) + 1;
+    if (size <= 0) return false;
+    std::vector<char> buffer(size_t(size), '\0');
+    if (!CFStringGetCString(s, buffer.data(), size, kCFStringEncodingUTF8)) return false;
+    text = buffer.data();
+    return true;
 }

@@ -3,12 +3,13 @@
 #include "mac/settings_dialogs_mac.h"
 
 #include <cstring>
-#include <vector>
+#include <string>
 
 #include "host/alerts.h"
 #include "engine/product.h"
 #include "entry/settings_file.h"
 #include "mac/alerts_mac.h"
+#include "mac/nib_window_mac.h"
 
 namespace {
 
@@ -21,20 +22,9 @@ const char* const kPathErrorText = "Error getting file path.  Note that unicode 
 
 // An alert whose code is shown by doErrorAlert's rules (0: nothing).
 void alertWithCode(long code, const char* text) {
-    CFStringRef s = CFStringCreateWithCString(kCFAllocatorDefault, text, kCFStringEncodingASCII);
-    doErrorAlert(code, s);
-    if (s) CFRelease(s);
+    ReleasedString s(text);
+    doErrorAlert(code, s.s);
 }
-
-struct ReleasedString {
-    CFStringRef s;
-    explicit ReleasedString(CFStringRef made) : s(made) {}
-    ~ReleasedString() {
-        if (s) CFRelease(s);
-    }
-    ReleasedString(const ReleasedString&) = delete;
-    ReleasedString& operator=(const ReleasedString&) = delete;
-};
 
 void runDialog(NavDialogRef& dialog, OSStatus created, NavEventUPP eventProc) {
     if (created == 0 && dialog) NavDialogRun(dialog);
@@ -50,9 +40,9 @@ void runDialog(NavDialogRef& dialog, OSStatus created, NavEventUPP eventProc) {
 void saveSettings(parameterStructure params, const char* magic) {
     NavDialogCreationOptions options;
     NavGetDefaultDialogCreationOptions(&options);
-    ReleasedString untitled(CFStringCreateWithCString(kCFAllocatorDefault, "untitled", kCFStringEncodingASCII));
+    ReleasedString untitled("untitled");
     const std::string format = std::string("%@.") + kSettingsExtension;
-    ReleasedString nameFormat(CFStringCreateWithCString(kCFAllocatorDefault, format.c_str(), kCFStringEncodingASCII));
+    ReleasedString nameFormat(format.c_str());
     ReleasedString proposed(CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, nameFormat.s, untitled.s));
     options.saveFileName = proposed.s;
     options.preferenceKey = kDialogPreferenceKey;
@@ -155,13 +145,11 @@ OSStatus getFullPathFSRefToString(const NavReplyRecord& reply, std::string& path
     // A save names the folder and gives the file name apart.  The folder's
     // path is UTF-8, so the name is too: another encoding would put bytes
     // into the path that name some other file.
+    std::string name;
     if (!err && reply.saveFileName) {
-        const CFIndex size = CFStringGetMaximumSizeForEncoding(CFStringGetLength(reply.saveFileName),
-                                                               kCFStringEncodingUTF8) + 1;
-        std::vector<char> name(size_t(size), '\0');
-        if (CFStringGetCString(reply.saveFileName, name.data(), size, kCFStringEncodingUTF8)) {
+        if (utf8Text(reply.saveFileName, name)) {
             path += "/";
-            path += name.data();
+            path += name;
         } else {
             alertWithCode(kAlertCode, "Error getting file path.  Could not get C String.");
             err = kAlertCode;

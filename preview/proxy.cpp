@@ -91,12 +91,11 @@ OSErr SetupProxy(unsigned char) {
     calcZoomedProxyDimensions();
 
     // The old proxies stay until the new ones are read, so that a refused
-    // buffer or a failed read leaves the preview as it was.
+    // buffer or a failed read leaves the preview as it was: `before` holds
+    // them, and the new ones are made beside them.
     pData.sourceBufferID = pData.outputBufferID = nullptr;
     pData.sourcePtr = pData.outputPtr = nullptr;
-    proxyMemSize = int64_t(pData.scPlaneSize) * proxyPlanesToMakeMemoryFor();
-    memoryAllocate(proxyMemSize, pData.sourceBufferID, pData.sourcePtr);
-    memoryAllocate(proxyMemSize, pData.outputBufferID, pData.outputPtr);
+    createProxyBuffers();
     if (!pData.sourcePtr || !pData.outputPtr) {
         restore();
         reportOutOfMemory();
@@ -119,6 +118,13 @@ OSErr SetupProxy(unsigned char) {
 }
 
 void deleteProxyBuffers() { releaseProxyBuffers(pData); }
+
+void createProxyBuffers() {
+    releaseProxyBuffers(pData);
+    proxyMemSize = int64_t(pData.scPlaneSize) * proxyPlanesToMakeMemoryFor();
+    if (!pData.sourceBufferID && !pData.sourcePtr) memoryAllocate(proxyMemSize, pData.sourceBufferID, pData.sourcePtr);
+    if (!pData.outputBufferID && !pData.outputPtr) memoryAllocate(proxyMemSize, pData.outputBufferID, pData.outputPtr);
+}
 
 void unSetupProxy() {
     deleteProxyBuffers();

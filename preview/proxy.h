@@ -53,6 +53,9 @@ OSErr SetupProxy(unsigned char unused = 0);
 // Releases both proxies and the overview; every way out of a dialog calls it.
 void unSetupProxy();
 void deleteProxyBuffers();
+// Releases both proxies, sizes proxyMemSize for the current plane size and
+// allocates each proxy buffer that is not held; a refused one stays empty.
+void createProxyBuffers();
 void updateInputRate();
 
 // The shown rectangle.

@@ -78,26 +78,6 @@ OSErr recompute(unsigned char* source, proxyParameterCallback parameters) {
     return noErr;
 }
 
-template <typename Sample>
-void enhanceRows(const threadedEnhance_struct& b, void (*hook)(Sample&, Sample&, Sample&)) {
-    const int64_t second = b.interleaved ? 1 : b.planeBytes;
-    const int64_t pixelStep = b.interleaved ? b.planes : 1;
-    const int32 width = b.right - b.left;
-    for (int32 r = b.top; r < b.bottom; ++r) {
-        // The row's byte offset aligned down to a whole sample.
-        const int64_t offset = int64_t(r) * b.rowBytes / int64_t(sizeof(Sample)) * int64_t(sizeof(Sample));
-        Sample* p = reinterpret_cast<Sample*>(static_cast<char*>(b.data) + offset);
-        for (int32 x = 0; x < width; ++x, p += pixelStep) {
-            if (b.planes == 3) {
-                hook(p[0], p[second], p[2 * second]);
-            } else {
-                Sample scratch1 = *p, scratch2 = *p;
-                hook(*p, scratch1, scratch2);
-            }
-        }
-    }
-}
-
 }  // namespace
 
 OSErr proxyDoSpatialEffect(spatialSourceStruct source, spatialDestStruct destination) {
@@ -154,12 +134,10 @@ void* threadedEnhanceProcess(void* record) {
     return nullptr;
 }
 
-void enhancePixelBlock(threadedEnhance_struct block) {
-    if (block.planes != 1 && block.planes != 3) return;
-    switch (block.depth) {
-        case 8: enhanceRows<uint8>(block, enhancePixelUint8); break;
-        case 16: enhanceRows<uint16>(block, enhancePixelUint16); break;
-        case 32: enhanceRows<float>(block, enhancePixelFloat); break;
-        default: break;
-    }
+void enhancePixelBlock(threadedEnhance_struct b) {
+    if (b.planes != 1 && b.planes != 3) return;
+    // Columns count from the data pointer, whatever left was.
+    const enhanceLayout layout =
+        b.interleaved ? enhanceLayout{b.planes, 1, b.planes} : enhanceLayout{b.planes, b.planeBytes, 1};
+    enhancePixelsAtDepth(b.data, b.rowBytes, VRect{b.top, 0, b.bottom, b.right - b.left}, b.depth, layout);
 }

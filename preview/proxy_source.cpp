@@ -230,3 +230,6 @@ bool overviewHandleFirstClick(int32 h, int32 v, VRect used) {
     }
     return false;
 }
+
+void startTimerOne() {}
+void showTimerOne() {}

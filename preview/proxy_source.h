@@ -28,3 +28,7 @@ void overviewSlide(int32 dh, int32 dv, proxyEnhanceCallback enhance);
 // image occupies there.  True when it landed in the red box (the caller
 // starts a drag of the box); otherwise the preview is centred on the point.
 bool overviewHandleFirstClick(int32 h, int32 v, VRect used);
+
+// Timing hooks of the proxy's reads; they do nothing.
+void startTimerOne();
+void showTimerOne();

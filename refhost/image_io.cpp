@@ -112,12 +112,20 @@ bool pngReadRows(png_structp& png, png_infop& info, png_bytep* rows, PngMessage&
     return true;
 }
 
-Document readPng(std::FILE* f, const std::string& path, int64_t maxImageBytes) {
+Document readPng(std::FILE* f, const std::string& path, int64_t maxImageBytes, FileColours& colours) {
     png_structp png = nullptr;
     png_infop info = nullptr;
     PngInfo pi;
     PngMessage msg{};
     if (!pngOpen(f, png, info, pi, msg)) fail(path, std::string("cannot read the PNG file: ") + msg.text);
+    // libpng has checked the profile's header and its colour space against
+    // the colour type (and dropped one that fails, with a warning).
+    png_charp profileName = nullptr;
+    png_bytep profile = nullptr;
+    png_uint_32 profileBytes = 0;
+    int profileCompression = 0;
+    if (png_get_iCCP(png, info, &profileName, &profileCompression, &profile, &profileBytes) == PNG_INFO_iCCP)
+        colours.iccProfile.assign(profile, profile + profileBytes);
     int16_t base = pi.channels == 1 ? plugInModeGrayScale : pi.channels == 3 ? plugInModeRGBColor : -1;
     if (base < 0 || (pi.bits != 8 && pi.bits != 16) || pi.width == 0 || pi.height == 0 ||
         pi.width > 0x7FFFFFFF || pi.height > 0x7FFFFFFF) {
@@ -126,7 +134,9 @@ Document readPng(std::FILE* f, const std::string& path, int64_t maxImageBytes) {
                        std::to_string(pi.bits) + " bits, " + std::to_string(pi.width) + " x " +
                        std::to_string(pi.height) + ")");
     }
+    colours.baseMode = base;
     try {
+        if (!colours.iccProfile.empty()) imageio::checkEmbeddedProfile(path, colours.iccProfile, base);
         // Each stored row is a filter byte and the samples, deflated.
         const std::string what = "PNG of " + std::to_string(pi.width) + " x " + std::to_string(pi.height) + " pixels";
         checkFileCanHold(path, what, saturatedProduct(int64_t(pi.storedRowBytes) + 1, pi.height),
@@ -167,7 +177,9 @@ Document readPng(std::FILE* f, const std::string& path, int64_t maxImageBytes) {
     return doc;
 }
 
-bool pngWriteRows(std::FILE* f, const PngInfo& pi, png_bytep* rows, PngMessage& msg) {
+// profile: the ICC profile to embed, or null.
+bool pngWriteRows(std::FILE* f, const PngInfo& pi, png_bytep* rows, const std::vector<uint8_t>* profile,
+                  PngMessage& msg) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &msg, pngError, pngWarning);
     if (!png) {
         std::snprintf(msg.text, sizeof msg.text, "out of memory");
@@ -191,6 +203,8 @@ bool pngWriteRows(std::FILE* f, const PngInfo& pi, png_bytep* rows, PngMessage& 
     png_set_compression_strategy(png, Z_RLE);
     png_set_IHDR(png, info, pi.width, pi.height, pi.bits, pi.channels == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (profile)
+        png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, profile->data(), png_uint_32(profile->size()));
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, nullptr);
@@ -198,7 +212,7 @@ bool pngWriteRows(std::FILE* f, const PngInfo& pi, png_bytep* rows, PngMessage& 
     return true;
 }
 
-void writePng(const Document& doc, std::FILE* f, const std::string& path) {
+void writePng(const Document& doc, std::FILE* f, const std::string& path, const FileColours& colours) {
     if (doc.depth() == 32) fail(path, "PNG holds 8 or 16 bits per sample; write 32-bit documents as TIFF");
     if (doc.planes() != 1 && doc.planes() != 3) fail(path, "PNG holds grey or RGB images, not " + modeName(doc.imageMode()));
     int16_t base = modeFor(doc.imageMode(), 8);
@@ -228,7 +242,8 @@ void writePng(const Document& doc, std::FILE* f, const std::string& path) {
         }
     }
     PngMessage msg{};
-    if (!pngWriteRows(f, pi, rows.data(), msg)) fail(path, std::string("cannot write the PNG file: ") + msg.text);
+    const std::vector<uint8_t>* profile = imageio::embedsProfile(doc, colours) ? &colours.iccProfile : nullptr;
+    if (!pngWriteRows(f, pi, rows.data(), profile, msg)) fail(path, std::string("cannot write the PNG file: ") + msg.text);
 }
 
 // ---------------------------------------------------------------------------
@@ -266,7 +281,7 @@ int64_t tiffMaxRatio(uint16_t compression) {
     }
 }
 
-Document readTiff(const std::string& path, int64_t fileBytes, int64_t maxImageBytes) {
+Document readTiff(const std::string& path, int64_t fileBytes, int64_t maxImageBytes, FileColours& colours) {
     tiffHandlers();
     tiffMessage.clear();
     // libtiff's own allocations (directories, strips) stay within the budget
@@ -312,6 +327,15 @@ Document readTiff(const std::string& path, int64_t fileBytes, int64_t maxImageBy
     if (mode < 0) fail(path, modeName(base) + " TIFF with " + std::to_string(bps) + "-bit samples is not supported");
     if (format == SAMPLEFORMAT_INT && photometric != PHOTOMETRIC_CIELAB)
         fail(path, "TIFF with signed integer samples is not supported");
+    if (base != plugInModeLabColor) colours.baseMode = base;
+    // A min-is-white file's profile describes grey the host holds inverted.
+    uint32_t profileBytes = 0;
+    const uint8_t* profile = nullptr;
+    if (intSamples && base != plugInModeLabColor && photometric != PHOTOMETRIC_MINISWHITE &&
+        TIFFGetField(t, TIFFTAG_ICCPROFILE, &profileBytes, &profile) && profile && profileBytes > 0) {
+        colours.iccProfile.assign(profile, profile + profileBytes);
+        imageio::checkEmbeddedProfile(path, colours.iccProfile, base);
+    }
     const std::string what = "TIFF of " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
     if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) fail(path, what + " is not supported");
 
@@ -400,7 +424,7 @@ Document readTiff(const std::string& path, int64_t fileBytes, int64_t maxImageBy
     return doc;
 }
 
-void writeTiff(const Document& doc, const std::string& tempPath, const std::string& path) {
+void writeTiff(const Document& doc, const std::string& tempPath, const std::string& path, const FileColours& colours) {
     tiffHandlers();
     tiffMessage.clear();
     const int16_t base = modeFor(doc.imageMode(), 8);
@@ -423,6 +447,8 @@ void writeTiff(const Document& doc, const std::string& tempPath, const std::stri
     TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, uint16_t(sb == 4 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT));
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
     if (photometric == PHOTOMETRIC_SEPARATED) TIFFSetField(t, TIFFTAG_INKSET, uint16_t(INKSET_CMYK));
+    if (imageio::embedsProfile(doc, colours))
+        TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(colours.iccProfile.size()), colours.iccProfile.data());
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
     TIFFSetField(t, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_ADOBE_DEFLATE));
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
@@ -451,7 +477,8 @@ void writeTiff(const Document& doc, const std::string& tempPath, const std::stri
 
 }  // namespace
 
-Document readImage(const std::string& path, int64_t maxImageBytes) {
+Document readImage(const std::string& path, int64_t maxImageBytes, FileColours* colours) {
+    FileColours found;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) fail(path, std::string("cannot open: ") + std::strerror(errno));
     unsigned char magic[8] = {0};
@@ -461,13 +488,14 @@ Document readImage(const std::string& path, int64_t maxImageBytes) {
     bool isTiff = n >= 4 && ((magic[0] == 'I' && magic[1] == 'I' && (magic[2] == 42 || magic[2] == 43) && magic[3] == 0) ||
                              (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && (magic[3] == 42 || magic[3] == 43)));
     if (imageio::isPnmMagic(magic, n)) {
-        return imageio::readPnmAndClose(f, path, maxImageBytes);
+        return imageio::readPnmAndClose(f, path, maxImageBytes, colours);
     }
     if (isPng) {
         std::rewind(f);
         try {
-            Document d = readPng(f, path, maxImageBytes);
+            Document d = readPng(f, path, maxImageBytes, found);
             std::fclose(f);
+            if (colours) *colours = std::move(found);
             return d;
         } catch (...) {
             std::fclose(f);
@@ -476,13 +504,19 @@ Document readImage(const std::string& path, int64_t maxImageBytes) {
     }
     const int64_t fileBytes = platform::fileSize(f);
     std::fclose(f);
-    if (isTiff) return readTiff(path, fileBytes, maxImageBytes);
+    if (isTiff) {
+        Document d = readTiff(path, fileBytes, maxImageBytes, found);
+        if (colours) *colours = std::move(found);
+        return d;
+    }
     if (n == 0) fail(path, "the file is empty");
     fail(path, "neither a PNG, TIFF, PPM nor PGM file");
 }
 
-void writeImage(const Document& doc, const std::string& path) {
+void writeImage(const Document& doc, const std::string& path, const FileColours& colours) {
     const std::string ext = imageio::lowerExtension(path);
+    if (const std::optional<FileColours> device = imageio::labWrittenIn(doc, ext, colours))
+        return writeImage(imageio::labInto(doc, path, *device), path, *device);
     if (imageio::isPnmExtension(ext)) return imageio::writePnmFile(doc, path);
     const bool png = ext == "png", tiff = ext == "tif" || ext == "tiff";
     if (!png && !tiff) fail(path, "unknown output format; use .png, .tif, .tiff, .ppm or .pgm");
@@ -492,7 +526,7 @@ void writeImage(const Document& doc, const std::string& path) {
     if (!f) fail(path, error);
     try {
         if (png) {
-            writePng(doc, f, path);
+            writePng(doc, f, path, colours);
             bool ok = std::fflush(f) == 0 && !std::ferror(f);
             int err = errno;
             if (std::fclose(f) != 0) ok = false;
@@ -501,7 +535,7 @@ void writeImage(const Document& doc, const std::string& path) {
         } else {
             std::fclose(f);  // libtiff opens the file by name
             f = nullptr;
-            writeTiff(doc, tempPath, path);
+            writeTiff(doc, tempPath, path, colours);
         }
         if (!platform::replaceFile(tempPath, path, error)) fail(path, error);
     } catch (...) {

@@ -8,7 +8,7 @@
 
 namespace refhost {
 
-Document readImage(const std::string& path, int64_t maxImageBytes) {
+Document readImage(const std::string& path, int64_t maxImageBytes, FileColours* colours) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) imageio::fail(path, std::string("cannot open: ") + std::strerror(errno));
     unsigned char magic[3] = {0, 0, 0};
@@ -19,11 +19,14 @@ Document readImage(const std::string& path, int64_t maxImageBytes) {
                                    : "neither a PPM nor a PGM file (this pihost was built without PNG and TIFF "
                                      "support)");
     }
-    return imageio::readPnmAndClose(f, path, maxImageBytes);
+    return imageio::readPnmAndClose(f, path, maxImageBytes, colours);
 }
 
-void writeImage(const Document& doc, const std::string& path) {
-    if (!imageio::isPnmExtension(imageio::lowerExtension(path)))
+void writeImage(const Document& doc, const std::string& path, const FileColours& colours) {
+    const std::string ext = imageio::lowerExtension(path);
+    if (const std::optional<FileColours> device = imageio::labWrittenIn(doc, ext, colours))
+        return writeImage(imageio::labInto(doc, path, *device), path, *device);
+    if (!imageio::isPnmExtension(ext))
         imageio::fail(path, "unknown output format; this pihost, built without PNG and TIFF support, writes .ppm "
                             "and .pgm");
     imageio::writePnmFile(doc, path);

@@ -66,11 +66,12 @@ bool isPnmMagic(const unsigned char* bytes, size_t n) {
     return n >= 3 && bytes[0] == 'P' && (bytes[1] == '5' || bytes[1] == '6') && isBlank(bytes[2]);
 }
 
-Document readPnmAndClose(std::FILE* f, const std::string& path, int64_t maxImageBytes) {
+Document readPnmAndClose(std::FILE* f, const std::string& path, int64_t maxImageBytes, FileColours* colours) {
     std::rewind(f);
     try {
         Document d = readPnm(f, path, maxImageBytes);
         std::fclose(f);
+        if (colours) *colours = FileColours{modeFor(d.imageMode(), 8), {}};
         return d;
     } catch (...) {
         std::fclose(f);

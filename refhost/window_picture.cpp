@@ -72,6 +72,17 @@ Document pictureOfWindow(WindowRef window) {
         }
         frame(d, r, c.hilite == 255 ? Colour{170, 170, 170} : Colour{70, 70, 70});
     }
+    // The default button, which Return presses, ringed in blue as the
+    // system marks it.
+    ControlRef defaultButton = nullptr;
+    if (GetWindowDefaultButton(window, &defaultButton) == 0 && defaultButton && IsControlVisible(defaultButton)) {
+        Rect r;
+        GetControlBounds(defaultButton, &r);
+        for (int ring = 0; ring < 2; ++ring) {
+            frame(d, r, {40, 90, 200});
+            InsetRect(&r, 1, 1);
+        }
+    }
     // What was displayed or erased on the window's port lies over them.
     for (int32 y = 0; y < d.height(); ++y)
         for (int32 x = 0; x < d.width(); ++x) {

@@ -35,7 +35,7 @@ extern "C" DIALOG_EXPORT INT_PTR WINAPI DissolveProc(HWND window, UINT message, 
         }
         case WM_INITDIALOG:
             initZoomableProxy(window, kProductTitle, refreshDialogControls, eyedropperAnalysis);
-            for (int id : {kDespeckleBox, kSelectNoiseButton, kResetNoiseReductionButton})
+            for (int id : {int(kDespeckleBox), int(kSelectNoiseButton), int(kResetNoiseReductionButton)})
                 ShowWindow(GetDlgItem(window, id), SW_HIDE);
             processInvertProtectionTextChange(window);
             // Focus stays on OK, where the start-up put it.

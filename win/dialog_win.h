@@ -11,7 +11,6 @@
 // Dialog item ids beside the parameter controls of dialog/control_tables.h.
 enum {
     kResetAllButton = 12,
-    kDespeckleBox = 24,
     kResetNoiseReductionButton = 501,
     kProfileDigitalButton = 503,
     kProfileFilmButton = 505,

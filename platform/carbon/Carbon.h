@@ -111,10 +111,13 @@ enum : OSType {
 };
 CARBON_API OSErr Gestalt(OSType selector, int32_t* response);
 
-// Alerts from resources: the 'ALRT' of the id names nothing further here;
-// its text is the 'DITL' resource of the same id, in which ^0..^3 are
-// replaced by the parameter text.  Without the resources nothing is shown
-// and the result is -1.  Bytes are passed on as they are (Mac Roman).
+// Alerts from resources: the 'ALRT' of the id is an AlertTemplate
+// (CarbonDialogs.h), whose bounds the alert is shown at, as loaded: a change
+// made to the loaded resource moves the alert.  Its text is the 'DITL'
+// resource of the same id, in which ^0..^3 are replaced by the parameter
+// text.  Without the resources, or with an 'ALRT' shorter than its
+// template, nothing is shown and the result is -1.  Bytes are passed on as
+// they are (Mac Roman).
 CARBON_API void ParamText(const unsigned char* param0, const unsigned char* param1, const unsigned char* param2,
                           const unsigned char* param3);
 CARBON_API DialogItemIndex StopAlert(int16_t alertID, void* filterProc);

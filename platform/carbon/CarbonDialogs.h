@@ -39,6 +39,11 @@ struct DialogTemplate {
     int32_t refCon;
     int16_t itemsID;
 };
+struct AlertTemplate {
+    Rect boundsRect;  // global
+    int16_t itemsID;
+    uint16_t stages;
+};
 
 CARBON_API DialogRef GetNewDialog(int16_t dialogID, void* storage, WindowRef behind);
 CARBON_API void DisposeDialog(DialogRef dialog);
@@ -79,5 +84,7 @@ CARBON_API void CarbonStandInDefineDialog(int16_t dialogID, const Rect* bounds, 
 CARBON_API void CarbonStandInQueueDialogEvents(const EventRecord* events, int count);
 CARBON_API void CarbonStandInSetDragDistance(int16_t dh, int16_t dv);
 CARBON_API long CarbonStandInLiveDialogs();
+// Where the last alert from resources was shown; all 0 before the first.
+CARBON_API void CarbonStandInLastAlertBounds(Rect* bounds);
 // Item 0 when nothing is selected.
 CARBON_API void CarbonStandInDialogSelection(DialogRef dialog, int16_t* item, int16_t* start, int16_t* end);

@@ -61,11 +61,13 @@ enum : uint32_t {
     kEventClassWindow = 0x77696e64,     // 'wind'
     kEventClassTextInput = 0x74657874,  // 'text'
     kEventClassTextField = 0x74786664,  // 'txfd'
+    kEventClassKeyboard = 0x6b657962,   // 'keyb'
 };
 enum : uint32_t { kEventCommandProcess = 1 };
 enum : uint32_t { kEventMouseDown = 1, kEventMouseUp = 2, kEventMouseDragged = 6, kEventMouseWheelMoved = 10 };
 enum : uint32_t { kEventWindowBoundsChanging = 26, kEventWindowBoundsChanged = 27 };
 enum : uint32_t { kEventTextInputUnicodeForKeyEvent = 2 };
+enum : uint32_t { kEventRawKeyDown = 1 };
 // Sent by an edit box after its text changed other than by a key: a paste,
 // a cut, a drop.
 enum : uint32_t { kEventTextDidChange = 1 };
@@ -82,13 +84,14 @@ enum : uint32_t {
     kEventParamCurrentBounds = 0x63726374,        // 'crct'
     kEventParamPreviousBounds = 0x70726374,       // 'prct'
     kEventParamAttributes = 0x61747472,           // 'attr'
-    kEventParamTextInputSendText = 0x74737478,    // 'tstx'
+    kEventParamTextInputSendText = 0x74737478,    // 'tstx', UTF-16
+    kEventParamKeyMacCharCodes = 0x6b636872,      // 'kchr', the key's character
     typeHICommand = 0x68636d64,                   // 'hcmd'
     typeQDPoint = 0x51447074,                     // 'QDpt'
     typeQDRectangle = 0x71647274,                 // 'qdrt'
     typeUInt32 = 0x6d61676e,                      // 'magn'
     typeSInt32 = 0x6c6f6e67,                      // 'long'
-    typeCString = 0x63737472,                     // 'cstr'
+    typeUnicodeText = 0x75747874,                 // 'utxt'
     typeWindowRef = 0x77696e64,                   // 'wind'
 };
 enum : uint32_t { kWindowBoundsChangeSizeChanged = 1u << 2, kWindowBoundsChangeOriginChanged = 1u << 3 };
@@ -191,6 +194,11 @@ CARBON_API Boolean IsControlVisible(ControlRef control);
 CARBON_API WindowRef GetControlOwner(ControlRef control);
 CARBON_API OSStatus GetControlCommandID(ControlRef control, uint32_t* outCommandID);
 CARBON_API void HiliteControl(ControlRef control, ControlPartCode part);
+// The push buttons that Return and Enter, and Escape, press (null: none).
+CARBON_API OSStatus SetWindowDefaultButton(WindowRef inWindow, ControlRef inControl);
+CARBON_API OSStatus SetWindowCancelButton(WindowRef inWindow, ControlRef inControl);
+CARBON_API OSStatus GetWindowDefaultButton(WindowRef inWindow, ControlRef* outControl);
+CARBON_API OSStatus GetWindowCancelButton(WindowRef inWindow, ControlRef* outControl);
 // Texts of edit boxes and static texts: a CFStringRef under 'cfst'; the
 // getter gives a new string that the caller releases.
 CARBON_API OSStatus SetControlData(ControlRef control, int32_t part, OSType tag, Size size, const void* data);
@@ -198,11 +206,13 @@ CARBON_API OSStatus GetControlData(ControlRef control, int32_t part, OSType tag,
                                    Size* actualSize);
 CARBON_API void SetControlAction(ControlRef control, ControlActionUPP action);
 
-// Events and their handlers.  A target's handlers run in install order;
-// a handler that answers eventNotHandledErr hands on to the next, and after
-// the last the standard handler runs: it applies typed text to an edit box,
-// clicks buttons and boxes and sends their commands, and disposes of a
-// window on 'clos'.
+// Events and their handlers.  As in Carbon, a target's handlers run from
+// the last installed to the first: a handler that answers eventNotHandledErr,
+// or calls CallNextEventHandler, hands on to the one installed before it,
+// and after the first the standard handler runs.  It applies typed text to
+// an edit box, clicks buttons and boxes and sends their commands, presses
+// the window's default button for Return and Enter and its cancel button
+// for Escape, and disposes of a window on 'clos'.
 CARBON_API EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc);
 CARBON_API void DisposeEventHandlerUPP(EventHandlerUPP upp);
 CARBON_API ControlActionUPP NewControlActionUPP(ControlActionProcPtr proc);
@@ -233,9 +243,12 @@ enum CarbonScriptKind : int32_t {
     kScriptMouseDrag,    // point
     kScriptMouseUp,      // point
     kScriptWheel,        // point, delta (lines)
-    kScriptKeys,         // control id, text: one key event per character
-                         // ('\b' deletes the last, '\t' and '\x1c'..'\x1f' move
-                         // the focus or the insertion point and change nothing)
+    kScriptKeys,         // control id (0: no control has the focus), text in
+                         // UTF-8: one key event per character ('\b' deletes
+                         // the last, '\t' and '\x1c'..'\x1f' move the focus or
+                         // the insertion point and change nothing; an edit box
+                         // leaves Return '\r', Enter '\x03' and Escape '\x1b'
+                         // to the window)
     kScriptPaste,        // control id, text: appended in one piece
     kScriptSliderTrack,  // control id, value: the indicator dragged there
     kScriptResize,       // width, height of the content

@@ -3,7 +3,9 @@
 #include "Carbon.h"
 
 #include <iconv.h>
+#include <locale.h>
 #include <sched.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -25,11 +27,20 @@ int alertFailures = 0;
 AlertType lastAlertType = kAlertNoteAlert;
 __CFBundle mainBundle;
 
-CFStringRef makeString(std::string text) {
-    ++liveObjects;
-    return new __CFString{std::move(text)};
-}
 }  // namespace
+
+CFStringRef carbonStandInNewString(std::string utf8) {
+    ++liveObjects;
+    auto* s = new __CFString;
+    s->text = std::move(utf8);
+    return s;
+}
+
+bool carbonStandInNullObject(const void* cf, const char* caller) {
+    if (cf) return false;
+    carbonStandInFault(std::string(caller) + ": a NULL object");
+    return true;
+}
 
 namespace {
 // One conversion between two encodings (iconv names); false when a character
@@ -59,18 +70,23 @@ const char* iconvName(CFStringEncoding encoding) {
 }  // namespace
 
 // Strings are held as UTF-8; the encoding asked for is honoured both ways.
+// Bytes that are no text of the encoding give NULL, as on the system.
 CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cStr, CFStringEncoding encoding) {
-    if (!cStr) return nullptr;
+    if (carbonStandInNullObject(cStr, "CFStringCreateWithCString")) return nullptr;
     const char* name = iconvName(encoding);
     std::string text;
     if (!name || !convertText(cStr, name, "UTF-8", text)) return nullptr;
-    return makeString(text);
+    CFStringRef s = carbonStandInNewString(text);
+    s->madeFromCString = true;
+    s->cStringEncoding = encoding;
+    s->cString = cStr;
+    return s;
 }
 
 // Only the conversions the plug-ins' own texts could carry are understood:
 // %d and %ld take an integer argument, %@ a string, %% is a percent sign.
 CFStringRef CFStringCreateWithFormat(CFAllocatorRef, const void*, CFStringRef format, ...) {
-    if (!format) return nullptr;
+    if (carbonStandInNullObject(format, "CFStringCreateWithFormat")) return nullptr;
     va_list args;
     va_start(args, format);
     std::string out;
@@ -98,25 +114,33 @@ CFStringRef CFStringCreateWithFormat(CFAllocatorRef, const void*, CFStringRef fo
         }
     }
     va_end(args);
-    return makeString(out);
+    return carbonStandInNewString(out);
 }
 
+// False when the buffer cannot hold the text and its terminating zero, or
+// the encoding cannot hold the text.
 bool CFStringGetCString(CFStringRef s, char* buffer, CFIndex bufferSize, CFStringEncoding encoding) {
+    if (carbonStandInNullObject(s, "CFStringGetCString")) return false;
     const char* name = iconvName(encoding);
     std::string text;
-    if (!s || !buffer || bufferSize <= 0 || !name || !convertText(s->text, "UTF-8", name, text) ||
+    if (!buffer || bufferSize <= 0 || !name || !convertText(s->text, "UTF-8", name, text) ||
         CFIndex(text.size()) >= bufferSize)
         return false;
     std::memcpy(buffer, text.c_str(), text.size() + 1);
     return true;
 }
 
-const char* CFStringGetCStringPtr(CFStringRef s, CFStringEncoding) { return s ? s->text.c_str() : nullptr; }
+// Core Foundation may answer NULL for any string; here it answers a pointer
+// only for a string made from a C string of the encoding asked for.
+const char* CFStringGetCStringPtr(CFStringRef s, CFStringEncoding encoding) {
+    if (carbonStandInNullObject(s, "CFStringGetCStringPtr")) return nullptr;
+    return s->madeFromCString && s->cStringEncoding == encoding ? s->cString.c_str() : nullptr;
+}
 
 // In UTF-16 units, as Core Foundation counts: a character beyond the basic
 // plane (four UTF-8 bytes) is two.
 CFIndex CFStringGetLength(CFStringRef s) {
-    if (!s) return 0;
+    if (carbonStandInNullObject(s, "CFStringGetLength")) return 0;
     CFIndex n = 0;
     for (unsigned char c : s->text) {
         if ((c & 0xC0) != 0x80) ++n;
@@ -130,7 +154,7 @@ CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encod
 }
 
 void CFRelease(CFTypeRef cf) {
-    if (!cf) return;
+    if (carbonStandInNullObject(cf, "CFRelease")) return;
     if (cf == &mainBundle || carbonStandInIsBundle(cf)) return;
     --liveObjects;
     delete static_cast<const __CFString*>(cf);
@@ -140,8 +164,8 @@ CFBundleRef CFBundleGetMainBundle() { return &mainBundle; }
 
 // No bundle carries a string table here, so the key comes back as its own value.
 CFStringRef CFBundleCopyLocalizedString(CFBundleRef, CFStringRef key, CFStringRef value, CFStringRef) {
-    CFStringRef s = value ? value : key;
-    return s ? makeString(s->text) : nullptr;
+    if (carbonStandInNullObject(key, "CFBundleCopyLocalizedString")) return nullptr;
+    return carbonStandInNewString((value ? value : key)->text);
 }
 
 OSStatus GetStandardAlertDefaultParams(AlertStdCFStringAlertParamRec* param, uint32_t version) {
@@ -416,12 +440,15 @@ OSErr Gestalt(OSType selector, int32_t* response) {
 
 namespace {
 std::string paramText[4];
+Rect lastAlertBounds{0, 0, 0, 0};
 
 DialogItemIndex showResourceAlert(AlertType type, int16_t alertID) {
     const ResType alrt = 0x414c5254, ditl = 0x4449544c;  // 'ALRT', 'DITL'
     Handle a = GetResource(alrt, alertID);
     Handle items = a ? GetResource(ditl, alertID) : nullptr;
-    if (!items) return -1;
+    if (!items || a->bytes.size() < sizeof(AlertTemplate)) return -1;
+    AlertTemplate shown;
+    std::memcpy(&shown, a->bytes.data(), sizeof shown);
     std::string text(items->bytes.begin(), items->bytes.end());
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -439,6 +466,7 @@ DialogItemIndex showResourceAlert(AlertType type, int16_t alertID) {
         sink = alertSink;
         context = alertContext;
         lastAlertType = type;
+        lastAlertBounds = shown.boundsRect;
     }
     if (sink) sink(out.c_str(), context);
     return 1;
@@ -460,7 +488,38 @@ AlertType CarbonStandInLastAlertType() {
     return lastAlertType;
 }
 
+void CarbonStandInLastAlertBounds(Rect* bounds) {
+    std::lock_guard<std::mutex> lock(sinkMutex);
+    if (bounds) *bounds = lastAlertBounds;
+}
+
+// Read as Core Foundation reads it: a full stop is the decimal point in
+// every locale, and only decimal digits count.
 double CFStringGetDoubleValue(CFStringRef s) {
-    if (!s) return 0;
-    return std::strtod(s->text.c_str(), nullptr);
+    if (carbonStandInNullObject(s, "CFStringGetDoubleValue")) return 0;
+    const std::string& t = s->text;
+    size_t i = std::min(t.find_first_not_of(" \t\n\r\f\v"), t.size());
+    const size_t start = i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    auto word = [&](const char* w) { return strncasecmp(t.c_str() + i, w, std::strlen(w)) == 0; };
+    auto digits = [&](size_t& at) {
+        const size_t from = at;
+        while (at < t.size() && t[at] >= '0' && t[at] <= '9') ++at;
+        return at - from;
+    };
+    size_t end = i;
+    if (word("inf") || word("nan")) {
+        end = i + 3;
+    } else {
+        size_t mantissa = digits(end);
+        if (end < t.size() && t[end] == '.') mantissa += digits(++end);
+        if (mantissa == 0) return 0;
+        size_t exponent = end + 1;
+        if (end < t.size() && (t[end] == 'e' || t[end] == 'E')) {
+            if (exponent < t.size() && (t[exponent] == '+' || t[exponent] == '-')) ++exponent;
+            if (digits(exponent) > 0) end = exponent;
+        }
+    }
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return strtod_l(t.substr(start, end - start).c_str(), nullptr, c);
 }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "standin_internal.h"
+
 namespace {
 
 const OSErr kNoErr = 0, kParamErr = -50, kFileNotFound = -43, kUserCanceledErr = -128;
@@ -220,7 +222,7 @@ OSStatus NavDialogGetReply(NavDialogRef inDialog, NavReplyRecord* outReply) {
         outReply->selection = makeDesc(typeAEList, typeFSRef, &ref, sizeof ref);
     }
     if (action == kNavUserActionSaveAs)
-        outReply->saveFileName = CFStringCreateWithCString(nullptr, inDialog->fileName.c_str(), kCFStringEncodingUTF8);
+        outReply->saveFileName = carbonStandInNewString(inDialog->fileName);
     return kNoErr;
 }
 

@@ -11,8 +11,14 @@
 // The system's result codes that the host interface's types also name.
 enum : int16_t { noErr = 0, paramErr = -50, memFullErr = -108 };
 
+// Held as UTF-8.  Only a string made from a C string keeps those bytes, in
+// the encoding it was made from: the one form CFStringGetCStringPtr hands
+// out, as Core Foundation gives no pointer into strings it made otherwise.
 struct __CFString {
     std::string text;
+    bool madeFromCString = false;
+    CFStringEncoding cStringEncoding = 0;
+    std::string cString;
 };
 
 // A bundle found by its identifier; its nibs are text tables in its folder.
@@ -57,6 +63,7 @@ struct OpaqueWindowPtr {
     std::vector<HandlerRecord*> handlers;
     OpaqueGrafPtr port;
     DialogRef dialog = nullptr;
+    ControlRef defaultButton = nullptr, cancelButton = nullptr;
     long refCon = 0;
     bool inModalLoop = false;
     bool visible = false;
@@ -76,6 +83,13 @@ struct OpaqueDialogPtr {
     int16_t selectedItem = 0;
     int16_t selectionStart = 0, selectionEnd = 0;
 };
+
+// A string the system makes (a control's text, a file dialog's reply), from
+// UTF-8; the caller releases it.
+CFStringRef carbonStandInNewString(std::string utf8);
+// True, with a fault written down, when a Core Foundation object handed to
+// caller is NULL: the system would crash there.
+bool carbonStandInNullObject(const void* cf, const char* caller);
 
 // The stand-in's bundles are never freed, like the system's.
 bool carbonStandInIsBundle(const void* cf);

@@ -150,21 +150,96 @@ ControlRef hitControl(WindowRef window, Point local) {
 
 OSStatus sendCommand(WindowRef window, uint32_t command);
 
+const char kReturnKey = '\r', kEnterKey = '\x03', kEscapeKey = '\x1b';
+const uint32_t kTypeChar = 0x54455854;  // 'TEXT'
+
+// A key event carries its character as UTF-16, as the system's do.
+std::vector<uint16_t> utf16Of(const std::string& utf8Character) {
+    const unsigned char lead = uint8_t(utf8Character[0]);
+    const size_t more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    uint32_t c = more ? lead & (0x3F >> more) : lead;
+    for (size_t i = 1; i <= more && i < utf8Character.size(); ++i) c = c << 6 | (uint8_t(utf8Character[i]) & 0x3F);
+    if (c < 0x10000) return {uint16_t(c)};
+    c -= 0x10000;
+    return {uint16_t(0xD800 + (c >> 10)), uint16_t(0xDC00 + (c & 0x3FF))};
+}
+
+std::string utf8Of(const std::vector<uint16_t>& units) {
+    std::string out;
+    for (size_t i = 0; i < units.size(); ++i) {
+        uint32_t c = units[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size())
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | c >> 6);
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | c >> 12);
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | c >> 18);
+            out += char(0x80 | (c >> 12 & 0x3F));
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The text's characters, each with its continuation bytes.
+std::vector<std::string> charactersOf(const std::string& utf8) {
+    std::vector<std::string> out;
+    for (unsigned char b : utf8) {
+        if ((b & 0xC0) != 0x80 || out.empty()) out.emplace_back();
+        out.back() += char(b);
+    }
+    return out;
+}
+
+// A single-line edit box takes a typed key; Return, Enter and Escape are
+// the window's.
+OSStatus typeIntoEditBox(ControlRef control, EventRef event) {
+    unsigned long size = 0;
+    if (GetEventParameter(event, kEventParamTextInputSendText, typeUnicodeText, nullptr, 0, &size, nullptr) != 0 ||
+        size < sizeof(uint16_t))
+        return eventNotHandledErr;
+    std::vector<uint16_t> units(size / sizeof(uint16_t));
+    GetEventParameter(event, kEventParamTextInputSendText, typeUnicodeText, nullptr, size, nullptr, units.data());
+    const uint16_t key = units[0];
+    if (key == kReturnKey || key == kEnterKey || key == kEscapeKey) return eventNotHandledErr;
+    if (key == '\b') {
+        std::vector<std::string> characters = charactersOf(control->text);
+        if (!characters.empty()) control->text.resize(control->text.size() - characters.back().size());
+    } else if (key != '\t' && (key < 0x1c || key > 0x1f)) {
+        control->text += utf8Of(units);
+    }
+    return noErr;
+}
+
+// The window's default or cancel button, pressed by its key: shown, it
+// sends its command.
+OSStatus pressButtonOfKey(WindowRef window, EventRef event) {
+    char key = 0;
+    if (GetEventParameter(event, kEventParamKeyMacCharCodes, kTypeChar, nullptr, 1, nullptr, &key) != 0)
+        return eventNotHandledErr;
+    ControlRef button = key == kReturnKey || key == kEnterKey ? window->defaultButton
+                        : key == kEscapeKey                   ? window->cancelButton
+                                                              : nullptr;
+    if (!button || !button->visible) return eventNotHandledErr;
+    if (button->command) sendCommand(window, button->command);
+    return noErr;
+}
+
 // What the toolbox does when no handler took the event.
 OSStatus standardHandler(WindowRef window, ControlRef control, EventRef event) {
-    if (control && event->eventClass == kEventClassTextInput && event->kind == kEventTextInputUnicodeForKeyEvent) {
-        char typed[2] = {0, 0};
-        if (GetEventParameter(event, kEventParamTextInputSendText, typeCString, nullptr, 1, nullptr, typed) != 0)
-            return eventNotHandledErr;
-        unsigned char key = uint8_t(typed[0]);
-        if (key == '\b') {
-            if (!control->text.empty()) control->text.pop_back();
-        } else if (key != '\t' && (key < 0x1c || key > 0x1f)) {
-            control->text += char(key);
-        }
-        return noErr;
-    }
+    if (control && event->eventClass == kEventClassTextInput && event->kind == kEventTextInputUnicodeForKeyEvent)
+        return control->kind == "edit" ? typeIntoEditBox(control, event) : eventNotHandledErr;
     if (!window) return eventNotHandledErr;
+    if (!control && event->eventClass == kEventClassKeyboard && event->kind == kEventRawKeyDown)
+        return pressButtonOfKey(window, event);
     if (event->eventClass == kEventClassCommand) {
         HICommand command;
         if (GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
@@ -244,16 +319,28 @@ void runScriptEvent(WindowRef window, const ScriptEvent& item) {
         case kScriptMouseDrag: sendMouse(window, kEventMouseDragged, s); break;
         case kScriptMouseUp: sendMouse(window, kEventMouseUp, s); break;
         case kScriptWheel: sendMouse(window, kEventMouseWheelMoved, s); break;
-        case kScriptKeys:
-            if (ControlRef c = scriptControl(window, s.controlID))
-                for (char key : item.text) {
+        case kScriptKeys: {
+            // The focused control has the key first; what it leaves goes to the window.
+            ControlRef c = s.controlID ? scriptControl(window, s.controlID) : nullptr;
+            if (s.controlID && !c) break;
+            for (const std::string& key : charactersOf(item.text)) {
+                OSStatus taken = eventNotHandledErr;
+                if (c) {
                     OpaqueEventRef e = makeEvent(kEventClassTextInput, kEventTextInputUnicodeForKeyEvent);
-                    char typed[2] = {key, 0};
-                    SetEventParameter(&e, kEventParamTextInputSendText, typeCString, 1, typed);
-                    dispatch(window, c, &e);
-                    if (!isLive(window)) return;
+                    const std::vector<uint16_t> units = utf16Of(key);
+                    SetEventParameter(&e, kEventParamTextInputSendText, typeUnicodeText,
+                                      units.size() * sizeof units[0], units.data());
+                    taken = dispatch(window, c, &e);
                 }
+                if (taken == eventNotHandledErr && isLive(window) && key.size() == 1) {
+                    OpaqueEventRef e = makeEvent(kEventClassKeyboard, kEventRawKeyDown);
+                    SetEventParameter(&e, kEventParamKeyMacCharCodes, kTypeChar, 1, key.data());
+                    dispatch(window, nullptr, &e);
+                }
+                if (!isLive(window) || !window->inModalLoop) return;
+            }
             break;
+        }
         case kScriptPaste:
             if (ControlRef c = scriptControl(window, s.controlID)) {
                 c->text += item.text;
@@ -327,7 +414,7 @@ bool carbonStandInIsBundle(const void* cf) {
 // Bundles and nibs ----------------------------------------------------------
 
 CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bundleID) {
-    if (!bundleID) return nullptr;
+    if (carbonStandInNullObject(bundleID, "CFBundleGetBundleWithIdentifier")) return nullptr;
     auto it = state().bundles.find(bundleID->text);
     return it == state().bundles.end() ? nullptr : it->second.get();
 }
@@ -381,6 +468,7 @@ void DisposeWindow(WindowRef window) {
         delete c;
     }
     window->controls.clear();
+    window->defaultButton = window->cancelButton = nullptr;
     for (HandlerRecord* h : window->handlers) delete h;
     window->handlers.clear();
     for (auto& w : s.windows)
@@ -458,7 +546,8 @@ OSStatus ConstrainWindowToScreen(WindowRef window, uint16_t, uint32_t, const Rec
 
 OSStatus SetWindowTitleWithCFString(WindowRef window, CFStringRef title) {
     if (!carbonStandInLiveWindow(window, "SetWindowTitleWithCFString")) return errInvalidWindowRef;
-    window->title = title ? title->text : "";
+    if (carbonStandInNullObject(title, "SetWindowTitleWithCFString")) return paramErr;
+    window->title = title->text;
     return noErr;
 }
 
@@ -649,10 +738,42 @@ void HiliteControl(ControlRef control, ControlPartCode part) {
     if (control) control->hilite = part;
 }
 
+namespace {
+// A window's default or cancel button: one of its own, or none.
+OSStatus setWindowButton(WindowRef window, ControlRef control, ControlRef OpaqueWindowPtr::*slot, const char* caller) {
+    if (!carbonStandInLiveWindow(window, caller)) return errInvalidWindowRef;
+    if (control && control->owner != window) return paramErr;
+    window->*slot = control;
+    return noErr;
+}
+
+OSStatus getWindowButton(WindowRef window, ControlRef* control, ControlRef OpaqueWindowPtr::*slot, const char* caller) {
+    if (control) *control = nullptr;
+    if (!carbonStandInLiveWindow(window, caller)) return errInvalidWindowRef;
+    if (!control) return paramErr;
+    *control = window->*slot;
+    return noErr;
+}
+}  // namespace
+
+OSStatus SetWindowDefaultButton(WindowRef inWindow, ControlRef inControl) {
+    return setWindowButton(inWindow, inControl, &OpaqueWindowPtr::defaultButton, "SetWindowDefaultButton");
+}
+OSStatus SetWindowCancelButton(WindowRef inWindow, ControlRef inControl) {
+    return setWindowButton(inWindow, inControl, &OpaqueWindowPtr::cancelButton, "SetWindowCancelButton");
+}
+OSStatus GetWindowDefaultButton(WindowRef inWindow, ControlRef* outControl) {
+    return getWindowButton(inWindow, outControl, &OpaqueWindowPtr::defaultButton, "GetWindowDefaultButton");
+}
+OSStatus GetWindowCancelButton(WindowRef inWindow, ControlRef* outControl) {
+    return getWindowButton(inWindow, outControl, &OpaqueWindowPtr::cancelButton, "GetWindowCancelButton");
+}
+
 OSStatus SetControlData(ControlRef control, int32_t, OSType tag, Size size, const void* data) {
     if (!control || !data || tag != kControlEditTextCFStringTag || size != Size(sizeof(CFStringRef))) return paramErr;
     CFStringRef text = *static_cast<const CFStringRef*>(data);
-    control->text = text ? text->text : "";
+    if (carbonStandInNullObject(text, "SetControlData")) return paramErr;
+    control->text = text->text;
     return noErr;
 }
 
@@ -661,7 +782,7 @@ OSStatus GetControlData(ControlRef control, int32_t, OSType tag, Size size, void
     if (actualSize) *actualSize = sizeof(CFStringRef);
     if (!data) return noErr;
     if (size < Size(sizeof(CFStringRef))) return paramErr;
-    CFStringRef copy = CFStringCreateWithCString(nullptr, control->text.c_str(), kCFStringEncodingUTF8);
+    CFStringRef copy = carbonStandInNewString(control->text);
     std::memcpy(data, &copy, sizeof copy);
     return noErr;
 }
@@ -681,7 +802,8 @@ OSStatus install(std::vector<HandlerRecord*>& chain, EventHandlerUPP handler, It
                  const EventTypeSpec* list, void* userData, EventHandlerRef* outRef) {
     if (!handler || (numTypes > 0 && !list)) return paramErr;
     auto* h = new HandlerRecord{handler, std::vector<EventTypeSpec>(list, list + numTypes), userData};
-    chain.push_back(h);
+    // The last installed runs first.
+    chain.insert(chain.begin(), h);
     if (outRef) *outRef = reinterpret_cast<EventHandlerRef>(h);
     return noErr;
 }

@@ -24,7 +24,8 @@ struct CF {
 std::string controlText(ControlRef c) {
     CFStringRef s = nullptr;
     EXPECT_EQ(GetControlData(c, 0, kControlEditTextCFStringTag, sizeof s, &s, nullptr), 0);
-    std::string t = CFStringGetCStringPtr(s, kCFStringEncodingUTF8);
+    char t[64];
+    EXPECT_TRUE(CFStringGetCString(s, t, sizeof t, kCFStringEncodingUTF8));
     CFRelease(s);
     return t;
 }
@@ -41,6 +42,7 @@ protected:
                                                     "control Qvtz 6 edit 210 100 260 116 - 0.5\n"
                                                     "control Qvtz 7 checkbox 10 130 100 146 Chk Check\n"
                                                     "control Qvtz 8 button 200 160 280 180 ok OK\n"
+                                                    "control Qvtz 9 button 110 160 190 180 not! Cancel\n"
                                                     "window other 0 0 10 10\n";
         CarbonStandInAddBundle("test-bundle", folder_.c_str());
         CarbonStandInSetMainScreen(1024, 768);
@@ -112,15 +114,29 @@ TEST_F(CarbonWindows, MissingBundleNibAndWindowFail) {
     DisposeNibReference(ref);
 }
 
-OSStatus firstHandler(EventHandlerCallRef call, EventRef event, void*) {
-    eventLog.push_back("first");
-    OSStatus r = CallNextEventHandler(call, event);
-    eventLog.push_back("first after next " + std::to_string(r));
-    return noErr;
+// On 'clos' each logs its name: "passes" answers eventNotHandledErr, "asks"
+// calls the next handler and answers what it got, "takes" answers noErr.
+// The Cancel that ends a loop the close did not end passes them by.
+bool isClose(EventRef event) {
+    HICommand command{};
+    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
+    return command.commandID == kHICommandClose;
 }
-OSStatus secondHandler(EventHandlerCallRef, EventRef, void*) {
-    eventLog.push_back("second");
+OSStatus passes(EventHandlerCallRef, EventRef event, void* name) {
+    if (isClose(event)) eventLog.push_back(static_cast<const char*>(name));
     return eventNotHandledErr;
+}
+OSStatus asks(EventHandlerCallRef call, EventRef event, void* name) {
+    if (!isClose(event)) return eventNotHandledErr;
+    eventLog.push_back(static_cast<const char*>(name));
+    const OSStatus r = CallNextEventHandler(call, event);
+    eventLog.push_back(std::string(static_cast<const char*>(name)) + " got " + std::to_string(r));
+    return r;
+}
+OSStatus takes(EventHandlerCallRef, EventRef event, void* name) {
+    if (!isClose(event)) return eventNotHandledErr;
+    eventLog.push_back(static_cast<const char*>(name));
+    return noErr;
 }
 
 OSStatus clampingHandler(EventHandlerCallRef, EventRef event, void*) {
@@ -173,17 +189,50 @@ void sliderAction(ControlRef c, ControlPartCode part) {
 }
 }  // namespace
 
-TEST_F(CarbonWindows, HandlersRunInInstallOrderAndTheNextOneOnRequest) {
+struct ChainCase {
+    const char* name;
+    std::vector<EventHandlerProcPtr> installed;  // in install order, named a, b, c, ...
+    std::vector<std::string> log;
+    bool closed;  // the standard handler ran and disposed of the window on 'clos'
+};
+
+void PrintTo(const ChainCase& c, std::ostream* os) { *os << c.name; }
+
+class HandlerChains : public CarbonWindows, public ::testing::WithParamInterface<ChainCase> {};
+
+// As Carbon runs a target's handlers: the one installed last first, each
+// handing on to the one installed before it, and the standard handler last.
+TEST_P(HandlerChains, RunTheLastInstalledFirstAndPassOnToTheEarlierOnes) {
+    const ChainCase& c = GetParam();
     WindowRef w = open();
     const EventTypeSpec commands[] = {{kEventClassCommand, kEventCommandProcess}};
-    InstallWindowEventHandler(w, firstHandler, 1, commands, nullptr, nullptr);
-    InstallWindowEventHandler(w, secondHandler, 1, commands, nullptr, nullptr);
+    static const char* const names[] = {"a", "b", "c", "d"};
+    for (size_t i = 0; i < c.installed.size(); ++i)
+        InstallWindowEventHandler(w, c.installed[i], 1, commands, const_cast<char*>(names[i]), nullptr);
     CarbonScriptEvent script[] = {{kScriptCommand, kHICommandClose, 0, 0, 0, 0, nullptr}};
     CarbonStandInQueueScript(script, 1);
     RunAppModalLoopForWindow(w);
-    // The standard handler closed the window on 'clos'; a second dispose is a fault, not a crash.
-    EXPECT_EQ(eventLog, (std::vector<std::string>{"first", "second", "first after next 0"}));
-    EXPECT_EQ(CarbonStandInLiveWindows(), 0);
+    EXPECT_EQ(eventLog, c.log);
+    EXPECT_EQ(CarbonStandInLiveWindows(), c.closed ? 0 : 1);
+    EXPECT_EQ(CarbonStandInFaults(), 0);
+    if (!c.closed) DisposeWindow(w);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chains, HandlerChains,
+    ::testing::Values(ChainCase{"AllPass", {passes, passes, passes}, {"c", "b", "a"}, true},
+                      ChainCase{"TheLastTakesIt", {passes, passes, takes}, {"c"}, false},
+                      ChainCase{"AMiddleOneTakesIt", {passes, takes, passes}, {"c", "b"}, false},
+                      ChainCase{"NextReachesTheEarlierOnesAndTheSystem",
+                                {passes, asks, passes},
+                                {"c", "b", "a", "b got 0"},
+                                true},
+                      ChainCase{"NextStopsWhereOneTakesIt", {takes, passes, asks}, {"c", "b", "a", "c got 0"}, false}),
+    [](const ::testing::TestParamInfo<ChainCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CarbonWindows, AWindowDisposedTwiceIsAFaultNotACrash) {
+    WindowRef w = open();
+    DisposeWindow(w);
     EXPECT_EQ(CarbonStandInFaults(), 0);
     DisposeWindow(w);
     EXPECT_EQ(CarbonStandInFaults(), 1);
@@ -230,6 +279,101 @@ TEST_F(CarbonWindows, ScriptDrivesMouseWheelKeysPasteSliderAndResize) {
     EXPECT_EQ(GetControl32BitValue(control(w, 7)), 1);
     DisposeWindow(w);
 }
+
+namespace {
+// The UTF-16 units a key event carries, in hexadecimal.
+OSStatus unitsHandler(EventHandlerCallRef call, EventRef event, void*) {
+    unsigned long size = 0;
+    GetEventParameter(event, kEventParamTextInputSendText, typeUnicodeText, nullptr, 0, &size, nullptr);
+    std::vector<uint16_t> units(size / 2);
+    GetEventParameter(event, kEventParamTextInputSendText, typeUnicodeText, nullptr, size, nullptr, units.data());
+    std::string line;
+    for (uint16_t u : units) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%s%x", line.empty() ? "" : " ", u);
+        line += hex;
+    }
+    eventLog.push_back(line);
+    return CallNextEventHandler(call, event);
+}
+
+uint32_t answerOK(const char*, void*) { return kHICommandOK; }
+
+struct KeyCase {
+    const char* name;
+    int32_t focus;  // 0: no control has the focus
+    const char* keys;
+    bool withDefault, withCancel, defaultHidden;
+    std::vector<uint32_t> commands;  // what the keys sent; the responder's OK ends the loop otherwise
+};
+
+void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
+
+class WindowKeys : public CarbonWindows, public ::testing::WithParamInterface<KeyCase> {
+protected:
+    void TearDown() override {
+        CarbonStandInSetModalResponder(nullptr, nullptr);
+        CarbonWindows::TearDown();
+    }
+};
+
+// Return and Enter press the window's default button and Escape its cancel
+// button, from an edit box too, which keeps its text; without such a
+// button, or with it hidden, nothing happens.
+TEST_P(WindowKeys, PressTheDefaultAndCancelButtons) {
+    const KeyCase& c = GetParam();
+    WindowRef w = open();
+    const EventTypeSpec commands[] = {{kEventClassCommand, kEventCommandProcess}};
+    InstallWindowEventHandler(w, commandHandler, 1, commands, w, nullptr);
+    EXPECT_EQ(SetWindowDefaultButton(w, c.withDefault ? control(w, 8) : nullptr), 0);
+    EXPECT_EQ(SetWindowCancelButton(w, c.withCancel ? control(w, 9) : nullptr), 0);
+    if (c.defaultHidden) HideControl(control(w, 8));
+    ControlRef button = nullptr;
+    EXPECT_EQ(GetWindowDefaultButton(w, &button), 0);
+    EXPECT_EQ(button, c.withDefault ? control(w, 8) : nullptr);
+    CarbonScriptEvent script[] = {{kScriptKeys, 0, c.focus, 0, 0, 0, c.keys}};
+    CarbonStandInQueueScript(script, 1);
+    CarbonStandInSetModalResponder(answerOK, nullptr);
+    RunAppModalLoopForWindow(w);
+    std::vector<std::string> expected;
+    for (uint32_t command : c.commands) expected.push_back("command " + std::to_string(command));
+    if (c.commands.empty() || c.commands.back() != kHICommandOK)
+        expected.push_back("command " + std::to_string(kHICommandOK));
+    EXPECT_EQ(eventLog, expected);
+    EXPECT_EQ(controlText(control(w, 6)), "0.5");
+    DisposeWindow(w);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, WindowKeys,
+    ::testing::Values(KeyCase{"ReturnInAnEditBox", 6, "\r", true, true, false, {kHICommandOK}},
+                      KeyCase{"EnterInAnEditBox", 6, "\x03", true, true, false, {kHICommandOK}},
+                      KeyCase{"EscapeInAnEditBox", 6, "\x1b", true, true, false, {kHICommandCancel}},
+                      KeyCase{"ReturnWithoutFocus", 0, "\r", true, true, false, {kHICommandOK}},
+                      KeyCase{"EscapeThenReturn", 0, "\x1b\r", true, true, false, {kHICommandCancel, kHICommandOK}},
+                      KeyCase{"ReturnWithoutDefaultButton", 6, "\r", false, true, false, {}},
+                      KeyCase{"ReturnWithTheDefaultButtonHidden", 6, "\r", true, true, true, {}},
+                      KeyCase{"EscapeWithoutCancelButton", 6, "\x1b", true, false, false, {}}),
+    [](const ::testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CarbonWindows, KeysCarryUnicodeAndBackspaceTakesAWholeCharacter) {
+    WindowRef w = open();
+    WindowRef other = open();
+    // A window's buttons are its own.
+    EXPECT_EQ(SetWindowDefaultButton(w, control(other, 8)), paramErr);
+    DisposeWindow(other);
+    const EventTypeSpec text[] = {{kEventClassTextInput, kEventTextInputUnicodeForKeyEvent}};
+    InstallControlEventHandler(control(w, 6), unitsHandler, 1, text, nullptr, nullptr);
+    // e acute, the euro sign, a face beyond the basic plane, backspace.
+    CarbonScriptEvent script[] = {{kScriptKeys, 0, 6, 0, 0, 0, "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\b"},
+                                  {kScriptCommand, kHICommandOK, 0, 0, 0, 0, nullptr}};
+    CarbonStandInQueueScript(script, 2);
+    RunAppModalLoopForWindow(w);
+    EXPECT_EQ(eventLog, (std::vector<std::string>{"e9", "20ac", "d83d de00", "8"}));
+    EXPECT_EQ(controlText(control(w, 6)), "0.5\xc3\xa9\xe2\x82\xac");
+    DisposeWindow(w);
+}
+}  // namespace
 
 TEST_F(CarbonWindows, PortsDrawingCursorAndPlacementOnTheMainScreen) {
     WindowRef w = open();

@@ -272,14 +272,15 @@ const char* const kTableHeader =
     "# Rewrite only when a change of output is intended: test_digest --rewrite (see the README).\n";
 
 // With VEXLOR_PICTURE_DIR set, the rewrite also writes every input and
-// output there as an 8-bit PNG as a screen shows it (Lab converted to sRGB),
-// for a person to look at what the new rows stand for.
+// output there as an 8-bit PNG (Lab in sRGB), for a person to look at what
+// the new rows stand for.
 void writePicture(const Document& doc, const std::string& name) {
     const char* dir = std::getenv("VEXLOR_PICTURE_DIR");
+    const int16 base = refhost::baseModeOf(doc.imageMode());
     if (!dir) return;
     std::string file;
     for (char ch : name) file += std::isalnum(uint8_t(ch)) ? ch : '-';
-    refhost::writeImage(refhost::displayedImage(doc), std::string(dir) + "/" + file + ".png");
+    refhost::writeImage(refhost::convertDocument(doc, base, 8), std::string(dir) + "/" + file + ".png");
 }
 
 // Runs every case, writes the table and prints what changed; 0 on success.

@@ -216,6 +216,102 @@ TEST_F(OutputWriters, StructFormsTakeTheRectangleAndImagePosition) {
     EXPECT_EQ(a[2 * kCount * 3 + 6], kExpected16[3]);
 }
 
+// The form without positions writes from image pixel (0, 0) to destination
+// pixel (0, 0).
+TEST_F(OutputWriters, TheFormAtTheOriginWritesTheTopLeftRectangle) {
+    fl_image img(kCount, 2);
+    fill(img);
+    std::vector<uint8> out(kCount * 3 * 3, 7);
+    const int32 rowBytes = kCount * 3;
+    lumaChromaMixTo8Bit(nullptr, 0, out.data(), rowBytes, kCount - 1, 2, img, true, 3);
+    for (int32 x = 0; x < kCount - 1; ++x) {
+        EXPECT_EQ(out[3 * x], kExpected8[x]) << x;
+        EXPECT_EQ(out[3 * x + 1], 10);
+        EXPECT_EQ(out[3 * x + 2], kExpected8[kCount - 1 - x]);
+        EXPECT_EQ(out[rowBytes + 3 * x], 50);
+    }
+    // The last column and the third row are outside the rectangle.
+    for (int32 y = 0; y < 3; ++y)
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(out[y * rowBytes + 3 * (kCount - 1) + c], 7) << y;
+    for (int32 i = 2 * rowBytes; i < 3 * rowBytes; ++i) EXPECT_EQ(out[i], 7);
+    // An empty rectangle writes nothing.
+    std::vector<uint8> untouched(kCount * 3, 7);
+    lumaChromaMixTo8Bit(nullptr, 0, untouched.data(), rowBytes, 0, 1, img, true, 3);
+    for (uint8 v : untouched) EXPECT_EQ(v, 7);
+}
+
+// The enhance hooks change nothing.  The rectangle reaches the end of a
+// guarded buffer: where the one-plane walk's reads for the hook's scratch
+// copies are kept (unoptimised and sanitizer builds), a step past it faults.
+TEST_F(OutputWriters, EnhanceRectanglesChangeNothingAtEveryDepth) {
+    const int32 W = 6, H = 4;
+    const VRect r{1, 2, H, W};  // to the buffer's last row and column
+    for (int32 depth : {8, 16, 32}) {
+        const int32 bytes = depth / 8;
+        for (int spp : {3, 1}) {
+            SCOPED_TRACE("depth " + std::to_string(depth) + ", samples per pixel " + std::to_string(spp));
+            const int32 rowBytes = W * spp * bytes;
+            GuardedBuffer buffer(size_t(rowBytes) * H);
+            uint8* data = buffer.as<uint8>();
+            for (int32 i = 0; i < rowBytes * H; ++i) data[i] = uint8(i * 37 + 11);
+            const std::vector<uint8> before(data, data + rowBytes * H);
+            if (spp == 3)
+                enhanceRectangle(nullptr, 0, data, rowBytes, r, depth);
+            else
+                enhanceRectangle_SinglePlane(nullptr, 0, data, rowBytes, r, depth);
+            EXPECT_EQ(std::vector<uint8>(data, data + rowBytes * H), before);
+        }
+    }
+}
+
+// The walk of the enhance, seen through a hook that marks what it is given:
+// channel 0 + 1, channel 1 + 2, channel 2 + 4.
+void markPixel(uint16& c0, uint16& c1, uint16& c2) {
+    c0 += 1;
+    c1 += 2;
+    c2 += 4;
+}
+
+struct WalkCase {
+    const char* name;
+    enhanceLayout layout;
+    int32 rowBytes;  // of a 16-bit buffer 7 pixels wide
+    // Where a pixel's samples lie, from the layout's description: the next
+    // pixel pixelStep samples on, channels 1 and 2 channelStep and twice
+    // channelStep after channel 0; one plane: channel 0 alone.
+    int64_t pixelStep, channelStep;
+    bool onePlane;
+};
+class EnhanceWalk : public OutputWriters, public testing::WithParamInterface<WalkCase> {};
+TEST_P(EnhanceWalk, VisitsEveryPixelOfTheRectangleOnce) {
+    const WalkCase& c = GetParam();
+    const int32 H = 5;
+    const VRect r{1, 2, 4, 6};
+    std::vector<uint16> buffer(size_t(c.rowBytes) / 2 * H * 3 + 8, 0);
+    enhancePixels<uint16>(buffer.data(), c.rowBytes, r, c.layout, markPixel);
+    std::vector<uint16> expected(buffer.size(), 0);
+    for (int32 y = r.top; y < r.bottom; ++y)
+        for (int32 x = r.left; x < r.right; ++x) {
+            // A row's byte offset aligned down to a whole sample.
+            const int64_t first = int64_t(y) * c.rowBytes / 2 + int64_t(x) * c.pixelStep;
+            expected[first] += 1;
+            if (!c.onePlane) {
+                expected[first + c.channelStep] += 2;
+                expected[first + 2 * c.channelStep] += 4;
+            }
+        }
+    EXPECT_EQ(buffer, expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, EnhanceWalk,
+    testing::Values(WalkCase{"EnhanceRectangle", kEnhanceInterleaved, 7 * 3 * 2, 3, 1, false},
+                    WalkCase{"EnhanceRectangleSinglePlane", kEnhanceSinglePlane, 7 * 2, 1, 0, true},
+                    // Rows of 15 bytes: each row starts at its offset aligned down to a sample.
+                    WalkCase{"OnePlaneOddRowBytes", {1, 1, 1}, 15, 1, 0, true},
+                    WalkCase{"ThreePlanar", {3, 7 * 5, 1}, 7 * 2, 1, 7 * 5, false},
+                    WalkCase{"OnePlaneOfThreeInterleaved", {1, 1, 3}, 7 * 3 * 2, 3, 0, true}),
+    [](const testing::TestParamInfo<WalkCase>& i) { return std::string(i.param.name); });
+
 TEST_F(OutputWriters, TheSameImageAtEveryDepth) {
     colorspaceConversionLUTs tables;
     ASSERT_TRUE(tables.ok());

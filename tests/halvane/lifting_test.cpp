@@ -1,7 +1,9 @@
 // The lifting passes: sizes of the levels, what the reconstruction reads,
 // the round trip through the detail band, and size checks.
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "engine/lifting.h"
 #include "support/host_fixture.h"
@@ -299,6 +301,109 @@ TEST_F(Lifting, ProcessInQuadrants) {
     EXPECT_FALSE(processInQuadrants(1000, 1000));
     EXPECT_TRUE(processInQuadrants(1001, 1000));
     EXPECT_FALSE(processInQuadrants(10000, 134));
+}
+
+// The form without arguments measures the host's filter rectangle: its
+// width and height, wherever it lies in the document.
+TEST_F(Lifting, ProcessInQuadrantsOfTheFilterRectangle) {
+    struct Case {
+        VRect filter;
+        bool quarters;
+    };
+    const Case cases[] = {{{100, 200, 1100, 1201}, true},  // 1001 x 1000
+                          {{100, 201, 1100, 1201}, false},  // 1000 x 1000
+                          {{0, 0, 134, 1990}, false}};      // 1990 x 134
+    for (const Case& c : cases) {
+        refhost::HostOptions options;
+        options.filterRect = c.filter;
+        HostFixture::makeHost(refhost::Document(plugInModeGrayScale, 2000, 1200), options);
+        EXPECT_EQ(processInQuadrants(), c.quarters) << c.filter.left << ", " << c.filter.top;
+    }
+}
+
+// The soft threshold: a sample beyond t moves t toward 0, one within t
+// becomes 0.
+TEST_F(Lifting, ThresholdMovesSamplesTowardZero) {
+    struct Case {
+        float t, v, expected;
+    };
+    const Case cases[] = {
+        {1.5f, 2.0f, 0.5f},  {1.5f, 1.0f, 0.0f},  {1.5f, 1.5f, 0.0f},     {0.0f, 3.25f, 3.25f},
+        {0.0f, 0.0f, 0.0f},  {10.0f, 255.0f, 245.0f}, {0.0f, kNaN, 0.0f},
+    };
+    for (const Case& c : cases) {
+        // v in channel 0, -v in channel 1, 0 in channel 2.
+        fl_image img(3, 2);
+        fillImage(img, [&](int32, int32, int ch) { return ch == 0 ? c.v : ch == 1 ? -c.v : 0.0f; });
+        thresholdNR(img, c.t);
+        for (int32 y = 0; y < 2; ++y)
+            for (int32 x = 0; x < 3; ++x) {
+                EXPECT_EQ(pixel(img, x, y)[0], c.expected) << "t " << c.t << ", v " << c.v;
+                EXPECT_EQ(pixel(img, x, y)[1], -c.expected) << "t " << c.t << ", v " << -c.v;
+                EXPECT_EQ(pixel(img, x, y)[2], 0.0f);
+            }
+    }
+}
+
+// Only the interior is thresholded; the border, left as it was, is marked
+// stale.
+TEST_F(Lifting, ThresholdLeavesTheBorder) {
+    fl_image img(5, 4);
+    fillImage(img, [](int32 x, int32 y, int ch) { return float(10 * x + y + ch); });
+    const std::vector<float> before = contents(img);
+    thresholdNR(img, 100.0f);
+    EXPECT_FALSE(img.paddingGenerated);
+    const std::vector<float> after = contents(img);
+    for (size_t i = 0; i < after.size(); ++i) {
+        const int64_t p = int64_t(i / 3), x = p % img.paddedWidth - img.padX, y = p / img.paddedWidth - img.padY;
+        const bool inside = x >= 0 && x < img.width && y >= 0 && y < img.height;
+        EXPECT_EQ(after[i], inside ? 0.0f : before[i]) << "x " << x << ", y " << y;
+    }
+}
+
+TEST_F(Lifting, ThresholdOfAnImageWhoseBufferWasRefusedDoesNothing) {
+    refuseAllocation(1);
+    fl_image img(8, 8);
+    ASSERT_EQ(img.data, nullptr);
+    thresholdNR(img, 1.0f);
+    EXPECT_EQ(img.data, nullptr);
+}
+
+// The edge score, worked by hand: D the L1 distance over the three channels.
+TEST_F(Lifting, EdgeScoreOfOpposingPoints) {
+    struct Case {
+        const char* name;
+        float a[3], b[3], c[3], d[3], e[3], f[3];
+        float s;
+        float expected;
+    };
+    const Case cases[] = {
+        // D(b, e) = 30 + 4 + 2 = 36, the outer distances 0: 0.75 x 36.
+        {"FlatSides", {10, 2, 1}, {10, 2, 1}, {10, 2, 1}, {40, 6, 3}, {40, 6, 3}, {40, 6, 3}, 0.0f, 27.0f},
+        // D(a, b) = 2, D(e, f) = 1: 27 - 0.75 x 1 x 3 = 24.75.
+        {"OuterDistancesCount", {12, 2, 1}, {10, 2, 1}, {10, 2, 1}, {40, 6, 3}, {40, 6, 3}, {40, 6, 4}, 0.0f,
+         24.75f},
+        // s = 150 doubles their weight: 27 - 0.75 x 2 x (1 + 1 + 1 + 1) = 21.
+        {"SDoublesTheSides", {11, 2, 1}, {10, 2, 1}, {10, 3, 1}, {40, 6, 2}, {40, 6, 3}, {41, 6, 3}, 150.0f,
+         21.0f},
+        // 0.75 x 2 - 0.75 x 1 x 4 < 0.
+        {"NegativeIsZero", {14, 0, 0}, {10, 0, 0}, {10, 0, 0}, {12, 0, 0}, {12, 0, 0}, {12, 0, 0}, 0.0f, 0.0f},
+        {"NoNumberIsZero", {0, 0, 0}, {kNaN, 0, 0}, {0, 0, 0}, {0, 0, 0}, {1, 0, 0}, {0, 0, 0}, 0.0f, 0.0f},
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(edgeSmoothCompareOpposingPoints(c.a, c.b, c.c, c.d, c.e, c.f, c.s), c.expected, 1e-4f) << c.name;
+}
+
+TEST_F(Lifting, MedianCompareSortsByValueAlone) {
+    EXPECT_TRUE(medianCompare({9, 1.0f}, {0, 2.0f}));
+    EXPECT_FALSE(medianCompare({0, 2.0f}, {9, 1.0f}));
+    EXPECT_FALSE(medianCompare({0, 2.0f}, {1, 2.0f}));
+    EXPECT_FALSE(medianCompare({5, kNaN}, {1, 2.0f}));
+    EXPECT_FALSE(medianCompare({1, 2.0f}, {5, kNaN}));
+    std::vector<medianPixelStruct> pixels = {{0, 5.5f}, {1, -2.0f}, {2, 3.0f}, {3, 0.0f}, {4, 5.0f}};
+    std::sort(pixels.begin(), pixels.end(), medianCompare);
+    const int32 order[] = {1, 3, 2, 4, 0};
+    for (size_t i = 0; i < pixels.size(); ++i) EXPECT_EQ(pixels[i].index, order[i]) << i;
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ using refhost::ProcTable;
 const char kTooOld[] = "This plug-in requires Adobe Photoshop\xA8 ^1 or later functionality.";
 const char kIncompatible[] = "This plug-in is incompatible with this version of the host program.";
 const int16_t kPluginFile = 2, kApplicationFile = 1;
+const AlertTemplate kAlert{{40, 40, 160, 400}, kVersionAlertID, 0};
 
 void installString(int16_t file, int16_t id, const std::string& text) {
     std::string p(1, char(text.size()));
@@ -33,7 +34,7 @@ protected:
     void SetUp() override {
         CarbonStandInClearResources();
         CarbonStandInSetApplicationFile(kApplicationFile);
-        CarbonStandInInstallResource(kPluginFile, 0x414c5254 /* 'ALRT' */, kVersionAlertID, "", 0);
+        CarbonStandInInstallResource(kPluginFile, 0x414c5254 /* 'ALRT' */, kVersionAlertID, &kAlert, sizeof kAlert);
         CarbonStandInInstallResource(kPluginFile, 0x4449544c /* 'DITL' */, kVersionAlertID, "^0", 2);
         installString(kPluginFile, kHostTooOldStringID, kTooOld);
         installString(kPluginFile, kHostIncompatibleStringID, kIncompatible);

@@ -16,6 +16,8 @@
 namespace {
 const int16 kDialogID = 300, kAlertID = 301;
 const int16_t kPluginFile = 2;
+// 360 x 120, where its resource puts it.
+const AlertTemplate kAlert{{40, 40, 160, 400}, kAlertID, 0};
 
 std::string pascal(const std::string& text) { return std::string(1, char(text.size())) + text; }
 
@@ -47,7 +49,7 @@ protected:
         CarbonStandInSetMainScreen(1024, 768);
         CarbonStandInClearFaults();
         CarbonStandInClearResources();
-        CarbonStandInInstallResource(kPluginFile, 0x414c5254 /* 'ALRT' */, kAlertID, "", 0);
+        CarbonStandInInstallResource(kPluginFile, 0x414c5254 /* 'ALRT' */, kAlertID, &kAlert, sizeof kAlert);
         CarbonStandInInstallResource(kPluginFile, 0x4449544c /* 'DITL' */, kAlertID, "^0", 2);
         for (auto [id, text] : {std::pair<int16, std::string>{kIntegerRangeStringID, "An integer is required between ^1 and ^2."},
                                 {kDecimalRangeStringID, "A decimal number is required between ^1 and ^2."}}) {
@@ -100,6 +102,41 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CenterCase{1024, 768, {0, 0, 200, 300}, {20 + (768 - 200 - 20) / 3, 362, 20 + (768 - 200 - 20) / 3 + 200, 662}},
                       CenterCase{640, 480, {50, 60, 510, 260}, {20, 220, 480, 420}},      // taller than the screen
                       CenterCase{640, 480, {0, 0, 1000, 800}, {20, -80, 1020, 720}}));  // larger both ways
+
+struct AlertPlaceCase {
+    int screenWidth, screenHeight;
+    Rect shownAt;
+};
+
+class AlertPlaces : public DialogManager, public ::testing::WithParamInterface<AlertPlaceCase> {};
+
+// The 360 x 120 alert centred across the main screen, a third of the way
+// down below the menu bar, each time it is shown.
+TEST_P(AlertPlaces, ShowAlertTypeCentresItsAlertOnTheMainScreen) {
+    const AlertPlaceCase& c = GetParam();
+    CarbonStandInSetMainScreen(c.screenWidth, c.screenHeight);
+    const unsigned char low[] = "\x01" "1", high[] = "\x02" "10";
+    for (int16 type : {kStopAlertType, kCautionAlertType}) {
+        EXPECT_EQ(ShowAlertType(dialog_, kAlertID, kIntegerRangeStringID, low, high, type), 1);
+        Rect shown;
+        CarbonStandInLastAlertBounds(&shown);
+        EXPECT_EQ(shown.top, c.shownAt.top);
+        EXPECT_EQ(shown.left, c.shownAt.left);
+        EXPECT_EQ(shown.bottom, c.shownAt.bottom);
+        EXPECT_EQ(shown.right, c.shownAt.right);
+    }
+    ASSERT_EQ(alerts().size(), 2u);
+    EXPECT_EQ(alerts()[0], "An integer is required between 1 and 10.");
+    host().clearAlerts();
+    CarbonStandInSetMainScreen(1024, 768);
+}
+
+// Across: (screen width - 360) / 2; down: 20 + (screen height - 120 - 20) / 3.
+INSTANTIATE_TEST_SUITE_P(Screens, AlertPlaces,
+                         ::testing::Values(AlertPlaceCase{1024, 768, {20 + 628 / 3, 332, 20 + 628 / 3 + 120, 692}},
+                                           AlertPlaceCase{640, 480, {20 + 340 / 3, 140, 20 + 340 / 3 + 120, 500}},
+                                           AlertPlaceCase{2560, 1600,
+                                                          {20 + 1460 / 3, 1100, 20 + 1460 / 3 + 120, 1460}}));
 
 struct ParamTextCase {
     const char* name;

@@ -755,6 +755,49 @@ void controlsThrow(WindowRef) { throw std::runtime_error("controls gone"); }
 
 // An exception raised under an event handler stays out of the toolbox: it
 // is shown, the preview stops updating, and the loop goes on to the OK.
+// The geometry in both coordinate forms: the window's content starts away
+// from the screen's origin, so a local point taken as global (or the
+// reverse) lands elsewhere.  Expected rectangles come from the stand-in's
+// own control bounds and window bounds.
+TEST_F(MacFramework, GeometryInLocalAndGlobalCoordinates) {
+    bindPattern();
+    open();
+    const Rect c = content();
+    ASSERT_GT(c.left, 0);
+    ASSERT_GT(c.top, 0);
+    auto global = [&](VRect r) { return VRect{r.top + c.top, r.left + c.left, r.bottom + c.top, r.right + c.left}; };
+    auto same = [](VRect a, VRect b) {
+        return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
+    };
+    EXPECT_TRUE(same(globalVRectFromLocalVRect(window, VRect{1, 2, 3, 4}), global(VRect{1, 2, 3, 4})));
+    for (int32 id : {int32(kDProxyControlID), int32(proxySpatialOverviewID), int32(proxyShowOriginal)})
+        EXPECT_TRUE(same(getGlobalRectFromWindowItem(window, id), global(item(id)))) << id;
+    EXPECT_TRUE(same(getGlobalRectFromWindowItem(window, 12345), VRect{c.top, c.left, c.top, c.left}));
+
+    // Points at and around the corners of each area (the bottom and right
+    // edges are outside), in local coordinates.
+    auto probes = [](VRect r) {
+        std::vector<VPoint> points;
+        for (int32 v : {r.top - 1, r.top, (r.top + r.bottom) / 2, r.bottom - 1, r.bottom})
+            for (int32 h : {r.left - 1, r.left, (r.left + r.right) / 2, r.right - 1, r.right}) points.push_back({v, h});
+        return points;
+    };
+    auto inside = [](VRect r, VPoint p) { return p.v >= r.top && p.v < r.bottom && p.h >= r.left && p.h < r.right; };
+    auto asGlobal = [&](VPoint p) { return Point{int16(p.v + c.top), int16(p.h + c.left)}; };
+    auto asIs = [](VPoint p) { return Point{int16(p.v), int16(p.h)}; };
+    const VRect preview = displayedPreview(), overview = overviewBox();
+    for (const VPoint& p : probes(preview)) {
+        EXPECT_EQ(globalCursorInProxyArea(window, asGlobal(p)), inside(preview, p)) << p.h << ", " << p.v;
+        // The local point read as a global one.
+        EXPECT_EQ(globalCursorInProxyArea(window, asIs(p)), inside(preview, VPoint{p.v - c.top, p.h - c.left}));
+    }
+    for (const VPoint& p : probes(overview)) {
+        EXPECT_EQ(cursorInOverviewGUIarea(window, p), inside(overview, p)) << p.h << ", " << p.v;
+        EXPECT_EQ(cursorInOverviewGUIarea(window, asGlobal(p)), inside(overview, p)) << p.h << ", " << p.v;
+        EXPECT_EQ(cursorInOverviewGUIarea(window, asIs(p)), inside(overview, VPoint{p.v - c.top, p.h - c.left}));
+    }
+}
+
 TEST_F(MacFramework, AnExceptionUnderAnEventHandlerIsShownNotThrown) {
     bindPattern();
     window = createNibWindow("prototypeDialog");

@@ -52,7 +52,20 @@ const std::vector<ControlCase> kCases = {
     // 1e9 and 1e99 put the slider at its end; 1e999 is no number.
     {"Overflow", 0, 40, events({keys(22, "\b\b1e999")}), kDerived, "1e999", 0, 6},
     {"NotANumber", 0, 40, events({keys(22, "\b\bnan")}), 0, "nan", 0, 2},
+    // Typed and pasted as a person does, read from the control's own text:
+    // each key that changes the value recomputes ("40", "4", "", "1", "12",
+    // "12." and "12.5" give 40, 4, 0, 1, 12, 12 and 12.5).
+    {"TypedDecimal", 0, 40, events({keys(22, "\b\b12.5")}), 12.5, "12.5", 12, 5},
+    {"TypedExponent", 0, 40, events({keys(22, "\b\b1e3")}), 1000, "1e3", 300, 4},
+    {"TypedNegative", 12, 40, events({keys(142, "\b\b-3")}), -3, "-3", 0, 3},
+    // Text that is no number, in any script, is 0; after a number, nothing.
+    {"TypedAccent", 0, 40, events({keys(22, "\b\b\xc3\xa9")}), 0, "\xc3\xa9", 0, 2},
+    {"TypedNumberThenAccent", 0, 40, events({keys(22, "\b\b12\xc3\xa9")}), 12, "12\xc3\xa9", 12, 4},
+    {"AccentTakenBack", 0, 40, events({keys(22, "\xc3\xa9\b")}), 40, "40", 40, 0},
     {"Paste", 0, 40, events({paste(22, "7")}), 407, "407", 300, 1},
+    {"PastedDecimal", 0, 40, events({keys(22, "\b\b"), paste(22, "12.5")}), 12.5, "12.5", 12, 3},
+    {"PastedExponent", 0, 40, events({paste(22, "e3")}), 40000, "40e3", 300, 1},
+    {"PastedAccent", 0, 40, events({paste(22, "\xc3\xa9")}), 40, "40\xc3\xa9", 40, 0},
     {"PasteOfTheSameValue", 0, 40, events({paste(22, ".000")}), 40, "40.000", 40, 0},
     // Tab and the arrows change no text, so no value: 1/3 is not rounded
     // to the 0.333333 the box shows.

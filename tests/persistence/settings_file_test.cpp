@@ -118,6 +118,17 @@ TEST_F(SettingsFiles, TheTwoBytesAfterTheValuesAndTheLastLineEndAreNotRead) {
     }
 }
 
+// The reader's step over a line end: two bytes, whatever they hold.
+TEST(SettingsLineEnds, ReadEOLStepsOverTwoBytesWhateverTheyHold) {
+    const unsigned char bytes[][3] = {{0x0D, 0x0D, 'a'}, {'x', 'y', 'b'}, {0x00, 0xFF, 'c'}, {0x0A, 0x1A, 'd'}};
+    for (const auto& b : bytes) {
+        const unsigned char* p = b;
+        EXPECT_TRUE(readEOL(p));
+        EXPECT_EQ(p, b + 2);
+        EXPECT_EQ(*p, b[2]);
+    }
+}
+
 // One bad file: its bytes, and the alert the reader shows for it.
 struct BadFile {
     std::string name;

@@ -304,8 +304,7 @@ TEST_P(PreviewPictures, HalvesAndRedBoxFromTheDocument) {
     if (const std::string dir = pictureDir(); !dir.empty() && Z == 1) {
         Document shownPass(filtered.imageMode(), W, H);
         shownPass.fill([&](int32 x, int32 y, int16 p) { return filtered.get(originX + x, originY + y, p); });
-        refhost::writeImage(refhost::displayedImage(shownPass),
-                            dir + "/" + kProductName + "-" + c.name + "-fullpass.png");
+        refhost::writeImage(shownPass, dir + "/" + kProductName + "-" + c.name + "-fullpass.png");
     }
     wrong = 0;
     for (int32 r = 0; r < Z * H; ++r)

@@ -2,6 +2,7 @@
 // shown rectangle per pane and zoom, and the preview's keys in the registry
 // and scripting descriptors.
 #include <limits>
+#include <tuple>
 
 #include "PIActions.h"
 #include "entry/persistence.h"
@@ -229,6 +230,84 @@ TEST_F(ProxyState, GettersFollowTheState) {
     EXPECT_FALSE(renderingProxy);
     EXPECT_EQ(pData.sourcePtr, nullptr);
     EXPECT_EQ(overviewProxyClassObject.data, nullptr);
+}
+
+// Each proxy buffer holds the plane size times the image's planes, at
+// least three; the proxies held before are released first.
+TEST_F(ProxyState, CreateProxyBuffersReleasesThenAllocatesBoth) {
+    struct Case {
+        int16 mode;
+        int64_t planes;
+    };
+    const Case cases[] = {{plugInModeRGBColor, 3}, {plugInModeGrayScale, 3}, {plugInModeCMYKColor, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        bind(c.mode, 64, 48, 208, 348);
+        const int64_t others = liveBuffers();  // the colour tables'
+        pData.scPlaneSize = 10 * 7;
+        const int64_t bytes = 70 * c.planes;
+        createProxyBuffers();
+        EXPECT_EQ(proxyMemSize, bytes);
+        ASSERT_NE(pData.sourcePtr, nullptr);
+        ASSERT_NE(pData.outputPtr, nullptr);
+        EXPECT_TRUE(host().buffers().holdsRange(pData.sourcePtr, 0, bytes - 1));
+        EXPECT_TRUE(host().buffers().holdsRange(pData.outputPtr, 0, bytes - 1));
+        EXPECT_EQ(liveBuffers(), others + 2);
+
+        const BufferID oldSource = pData.sourceBufferID, oldOutput = pData.outputBufferID;
+        const size_t events = host().buffers().log().size();
+        createProxyBuffers();
+        const auto& log = host().buffers().log();
+        ASSERT_EQ(log.size(), events + 4);
+        EXPECT_FALSE(log[events].allocation);
+        EXPECT_EQ(log[events].id, oldSource);
+        EXPECT_FALSE(log[events + 1].allocation);
+        EXPECT_EQ(log[events + 1].id, oldOutput);
+        for (size_t i = events + 2; i < events + 4; ++i) {
+            EXPECT_TRUE(log[i].allocation);
+            EXPECT_EQ(log[i].size, bytes);
+        }
+        EXPECT_EQ(liveBuffers(), others + 2);
+        deleteProxyBuffers();
+    }
+}
+
+TEST_F(ProxyState, ARefusedProxyBufferStaysEmpty) {
+    bind(plugInModeRGBColor, 64, 48, 208, 348);
+    const int64_t others = liveBuffers();  // the colour tables'
+    pData.scPlaneSize = 12;
+    refuseAllocation(1);
+    createProxyBuffers();
+    EXPECT_EQ(pData.sourceBufferID, nullptr);
+    EXPECT_EQ(pData.sourcePtr, nullptr);
+    EXPECT_NE(pData.outputPtr, nullptr);
+    EXPECT_EQ(proxyMemSize, 36);
+    EXPECT_EQ(liveBuffers(), others + 1);
+    deleteProxyBuffers();
+    EXPECT_EQ(liveBuffers(), others);
+}
+
+// The proxy reader's timing hooks do nothing at all.
+TEST_F(ProxyState, TheTimersTouchNothing) {
+    refhost::Host& h = bind(plugInModeRGBColor, 64, 48, 208, 348);
+    ASSERT_EQ(SetupProxy(), noErr);
+    const previewProxyData before = pData;
+    const std::vector<uint8> source(pData.sourcePtr, pData.sourcePtr + proxyMemSize);
+    const size_t buffers = h.buffers().log().size(), advances = h.advanceCalls().size();
+    const VRect in = GetInRect();
+    startTimerOne();
+    showTimerOne();
+    auto state = [](const previewProxyData& d) {
+        return std::make_tuple(d.sourceBufferID, d.outputBufferID, d.scWidth, d.scHeight, d.offsetH, d.offsetV,
+                               d.zoomFactor, d.zoomMode);
+    };
+    EXPECT_TRUE(state(pData) == state(before));
+    EXPECT_EQ(std::vector<uint8>(pData.sourcePtr, pData.sourcePtr + proxyMemSize), source);
+    EXPECT_EQ(h.buffers().log().size(), buffers);
+    EXPECT_EQ(h.advanceCalls().size(), advances);
+    EXPECT_EQ(GetInRect().top, in.top);
+    EXPECT_EQ(GetInRect().right, in.right);
+    EXPECT_TRUE(h.alerts().empty());
 }
 
 TEST_F(ProxyState, RectangleHelpers) {

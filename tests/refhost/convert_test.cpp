@@ -1,6 +1,7 @@
 // Documents converted to the mode and depth handed to a plug-in.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "refhost/convert.h"
@@ -43,10 +44,36 @@ TEST(Convert, GreyIsTheLumaAndRgbRepeatsIt) {
     EXPECT_EQ(grey.get(3, 4, 0), grey.get(3, 4, 2));
 }
 
-TEST(Convert, OtherFamiliesOnlyChangeDepth) {
+// The host's Lab: 8 bits L x 2.55, a and b + 128; 16 bits L x 327.68, a
+// and b x 128 + 16384.
+TEST(Convert, LabChangesDepthByItsEncodings) {
     const Document lab = pattern(plugInModeLabColor);
     EXPECT_EQ(convertDocument(convertDocument(lab, plugInModeLabColor, 16), plugInModeLabColor, 8), lab);
-    EXPECT_THROW(convertDocument(lab, plugInModeRGBColor, 8), std::invalid_argument);
+    struct Sample {
+        int eight, sixteen;  // L, then a or b
+    };
+    const Sample lightness[] = {{0, 0}, {255, 32768}, {51, 6554}};                   // 0, 100 and 20 units
+    const Sample colour[] = {{128, 16384}, {0, 0}, {255, 32640}, {100, 12800}};      // 0, -128, 127, -28
+    Document eight(plugInModeLabColor, 4, 1);
+    for (int32 x = 0; x < 4; ++x) {
+        eight.set(x, 0, 0, lightness[std::min(x, 2)].eight);
+        eight.set(x, 0, 1, colour[x].eight);
+        eight.set(x, 0, 2, colour[3 - x].eight);
+    }
+    const Document sixteen = convertDocument(eight, plugInModeLabColor, 16);
+    for (int32 x = 0; x < 4; ++x) {
+        EXPECT_EQ(sixteen.get(x, 0, 0), lightness[std::min(x, 2)].sixteen) << x;
+        EXPECT_EQ(sixteen.get(x, 0, 1), colour[x].sixteen) << x;
+        EXPECT_EQ(sixteen.get(x, 0, 2), colour[3 - x].sixteen) << x;
+    }
+    EXPECT_EQ(convertDocument(sixteen, plugInModeLabColor, 8), eight);
+}
+
+TEST(Convert, CmykOnlyChangesDepth) {
+    const Document cmyk = pattern(plugInModeCMYKColor);
+    EXPECT_EQ(convertDocument(convertDocument(cmyk, plugInModeCMYKColor, 16), plugInModeCMYKColor, 8), cmyk);
+    EXPECT_THROW(convertDocument(cmyk, plugInModeLabColor, 8), std::invalid_argument);
+    EXPECT_THROW(convertDocument(pattern(plugInModeLabColor), plugInModeCMYKColor, 8), std::invalid_argument);
     EXPECT_THROW(convertDocument(pattern(plugInModeRGBColor), plugInModeCMYKColor, 8), std::invalid_argument);
 }
 

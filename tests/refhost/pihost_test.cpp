@@ -2,6 +2,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "refhost/convert.h"
+#include "refhost/icc_profiles.h"
 #include "refhost/image_io.h"
 #include "refhost/memory_limit.h"
 
@@ -109,6 +113,60 @@ TEST(Pihost, FiltersAnImageFileNamedByPosition) {
     EXPECT_NE(o.output.find("Dbat 2550\n"), std::string::npos) << o.output;
     EXPECT_TRUE(std::ifstream(out).good());
     std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+}
+
+// An ordinary image filtered in Lab goes back the way it came: into the
+// input's profile as a PNG, sRGB as a PPM, grey as a PGM, Lab as a TIFF.
+TEST(Pihost, FiltersAnImageInLab) {
+    char dir[] = "/tmp/pihost-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string d(dir);
+    const std::vector<uint8_t> wide = refhost_test::wideGamutProfile();
+    refhost::Document rgb(plugInModeRGBColor, 64, 64);
+    rgb.fillPattern();
+    refhost::writeImage(rgb, d + "/in.png", refhost::FileColours{plugInModeRGBColor, wide});
+    ASSERT_EQ(pihost("--convert '" + std::string(VEXLOR_SAMPLES_DIR) + "/camera.png' '" + d + "/in.pgm'").status, 0);
+    struct Run {
+        const char *in, *out, *extra;
+        int16 mode;
+        bool profile;
+    };
+    for (const Run& r : {Run{"in.png", "out.png", "", plugInModeRGBColor, true},
+                         Run{"in.png", "out.ppm", "", plugInModeRGBColor, false},
+                         Run{"in.png", "out.tif", " --depth 16", plugInModeLab48, false},
+                         Run{"in.pgm", "out.pgm", "", plugInModeGrayScale, false}}) {
+        SCOPED_TRACE(r.out);
+        const Outcome o = pihost(kModule + " '" + d + "/" + r.in + "' '" + d + "/" + r.out + "' --mode lab" + r.extra);
+        EXPECT_EQ(o.status, 0) << o.output;
+        EXPECT_NE(o.output.find(r.extra[0] ? "document: Lab48, 64 x 64" : "document: Lab, "), std::string::npos)
+            << o.output;
+        refhost::FileColours colours;
+        EXPECT_EQ(refhost::readImage(d + "/" + r.out, refhost::kMaxImageBytes, &colours).imageMode(), r.mode);
+        EXPECT_EQ(colours.iccProfile == wide, r.profile);
+    }
+    // Below the filter rectangle the image comes back through a 16-bit Lab
+    // document as it went in, in the input's colours.
+    const Outcome kept =
+        pihost(kModule + " '" + d + "/in.png' '" + d + "/kept.png' --mode lab --depth 16 --rect 0,0,32,64");
+    EXPECT_EQ(kept.status, 0) << kept.output;
+    const refhost::Document back =
+        refhost::convertDocument(refhost::readImage(d + "/kept.png"), plugInModeRGBColor, 8);
+    int worst = 0;
+    for (int32 y = 32; y < rgb.height(); ++y)
+        for (int32 x = 0; x < rgb.width(); ++x)
+            for (int16 p = 0; p < 3; ++p) worst = std::max(worst, int(std::abs(back.get(x, y, p) - rgb.get(x, y, p))));
+    EXPECT_LE(worst, 1);
+    // A profile that cannot take Lab back is refused before the run, when
+    // the output needs it.
+    refhost::writeImage(rgb, d + "/one-way.png", refhost::FileColours{plugInModeRGBColor, refhost_test::inputOnlyProfile()});
+    Outcome o = pihost(kModule + " '" + d + "/one-way.png' '" + d + "/one-way-out.png' --mode lab");
+    EXPECT_EQ(o.status, 2) << o.output;
+    EXPECT_NE(o.output.find("does not go into the file's colours"), std::string::npos) << o.output;
+    EXPECT_EQ(o.output.find("selector"), std::string::npos) << o.output;
+    EXPECT_FALSE(std::ifstream(d + "/one-way-out.png").good());
+    o = pihost(kModule + " '" + d + "/one-way.png' '" + d + "/one-way-out.tif' --mode lab");
+    EXPECT_EQ(o.status, 0) << o.output;
+    std::system(("rm -rf '" + d + "'").c_str());
 }
 
 TEST(Pihost, TheCheckingHostGivesTheSameOutput) {

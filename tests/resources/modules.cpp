@@ -1,5 +1,7 @@
 #include "tests/resources/modules.h"
 
+#include <gtest/gtest.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -56,6 +58,10 @@ const peres::PeImage& loadModule(const std::string& path) {
     return *slot;
 }
 
+const char* const kEnableExpression =
+    "in (PSHOP_ImageMode, RGBMode, RGB48Mode, RGB96Mode, GrayScaleMode, Gray16Mode, Gray32Mode, LabMode) "
+    "||PSHOP_ImageDepth == 16 ||PSHOP_ImageDepth == 32";
+
 namespace {
 
 const std::vector<const char*> kValueKeys = {"brgH", "conT", "bAdj", "satU", "lumC", "Rcoe", "Gcoe", "Bcoe",
@@ -70,6 +76,7 @@ const Product kHalvane = {
     "halvane",
     "Noise reduction plug-in",
     false,
+    "PowerPC",
     {
         {"Overall noise level", "brgH", "doub", "Overall noise level"},
         {"Highlights noise level", "conT", "doub", "Highlights noise level"},
@@ -106,6 +113,7 @@ const Product kGlimra = {
     "glimra",
     "Glimra plug-in",
     true,
+    "Intel",
     {
         {"Overall noise level", "brgH", "doub", "Overall noise level"},
         {"Highlights noise level", "conT", "doub", "Highlights noise level"},
@@ -143,6 +151,45 @@ std::string productSourceString(const Product& p, const char* name) {
         return source.substr(i + 1, end - i - 1);
     }
     return "";
+}
+
+void expectTerminologyOf(const Product& p, const peres::Aete& aete) {
+    using peres::fourCCText;
+    EXPECT_EQ(aete.majorVersion, 1);
+    EXPECT_EQ(aete.minorVersion, 0);
+    EXPECT_EQ(aete.language, 0);
+    EXPECT_EQ(aete.script, 0);
+    EXPECT_EQ(aete.bytesAfterLast, 0u);
+    ASSERT_EQ(aete.suites.size(), 1u);
+    const peres::AeteSuite& suite = aete.suites[0];
+    EXPECT_EQ(suite.name, "Vexlor");
+    EXPECT_EQ(suite.description, "Noise reduction plug-in");
+    EXPECT_EQ(fourCCText(suite.id), "'mdc1'");
+    EXPECT_EQ(suite.level, 1);
+    EXPECT_EQ(suite.version, 1);
+    ASSERT_EQ(suite.events.size(), 1u);
+    const peres::AeteEvent& ev = suite.events[0];
+    EXPECT_EQ(ev.name, productSourceString(p, "kProductTitle"));
+    EXPECT_EQ(ev.description, p.eventDescription);
+    EXPECT_EQ(fourCCText(ev.eventClass), "'mdc1'");
+    EXPECT_EQ(fourCCText(ev.id), "'mdc1'");
+    EXPECT_EQ(fourCCText(ev.replyType), "'null'");
+    EXPECT_EQ(ev.replyDescription, "");
+    EXPECT_EQ(ev.replyFlags, 0);
+    EXPECT_EQ(fourCCText(ev.directType), "'#ImR'");
+    EXPECT_EQ(ev.directDescription, "");
+    EXPECT_EQ(ev.directFlags, 0xB000);
+    const auto& params = ev.parameters;
+    ASSERT_EQ(params.size(), p.terminology.size());
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        const ExpectedParameter& expected = p.terminology[i];
+        SCOPED_TRACE("parameter " + std::to_string(i) + " \"" + expected.name + "\"");
+        EXPECT_EQ(params[i].name, expected.name);
+        EXPECT_EQ(fourCCText(params[i].key), std::string("'") + expected.key + "'");
+        EXPECT_EQ(fourCCText(params[i].type), std::string("'") + expected.type + "'");
+        EXPECT_EQ(params[i].description, expected.description);
+        EXPECT_EQ(params[i].flags, 0);
+    }
 }
 
 }  // namespace restest

@@ -1,5 +1,5 @@
 // The Windows modules that the resource tests read, and what both products
-// are expected to register.
+// are expected to register on either platform.
 #pragma once
 
 #include <ostream>
@@ -39,6 +39,11 @@ inline void PrintTo(const Module& m, std::ostream* os) { *os << moduleName(m); }
 constexpr uint16_t kLanguage = 1033;
 constexpr uint16_t kRegistrationId = 16000;
 
+// The property list's enable expression, and the flags of its seven filter
+// cases in the host's order (input and output handling are white matte, 4).
+extern const char* const kEnableExpression;
+constexpr uint8_t kFilterCaseFlags[7] = {0x06, 0x0E, 0x0E, 0x06, 0x0E, 0x06, 0x0E};
+
 struct ExpectedParameter {
     const char* name;
     const char* key;
@@ -51,6 +56,7 @@ struct Product {
     const char* file;              // "halvane"
     const char* eventDescription;  // of the terminology's one event
     bool upperCaseKey;             // the registry key's hexadecimal letters
+    const char* macProcessor;      // of the Mac bundle: "PowerPC" or "Intel"
     std::vector<ExpectedParameter> terminology;
     std::vector<const char*> valueKeys;  // scripting keys of the parameter block's values
     std::vector<const char*> flagKeys;   // and of its flags
@@ -61,5 +67,10 @@ const Product& productOf(const Module& m);
 // Reads `name = "text"` of the product's table source, for the title and the
 // registry key that the code uses.  Empty when absent.
 std::string productSourceString(const Product& p, const char* name);
+
+// Checks a terminology, of either form, against the product's table: the
+// version, the one suite, its one event with the product's title and the
+// parameters.
+void expectTerminologyOf(const Product& p, const peres::Aete& aete);
 
 }  // namespace restest

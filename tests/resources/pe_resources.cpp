@@ -192,11 +192,13 @@ uint8_t ByteView::u8(std::size_t offset) const {
 
 uint16_t ByteView::u16(std::size_t offset) const {
     require(offset, 2);
+    if (order_ == ByteOrder::Big) return uint16_t((data_[offset] << 8) | data_[offset + 1]);
     return uint16_t(data_[offset] | (data_[offset + 1] << 8));
 }
 
 uint32_t ByteView::u32(std::size_t offset) const {
     require(offset, 4);
+    if (order_ == ByteOrder::Big) return (uint32_t(u16(offset)) << 16) | u16(offset + 2);
     return uint32_t(data_[offset]) | (uint32_t(data_[offset + 1]) << 8) | (uint32_t(data_[offset + 2]) << 16) |
            (uint32_t(data_[offset + 3]) << 24);
 }

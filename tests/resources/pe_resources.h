@@ -16,13 +16,15 @@ struct FormatError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Bounds-checked little-endian access to a byte range.
+enum class ByteOrder { Little, Big };
+
+// Bounds-checked access to a byte range, little-endian unless told otherwise.
 class ByteView {
 public:
-    ByteView(const uint8_t* data, std::size_t size, std::string what)
-        : data_(data), size_(size), what_(std::move(what)) {}
-    explicit ByteView(const std::vector<uint8_t>& v, std::string what = "data")
-        : ByteView(v.data(), v.size(), std::move(what)) {}
+    ByteView(const uint8_t* data, std::size_t size, std::string what, ByteOrder order = ByteOrder::Little)
+        : data_(data), size_(size), what_(std::move(what)), order_(order) {}
+    explicit ByteView(const std::vector<uint8_t>& v, std::string what = "data", ByteOrder order = ByteOrder::Little)
+        : ByteView(v.data(), v.size(), std::move(what), order) {}
 
     std::size_t size() const { return size_; }
     const uint8_t* data() const { return data_; }
@@ -37,6 +39,7 @@ private:
     const uint8_t* data_;
     std::size_t size_;
     std::string what_;
+    ByteOrder order_;
 };
 
 // A resource type or name: an ordinal or a string.

@@ -1,5 +1,8 @@
 #include "tests/resources/resource_formats.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace peres {
 
 namespace {
@@ -42,8 +45,9 @@ public:
         }
         return f;
     }
-    void alignDword() {
-        const std::size_t to = (pos_ + 3) & ~std::size_t(3);
+    // To a multiple of `unit` (a power of 2) from the data's start.
+    void align(std::size_t unit) {
+        const std::size_t to = (pos_ + unit - 1) & ~(unit - 1);
         if (to > view_.size())
             throw FormatError(view_.what() + ": alignment at " + std::to_string(pos_) + " runs past its end");
         pos_ = to;
@@ -78,11 +82,15 @@ std::string fourCCText(uint32_t code) {
     return "'" + s + "'";
 }
 
-Pipl decodePipl(const std::vector<uint8_t>& data) {
-    const ByteView view(data, "PiPL");
+namespace {
+ByteOrder orderOf(Form form) { return form == Form::Mac ? ByteOrder::Big : ByteOrder::Little; }
+}  // namespace
+
+Pipl decodePipl(const std::vector<uint8_t>& data, Form form) {
+    const ByteView view(data, "PiPL", orderOf(form));
     Cursor c(view);
     Pipl p;
-    p.format = c.u16();
+    if (form == Form::Windows) p.format = c.u16();
     p.version = c.u32();
     p.count = c.u32();
     for (uint32_t i = 0; i < p.count; ++i) {
@@ -102,11 +110,91 @@ Pipl decodePipl(const std::vector<uint8_t>& data) {
     return p;
 }
 
-Aete decodeAete(const std::vector<uint8_t>& data) {
-    const ByteView view(data, "AETE");
+std::string meaningOf(const PiplProperty& property, Form form) {
+    const std::string key = fourCCText(property.key);
+    const std::vector<uint8_t>& data = property.data;
+    const ByteView v(data, "property " + key, orderOf(form));
+    auto fixedSize = [&](std::size_t n) {
+        if (data.size() != n)
+            throw FormatError(key + ": " + std::to_string(data.size()) + " bytes of data where its layout has " +
+                              std::to_string(n));
+    };
+    // The content ends at `end`; zero bytes pad it to the next multiple of 4.
+    auto paddedFrom = [&](std::size_t end) {
+        if (data.size() != (end + 3) / 4 * 4)
+            throw FormatError(key + ": " + std::to_string(data.size()) + " bytes of data for content of " +
+                              std::to_string(end) + " bytes, padded to a multiple of 4");
+        for (std::size_t i = end; i < data.size(); ++i)
+            if (data[i]) throw FormatError(key + ": padding that is not zero");
+    };
+    auto quoted = [](const std::string& s) { return "\"" + s + "\""; };
+    auto pascalAt = [&](std::size_t at) {
+        const std::size_t n = v.u8(at);
+        v.require(at + 1, n);
+        paddedFrom(at + 1 + n);
+        return quoted(std::string(data.begin() + at + 1, data.begin() + at + 1 + n));
+    };
+    auto cStringAt = [&](std::size_t at) {
+        v.require(at, 1);
+        const auto zero = std::find(data.begin() + at, data.end(), uint8_t(0));
+        if (zero == data.end()) throw FormatError(key + ": a string without its terminating zero");
+        paddedFrom(std::size_t(zero - data.begin()) + 1);
+        return quoted(std::string(data.begin() + at, zero));
+    };
+    auto hexByte = [](unsigned b) {
+        char buf[4];
+        std::snprintf(buf, sizeof buf, "%02X", b & 0xFF);
+        return std::string(buf);
+    };
+    const std::string k(key, 1, 4);
+    if (k == "kind") {
+        fixedSize(4);
+        return fourCCText(v.u32(0));
+    }
+    if (k == "name" || k == "catg") return pascalAt(0);
+    if (k == "vers") {
+        fixedSize(4);
+        return std::to_string(v.u32(0) >> 16) + "." + std::to_string(v.u32(0) & 0xFFFF);
+    }
+    if (k == "8664" || k == "wx86" || k == "wa64" || k == "mach" || k == "mi32" || k == "mi64") return cStringAt(0);
+    if (k == "mode") {
+        fixedSize(4);
+        if (data[2] || data[3]) throw FormatError(key + ": bytes after the flags that are not zero");
+        return "0x" + hexByte(data[0]) + hexByte(data[1]);  // most significant byte first in both forms
+    }
+    if (k == "hstm") {
+        v.require(0, 14);
+        return "version " + std::to_string(v.u32(0)) + ", class " + fourCCText(v.u32(4)) + ", event " +
+               fourCCText(v.u32(8)) + ", terminology " + std::to_string(v.u16(12)) + ", " + cStringAt(14);
+    }
+    if (k == "enbl") return cStringAt(0);
+    if (k == "ms32") {
+        fixedSize(8);
+        return std::to_string(v.u32(0)) + " x " + std::to_string(v.u32(4));
+    }
+    std::string bytes;
+    if (k == "fici") {
+        fixedSize(28);
+        for (std::size_t i = 0; i < 28; i += 4) {
+            if (data[i + 3]) throw FormatError(key + ": a case whose reserved byte is not zero");
+            bytes += (i ? ", " : "") + std::to_string(data[i]) + " " + std::to_string(data[i + 1]) + " " +
+                     hexByte(data[i + 2]);
+        }
+        return bytes;
+    }
+    for (uint8_t b : data) bytes += (bytes.empty() ? "" : " ") + hexByte(b);
+    return bytes;
+}
+
+Aete decodeAete(const std::vector<uint8_t>& data, Form form) {
+    const ByteView view(data, "AETE", orderOf(form));
     Cursor c(view);
+    // The Mac form keeps its numbers at even offsets.
+    auto evenUp = [&] {
+        if (form == Form::Mac) c.align(2);
+    };
     Aete a;
-    a.windowsForm = c.u16();
+    if (form == Form::Windows) a.windowsForm = c.u16();
     a.majorVersion = c.u8();
     a.minorVersion = c.u8();
     a.language = c.u16();
@@ -116,6 +204,7 @@ Aete decodeAete(const std::vector<uint8_t>& data) {
         AeteSuite suite;
         suite.name = c.pascal();
         suite.description = c.pascal();
+        evenUp();
         suite.id = c.u32();
         suite.level = c.u16();
         suite.version = c.u16();
@@ -124,21 +213,26 @@ Aete decodeAete(const std::vector<uint8_t>& data) {
             AeteEvent ev;
             ev.name = c.pascal();
             ev.description = c.pascal();
+            evenUp();
             ev.eventClass = c.u32();
             ev.id = c.u32();
             ev.replyType = c.u32();
             ev.replyDescription = c.pascal();
+            evenUp();
             ev.replyFlags = c.u16();
             ev.directType = c.u32();
             ev.directDescription = c.pascal();
+            evenUp();
             ev.directFlags = c.u16();
             const uint16_t params = c.u16();
             for (uint16_t k = 0; k < params; ++k) {
                 AeteParameter par;
                 par.name = c.pascal();
+                evenUp();
                 par.key = c.u32();
                 par.type = c.u32();
                 par.description = c.pascal();
+                evenUp();
                 par.flags = c.u16();
                 ev.parameters.push_back(std::move(par));
             }
@@ -186,7 +280,7 @@ DialogTemplateEx decodeDialogEx(const std::vector<uint8_t>& data) {
         d.typeface = utf16ToUtf8(c.wideZ());
     }
     for (uint16_t i = 0; i < d.itemCount; ++i) {
-        c.alignDword();
+        c.align(4);
         DialogItem item;
         item.helpId = c.u32();
         item.exStyle = c.u32();

@@ -1,7 +1,7 @@
-// Decoders of the resource formats that the plug-in modules carry: the
-// host's property list and scripting terminology (Windows forms), the
-// extended dialog template and the string table.  Each throws
-// peres::FormatError on truncated or inconsistent data.
+// Decoders of the resource formats that the plug-ins carry: the host's
+// property list and scripting terminology (the Windows modules' and the Mac
+// bundles' forms), the extended dialog template and the string table.  Each
+// throws peres::FormatError on truncated or inconsistent data.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,12 @@ constexpr uint32_t fourCC(const char (&s)[5]) {
 uint32_t fourCC(const std::string& s);
 std::string fourCCText(uint32_t code);
 
+// The registration's two binary forms.  Windows: little-endian, the property
+// list and the terminology each begin with a 16-bit 1, the terminology's
+// strings follow one another unaligned.  Mac: big-endian, no such word, and
+// every number of the terminology starts at an even offset.
+enum class Form { Windows, Mac };
+
 struct PiplProperty {
     uint32_t vendor = 0;
     uint32_t key = 0;
@@ -32,7 +38,7 @@ struct PiplProperty {
 };
 
 struct Pipl {
-    uint16_t format = 0;
+    uint16_t format = 0;  // Windows form only
     uint32_t version = 0;
     uint32_t count = 0;
     std::vector<PiplProperty> properties;
@@ -41,7 +47,13 @@ struct Pipl {
 
 // Walks the properties by their stored lengths; refuses a length that runs
 // past the resource.
-Pipl decodePipl(const std::vector<uint8_t>& data);
+Pipl decodePipl(const std::vector<uint8_t>& data, Form form = Form::Windows);
+
+// What a property's data says, in words that do not depend on the form:
+// "'8BFM'", "\"Vexlor\"", "4.0", "0x5040", "2000000 x 2000000", ...  Data
+// that does not have its key's layout (a wrong length, padding that is not
+// zero bytes up to the next multiple of 4) throws FormatError.
+std::string meaningOf(const PiplProperty& property, Form form);
 
 struct AeteParameter {
     std::string name;
@@ -78,7 +90,7 @@ struct AeteSuite {
 };
 
 struct Aete {
-    uint16_t windowsForm = 0;
+    uint16_t windowsForm = 0;  // the leading word of the Windows form
     uint8_t majorVersion = 0;
     uint8_t minorVersion = 0;
     uint16_t language = 0;
@@ -89,7 +101,7 @@ struct Aete {
 
 // Terminology without classes, comparison operators or enumerations only:
 // a suite that has any is refused (their layout is not decoded here).
-Aete decodeAete(const std::vector<uint8_t>& data);
+Aete decodeAete(const std::vector<uint8_t>& data, Form form = Form::Windows);
 
 // A name-or-ordinal field of a dialog template.
 struct SzOrOrd {

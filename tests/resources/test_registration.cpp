@@ -34,10 +34,6 @@ Bytes padded(Bytes b) {
     return b;
 }
 
-const char* const kEnableExpression =
-    "in (PSHOP_ImageMode, RGBMode, RGB48Mode, RGB96Mode, GrayScaleMode, Gray16Mode, Gray32Mode, LabMode) "
-    "||PSHOP_ImageDepth == 16 ||PSHOP_ImageDepth == 32";
-
 struct ExpectedProperty {
     uint32_t key;
     Bytes data;  // padded
@@ -83,7 +79,7 @@ std::vector<ExpectedProperty> expectedProperties(const Module& m, const std::str
     p.push_back({fourCC("ms32"), b});
     p.push_back({fourCC("flly"), {0x80, 0, 0, 0}});
     b.clear();
-    for (uint8_t flags : {0x06, 0x0E, 0x0E, 0x06, 0x0E, 0x06, 0x0E}) {
+    for (uint8_t flags : kFilterCaseFlags) {
         b.push_back(4);
         b.push_back(4);
         b.push_back(flags);
@@ -178,50 +174,10 @@ TEST_P(Registration, PiplSupportsGrayscaleRgbAndLabOnly) {
     EXPECT_EQ(flags, 0x4000u | 0x1000u | 0x0040u);
 }
 
-TEST_P(Registration, AeteSuiteAndEvent) {
+TEST_P(Registration, AeteFollowsTheTerminologyTable) {
     const Aete aete = decodeAete(resource("AETE").data);
     EXPECT_EQ(aete.windowsForm, 1);
-    EXPECT_EQ(aete.majorVersion, 1);
-    EXPECT_EQ(aete.minorVersion, 0);
-    EXPECT_EQ(aete.language, 0);
-    EXPECT_EQ(aete.script, 0);
-    EXPECT_EQ(aete.bytesAfterLast, 0u);
-    ASSERT_EQ(aete.suites.size(), 1u);
-    const AeteSuite& suite = aete.suites[0];
-    EXPECT_EQ(suite.name, "Vexlor");
-    EXPECT_EQ(suite.description, "Noise reduction plug-in");
-    EXPECT_EQ(fourCCText(suite.id), "'mdc1'");
-    EXPECT_EQ(suite.level, 1);
-    EXPECT_EQ(suite.version, 1);
-    ASSERT_EQ(suite.events.size(), 1u);
-    const AeteEvent& ev = suite.events[0];
-    EXPECT_EQ(ev.name, title());
-    EXPECT_EQ(ev.description, product().eventDescription);
-    EXPECT_EQ(fourCCText(ev.eventClass), "'mdc1'");
-    EXPECT_EQ(fourCCText(ev.id), "'mdc1'");
-    EXPECT_EQ(fourCCText(ev.replyType), "'null'");
-    EXPECT_EQ(ev.replyDescription, "");
-    EXPECT_EQ(ev.replyFlags, 0);
-    EXPECT_EQ(fourCCText(ev.directType), "'#ImR'");
-    EXPECT_EQ(ev.directDescription, "");
-    EXPECT_EQ(ev.directFlags, 0xB000);
-}
-
-TEST_P(Registration, AeteParametersFollowTheTerminologyTable) {
-    const Aete aete = decodeAete(resource("AETE").data);
-    ASSERT_EQ(aete.suites.size(), 1u);
-    ASSERT_EQ(aete.suites[0].events.size(), 1u);
-    const auto& params = aete.suites[0].events[0].parameters;
-    const auto& expected = product().terminology;
-    ASSERT_EQ(params.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE("parameter " + std::to_string(i) + " \"" + expected[i].name + "\"");
-        EXPECT_EQ(params[i].name, expected[i].name);
-        EXPECT_EQ(fourCCText(params[i].key), std::string("'") + expected[i].key + "'");
-        EXPECT_EQ(fourCCText(params[i].type), std::string("'") + expected[i].type + "'");
-        EXPECT_EQ(params[i].description, expected[i].description);
-        EXPECT_EQ(params[i].flags, 0);
-    }
+    expectTerminologyOf(product(), aete);
 }
 
 // The terminology names keys that the scripting descriptor really carries,

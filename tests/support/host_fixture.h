@@ -75,6 +75,7 @@ inline void expectNoLeaks(const refhost::Host& host) {
 inline void resetProcessState() {
     endFilteringRun();
     globalUserCancelled = false;
+    clocksStopped = false;
     progressTotal = 0;
     progressDone = 0;
     setEngineThreadCount(0);
