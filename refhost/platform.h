@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "PITypes.h"
+
 namespace refhost {
 
 class Host;
@@ -34,8 +36,10 @@ void endAlertCapture(void* token);
 bool drawDisplayCall(const DisplayCall& call);
 
 // Windows: the owner window of each alert answered, in order (null for an
-// alert without owner).  The POSIX form records none.
+// alert without owner), and where on the screen each one was.  The POSIX
+// form records none.
 const std::vector<void*>& alertOwners();
+const std::vector<VRect>& alertScreenRects();
 
 // Loads a shared module; null with a message in error on failure.
 void* openModule(const std::string& path, std::string& error);

@@ -396,6 +396,10 @@ const std::vector<void*>& alertOwners() {
     static const std::vector<void*> none;
     return none;
 }
+const std::vector<VRect>& alertScreenRects() {
+    static const std::vector<VRect> none;
+    return none;
+}
 void endAlertCapture(void*) {}
 
 }  // namespace platform

@@ -237,6 +237,11 @@ std::vector<void*>& ownersOfAlerts() {
     return owners;
 }
 
+std::vector<VRect>& screenRectsOfAlerts() {
+    static std::vector<VRect> rects;
+    return rects;
+}
+
 BOOL CALLBACK onlyStaticsAndButtons(HWND child, LPARAM flag) {
     char cls[32] = {0};
     GetClassNameA(child, cls, sizeof cls);
@@ -276,6 +281,9 @@ LRESULT CALLBACK alertHook(int code, WPARAM wParam, LPARAM lParam) {
             std::find(watch->answered.begin(), watch->answered.end(), w) == watch->answered.end()) {
             watch->answered.push_back(w);
             ownersOfAlerts().push_back(reinterpret_cast<void*>(GetWindow(w, GW_OWNER)));
+            RECT r;
+            GetWindowRect(w, &r);
+            screenRectsOfAlerts().push_back(VRect{int32(r.top), int32(r.left), int32(r.bottom), int32(r.right)});
             watch->host->recordAlert(windowText(GetDlgItem(w, kMessageBoxTextId)));
             // Posted, so that the box's own loop ends it as a click on OK would.
             PostMessageA(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -287,6 +295,7 @@ LRESULT CALLBACK alertHook(int code, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 const std::vector<void*>& alertOwners() { return ownersOfAlerts(); }
+const std::vector<VRect>& alertScreenRects() { return screenRectsOfAlerts(); }
 
 bool drawDisplayCall(const DisplayCall& call) {
     HDC dc = static_cast<HDC>(call.platformContext);
