@@ -317,8 +317,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Every instruction set's writer, on either plane count, stores each sample
 // as the one-sample rule does: clamped to 0..255 (NaN to 0), rounded half
-// up; 32 bits by interpolation in the linear table.  The rows are long
-// enough for whole vectors of every set and a remainder.
+// up; 32 bits by interpolation in the linear table.  In Lab a and b hold
+// the neutral.  The rows are long enough for whole vectors of every set and
+// a remainder.
 TEST_F(OutputWriters, TheSameImageAtEveryDepthOnEverySet) {
     colorspaceConversionLUTs tables;
     ASSERT_TRUE(tables.ok());
@@ -332,18 +333,25 @@ TEST_F(OutputWriters, TheSameImageAtEveryDepthOnEverySet) {
         for (int spp : {3, 1}) {
             SCOPED_TRACE("instruction set " + std::to_string(isa) + ", " + std::to_string(spp) + " plane(s)");
             const size_t n = size_t(w) * h * spp;
-            std::vector<uint8> o8(n);
-            std::vector<uint16> o16(n);
+            std::vector<uint8> o8(n), lab8(n);
+            std::vector<uint16> o16(n), lab16(n);
             std::vector<float> o32(n);
             lumaChromaMixTo8BitMaster(nullptr, 0, o8.data(), w * spp, w, h, 0, 0, img, 0, 0, true, int16(spp));
             lumaChromaMixTo16Bit(nullptr, 0, o16.data(), w * spp * 2, w, h, 0, 0, img, 0, 0, true, int16(spp));
             lumaChromaMixTo32Bit(nullptr, 0, o32.data(), w * spp * 4, w, h, 0, 0, img, 0, 0, true, int16(spp));
+            isLABmode = true;
+            lumaChromaMixTo8BitMaster(nullptr, 0, lab8.data(), w * spp, w, h, 0, 0, img, 0, 0, true, int16(spp));
+            lumaChromaMixTo16Bit(nullptr, 0, lab16.data(), w * spp * 2, w, h, 0, 0, img, 0, 0, true, int16(spp));
+            isLABmode = false;
             for (size_t i = 0; i < n; ++i) {
                 const int32 x = int32(i / spp) % w, y = int32(i / spp) / w;
                 const float v = at(x, y, spp == 1 ? 2 : int(i % 3));
                 const float c = v >= 0.0f ? (v > 255.0f ? 255.0f : v) : 0.0f;
                 ASSERT_EQ(o8[i], uint8(int(c + 0.5f))) << x << ", " << y;
                 ASSERT_EQ(o16[i], uint16(int(c * 128.50197f + 0.5f))) << x << ", " << y;
+                const bool neutral = spp == 3 && i % 3 != 0;
+                ASSERT_EQ(lab8[i], neutral ? 128 : o8[i]) << x << ", " << y;
+                ASSERT_EQ(lab16[i], neutral ? 16384 : o16[i]) << x << ", " << y;
                 const float t = 16.0f * c;
                 const int k = int(t);
                 const float f = t - float(k);
