@@ -1,7 +1,8 @@
 // Output writers: a rectangle of an fl_image back into a host pixel buffer
 // of 8, 16 or 32 bits.  Both products' writers have these names and this
-// buffer handling; Glimra's store the processed pixels as they are
-// (writers_glimra.cpp), Halvane's mix them with the host's input.
+// buffer handling; Glimra's store the processed pixels as they are, a and b
+// neutral in Lab (glimra/output_writers.cpp), Halvane's mix them with the
+// host's input.
 #pragma once
 
 #include <cstdint>

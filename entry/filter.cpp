@@ -63,6 +63,21 @@ struct NothingRequestedOnExit {
 // written first.
 enum class ProgressStep { beforeWriting, afterWriting };
 
+// Halvane's structure halves a piece three times, keeping every second
+// pixel from the piece's first: its coarsest level samples every 8th.
+const int32 kLiftingGrid = 8;
+
+// Where the pixels of a piece that writes from `written` on start: at least
+// kPieceOverlap before it, a whole number of kLiftingGrid steps from the
+// area's `origin`.  Every piece then lifts the pixels that the whole area
+// lifts, so it writes what a pass of the whole area writes, whatever the
+// host's tile.
+int32 pieceReadStart(int32 written, int32 origin) {
+    int32 before = written - kPieceOverlap - origin;
+    before -= (before % kLiftingGrid + kLiftingGrid) % kLiftingGrid;
+    return origin + before;
+}
+
 // Run a piece: the pixels of `part` (coordinates of the source buffer)
 // copied into a float image and run through the product's structure into
 // out, which has the part's size.
@@ -108,7 +123,7 @@ OSErr megatilePath(const DepthOperations& ops, const VRect& area) {
             // The apron reads the image left of and above the area down to
             // its edge, and stops at the area's right and bottom.  A request
             // that would leave the image on the left is to fail, not be padded.
-            VRect apron = {tile.top - kPieceOverlap, tile.left - kPieceOverlap,
+            VRect apron = {pieceReadStart(tile.top, area.top), pieceReadStart(tile.left, area.left),
                            std::min(tile.bottom + kPieceOverlap, area.bottom),
                            std::min(tile.right + kPieceOverlap, area.right)};
             if (apron.left < 0) {
@@ -136,8 +151,8 @@ OSErr megatilePath(const DepthOperations& ops, const VRect& area) {
     return noErr;
 }
 
-// The area fetched at once and run whole, or as four quarters that overlap
-// their neighbours by kPieceOverlap.
+// The area fetched at once and run whole, or as four quarters split at half
+// its width and height; each reads from its pieceReadStart.
 OSErr wholeOrQuartersPath(const DepthOperations& ops, const VRect& area) {
     OSErr err = advanceFilterStateFrom1or3channels(area, area);
     if (err != noErr) return err;
@@ -151,11 +166,12 @@ OSErr wholeOrQuartersPath(const DepthOperations& ops, const VRect& area) {
     };
     const bool quarters = processInQuadrants(width, height);
     const int32 F = width / 2, G = height / 2, o = kPieceOverlap;
+    const int32 left = pieceReadStart(F, 0), top = pieceReadStart(G, 0);
     const Piece whole[1] = {{{0, 0, height, width}, {0, 0, height, width}}};
     const Piece quarter[4] = {{{0, 0, G + o, F + o}, {0, 0, G, F}},
-                              {{0, F - o, G + o, width}, {0, F, G, width}},
-                              {{G - o, 0, height, F + o}, {G, 0, height, F}},
-                              {{G - o, F - o, height, width}, {G, F, height, width}}};
+                              {{0, left, G + o, width}, {0, F, G, width}},
+                              {{top, 0, height, F + o}, {G, 0, height, F}},
+                              {{top, left, height, width}, {G, F, height, width}}};
     const Piece* const first = quarters ? quarter : whole;
     const Piece* const end = quarters ? quarter + 4 : whole + 1;
     const ProgressStep step = quarters ? ProgressStep::afterWriting : ProgressStep::beforeWriting;

@@ -7,7 +7,8 @@
 #include "engine/spatial_pass.h"
 #include "image/fl_image.h"
 
-// Apron around a megatile and overlap of the quarters, in pixels.
+// Apron around a megatile and overlap of the quarters, in pixels: the
+// least, for every piece starts on the lifting grid (filter.cpp).
 enum { kPieceOverlap = 64 };
 
 // The final pass over `area` of the host's image, fetched through advance

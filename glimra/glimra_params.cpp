@@ -1,7 +1,8 @@
 // Glimra's derivation of the engine parameters: the noise level of the one
-// lifting level it runs, and the matte's thresholds.
+// lifting level it runs, the matte's thresholds, and whether the image is Lab.
 #include "engine/engine_params.h"
 #include "host/globals.h"
+#include "host/host_services.h"
 #include "image/colorspace_luts.h"
 
 void calcInternalFilterParams() {
@@ -29,4 +30,6 @@ void calcInternalFilterParams() {
 
     p.flags[1] = 1;
     invertMatte = p.flags[2] != 0;
+    // The writers keep a Lab matte's a and b neutral.
+    isLABmode = DisplayPixelsMode(gFilterRecord->imageMode) == plugInModeLabColor;
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -358,9 +359,8 @@ struct DialogScript::Impl {
         markedParams = host.parameterBytes();
     }
 
-    void screenshot(const Command& c, const std::string& name) {
-        RECT r;
-        GetWindowRect(dialog, &r);
+    // What the screen shows in r (screen coordinates), as an RGB document.
+    static Document capture(const RECT& r) {
         const int w = r.right - r.left, h = r.bottom - r.top;
         HDC screen = GetDC(nullptr);
         HDC memory = CreateCompatibleDC(screen);
@@ -379,9 +379,78 @@ struct DialogScript::Impl {
         DeleteObject(bitmap);
         DeleteDC(memory);
         ReleaseDC(nullptr, screen);
+        return shot;
+    }
+
+    void screenshot(const Command& c, const std::string& name) {
+        RECT r;
+        GetWindowRect(dialog, &r);
+        const Document shot = capture(r);
         const std::string path = shotPrefix + name + ".ppm";
         imageio::writePnmFile(shot, path);
-        check(true, c, "screenshot " + path + " (" + std::to_string(w) + " x " + std::to_string(h) + ")");
+        check(true, c,
+              "screenshot " + path + " (" + std::to_string(shot.width()) + " x " + std::to_string(shot.height()) +
+                  ")");
+    }
+
+    // The last preview and the last overview picture that the dialog handed
+    // to the host are on the screen where they were drawn, sample for
+    // sample: a picture erased or painted over since shows.  Where an alert
+    // stood the system may have asked the dialog to paint again, which after
+    // a host error it no longer does; those pixels are not looked at.
+    void picturesShown(const Command& c) {
+        settle();
+        std::vector<DisplayCall> last;
+        std::vector<RECT> alerts;
+        {
+            auto lock = host.lockState();
+            for (const VRect& a : platform::alertScreenRects()) {
+                RECT r = {a.left, a.top, a.right, a.bottom};
+                MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+                alerts.push_back(r);
+            }
+            const DisplayCall *preview = nullptr, *overview = nullptr;
+            for (const DisplayCall& d : host.displayCalls())
+                (inItem(kPreviewItem, d.dstRow, d.dstCol) ? preview : overview) = &d;
+            for (const DisplayCall* d : {preview, overview})
+                if (d) last.push_back(*d);
+        }
+        if (last.size() != 2) {
+            check(false, c, "the dialog has not displayed both pictures");
+            return;
+        }
+        RECT client;
+        GetClientRect(dialog, &client);
+        POINT origin = {0, 0};
+        ClientToScreen(dialog, &origin);
+        const Document screen = capture(RECT{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom});
+        int64_t looked = 0, wrong = 0;
+        RECT differing = {LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+        for (const DisplayCall& d : last) {
+            const Document drawn = displayCallImage(d);
+            for (int32 y = 0; y < drawn.height(); ++y)
+                for (int32 x = 0; x < drawn.width(); ++x) {
+                    const int32 sx = d.dstCol + x, sy = d.dstRow + y;
+                    if (sx < 0 || sy < 0 || sx >= screen.width() || sy >= screen.height()) continue;
+                    bool underAlert = false;
+                    for (const RECT& a : alerts) underAlert = underAlert || PtInRect(&a, POINT{sx, sy});
+                    if (underAlert) continue;
+                    ++looked;
+                    bool same = true;
+                    for (int16 ch = 0; ch < 3; ++ch)
+                        same = same && screen.get(sx, sy, ch) == drawn.get(x, y, drawn.planes() == 1 ? 0 : ch);
+                    if (same) continue;
+                    ++wrong;
+                    differing = RECT{std::min<LONG>(differing.left, sx), std::min<LONG>(differing.top, sy),
+                                     std::max<LONG>(differing.right, sx + 1), std::max<LONG>(differing.bottom, sy + 1)};
+                }
+        }
+        check(looked > 0 && wrong == 0, c,
+              std::to_string(wrong) + " of the " + std::to_string(looked) +
+                  " pixels of the last preview and overview pictures outside alerts differ on the screen" +
+                  (wrong ? ", from " + std::to_string(differing.left) + "," + std::to_string(differing.top) +
+                               " to " + std::to_string(differing.right) + "," + std::to_string(differing.bottom)
+                         : std::string()));
     }
 
     // A key pressed with the focus on OK, the default button (a drag may
@@ -925,6 +994,10 @@ void DialogScript::Impl::run(const Command& c) {
                   std::to_string(height) + " gives " + std::to_string(r.right - r.left) + " x " +
                   std::to_string(r.bottom - r.top) + (fixedKept ? ", the opposite edges kept" : ", EDGES MOVED") +
                   ", the message's result " + std::to_string(result));
+    } else if (op == "repaint") {
+        // The whole window invalidated and painted, as when it is uncovered.
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        settle();
     } else if (op == "resize-to-minimum") {
         // The frame size the first sizing answered: the template's.
         SetWindowPos(dialog, nullptr, 0, 0, minimumSize.right, minimumSize.bottom, SWP_NOMOVE | SWP_NOZORDER);
@@ -1072,6 +1145,8 @@ void DialogScript::Impl::run(const Command& c) {
         check(now == markedParams, c, "the parameter block is as at the mark");
     } else if (op == "expect-clean-outside-pictures") {
         cleanOutsidePictures(c);
+    } else if (op == "expect-pictures-shown") {
+        picturesShown(c);
     } else if (op == "expect-texts-fit") {
         textsFit(c);
     } else if (op == "print-buffers") {

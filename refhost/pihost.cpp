@@ -7,9 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +17,7 @@
 #include "refhost/image_io.h"
 #include "refhost/platform.h"
 #include "refhost/refhost.h"
+#include "refhost/registry_file.h"
 
 namespace {
 
@@ -53,7 +52,13 @@ const char* const kUsage =
     "  --fresh                load a fresh copy of the module\n"
     "  --about                send the about selector first\n"
     "  --registry FILE        the host's registry: read from FILE when it exists, written back\n"
-    "                         after the run (a line per entry: ID, tab, key, type, value)\n"
+    "                         after the run and after OUTPUT, whole or not at all; runs that\n"
+    "                         share FILE take turns (a lock on FILE.lock beside it).  A line per\n"
+    "                         entry: ID, tab, key of four characters, blank, type, blank, value;\n"
+    "                         type doub (a finite number), long (a 32-bit whole number) or bool\n"
+    "                         (0 or 1, or true or false).  Blank lines and lines that begin with\n"
+    "                         # are skipped and not written back; any other line that cannot be\n"
+    "                         read exactly stops the run before it starts (FILE:LINE: why)\n"
     "  --dialog-script FILE   show the dialog and steer it by the commands of FILE (Windows);\n"
     "                         screenshots go to --shots PREFIX (default: FILE without extension)\n";
 
@@ -238,39 +243,6 @@ struct BlockLayout {
     double values[26];
 };
 
-// The registry kept between runs: one line per entry, "ID<tab>Abcd TYPE
-// VALUE", TYPE doub (17 significant digits), long or bool.
-void readRegistry(Host& host, const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return;  // a first run: nothing remembered yet
-    std::string line;
-    for (int n = 1; std::getline(in, line); ++n) {
-        const size_t tab = line.find('\t');
-        std::istringstream entry(tab == std::string::npos ? std::string() : line.substr(tab + 1));
-        std::string key, type, value;
-        if (!(entry >> key >> type >> value) || (type != "doub" && type != "long" && type != "bool"))
-            throw std::runtime_error(path + ":" + std::to_string(n) + ": not an entry of the registry");
-        const DescriptorKeyID k = keyFromName(key);
-        host.registry()[line.substr(0, tab)].push_back(
-            type == "doub"   ? DescriptorEntry::Float(k, std::strtod(value.c_str(), nullptr))
-            : type == "long" ? DescriptorEntry::Integer(k, int32(std::strtol(value.c_str(), nullptr, 10)))
-                             : DescriptorEntry::Boolean(k, value == "1"));
-    }
-}
-
-void writeRegistry(Host& host, const std::string& path) {
-    std::ofstream out(path, std::ios::trunc);
-    for (const auto& [id, descriptor] : host.registry())
-        for (const DescriptorEntry& e : descriptor) {
-            char value[40];
-            if (e.type == typeFloat) std::snprintf(value, sizeof value, "doub %.17g", e.f);
-            else if (e.type == typeInteger) std::snprintf(value, sizeof value, "long %d", int(e.i));
-            else std::snprintf(value, sizeof value, "bool %d", int(e.b));
-            out << id << '\t' << keyName(e.key) << ' ' << value << '\n';
-        }
-    if (!out.flush()) throw std::runtime_error("cannot write the registry to " + path);
-}
-
 void printParams(const Host& host) {
     const std::vector<uint8_t> bytes = host.parameterBytes();
     if (bytes.empty()) {
@@ -380,6 +352,39 @@ void reportSettingsNotKept(const Options& o, const Descriptor& final) {
     }
 }
 
+// What the run's end says about the --set values, and the output written
+// when the plug-in succeeded; returns the exit status.
+int writeOutput(const Host& host, const Options& o, const FileColours& colours, int16 failed, int scriptFailures) {
+    // A key the plug-in does not know would be skipped silently: say so, and
+    // write nothing.  The plug-in's own descriptor lists every key it knows.
+    if (failed == noErr && !o.script.empty()) {
+        const std::optional<Descriptor> known = host.scriptDescriptor();
+        for (const DescriptorEntry& e : o.script)
+            if (!known || !findEntry(*known, e.key)) {
+                std::fprintf(stderr, "pihost: the plug-in has no parameter '%s'%s\n", keyName(e.key).c_str(),
+                             o.out.empty() ? "" : (", " + o.out + " was not written").c_str());
+                return 2;
+            }
+    }
+    if (failed == noErr && reportFailedScriptRead(host, o) && !o.keepGoing) {
+        if (!o.out.empty()) std::fprintf(stderr, "pihost: %s was not written (--keep-going writes it)\n", o.out.c_str());
+        return 1;
+    }
+    if (failed == noErr && !o.script.empty())
+        if (const std::optional<Descriptor> final = host.scriptDescriptor()) reportSettingsNotKept(o, *final);
+
+    if (!o.out.empty()) {
+        if (failed != noErr) {
+            std::fprintf(stderr, "pihost: the plug-in failed (%d); %s was not written\n", int(failed), o.out.c_str());
+        } else {
+            writeImage(host.document(), o.out, colours);
+            std::printf("written: %s\n", o.out.c_str());
+        }
+    }
+    if (scriptFailures) return 1;
+    return failed == noErr && host.clean() ? 0 : 1;
+}
+
 int run(const Options& o) {
     Document doc;
     FileColours colours;  // the input's, which the output goes back into
@@ -431,7 +436,16 @@ int run(const Options& o) {
     Host host(std::move(doc), ho);
     Plugin plugin(o.plugin, o.fresh);
     host.setScriptDescriptor(o.script, int16(o.dialog ? plugInDialogDisplay : plugInDialogDontDisplay));
-    if (!o.registry.empty()) readRegistry(host, o.registry);
+    // Held until the registry is written back: a run sharing it in the
+    // meantime would write back what it read before this run's entries.
+    std::unique_ptr<RegistryLock> registryLock;
+    if (!o.registry.empty()) {
+        registryLock.reset(new RegistryLock(o.registry, [&o] {
+            std::fprintf(stderr, "pihost: waiting for another run to finish with the registry %s\n",
+                         o.registry.c_str());
+        }));
+        host.registry() = readRegistryFile(o.registry);
+    }
 
     const Document& d = host.document();
     std::printf("plugin: %s\n", o.plugin.c_str());
@@ -481,40 +495,31 @@ int run(const Options& o) {
         }
         if (failed == noErr) send(filterSelectorFinish);
     }
-    if (!o.registry.empty()) writeRegistry(host, o.registry);
     if (o.printParams || o.selectors || o.in.empty()) printParams(host);
     printBalance(host);
     std::fflush(stdout);
     for (const std::string& a : host.alerts()) std::fprintf(stderr, "alert: %s\n", a.c_str());
 
-    // A key the plug-in does not know would be skipped silently: say so, and
-    // write nothing.  The plug-in's own descriptor lists every key it knows.
-    if (failed == noErr && !o.script.empty()) {
-        const std::optional<Descriptor> known = host.scriptDescriptor();
-        for (const DescriptorEntry& e : o.script)
-            if (!known || !findEntry(*known, e.key)) {
-                std::fprintf(stderr, "pihost: the plug-in has no parameter '%s'%s\n", keyName(e.key).c_str(),
-                             o.out.empty() ? "" : (", " + o.out + " was not written").c_str());
-                return 2;
-            }
+    int status;
+    try {
+        status = writeOutput(host, o, colours, failed, scriptFailures);
+    } catch (const ImageIoError& e) {
+        // The run has no result to remember: the next one can repeat it.
+        if (o.registry.empty()) throw;
+        throw ImageIoError(std::string(e.what()) + "; the registry " + o.registry + " was left as it was");
     }
-    if (failed == noErr && reportFailedScriptRead(host, o) && !o.keepGoing) {
-        if (!o.out.empty()) std::fprintf(stderr, "pihost: %s was not written (--keep-going writes it)\n", o.out.c_str());
-        return 1;
-    }
-    if (failed == noErr && !o.script.empty())
-        if (const std::optional<Descriptor> final = host.scriptDescriptor()) reportSettingsNotKept(o, *final);
-
-    if (!o.out.empty()) {
-        if (failed != noErr) {
-            std::fprintf(stderr, "pihost: the plug-in failed (%d); %s was not written\n", int(failed), o.out.c_str());
-        } else {
-            writeImage(host.document(), o.out, colours);
-            std::printf("written: %s\n", o.out.c_str());
+    // The registry goes last, so that what it remembers never outruns the
+    // image written.
+    if (!o.registry.empty()) {
+        try {
+            writeRegistryFile(host.registry(), o.registry);
+        } catch (const RegistryFileError& e) {
+            std::fprintf(stderr, "pihost: %s; it holds what it held before this run%s\n", e.what(),
+                         o.out.empty() || status != 0 ? "" : (" (" + o.out + " was written)").c_str());
+            return 2;
         }
     }
-    if (scriptFailures) return 1;
-    return failed == noErr && host.clean() ? 0 : 1;
+    return status;
 }
 
 }  // namespace

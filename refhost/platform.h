@@ -8,8 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "PITypes.h"
 
 namespace refhost {
 
@@ -33,8 +36,10 @@ void endAlertCapture(void* token);
 bool drawDisplayCall(const DisplayCall& call);
 
 // Windows: the owner window of each alert answered, in order (null for an
-// alert without owner).  The POSIX form records none.
+// alert without owner), and where on the screen each one was.  The POSIX
+// form records none.
 const std::vector<void*>& alertOwners();
+const std::vector<VRect>& alertScreenRects();
 
 // Loads a shared module; null with a message in error on failure.
 void* openModule(const std::string& path, std::string& error);
@@ -53,15 +58,32 @@ void removeTempCopy(const std::string& copyPath);
 // beside the file it leads to), and a file to be replaced lends the new one
 // its permissions.
 std::FILE* createFileBeside(const std::string& target, std::string& tempPath, std::string& error);
-// Moves from over to, replacing to at once (never a half-written target).
+// Moves from over to, replacing to at once (never a half-written target),
+// after from's bytes have reached the disk, so that a crash of the system
+// right after cannot leave an empty or shortened file in to's place.
 bool replaceFile(const std::string& from, const std::string& to, std::string& error);
 void removeFile(const std::string& path);
 // The size of an open file in bytes; -1 when it cannot be told.
 int64_t fileSize(std::FILE* f);
-// From now on an interrupt or termination signal first removes the file
-// that createFileBeside made and neither replaceFile nor removeFile has
-// taken yet, then ends the process as the signal would have.
+// From now on every signal that would end the process and can be caught
+// (on POSIX: interrupt, termination, hang-up, the file-size and CPU limits,
+// a broken pipe, the user and real-time signals, the faults; on Windows:
+// Ctrl-C, Ctrl-Break, termination, abort, closing the console and a crash)
+// first removes the file that createFileBeside made and neither
+// replaceFile nor removeFile has taken yet, then ends the process as it
+// would have.  The file-size limit is also told on standard error.  A
+// signal the process ignores stays ignored; a crash still reaches the
+// handler that was there before (a sanitizer's).
 void removePartialFileOnSignals();
+
+// An exclusive lock that every process naming the same target shares, held
+// on a file beside target (its name with ".lock", made when missing and
+// left in place, since removing it would let two processes hold locks on
+// two different files).  Waits while another process holds it, first
+// calling beforeWaiting.  Null with a message in error when the lock file
+// cannot be made or locked.
+void* lockBeside(const std::string& target, const std::function<void()>& beforeWaiting, std::string& error);
+void unlockBeside(void* lock);
 
 // For the platform files (partial_file.cpp): the partial file being written.
 void notePartialFile(const std::string& path);

@@ -2,6 +2,7 @@
 #include <dlfcn.h>
 #include <sched.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,11 +111,74 @@ void removeTempCopy(const std::string& copyPath) {
 }
 
 namespace {
-extern "C" void removePartialAndDie(int signal) {
-    if (const char* partial = pendingPartialFile()) unlink(partial);
-    // The handler was reset on entry: the signal now ends the process as it
-    // would have without one.
-    raise(signal);
+void say(const char* text, size_t length) {
+    while (length > 0) {
+        const ssize_t n = write(STDERR_FILENO, text, length);
+        if (n <= 0) return;
+        text += n;
+        length -= size_t(n);
+    }
+}
+void say(const char* text) { say(text, std::strlen(text)); }
+
+// What the file-size limit stopped, in the plain calls a handler may make:
+// the target is the partial file's name without its ".partial-PID-N".
+void tellFileSizeLimit(const char* partial) {
+    if (!partial) {
+        say("pihost: a file reached the file-size limit (ulimit -f)\n");
+        return;
+    }
+    const char* const mark = ".partial-";
+    size_t target = std::strlen(partial);
+    for (size_t i = 0; partial[i]; ++i)
+        if (std::strncmp(partial + i, mark, std::strlen(mark)) == 0) target = i;
+    say("pihost: ");
+    say(partial, target);
+    say(" would pass the file-size limit (ulimit -f): its partial file was removed and ");
+    say(partial, target);
+    say(" left as it was\n");
+}
+
+bool isFault(int signal) { return signal == SIGSEGV || signal == SIGBUS || signal == SIGILL || signal == SIGFPE; }
+
+// The dispositions that were there before, put back before the signal is
+// let through.
+struct sigaction gPrevious[NSIG];
+
+extern "C" void removePartialAndDie(int signal, siginfo_t* info, void*) {
+    const int savedErrno = errno;
+    const char* partial = pendingPartialFile();
+    if (partial) unlink(partial);
+    if (signal == SIGXFSZ) tellFileSizeLimit(partial);
+    sigaction(signal, &gPrevious[signal], nullptr);
+    // A fault of the processor comes back when the handler returns and meets
+    // the disposition from before; a signal that was sent is sent again.
+    // Every signal is blocked in here, so it arrives when the handler ends.
+    if (!(isFault(signal) && info && info->si_code > 0)) raise(signal);
+    errno = savedErrno;
+}
+
+// The signals whose default action ends the process.
+std::vector<int> endingSignals() {
+    std::vector<int> s{SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE,  SIGUSR1,
+                       SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU,   SIGXFSZ, SIGVTALRM, SIGPROF,
+                       SIGSYS};
+#ifdef SIGSTKFLT
+    s.push_back(SIGSTKFLT);
+#endif
+#ifdef SIGPOLL
+    s.push_back(SIGPOLL);
+#endif
+#ifdef SIGPWR
+    s.push_back(SIGPWR);
+#endif
+#ifdef SIGEMT
+    s.push_back(SIGEMT);
+#endif
+#ifdef SIGRTMIN
+    for (int r = SIGRTMIN; r <= SIGRTMAX; ++r) s.push_back(r);
+#endif
+    return s;
 }
 
 // A link is written through: the file it leads to is replaced, the link
@@ -137,10 +201,20 @@ std::string finalTarget(const std::string& target) {
 void removePartialFileOnSignals() {
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = removePartialAndDie;
-    sa.sa_flags = SA_RESETHAND;
-    sigemptyset(&sa.sa_mask);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &sa, nullptr);
+    sa.sa_sigaction = removePartialAndDie;
+    sa.sa_flags = SA_SIGINFO;
+    sigfillset(&sa.sa_mask);
+    for (int s : endingSignals()) {
+        struct sigaction old;
+        if (s <= 0 || s >= NSIG || sigaction(s, nullptr, &old) != 0) continue;
+        const bool byDefault = !(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_DFL;
+        const bool ignored = !(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_IGN;
+        // Another handler of a signal that need not end the process has a
+        // use for it; one of a fault reports the crash and ends it.
+        if (ignored || (!byDefault && !isFault(s))) continue;
+        gPrevious[s] = old;
+        sigaction(s, &sa, nullptr);
+    }
 }
 
 std::FILE* createFileBeside(const std::string& target, std::string& tempPath, std::string& error) {
@@ -169,10 +243,37 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
     return nullptr;
 }
 
+namespace {
+// Writes a file's bytes through to the disk.  A file whose permissions
+// deny reading (kept from the file it replaces) can still be opened to
+// write.
+bool syncFile(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = fsync(fd) == 0;
+    const int savedErrno = errno;
+    close(fd);
+    errno = savedErrno;
+    return synced;
+}
+}  // namespace
+
 bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
     const std::string file = finalTarget(to);
+    if (!syncFile(from)) {
+        error = "cannot write " + from + " through to the disk: " + std::strerror(errno);
+        return false;
+    }
     if (std::rename(from.c_str(), file.c_str()) == 0) {
         forgetPartialFile(from);
+        // The new name is kept by the folder: sync it too.  Some file systems
+        // cannot sync a folder; the file itself is safe by then.
+        const int dir = open(directoryOf(file).c_str(), O_RDONLY | O_CLOEXEC);
+        if (dir >= 0) {
+            fsync(dir);
+            close(dir);
+        }
         return true;
     }
     error = "cannot move " + from + " to " + file + ": " + std::strerror(errno);
@@ -188,6 +289,34 @@ void removeFile(const std::string& path) {
 int64_t fileSize(std::FILE* f) {
     struct stat st;
     return fstat(fileno(f), &st) == 0 ? int64_t(st.st_size) : -1;
+}
+
+void* lockBeside(const std::string& target, const std::function<void()>& beforeWaiting, std::string& error) {
+    const std::string path = finalTarget(target) + ".lock";
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = "cannot make the lock file " + path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    int locked = flock(fd, LOCK_EX | LOCK_NB);
+    if (locked != 0 && errno == EWOULDBLOCK) {
+        if (beforeWaiting) beforeWaiting();
+        do locked = flock(fd, LOCK_EX);
+        while (locked != 0 && errno == EINTR);
+    }
+    if (locked != 0) {
+        error = "cannot lock " + path + ": " + std::strerror(errno);
+        close(fd);
+        return nullptr;
+    }
+    return new int(fd);
+}
+
+void unlockBeside(void* lock) {
+    if (!lock) return;
+    int* fd = static_cast<int*>(lock);
+    close(*fd);  // closing the only descriptor releases the lock
+    delete fd;
 }
 
 void* allocatePages(size_t bytes) {
@@ -265,6 +394,10 @@ bool drawDisplayCall(const DisplayCall& call) {
 
 const std::vector<void*>& alertOwners() {
     static const std::vector<void*> none;
+    return none;
+}
+const std::vector<VRect>& alertScreenRects() {
+    static const std::vector<VRect> none;
     return none;
 }
 void endAlertCapture(void*) {}

@@ -91,16 +91,40 @@ void removeTempCopy(const std::string& copyPath) {
 }
 
 namespace {
-extern "C" void removePartialAndDie(int signal) {
+void removePartial() {
     if (const char* partial = pendingPartialFile()) DeleteFileA(partial);
+}
+
+extern "C" void removePartialAndDie(int signal) {
+    removePartial();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
+
+// Closing the console, logging off and shutting down reach a console
+// program as control events, not signals; the system ends it after the
+// handlers (Ctrl-C and Ctrl-Break go on to the runtime, which raises
+// SIGINT and SIGBREAK).
+BOOL WINAPI removePartialOnControlEvent(DWORD event) {
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) removePartial();
+    return FALSE;
+}
+
+// A crash goes on to the filter that was there before (the runtime's, then
+// the system's report), as it would have.
+LPTOP_LEVEL_EXCEPTION_FILTER gPreviousFilter = nullptr;
+LONG WINAPI removePartialOnCrash(EXCEPTION_POINTERS* exception) {
+    removePartial();
+    return gPreviousFilter ? gPreviousFilter(exception) : EXCEPTION_CONTINUE_SEARCH;
+}
 }  // namespace
 
+// A process ended by TerminateProcess (Task Manager, taskkill /f) gets no
+// chance to: its partial file stays.
 void removePartialFileOnSignals() {
-    std::signal(SIGINT, removePartialAndDie);
-    std::signal(SIGTERM, removePartialAndDie);
+    for (int s : {SIGINT, SIGBREAK, SIGTERM, SIGABRT}) std::signal(s, removePartialAndDie);
+    SetConsoleCtrlHandler(removePartialOnControlEvent, TRUE);
+    gPreviousFilter = SetUnhandledExceptionFilter(removePartialOnCrash);
 }
 
 std::FILE* createFileBeside(const std::string& target, std::string& tempPath, std::string& error) {
@@ -126,7 +150,24 @@ std::FILE* createFileBeside(const std::string& target, std::string& tempPath, st
     return nullptr;
 }
 
+namespace {
+bool syncFile(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool synced = FlushFileBuffers(h) != 0;
+    const DWORD code = GetLastError();
+    CloseHandle(h);
+    SetLastError(code);
+    return synced;
+}
+}  // namespace
+
 bool replaceFile(const std::string& from, const std::string& to, std::string& error) {
+    if (!syncFile(from)) {
+        error = "cannot write " + from + " through to the disk: " + lastError();
+        return false;
+    }
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         forgetPartialFile(from);
         return true;
@@ -144,6 +185,33 @@ void removeFile(const std::string& path) {
 int64_t fileSize(std::FILE* f) {
     struct _stati64 st;
     return _fstati64(_fileno(f), &st) == 0 ? int64_t(st.st_size) : -1;
+}
+
+void* lockBeside(const std::string& target, const std::function<void()>& beforeWaiting, std::string& error) {
+    const std::string path = target + ".lock";
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = "cannot make the lock file " + path + ": " + lastError();
+        return nullptr;
+    }
+    OVERLAPPED whole{};
+    BOOL locked = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole);
+    if (!locked && GetLastError() == ERROR_LOCK_VIOLATION) {
+        if (beforeWaiting) beforeWaiting();
+        whole = OVERLAPPED{};
+        locked = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole);
+    }
+    if (!locked) {
+        error = "cannot lock " + path + ": " + lastError();
+        CloseHandle(h);
+        return nullptr;
+    }
+    return h;
+}
+
+void unlockBeside(void* lock) {
+    if (lock) CloseHandle(static_cast<HANDLE>(lock));  // closing the handle releases its lock
 }
 
 // ---------------------------------------------------------------------------
@@ -167,6 +235,11 @@ thread_local AlertWatch* tWatch = nullptr;
 std::vector<void*>& ownersOfAlerts() {
     static std::vector<void*> owners;
     return owners;
+}
+
+std::vector<VRect>& screenRectsOfAlerts() {
+    static std::vector<VRect> rects;
+    return rects;
 }
 
 BOOL CALLBACK onlyStaticsAndButtons(HWND child, LPARAM flag) {
@@ -208,6 +281,9 @@ LRESULT CALLBACK alertHook(int code, WPARAM wParam, LPARAM lParam) {
             std::find(watch->answered.begin(), watch->answered.end(), w) == watch->answered.end()) {
             watch->answered.push_back(w);
             ownersOfAlerts().push_back(reinterpret_cast<void*>(GetWindow(w, GW_OWNER)));
+            RECT r;
+            GetWindowRect(w, &r);
+            screenRectsOfAlerts().push_back(VRect{int32(r.top), int32(r.left), int32(r.bottom), int32(r.right)});
             watch->host->recordAlert(windowText(GetDlgItem(w, kMessageBoxTextId)));
             // Posted, so that the box's own loop ends it as a click on OK would.
             PostMessageA(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -219,6 +295,7 @@ LRESULT CALLBACK alertHook(int code, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 const std::vector<void*>& alertOwners() { return ownersOfAlerts(); }
+const std::vector<VRect>& alertScreenRects() { return screenRectsOfAlerts(); }
 
 bool drawDisplayCall(const DisplayCall& call) {
     HDC dc = static_cast<HDC>(call.platformContext);

@@ -189,6 +189,10 @@ struct RefusalPlan {
 
 class HandleStore {
 public:
+    HandleStore();
+    ~HandleStore();
+    HandleStore(const HandleStore&) = delete;
+    HandleStore& operator=(const HandleStore&) = delete;
     RefusalPlan plan;
     void resetCount() { count_ = 0; }
     int64_t allocations() const { return count_; }
@@ -223,6 +227,10 @@ private:
 
 class BufferStore {
 public:
+    BufferStore();
+    ~BufferStore();
+    BufferStore(const BufferStore&) = delete;
+    BufferStore& operator=(const BufferStore&) = delete;
     RefusalPlan plan;
     void resetCount() { count_ = 0; }
     int64_t allocations() const { return count_; }
@@ -510,10 +518,19 @@ private:
     void buildRecord();
     void commitPending();
     OSErr serveRequest();  // memFullErr when the host runs short of memory
-    OSErr serve();
     OSErr pluginAdvanceState();
     void takeSnapshot();
     void dropSnapshot();
+    // The steps of serving one request (advance_state.cpp).
+    struct Request;
+    static Request readRequest(const FilterRecord& r);
+    AdvanceCall advanceCall(const Request& q, OSErr result) const;
+    OSErr serve();
+    std::string requestProblem(const Request& q) const;
+    OSErr refuseRequest(AdvanceCall call, const std::string& problem);
+    void serveInput(const Request& q, const Document& source);
+    void serveOutput(const Request& q);
+    void serveMask(const Request& q);
 
     Document doc_;
     HostOptions options_;

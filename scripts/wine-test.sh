@@ -214,6 +214,31 @@ for arch in $archs; do
       failures=$((failures + 1))
     fi
   done
+
+  # Runs that share a registry take turns with it (a lock on a file beside
+  # it): four at once, two of each product, keep every entry of both, as a
+  # run of each on its own writes them.
+  rc=0
+  for product in halvane glimra; do
+    (cd "$dir" && timeout -k 10 "$limit" "$wine" pihost.exe "$product.8bf" --size 40x30 --registry registry-solo.txt \
+      </dev/null >"solo-$product.log" 2>&1) || rc=$?
+  done
+  pids=
+  for i in 1 2 3 4; do
+    product=$([ $((i % 2)) = 0 ] && echo halvane || echo glimra)
+    (cd "$dir" && timeout -k 10 "$limit" "$wine" pihost.exe "$product.8bf" --size 40x30 \
+      --registry registry-shared.txt </dev/null >"shared-$i.log" 2>&1) &
+    pids="$pids $!"
+  done
+  for pid in $pids; do wait "$pid" || rc=$?; done
+  if [ "$rc" -eq 0 ] &&
+    cmp -s <(cut -d' ' -f1 "$dir/registry-solo.txt" | sort) <(cut -d' ' -f1 "$dir/registry-shared.txt" | sort); then
+    echo "registry ($arch): four runs at once on one registry kept every entry of both products"
+  else
+    cat "$dir"/solo-*.log "$dir"/shared-*.log >&2
+    echo "registry ($arch): FAILED, runs sharing a registry lost entries (exit status $rc)"
+    failures=$((failures + 1))
+  fi
 done
 
 # --- Settings files and their dialogs -------------------------------------
@@ -352,8 +377,10 @@ dialog_texts_fit() {
 # display at zoom 1, 2 and 4 on grey, RGB, Lab, 16- and 32-bit documents must
 # pass the host's buffer check; every host buffer refused in turn while the
 # dialog opens, recomputes, pans and paints must leave the dialog working,
-# with at most one alert owned by the dialog and no buffer left.  The
-# latency from a slider change to the painted preview is measured last.
+# with at most one alert owned by the dialog and no buffer left, and with the
+# pictures last painted on the screen; a refused recompute stops the
+# dialog's updates and paints.  The latency from a slider change to the
+# painted preview is measured last.
 # Screenshots (PNG) are kept in $build/wine-dialog.  Sets dialog_summary.
 dialog_under_wine() {
   local shots=$build/wine-dialog scripts=$here/tests/wine/dialog arch product dir rc log set
@@ -420,6 +447,8 @@ dialog_under_wine() {
       fi
       steer "$product" no-dialog.txt "no-dialog-$product" --in astronaut.ppm &&
         echo "dialog $product ($arch): a dialog that could not be created was alerted and gave -128, parameters and registry as found"
+      steer "$product" "refused-recompute-$product.txt" "refused-recompute-$product" --in astronaut.ppm &&
+        echo "dialog $product ($arch): a recompute refused its buffer: both pictures stayed on the screen as painted, no update or paint followed"
       dialog_texts_fit "$product"
       # Every document kind at zoom 1, 2 and 4.
       local kinds="rgb:8 gray:8 lab:8 rgb:16 rgb:32" kind ok=1
@@ -449,6 +478,8 @@ dialog_under_wine() {
             pan) printf 'click 917\nmark\n%s\nmouse ldown 900 0 0\nmouse lmove 900 30 20\nmouse lup 900 30 20\n' "$refuse" ;;
             paint) printf 'mark\n%s\nclick 901\n' "$refuse" ;;
           esac
+          # What failed leaves the pictures last painted on the screen.
+          [ "$phase" = open ] || printf 'expect-pictures-shown\n'
         }
         { refusal_steps 0; printf 'print-buffers\nescape\n'; } >"$dir/census-$product-$phase.txt"
         steer "$product" "census-$product-$phase.txt" "census-$product-$phase" --in astronaut.ppm || { ok=0; continue; }
@@ -483,7 +514,7 @@ dialog_under_wine() {
       done
     fi
     for shot in "$dir"/*.ppm; do
-      case $(basename "$shot") in *-zoom*.ppm | *-advanced.ppm | *-shrunk.ppm) convert "$shot" "$shots/$arch/$(basename "${shot%.ppm}").png" ;; esac
+      case $(basename "$shot") in *-zoom*.ppm | *-advanced.ppm | *-shrunk.ppm | *-refused.ppm) convert "$shot" "$shots/$arch/$(basename "${shot%.ppm}").png" ;; esac
     done
     dialog_summary="$dialog_summary $arch $checks checks;"
   done

@@ -76,11 +76,10 @@ void UpdateProxyItem(HWND window, bool recompute) {
     if (*gResult != noErr) return;
     if (recompute && !showOriginalMode && pData.sourcePtr) {
         if (updateModifiedProxyBuffer(pData.sourcePtr) != noErr) {
-            // The recompute has shown its alert; the pictures it could not
-            // bring up to date are erased rather than left as if current.
+            // The recompute has shown its alert and kept the output proxy;
+            // the pictures stay as last painted, and the error stops the
+            // dialog's updates and paints from here on.
             if (*gResult == noErr) *gResult = userCanceledErr;
-            InvalidateRect(window, &lastPaintedPreviewRect, TRUE);
-            InvalidateRect(window, &lastPaintedOverviewRect, TRUE);
             return;
         }
     }

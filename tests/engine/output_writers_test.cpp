@@ -5,6 +5,7 @@
 
 #include <limits>
 
+#include "engine/engine_params.h"
 #include "engine/output_writers.h"
 #include "support/host_fixture.h"
 #include "support/pixels.h"
@@ -70,6 +71,29 @@ TEST_F(OutputWriters, EightAndSixteenBitsClampAndRoundHalfUp) {
         EXPECT_EQ(out16[3 * x + 1], 1285);  // 10 x 128.50197 + 0.5
         EXPECT_EQ(out16[3 * x + 2], kExpected16[kCount - 1 - x]);
         EXPECT_EQ(out8[3 * kCount + 3 * x + 2], 70);
+    }
+}
+
+// In Lab the matte is a lightness: L takes it and a and b the neutral of
+// the host's encoding, 128 of 0..255 and 16384 of 0..32768, whatever the
+// image holds there.
+TEST_F(OutputWriters, InLabTheMatteIsLightnessAndAAndBAreNeutral) {
+    fl_image img(kCount, 2);
+    fill(img);
+    std::vector<uint8> out8(kCount * 2 * 3, 7);
+    std::vector<uint16> out16(kCount * 2 * 3, 7);
+    isLABmode = true;
+    lumaChromaMixTo8BitMaster(nullptr, 0, out8.data(), kCount * 3, kCount, 2, 0, 0, img, 0, 0, true, 3);
+    lumaChromaMixTo16Bit(nullptr, 0, out16.data(), kCount * 3 * 2, kCount, 2, 0, 0, img, 0, 0, true, 3);
+    isLABmode = false;
+    for (int32 i = 0; i < 2 * kCount; ++i) {
+        const int32 x = i % kCount;
+        EXPECT_EQ(out8[3 * i], i < kCount ? kExpected8[x] : 50) << i;
+        EXPECT_EQ(out16[3 * i], i < kCount ? kExpected16[x] : 6425) << i;  // 50 x 128.50197 + 0.5
+        for (int ch : {1, 2}) {
+            EXPECT_EQ(out8[3 * i + ch], 128) << i << " channel " << ch;
+            EXPECT_EQ(out16[3 * i + ch], 16384) << i << " channel " << ch;
+        }
     }
 }
 

@@ -46,6 +46,23 @@ TEST_F(GlimraParams, InvertMatteFollowsFlag2) {
     EXPECT_TRUE(invertMatte);
 }
 
+// The writers keep a and b neutral in Lab, 8 and 16 bits.
+class GlimraLabMode : public GlimraParams, public ::testing::WithParamInterface<std::pair<int16, bool>> {};
+
+TEST_P(GlimraLabMode, ByDisplayMode) {
+    makeHost(GetParam().first);
+    gParams = &block_;
+    calcInternalFilterParams();
+    EXPECT_EQ(isLABmode, GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, GlimraLabMode,
+                         ::testing::Values(std::make_pair(int16(plugInModeLabColor), true),
+                                           std::make_pair(int16(plugInModeLab48), true),
+                                           std::make_pair(int16(plugInModeRGBColor), false),
+                                           std::make_pair(int16(plugInModeRGB96), false),
+                                           std::make_pair(int16(plugInModeGrayScale), false)));
+
 // Entries that the derivation clamps in place, and what it derives from them.
 struct ClampedEntry {
     int index;

@@ -150,6 +150,46 @@ TEST(ThirtyTwoBitSelection, AllZeroSelectionLeavesEverySampleAsItWas) {
     }
 }
 
+// Glimra's matte on a Lab document is a lightness: L holds the matte that
+// an RGB document of the same samples gets in each of its planes, and a and
+// b hold the neutral of the host's Lab encoding (128 at 8 bits, 16384 of
+// 0..32768 at 16), so that the matte shows grey.  Without profiling, which
+// measures Lab differently, nothing but the writer tells the two apart.
+TEST(GlimraLab, TheMatteIsTheLightnessAndAAndBAreNeutral) {
+    struct DepthCase {
+        int16 lab, rgb;
+        double neutral;
+    };
+    for (const DepthCase& c : {DepthCase{plugInModeLabColor, plugInModeRGBColor, 128},
+                               DepthCase{plugInModeLab48, plugInModeRGB48, 16384}}) {
+        Plugin plugin(modulePath("glimra"), true);
+        Document lab(c.lab, 96, 64);
+        lab.fillPattern(13);
+        Document rgb(c.rgb, 96, 64);
+        std::memcpy(rgb.data(), lab.data(), size_t(lab.rowBytes()) * lab.height());
+        auto matte = [&](const Document& doc) {
+            Host host(doc);
+            host.registry() = settingsWithoutProfiling("glimra");
+            playSilently(host);
+            EXPECT_EQ(refhost::runFilter(plugin, host).result, noErr) << refhost::modeName(doc.imageMode());
+            EXPECT_TRUE(host.clean()) << host.leakReport();
+            return host.document();
+        };
+        const Document labMatte = matte(lab), rgbMatte = matte(rgb);
+        int64_t wrongL = 0, wrongAB = 0, grey = 0;
+        for (int32 y = 0; y < lab.height(); ++y)
+            for (int32 x = 0; x < lab.width(); ++x) {
+                wrongL += labMatte.get(x, y, 0) != rgbMatte.get(x, y, 0);
+                wrongAB += labMatte.get(x, y, 1) != c.neutral || labMatte.get(x, y, 2) != c.neutral;
+                grey += rgbMatte.get(x, y, 0) == rgbMatte.get(x, y, 1) && rgbMatte.get(x, y, 1) == rgbMatte.get(x, y, 2);
+            }
+        const std::string mode = refhost::modeName(c.lab);
+        EXPECT_EQ(grey, int64_t(lab.width()) * lab.height()) << mode << ": the RGB matte is grey";
+        EXPECT_EQ(wrongL, 0) << mode << ": pixels whose L is not the RGB matte";
+        EXPECT_EQ(wrongAB, 0) << mode << ": pixels whose a or b is not " << c.neutral;
+    }
+}
+
 TEST_P(ProductTest, SelectionIsFilteredAndNothingOutsideIt) {
     Plugin plugin(path(), true);
     Document doc(plugInModeRGBColor, 120, 90);

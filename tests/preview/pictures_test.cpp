@@ -301,6 +301,11 @@ TEST_P(PreviewPictures, HalvesAndRedBoxFromTheDocument) {
     bytes.fill([&](int32 x, int32 y, int16 p) { return proxyByte(depth, doc.get(I.left + x, I.top + y, p)); });
     const Document& filtered = depth == 8 ? fullPass(doc, I) : fullPass(bytes, bytes.bounds());
     const int32 originX = depth == 8 ? I.left : 0, originY = depth == 8 ? I.top : 0;
+    if (const std::string dir = pictureDir(); !dir.empty() && Z == 1) {
+        Document shownPass(filtered.imageMode(), W, H);
+        shownPass.fill([&](int32 x, int32 y, int16 p) { return filtered.get(originX + x, originY + y, p); });
+        refhost::writeImage(shownPass, dir + "/" + kProductName + "-" + c.name + "-fullpass.png");
+    }
     wrong = 0;
     for (int32 r = 0; r < Z * H; ++r)
         for (int32 col = 0; col < Z * W; ++col)

@@ -88,6 +88,39 @@ INSTANTIATE_TEST_SUITE_P(Cases, WholeImageAtZoom1,
                                            EqualityCase{"Rgb16", plugInModeRGB48, 64}),
                          [](const ::testing::TestParamInfo<EqualityCase>& i) { return std::string(i.param.name); });
 
+// Glimra's preview of a Lab document shows the matte as the full pass
+// writes it: L the matte that an RGB document of the same samples shows in
+// each plane, a and b the neutral 128.
+TEST_F(Recompute, GlimrasLabMatteIsGrey) {
+    if (kProductIsHalvane) GTEST_SKIP() << "Halvane's Lab preview keeps the image's colour";
+    for (const std::pair<int16, int16>& modes : {std::make_pair(int16(plugInModeLabColor), int16(plugInModeRGBColor)),
+                                                 std::make_pair(int16(plugInModeLab48), int16(plugInModeRGB48))}) {
+        Document lab(modes.first, 96, 64);
+        lab.fillPattern(13);
+        Document rgb(modes.second, 96, 64);
+        std::memcpy(rgb.data(), lab.data(), size_t(lab.rowBytes()) * lab.height());
+        auto preview = [&](const Document& doc) {
+            bind(doc, 192, 64);
+            EXPECT_EQ(SetupProxy(), noErr);
+            EXPECT_EQ(pData.scWidth, 96);
+            EXPECT_EQ(updateModifiedProxyBuffer(enhancePixelUint8, calcInternalFilterParams), noErr);
+            return std::vector<uint8_t>(pData.outputPtr, pData.outputPtr + proxyMemSize);
+        };
+        const std::vector<uint8_t> labPlanes = preview(lab), rgbPlanes = preview(rgb);
+        const size_t n = size_t(96) * 64;
+        ASSERT_EQ(labPlanes.size(), 3 * n);
+        const std::string mode = refhost::modeName(modes.first);
+        EXPECT_EQ(std::vector<uint8_t>(labPlanes.begin(), labPlanes.begin() + n),
+                  std::vector<uint8_t>(rgbPlanes.begin(), rgbPlanes.begin() + n))
+            << mode << ": L is not the RGB matte";
+        EXPECT_EQ(std::vector<uint8_t>(rgbPlanes.begin() + n, rgbPlanes.begin() + 2 * n),
+                  std::vector<uint8_t>(rgbPlanes.begin(), rgbPlanes.begin() + n))
+            << mode << ": the RGB matte is not grey";
+        EXPECT_EQ(std::vector<uint8_t>(labPlanes.begin() + n, labPlanes.end()), std::vector<uint8_t>(2 * n, 128))
+            << mode << ": a or b is not neutral";
+    }
+}
+
 TEST_F(Recompute, BothFormsGiveTheSameOutput) {
     bind(plugInModeRGBColor, 120, 90, 208, 348);
     ASSERT_EQ(SetupProxy(), noErr);

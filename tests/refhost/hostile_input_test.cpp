@@ -5,10 +5,8 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <csignal>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,9 +14,9 @@
 #include <gtest/gtest.h>
 
 #include "refhost/image_io.h"
-#include "refhost/platform.h"
 #include "refhost/refhost.h"
 #include "refhost/memory_limit.h"
+#include "refhost/scratch_dir.h"
 
 namespace {
 
@@ -27,21 +25,7 @@ using refhost_test::passesWithMemoryLimit;
 
 const int64_t kLimit = int64_t(256) << 20;
 
-class TempDir : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/refhost-hostile-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    std::string put(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-        return path(name);
-    }
-    std::string dir_;
-};
+using TempDir = refhost_test::ScratchDir;
 
 // ---------------------------------------------------------------------------
 // Files whose headers declare more than they hold.
@@ -180,31 +164,7 @@ TEST(HostProcedures, AnswerOutOfMemoryInsteadOfThrowing) {
 }
 
 // ---------------------------------------------------------------------------
-// Output files: a signal leaves no partial file behind.
-
-TEST_F(TempDir, ASignalRemovesThePartialFile) {
-    const std::string target = path("out.png");
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        refhost::platform::removePartialFileOnSignals();
-        std::string temp, error;
-        std::FILE* f = refhost::platform::createFileBeside(target, temp, error);
-        if (!f) _exit(1);
-        std::fputs("half an image", f);
-        std::fflush(f);
-        std::raise(SIGTERM);
-        _exit(2);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
-    FILE* p = popen(("ls -A '" + dir_ + "'").c_str(), "r");
-    char listing[256] = {0};
-    const size_t n = std::fread(listing, 1, sizeof listing - 1, p);
-    pclose(p);
-    EXPECT_EQ(n, 0u) << "left behind: " << listing;
-}
+// Output files.
 
 TEST_F(TempDir, AReplacedFileKeepsItsModeAndALinkIsWrittenThrough) {
     Document doc(plugInModeGrayScale, 4, 3);

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -16,36 +15,14 @@
 #include <vector>
 
 #include "refhost/image_io.h"
+#include "refhost/scratch_dir.h"
 
 namespace {
 
 using refhost::Document;
 using refhost::ImageIoError;
 
-class ImageIo : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/refhost-io-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    static std::string slurp(const std::string& p) {
-        std::ifstream f(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    }
-    int filesIn() const {
-        int n = 0;
-        for (const std::string& s : {std::string("ls -A '") + dir_ + "' | wc -l"}) {
-            FILE* p = popen(s.c_str(), "r");
-            if (p && std::fscanf(p, "%d", &n) != 1) n = -1;
-            if (p) pclose(p);
-        }
-        return n;
-    }
-    std::string dir_;
-};
+using ImageIo = refhost_test::ScratchDir;
 
 struct RoundTrip {
     int16 mode;

@@ -21,6 +21,7 @@
 #include "refhost/convert.h"
 #include "refhost/icc_profiles.h"
 #include "refhost/image_io.h"
+#include "refhost/scratch_dir.h"
 
 namespace {
 
@@ -299,16 +300,8 @@ TEST(SrgbAndLab, ThirtyTwoBitSamplesAreLinearLight) {
 // ---------------------------------------------------------------------------
 // Files and their embedded profiles.
 
-class Files : public testing::Test {
+class Files : public refhost_test::ScratchDir {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/refhost-lab-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-
     // An 8-bit PNG written by libpng itself, with the profile in iCCP.
     void writePng(const std::string& file, const Document& d, const std::vector<uint8_t>& profile) {
         FILE* f = std::fopen(file.c_str(), "wb");
@@ -387,8 +380,6 @@ protected:
         }
         return "no error";
     }
-
-    std::string dir_;
 };
 
 // The wide gamut's matrix as its ICC file stores it; its other numbers

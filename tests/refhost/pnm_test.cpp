@@ -5,8 +5,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,28 +12,15 @@
 #include <png.h>
 
 #include "refhost/image_io.h"
+#include "refhost/scratch_dir.h"
 
 namespace {
 
 using refhost::Document;
 using refhost::ImageIoError;
 
-class PnmFiles : public ::testing::Test {
+class PnmFiles : public refhost_test::ScratchDir {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/refhost-pnm-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    static std::string slurp(const std::string& p) {
-        std::ifstream f(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    }
-    void put(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
     std::string readError(const std::string& name) const {
         try {
             refhost::readImage(path(name));
@@ -44,15 +29,6 @@ protected:
         }
         return "no error";
     }
-    int filesIn() const {
-        int n = -1;
-        if (FILE* p = popen(("ls -A '" + dir_ + "' | wc -l").c_str(), "r")) {
-            if (std::fscanf(p, "%d", &n) != 1) n = -1;
-            pclose(p);
-        }
-        return n;
-    }
-    std::string dir_;
 };
 
 struct PnmCase {
