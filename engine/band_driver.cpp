@@ -6,12 +6,10 @@
 #include <memory>
 #include <utility>
 
-#include "engine/noise_reduce_core.h"
 #include "engine/smooth_detect_core.h"
 #include "host/host_services.h"
 
-const bandDriverCores glimraNoiseReduceCores = {noiseReduceCoreAlgoWithoutStrength, nullptr, true};
-const bandDriverCores smoothDetectCores = {smoothDetectCoreAlgo, nullptr, true};
+const bandDriverCores smoothDetectCores = {threadedSmoothDetect, threadedCustomFunction, true};
 
 namespace {
 
@@ -41,15 +39,12 @@ enum { kFirstPassChunkRows = 16 };
 
 }  // namespace
 
-void threadedNoiseReduce(const threadedNoiseReduce_struct& r) {
-    r.core(*r.source, *r.destination, *r.strengthMap, r.levelConstant, r.noiseLevel, r.smoothReference, r.amount,
-           r.sharpAmount, r.firstRow, r.endRow, r.band);
+void threadedSmoothDetect(const threadedNoiseReduce_struct& r) {
+    smoothDetectCoreAlgo(*r.source, *r.destination, *r.strengthMap, r.levelConstant, r.noiseLevel, r.smoothReference,
+                         r.amount, r.sharpAmount, r.firstRow, r.endRow, r.band);
 }
 
-void threadedSharpen(const threadedSharpen_struct& r) {
-    r.core(*r.source, *r.destination, *r.strengthMap, r.sharpAmount, r.chromaSharpAmount, r.firstRow, r.endRow,
-           r.band);
-}
+void threadedCustomFunction(const threadedSharpen_struct&) {}
 
 void flimageToFlimageThreaded(fl_image& src, fl_image& dst) {
     if (!src.data || !dst.data) return;
@@ -74,8 +69,9 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
     fl_image result(dims);
     if (handleInvalidMemory(result)) return memFullErr;
     // Only a second pass reads the strength map: without one there is none.
-    strength_map strengthMap(cores.secondPass ? image.width : 0, cores.secondPass ? image.height : 0);
-    if (cores.secondPass && !strengthMap.data) {
+    const bool secondPass = cores.secondPass != threadedCustomFunction;
+    strength_map strengthMap(secondPass ? image.width : 0, secondPass ? image.height : 0);
+    if (secondPass && !strengthMap.data) {
         reportOutOfMemory();
         return memFullErr;
     }
@@ -95,8 +91,8 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
             const int32 y = c * kFirstPassChunkRows;
             const int32 yEnd = std::min<int32>(y + kFirstPassChunkRows, image.height);
             if (copy) copyPaddedRows(image, result, y + image.padY, yEnd + image.padY);
-            threadedNoiseReduce({&image, &result, &strengthMap, levelConstant, noiseLevel, smoothReference, amount,
-                                 sharpAmount, y, yEnd, b.band, cores.firstPass});
+            cores.firstPass({&image, &result, &strengthMap, levelConstant, noiseLevel, smoothReference, amount,
+                             sharpAmount, y, yEnd, b.band});
         }
     };
     runBands(image.height, firstPass);
@@ -104,15 +100,15 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
     if (progressUpdate(0)) return userCanceledErr;
 
     result.regeneratePadding();
-    if (cores.secondPass) {
+    if (secondPass) {
         // The image receives the result band by band, and the second pass
         // writes into it from the result and the strength map.
         auto secondPass = [&](const bandInfo& b) {
             int32 first, end;
             bandPaddedRows(result, b, first, end);
             copyPaddedRows(result, image, first, end);
-            threadedSharpen({&result, &image, &strengthMap, sharpAmount, chromaSharpAmount, b.firstRow, b.endRow,
-                             b.band, cores.secondPass});
+            cores.secondPass({&result, &image, &strengthMap, sharpAmount, chromaSharpAmount, b.firstRow, b.endRow,
+                              b.band});
         };
         runBands(image.height, secondPass);
         if (globalUserCancelled) {
@@ -130,8 +126,8 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
 }
 
 int16 noiseReduceRunThreads(fl_image& image, float levelConstant, float noiseLevel, bool smoothReference,
-                            float amount, float sharpAmount, float chromaSharpAmount, const bandDriverCores& cores) {
-    return bandDriverRunThreads(image, cores, levelConstant, noiseLevel, smoothReference, amount, sharpAmount,
+                            float amount, float sharpAmount, float chromaSharpAmount) {
+    return bandDriverRunThreads(image, noiseReduceCores(), levelConstant, noiseLevel, smoothReference, amount, sharpAmount,
                                 chromaSharpAmount);
 }
 

@@ -25,3 +25,8 @@ void sharpenAfterNoiseReduce(fl_image& source, fl_image& destination, strength_m
     VEXLOR_KERNEL(sharpenRows)(source, destination, strengthMap, sharpAmount, chromaSharpAmount, firstRow, endRow,
                                band);
 }
+
+void threadedSharpen(const threadedSharpen_struct& r) {
+    sharpenAfterNoiseReduce(*r.source, *r.destination, *r.strengthMap, r.sharpAmount, r.chromaSharpAmount,
+                            r.firstRow, r.endRow, r.band);
+}
