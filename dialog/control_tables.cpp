@@ -24,7 +24,7 @@ const Boxes glimraBoxes = {{0, 24, 34, 502, 504, 0, 44, 506, 0}};
 template <int16 offset>
 checked_array<int16, kParamValueCount> controlIds() {
     checked_array<int16, kParamValueCount> ids{};
-    for (int i = 0; i <= 20; ++i) ids[i] = int16(10 * (i + 2) + offset);
+    for (int i = 0; i <= 20; ++i) ids[i] = parameterControlId(i, offset);
     return ids;
 }
 }  // namespace

@@ -24,7 +24,9 @@ enum {
 };
 
 // Slots 21 to 25 hold no control (id 0); slot 20 has ids but no control in
-// either template, and scale 0.
+// either template, and scale 0.  Below slot 21 a slider's id is
+// parameterControlId(i, 1) and its edit box's parameterControlId(i, 2).
+constexpr int16 parameterControlId(int i, int16 offset) { return int16(10 * (i + 2) + offset); }
 extern const checked_array<int16, kParamValueCount> SldrGUI;
 extern const checked_array<int16, kParamValueCount> EditGUI;
 // Slider position = value x scale.

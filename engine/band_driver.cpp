@@ -6,12 +6,10 @@
 #include <memory>
 #include <utility>
 
-#include "engine/noise_reduce_core.h"
 #include "engine/smooth_detect_core.h"
 #include "host/host_services.h"
 
-const bandDriverCores glimraNoiseReduceCores = {noiseReduceCoreAlgoWithoutStrength, nullptr, true};
-const bandDriverCores smoothDetectCores = {smoothDetectCoreAlgo, nullptr, true};
+const bandDriverCores smoothDetectCores = {threadedSmoothDetect, threadedCustomFunction, true};
 
 namespace {
 
@@ -30,15 +28,12 @@ enum { kFirstPassChunkRows = 16 };
 
 }  // namespace
 
-void threadedNoiseReduce(const threadedNoiseReduce_struct& r) {
-    r.core(*r.source, *r.destination, *r.strengthMap, r.levelConstant, r.noiseLevel, r.smoothReference, r.amount,
-           r.sharpAmount, r.firstRow, r.endRow, r.band);
+void threadedSmoothDetect(const threadedNoiseReduce_struct& r) {
+    smoothDetectCoreAlgo(*r.source, *r.destination, *r.strengthMap, r.levelConstant, r.noiseLevel, r.smoothReference,
+                         r.amount, r.sharpAmount, r.firstRow, r.endRow, r.band);
 }
 
-int32 threadedSharpen(const threadedSharpen_struct& r) {
-    return r.core(*r.source, *r.destination, *r.strengthMap, r.sharpAmount, r.chromaSharpAmount, r.firstRow, r.endRow,
-           r.band);
-}
+int32 threadedCustomFunction(const threadedSharpen_struct& r) { return r.firstRow; }
 
 int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float levelConstant, float noiseLevel,
                            bool smoothReference, float amount, float sharpAmount, float chromaSharpAmount) {
@@ -49,8 +44,9 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
     fl_image result(dims);
     if (handleInvalidMemory(result)) return memFullErr;
     // Only a second pass reads the strength map: without one there is none.
-    strength_map strengthMap(cores.secondPass ? image.width : 0, cores.secondPass ? image.height : 0);
-    if (cores.secondPass && !strengthMap.data) {
+    const bool secondPass = cores.secondPass != threadedCustomFunction;
+    strength_map strengthMap(secondPass ? image.width : 0, secondPass ? image.height : 0);
+    if (secondPass && !strengthMap.data) {
         reportOutOfMemory();
         return memFullErr;
     }
@@ -70,8 +66,8 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
             const int32 y = c * kFirstPassChunkRows;
             const int32 yEnd = std::min<int32>(y + kFirstPassChunkRows, image.height);
             if (copy) copyPaddedRows(image, result, y + image.padY, yEnd + image.padY);
-            threadedNoiseReduce({&image, &result, &strengthMap, levelConstant, noiseLevel, smoothReference, amount,
-                                 sharpAmount, y, yEnd, b.band, cores.firstPass});
+            cores.firstPass({&image, &result, &strengthMap, levelConstant, noiseLevel, smoothReference, amount,
+                             sharpAmount, y, yEnd, b.band});
         }
     };
     runBands(image.height, firstPass);
@@ -79,14 +75,14 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
     if (progressUpdate(0)) return userCanceledErr;
 
     result.regeneratePadding();
-    if (cores.secondPass) {
+    if (secondPass) {
         // The second pass writes the image from the result and the strength
         // map; the rows of its band that it does not write (after a cancel,
         // or all of them when it has nothing to do) receive the result.  The
         // image's border is stale either way, and marked so below.
         auto secondPass = [&](const bandInfo& b) {
-            const int32 written = threadedSharpen({&result, &image, &strengthMap, sharpAmount, chromaSharpAmount,
-                                                   b.firstRow, b.endRow, b.band, cores.secondPass});
+            const int32 written = cores.secondPass({&result, &image, &strengthMap, sharpAmount, chromaSharpAmount,
+                                                    b.firstRow, b.endRow, b.band});
             copyPaddedRows(result, image, std::max(written, b.firstRow) + image.padY, b.endRow + image.padY);
         };
         runBands(image.height, secondPass);
@@ -103,8 +99,8 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
 }
 
 int16 noiseReduceRunThreads(fl_image& image, float levelConstant, float noiseLevel, bool smoothReference,
-                            float amount, float sharpAmount, float chromaSharpAmount, const bandDriverCores& cores) {
-    return bandDriverRunThreads(image, cores, levelConstant, noiseLevel, smoothReference, amount, sharpAmount,
+                            float amount, float sharpAmount, float chromaSharpAmount) {
+    return bandDriverRunThreads(image, noiseReduceCores(), levelConstant, noiseLevel, smoothReference, amount, sharpAmount,
                                 chromaSharpAmount);
 }
 

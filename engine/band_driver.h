@@ -13,20 +13,10 @@
 // First-pass core: writes rows [firstRow, endRow) of destination (and of
 // the strength map, if it keeps one), reading source and at most 3 rows
 // beyond the band.  noiseReduceCoreAlgo and smoothDetectCoreAlgo have this
-// form; so has any core a product passes in (Halvane's choice of core).
+// form.
 typedef void (*bandCoreFunction)(fl_image& source, fl_image& destination, strength_map& strengthMap,
                                  float levelConstant, float noiseLevel, bool smoothReference, float amount,
                                  float sharpAmount, int32 firstRow, int32 endRow, int32 band);
-// Second-pass core (sharpening): reads source (the first pass's result with
-// a fresh border) and the strength map, and writes every interior pixel of
-// rows [firstRow, end) of destination, where end (returned) is endRow, or
-// less where it stops early (it had nothing to do, or saw a cancel); the
-// driver gives the rows after end the first pass's result.  A core that
-// polls for a cancel does so with threadedProgressUpdate(band).
-typedef int32 (*bandSecondPassFunction)(fl_image& source, fl_image& destination, strength_map& strengthMap,
-                                        float sharpAmount, float chromaSharpAmount, int32 firstRow, int32 endRow,
-                                        int32 band);
-
 // What one call of a first-pass core gets, in the core's argument order.
 struct threadedNoiseReduce_struct {
     fl_image* source;
@@ -40,7 +30,6 @@ struct threadedNoiseReduce_struct {
     int32 firstRow;
     int32 endRow;
     int32 band;
-    bandCoreFunction core;
 };
 // What one call of a second-pass core gets.
 struct threadedSharpen_struct {
@@ -52,25 +41,42 @@ struct threadedSharpen_struct {
     int32 firstRow;
     int32 endRow;
     int32 band;
-    bandSecondPassFunction core;
 };
-// Call the record's core with the record's fields.
+
+// Thread bodies: each calls its core with the record's fields.  A
+// second-pass core (sharpening) reads source (the first pass's result with
+// a fresh border) and the strength map, and writes every interior pixel of
+// rows [firstRow, end) of destination, where end (returned) is endRow, or
+// less where it stops early (it had nothing to do, or saw a cancel); the
+// driver gives the rows after end the first pass's result.  One that polls
+// for a cancel does so with threadedProgressUpdate(band).
+typedef void (*firstPassBody)(const threadedNoiseReduce_struct& r);
+typedef int32 (*secondPassBody)(const threadedSharpen_struct& r);
+// The noise-reduction driver's first pass, each product's own: Halvane's
+// choice of core, Glimra's noise-reduction core.
 void threadedNoiseReduce(const threadedNoiseReduce_struct& r);
-int32 threadedSharpen(const threadedSharpen_struct& r);
+// smoothDetectCoreAlgo.
+void threadedSmoothDetect(const threadedNoiseReduce_struct& r);
+// The second pass with nothing to do (the smooth-area driver's, and
+// Glimra's after its noise reduction): writes nothing and returns firstRow.
+// A driver given it runs no second pass at all, keeps no strength map and
+// hands the result's buffer to the image.
+int32 threadedCustomFunction(const threadedSharpen_struct& r);
 
 struct bandDriverCores {
-    bandCoreFunction firstPass;
-    bandSecondPassFunction secondPass;  // null: the second pass changes nothing
+    firstPassBody firstPass;
+    secondPassBody secondPass;
     // The first-pass core writes all three channels of every pixel of its
     // rows without reading the destination: the destination need not be
     // given a copy of the image first.
     bool firstPassWritesEveryPixel;
 };
 
-// Glimra's: the noise-reduction core without a strength map, no sharpening.
-extern const bandDriverCores glimraNoiseReduceCores;
-// The smooth-area core, no second pass.
+// threadedSmoothDetect, then threadedCustomFunction.
 extern const bandDriverCores smoothDetectCores;
+// The product's noise-reduction driver: threadedNoiseReduce, and Halvane's
+// sharpening or Glimra's nothing.
+bandDriverCores noiseReduceCores();
 
 // One driver call: border of the image generated; a result image allocated
 // from the host, and a strength map when there is a second pass to read it;
@@ -90,11 +96,9 @@ extern const bandDriverCores smoothDetectCores;
 int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float levelConstant, float noiseLevel,
                            bool smoothReference, float amount, float sharpAmount, float chromaSharpAmount);
 
-// The noise-reduction driver; Halvane passes its own cores (its choice of
-// core and its sharpening), Glimra takes the default.
+// The noise-reduction driver, on the product's noiseReduceCores().
 int16 noiseReduceRunThreads(fl_image& image, float levelConstant, float noiseLevel, bool smoothReference,
-                            float amount, float sharpAmount, float chromaSharpAmount,
-                            const bandDriverCores& cores = glimraNoiseReduceCores);
+                            float amount, float sharpAmount, float chromaSharpAmount);
 // The smooth-area driver (smoothReference is the core's grey-matte flag).
 int16 smoothDetectRunThreads(fl_image& image, float levelConstant, float noiseLevel, bool smoothReference,
                              float amount, float sharpAmount, float chromaSharpAmount);

@@ -2,7 +2,16 @@
 
 #include "engine/band_driver.h"
 #include "engine/engine_params.h"
+#include "engine/noise_reduce_core.h"
 #include "host/host_services.h"
+
+void threadedNoiseReduce(const threadedNoiseReduce_struct& r) {
+    noiseReduceCoreAlgoWithoutStrength(*r.source, *r.destination, *r.strengthMap, r.levelConstant, r.noiseLevel,
+                                       r.smoothReference, r.amount, r.sharpAmount, r.firstRow, r.endRow, r.band);
+}
+
+// The core writes every pixel of its rows, and nothing sharpens after it.
+bandDriverCores noiseReduceCores() { return {threadedNoiseReduce, threadedCustomFunction, true}; }
 
 int smoothDetectLiftingStructure(fl_image& image, fl_image& destination) {
     const float noiseLevel = level0noiseLevel > MINIMUM_ROLLOFF ? level0noiseLevel : MINIMUM_ROLLOFF;

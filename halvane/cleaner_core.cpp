@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/band_driver.h"
 #include "engine/noise_reduce_core.h"
 #include "engine/engine_params.h"
 #include "halvane/kernels/kernels.h"
@@ -24,13 +25,11 @@ void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destinat
                                firstRow, endRow);
 }
 
-void halvaneNoiseReduceCore(fl_image& source, fl_image& destination, strength_map& strengthMap, float levelConstant,
-                            float noiseLevel, bool smoothReference, float amount, float sharpAmount, int32 firstRow,
-                            int32 endRow, int32 band) {
-    if (cleanerSmoothAreas)
-        noiseReduceCoreAlgo_cleanerSmoothAreas(source, destination, strengthMap, levelConstant, noiseLevel,
-                                               smoothReference, amount, sharpAmount, firstRow, endRow, band);
-    else
-        noiseReduceCoreAlgo(source, destination, strengthMap, levelConstant, noiseLevel, smoothReference, amount,
-                            sharpAmount, firstRow, endRow, band);
+// The cleaner core when cleanerSmoothAreas is set, the standard core
+// otherwise.  The flag does not change during a run, so every band of a
+// pass runs the same core.
+void threadedNoiseReduce(const threadedNoiseReduce_struct& r) {
+    const bandCoreFunction core = cleanerSmoothAreas ? noiseReduceCoreAlgo_cleanerSmoothAreas : noiseReduceCoreAlgo;
+    core(*r.source, *r.destination, *r.strengthMap, r.levelConstant, r.noiseLevel, r.smoothReference, r.amount,
+         r.sharpAmount, r.firstRow, r.endRow, r.band);
 }

@@ -1,5 +1,5 @@
-// Halvane's "cleaner smooth areas" core and the choice between it and the
-// standard core.
+// Halvane's "cleaner smooth areas" core.  The choice between it and the
+// standard core is Halvane's threadedNoiseReduce (cleaner_core.cpp).
 #pragma once
 
 #include "PITypes.h"
@@ -17,10 +17,3 @@ void noiseReduceCoreAlgo_cleanerSmoothAreas(fl_image& source, fl_image& destinat
                                             float levelConstant, float noiseLevel, bool smoothReference,
                                             float amount, float sharpAmount, int32 firstRow, int32 endRow,
                                             int32 band);
-
-// Halvane's per-band core: the cleaner core when cleanerSmoothAreas is set,
-// the standard core otherwise, with the same arguments.  The flag does not
-// change during a run, so every band of a pass runs the same core.
-void halvaneNoiseReduceCore(fl_image& source, fl_image& destination, strength_map& strengthMap, float levelConstant,
-                            float noiseLevel, bool smoothReference, float amount, float sharpAmount, int32 firstRow,
-                            int32 endRow, int32 band);

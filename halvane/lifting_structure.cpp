@@ -15,10 +15,14 @@
 #include "engine/engine_params.h"
 #include "host/globals.h"
 #include "host/host_services.h"
-#include "halvane/cleaner_core.h"
 #include "halvane/sharpen.h"
 
 const float kLevelConstants[4] = {6.6666666e-6f, 2e-5f, 4e-5f, 8e-5f};
+
+// The choice of core in the first pass, the sharpening in the second.  The
+// cleaner core replaces every pixel outright, so its destination needs no
+// copy of the image first.
+bandDriverCores noiseReduceCores() { return {threadedNoiseReduce, threadedSharpen, cleanerSmoothAreas}; }
 
 float liftingLevelNoise(float noiseLevel) { return noiseLevel >= MINIMUM_ROLLOFF ? noiseLevel : MINIMUM_ROLLOFF; }
 
@@ -69,12 +73,8 @@ OSErr runLevel(fl_image& img, int level) {
     static float* const sharp[4] = {&level0SharpAmount, &level1SharpAmount, &level2SharpAmount, &level3SharpAmount};
     static float* const chroma[4] = {&level0ChromaSharpAmount, &level1ChromaSharpAmount, &level2ChromaSharpAmount,
                                      &level3ChromaSharpAmount};
-    // The choice of core in the first pass (made at each band's start), the
-    // sharpening in the second.  The cleaner core replaces every pixel
-    // outright, so its destination needs no copy of the image first.
-    const bandDriverCores halvaneCores = {halvaneNoiseReduceCore, sharpenAfterNoiseReduce, cleanerSmoothAreas};
     return noiseReduceRunThreads(img, kLevelConstants[level], liftingLevelNoise(*noise[level]), level == 0,
-                                 *amount[level], *sharp[level], *chroma[level], halvaneCores);
+                                 *amount[level], *sharp[level], *chroma[level]);
 }
 
 bool sameDimensions(const fl_image& a, const fl_image& b) {

@@ -25,3 +25,8 @@ int32 sharpenAfterNoiseReduce(fl_image& source, fl_image& destination, strength_
     return VEXLOR_KERNEL(sharpenRows)(source, destination, strengthMap, sharpAmount, chromaSharpAmount, firstRow,
                                       endRow, band);
 }
+
+int32 threadedSharpen(const threadedSharpen_struct& r) {
+    return sharpenAfterNoiseReduce(*r.source, *r.destination, *r.strengthMap, r.sharpAmount, r.chromaSharpAmount,
+                                   r.firstRow, r.endRow, r.band);
+}

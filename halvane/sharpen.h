@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PITypes.h"
+#include "engine/band_driver.h"
 #include "engine/strength_map.h"
 #include "image/fl_image.h"
 
@@ -16,6 +17,9 @@
 // only one that talks to the host when it polls for a cancel.
 int32 sharpenAfterNoiseReduce(fl_image& source, fl_image& destination, strength_map& strengthMap, float sharpAmount,
                               float chromaSharpAmount, int32 firstRow, int32 endRow, int32 band);
+// The driver's second-pass body: sharpenAfterNoiseReduce with the record's
+// fields.
+int32 threadedSharpen(const threadedSharpen_struct& r);
 
 // Sum of the 24 neighbourhood weights, the gain of the mask, and its
 // reciprocal, the normaliser of the neighbourhood mean.

@@ -2,6 +2,9 @@
 // the protection labels, and the About window.
 #include <Carbon.h>
 
+#include <cstddef>
+#include <utility>
+
 #include "dialog/control_tables.h"
 #include "engine/product.h"
 #include "entry/start.h"
@@ -11,6 +14,29 @@
 #include "preview/proxy.h"
 
 const OSType kControlSignature = 0x5176747a;  // 'Qvtz'
+
+namespace {
+// Made from constants alone, so that the tables are complete before any
+// code runs, whatever the order of the other tables' initialisation.
+template <int16 offset, std::size_t... i>
+constexpr checked_array<ControlID, kParamValueCount> parameterControlIDs(std::index_sequence<i...>) {
+    return {{ControlID{kControlSignature, int32(i) < kMacParameterCount ? parameterControlId(int(i), offset) : 0}...}};
+}
+
+template <std::size_t... i>
+constexpr checked_array<ControlID, proxyInstructionCount> instructionControlIDs(std::index_sequence<i...>) {
+    return {{ControlID{kControlSignature, int32(proxyFirstInstruction + i)}...}};
+}
+}  // namespace
+
+const checked_array<ControlID, kParamValueCount> controlID_GS =
+    parameterControlIDs<1>(std::make_index_sequence<kParamValueCount>());
+const checked_array<ControlID, kParamValueCount> controlID_GT =
+    parameterControlIDs<2>(std::make_index_sequence<kParamValueCount>());
+const checked_array<ControlID, proxyInstructionCount> proxyInstructions =
+    instructionControlIDs(std::make_index_sequence<proxyInstructionCount>());
+const ControlID proxyInvertMatte = {kControlSignature, 34};
+const ControlID& proxySetNoiseMode = proxyInvertMatte;
 
 namespace {
 const char* const kMakerAddress = "www.vexlor.example";
@@ -38,12 +64,13 @@ void showOrHide(WindowRef window, int32 id, bool show) {
 }
 }  // namespace
 
-ControlRef dialogControlByID(WindowRef window, int32 id) {
-    const ControlID controlID{kControlSignature, id};
+ControlRef dialogControl(WindowRef window, const ControlID& id) {
     ControlRef control = nullptr;
-    if (id == 0 || GetControlByID(window, &controlID, &control) != 0) return nullptr;
+    if (id.id == 0 || GetControlByID(window, &id, &control) != 0) return nullptr;
     return control;
 }
+
+ControlRef dialogControlByID(WindowRef window, int32 id) { return dialogControl(window, {kControlSignature, id}); }
 
 void setControlText(ControlRef control, const char* text) {
     ReleasedString s(text);
@@ -104,8 +131,7 @@ void processShowAdvancedControls(WindowRef window) {
     // Halvane's instructions walk through the simple controls and give way
     // to the advanced ones; Glimra's stay, as in its Windows dialog.
     if (kProductIsHalvane)
-        for (int32 id = proxyFirstInstruction; id < proxyFirstInstruction + proxyInstructionCount; ++id)
-            showOrHide(window, id, !advanced);
+        for (const ControlID& text : proxyInstructions) showOrHide(window, text.id, !advanced);
     allowProxyUpdate = true;
 }
 

@@ -25,8 +25,6 @@
 #include "preview/proxy.h"
 
 namespace {
-// The Mac installs controls for parameters 0 to 19 only.
-enum { kMacParameterCount = 20 };
 enum { kNoiseModeFlag = 2 };
 
 constexpr uint32_t fourChars(const char (&c)[5]) {
@@ -80,7 +78,7 @@ void processSlider(ControlRef slider, int i) {
     WindowRef window = GetControlOwner(slider);
     const double value = position / SldrScaleGUI[i];
     gParams->values[i] = value;
-    if (ControlRef edit = dialogControlByID(window, EditGUI[i])) {
+    if (ControlRef edit = dialogControl(window, controlID_GT[i])) {
         lastEditTextGUI[i] = valueText(value);
         setControlText(edit, lastEditTextGUI[i].c_str());
     }
@@ -98,7 +96,7 @@ OSStatus processEditText(EventHandlerCallRef call, EventRef event, void* userDat
         if (result != noErr) return result;
     }
     WindowRef window = static_cast<WindowRef>(userData);
-    ControlRef edit = dialogControlByID(window, EditGUI[i]);
+    ControlRef edit = dialogControl(window, controlID_GT[i]);
     ReleasedString typed(copyControlText(edit));
     std::string text;
     utf8Text(typed.s, text);
@@ -108,7 +106,7 @@ OSStatus processEditText(EventHandlerCallRef call, EventRef event, void* userDat
     gParams->values[i] = value;
     // Unlike a slider set from a value, typing truncates: "0.29" at scale
     // 100 is position 28.
-    if (ControlRef slider = dialogControlByID(window, SldrGUI[i])) {
+    if (ControlRef slider = dialogControl(window, controlID_GS[i])) {
         SetControl32BitValue(slider, sliderPositionOf(i, value, 0.0));
         lastSliderPositionGUI[i] = GetControl32BitValue(slider);
     }
@@ -147,14 +145,14 @@ const auto handleGTFamily = textHandlers(std::make_integer_sequence<int, kMacPar
 void initEditSlider(int i, ControlActionProcPtr action, EventHandlerProcPtr textHandler, WindowRef window) {
     const double value = gParams->values[i];
     lastValueGUI[i] = value;
-    if (ControlRef slider = dialogControlByID(window, SldrGUI[i])) {
+    if (ControlRef slider = dialogControl(window, controlID_GS[i])) {
         SetControl32BitMinimum(slider, SldrLowGUI[i]);
         SetControl32BitMaximum(slider, SldrHighGUI[i]);
         SetControl32BitValue(slider, sliderPositionOf(i, value));
         lastSliderPositionGUI[i] = GetControl32BitValue(slider);
         if (handlersNotInstalledYet) SetControlAction(slider, NewControlActionUPP(action));
     }
-    if (ControlRef edit = dialogControlByID(window, EditGUI[i])) {
+    if (ControlRef edit = dialogControl(window, controlID_GT[i])) {
         lastEditTextGUI[i] = valueText(value);
         setControlText(edit, lastEditTextGUI[i].c_str());
         const EventTypeSpec textEvents[] = {{kEventClassTextInput, kEventTextInputUnicodeForKeyEvent},
@@ -194,6 +192,18 @@ OSStatus TextDoubleClickHandler(EventHandlerCallRef, EventRef event, void* userD
         break;
     }
     return eventNotHandledErr;
+}
+
+void installDoubleClickStaticTextHandlers(WindowRef window) {
+    const EventTypeSpec mouseDown[] = {{kEventClassMouse, kEventMouseDown}};
+    InstallWindowEventHandler(window, NewEventHandlerUPP(TextDoubleClickHandler), 1, mouseDown, window, nullptr);
+}
+
+// Flag 2 follows its box: Glimra's matte inversion, Halvane's noise mode.
+void processSNSModeClick(WindowRef window) {
+    if (ControlRef box = dialogControl(window, kProductIsHalvane ? proxySetNoiseMode : proxyInvertMatte))
+        gParams->flags[kNoiseModeFlag] = GetControl32BitValue(box) == 1 ? 1 : 0;
+    UpdateProxyItem(window);
 }
 
 // The "when UI loads" boxes exclude each other.
@@ -261,11 +271,7 @@ OSStatus WindowEventHandler(EventHandlerCallRef, EventRef event, void* userData)
             processCheckBox(window, kProtectShadowsBox, gParams->flags[kProtectShadowsFlag], true);
             processInvertProtectionTextChange(window);
             return result;
-        case fourChars("Snsm"):
-            if (ControlRef box = dialogControlByID(window, BooleanID[kNoiseModeFlag]))
-                gParams->flags[kNoiseModeFlag] = GetControl32BitValue(box) == 1 ? 1 : 0;
-            UpdateProxyItem(window);
-            return result;
+        case fourChars("Snsm"): processSNSModeClick(window); return result;
         case fourChars("Clrs"):
             if (kProductIsHalvane)
                 processCheckBox(window, kCleanerSmoothAreasBox, gParams->flags[kCleanerSmoothAreasFlag], true);
@@ -329,8 +335,7 @@ bool DoUI() {
     }
     const EventTypeSpec commands[] = {{kEventClassCommand, kEventCommandProcess}};
     InstallWindowEventHandler(window, NewEventHandlerUPP(WindowEventHandler), 1, commands, window, nullptr);
-    const EventTypeSpec mouseDown[] = {{kEventClassMouse, kEventMouseDown}};
-    InstallWindowEventHandler(window, NewEventHandlerUPP(TextDoubleClickHandler), 1, mouseDown, window, nullptr);
+    installDoubleClickStaticTextHandlers(window);
 
     setDefaultAndCancelButtons(window, kOKButton, kCancelButton);
     initZoomableProxy(window, UpdateProxyItem, eyedropperAnalysis, initAllEditSliders, kProductTitle);

@@ -8,6 +8,8 @@
 #include <Carbon.h>
 
 #include "PIFilter.h"
+#include "host/checked_array.h"
+#include "host/param_block.h"
 
 // Controls are addressed by {kControlSignature, id} with the Windows ids.
 extern const OSType kControlSignature;  // 'Qvtz'
@@ -23,7 +25,19 @@ enum {
     proxyShowAdvancedID = 931,
     proxyFirstInstruction = 932,
     proxyInstructionCount = 10,
+    // The Mac installs controls for parameters 0 to 19 only.
+    kMacParameterCount = 20,
 };
+
+// The static tables of ControlIDs: the slider and the edit box of each
+// parameter (ids for parameters 0 to 19; the rest keep id 0, which no
+// control has), the instruction texts 932 to 941, and box 34 of flag 2,
+// which Glimra calls proxyInvertMatte and Halvane proxySetNoiseMode.
+extern const checked_array<ControlID, kParamValueCount> controlID_GS;
+extern const checked_array<ControlID, kParamValueCount> controlID_GT;
+extern const checked_array<ControlID, proxyInstructionCount> proxyInstructions;
+extern const ControlID proxyInvertMatte;
+extern const ControlID& proxySetNoiseMode;
 
 typedef void (*eyedropperCallbackProc)(VPoint down, VPoint up, int32 mouseState);
 typedef void (*controlsCallbackProc)(WindowRef window);
@@ -93,10 +107,12 @@ void processEyeSubButton(WindowRef window);
 void changeUpdateRelativeZoomLevelMac(WindowRef window, int32 step, updateCallbackProc update);
 
 // The product dialog's own (dialog_mac.cpp, dialog_controls_mac.cpp): a
-// control by id (null when the window has none), a control's text, the
+// control by id or by ControlID (null when the window has none, and for id
+// 0), a control's text, the
 // commands that both command tables share, and the parameter controls set
 // from the values.
 ControlRef dialogControlByID(WindowRef window, int32 id);
+ControlRef dialogControl(WindowRef window, const ControlID& id);
 void setControlText(ControlRef control, const char* text);
 OSStatus processCommonCommands(WindowRef window, uint32_t command, OSStatus result);
 void initAllEditSliders(WindowRef window);

@@ -26,19 +26,21 @@ uint8 overviewSample(float f) {
     return uint8(f * 255.0f + 0.5f);
 }
 
-// One tile of the host's input scaled into its cell of the overview.
+// One tile of the host's input, tw pixels wide, scaled into its cell of
+// the overview.
 template <typename Sample>
-void scaleTile(unsigned char* data, int32 width, VRect cell, int32 tw, int32 th, int16 planes) {
+void scaleTile(unsigned char* data, int32 width, VRect cell, int32 tw, const inputBufferDescriptor& in) {
+    const int32 th = in.height;
     const int32 ow = cell.right - cell.left, oh = cell.bottom - cell.top;
     const bool corners = ow >= 2 && oh >= 2;
     const nearestSample row(th, oh, corners), column(tw, ow, corners);
-    const char* in = static_cast<const char*>(gFilterRecord->inData);
-    const int32 step = planes == 3 ? 1 : 0;
+    const char* rows = static_cast<const char*>(in.data);
+    const int32 step = in.planes == 3 ? 1 : 0;
     for (int32 r = 0; r < oh; ++r) {
-        const Sample* src = reinterpret_cast<const Sample*>(in + int64_t(row(r)) * gFilterRecord->inRowBytes);
+        const Sample* src = reinterpret_cast<const Sample*>(rows + int64_t(row(r)) * in.rowBytes);
         unsigned char* out = data + (int64_t(cell.top + r) * width + cell.left) * 3;
         for (int32 c = 0; c < ow; ++c) {
-            const Sample* pixel = src + int64_t(column(c)) * planes;
+            const Sample* pixel = src + int64_t(column(c)) * in.planes;
             for (int ch = 0; ch < 3; ++ch) *out++ = overviewSample(pixel[ch * step]);
         }
     }
@@ -48,6 +50,26 @@ void scaleTile(unsigned char* data, int32 width, VRect cell, int32 tw, int32 th,
 int32 quarter(int32 o, int32 n, int i) { return int32(o + int64_t(i) * n / 4); }
 
 }  // namespace
+
+// Rows are addressed by the host's row bytes: a host may pad them to other
+// than a whole number of pixels, which the row length in pixels drops.
+template <typename Sample>
+inputBufferDescriptor describeInputBuffer() {
+    inputBufferDescriptor d;
+    const int32 bufferPlanes = std::max(gFilterRecord->inHiPlane - gFilterRecord->inLoPlane + 1, 1);
+    d.bytesPerSample = int32(sizeof(Sample));
+    d.rowBytes = gFilterRecord->inRowBytes;
+    d.rowPixels = d.rowBytes / bufferPlanes / d.bytesPerSample;
+    const VRect in = GetInRect();
+    d.height = in.bottom - in.top;
+    d.planes = getExpectedImagePlanesAssuming1or3channels();
+    d.data = gFilterRecord->inData;
+    return d;
+}
+
+template inputBufferDescriptor describeInputBuffer<uint8>();
+template inputBufferDescriptor describeInputBuffer<uint16>();
+template inputBufferDescriptor describeInputBuffer<float>();
 
 OSErr overviewProxyClass::theRealInit(int32 w, int32 h) {
     if (w <= 0 || h <= 0) {
@@ -64,7 +86,6 @@ OSErr overviewProxyClass::theRealInit(int32 w, int32 h) {
     setInputRate(1);
     const VRect F = GetFilterRect();
     const int32 fh = F.bottom - F.top, fw = F.right - F.left;
-    const int16 planes = getExpectedImagePlanesAssuming1or3channels();
     const int32 depth = getFilterDepth();
     // The tiles cover F, wherever it lies in the image.
     for (int i = 0; i < 4; ++i) {
@@ -81,11 +102,11 @@ OSErr overviewProxyClass::theRealInit(int32 w, int32 h) {
                 memoryRelease(0, newID, newData);
                 return err;
             }
-            const int32 tw = tile.right - tile.left, th = tile.bottom - tile.top;
+            const int32 tw = tile.right - tile.left;
             switch (depth) {
-                case 16: scaleTile<uint16>(newData, w, cell, tw, th, planes); break;
-                case 32: scaleTile<float>(newData, w, cell, tw, th, planes); break;
-                default: scaleTile<uint8>(newData, w, cell, tw, th, planes); break;
+                case 16: scaleTile<uint16>(newData, w, cell, tw, describeInputBuffer16bit()); break;
+                case 32: scaleTile<float>(newData, w, cell, tw, describeInputBuffer32bit()); break;
+                default: scaleTile<uint8>(newData, w, cell, tw, describeInputBuffer8bit()); break;
             }
         }
     }

@@ -4,6 +4,28 @@
 
 #include "PIFilter.h"
 
+// The host's current input buffer as the overview reads it: height rows,
+// rowBytes apart, of rowPixels pixels (the row bytes over the buffer's
+// planes and the sample size), planes interleaved samples of
+// bytesPerSample bytes each (planes: the image's, 1 or 3).
+struct inputBufferDescriptor {
+    int32 rowPixels;
+    int32 rowBytes;
+    int32 height;
+    int32 bytesPerSample;
+    int16 planes;
+    const void* data;
+};
+
+// The description for samples of type Sample (uint8, uint16 or float); an
+// image of another plane count than 1 or 3 is alerted and read as 1 plane
+// below 4, else as 3.
+template <typename Sample>
+inputBufferDescriptor describeInputBuffer();
+constexpr auto describeInputBuffer8bit = describeInputBuffer<uint8>;
+constexpr auto describeInputBuffer16bit = describeInputBuffer<uint16>;
+constexpr auto describeInputBuffer32bit = describeInputBuffer<float>;
+
 class overviewProxyClass {
 public:
     BufferID bufferID = nullptr;

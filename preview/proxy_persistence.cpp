@@ -2,6 +2,9 @@
 // keys, as integers.
 #include "preview/proxy_persistence.h"
 
+#include <array>
+#include <cstddef>
+
 #include "host/host_services.h"
 #include "preview/proxy.h"
 
@@ -21,14 +24,29 @@ enum : DescriptorKeyID {
     keyReadManual = FourCC("Zmrm"),
     keyShowAdvanced = FourCC("Zm00"),
 };
+}  // namespace
+
+const checked_array<DescriptorKeyID, kProxyParamKeyCount> keyProxyParams = {
+    {keyZoomMode, keyOffsetH, keyOffsetV, keyFocalH, keyFocalV, keyWindowWidth, keyWindowHeight, keyStoredWidth,
+     keyStoredHeight}};
+
+namespace {
+// The first n keys of the preview state, then the zoom factor, the
+// read-manual counter and the show-advanced byte.
+template <std::size_t n>
+std::array<DescriptorKeyID, n + 3> previewKeys() {
+    std::array<DescriptorKeyID, n + 3> keys{};
+    for (std::size_t i = 0; i < n; ++i) keys[i] = keyProxyParams[i];
+    keys[n] = keyZoomFactor;
+    keys[n + 1] = keyReadManual;
+    keys[n + 2] = keyShowAdvanced;
+    return keys;
+}
 
 // The registry's keys in their order; the scripting descriptor leaves out
-// the two persisted-only integers.
-const DescriptorKeyID kRegistryKeys[] = {keyZoomMode,     keyOffsetH,     keyOffsetV,     keyFocalH,
-                                         keyFocalV,       keyWindowWidth, keyWindowHeight, keyStoredWidth,
-                                         keyStoredHeight, keyZoomFactor,  keyReadManual,  keyShowAdvanced};
-const DescriptorKeyID kScriptingKeys[] = {keyZoomMode,    keyOffsetH,      keyOffsetV,    keyFocalH,     keyFocalV,
-                                          keyWindowWidth, keyWindowHeight, keyZoomFactor, keyReadManual, keyShowAdvanced};
+// the two persisted-only integers at the end of the preview state's.
+const auto kRegistryKeys = previewKeys<kProxyParamKeyCount>();
+const auto kScriptingKeys = previewKeys<kProxyParamKeyCount - 2>();
 
 const OSErr kNotAPreviewKey = -19;
 

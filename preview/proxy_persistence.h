@@ -4,6 +4,14 @@
 #pragma once
 
 #include "PIActions.h"
+#include "host/checked_array.h"
+
+// The keys of the preview state in the registry and the scripting
+// descriptor ('Zoom', 'Zmoh', 'Zmov', 'Zmfh', 'Zmfv', 'Zmww', 'Zmwh', 'Zmpw',
+// 'Zmph'), beside the parameters' key tables; the zoom factor, the
+// read-manual counter and the show-advanced byte follow them there.
+enum { kProxyParamKeyCount = 9 };
+extern const checked_array<DescriptorKeyID, kProxyParamKeyCount> keyProxyParams;
 
 // Reads the twelve preview keys from a registry descriptor into pData,
 // stopping at the first error and returning it (the keys read before it

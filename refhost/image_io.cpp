@@ -203,8 +203,12 @@ bool pngWriteRows(std::FILE* f, const PngInfo& pi, png_bytep* rows, const std::v
     png_set_compression_strategy(png, Z_RLE);
     png_set_IHDR(png, info, pi.width, pi.height, pi.bits, pi.channels == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (profile)
+    if (profile) {
+        // The profile is the input file's own: libpng would refuse a widely
+        // used sRGB profile it knows as inexact, which it reads with a warning.
+        png_set_option(png, PNG_SKIP_sRGB_CHECK_PROFILE, PNG_OPTION_ON);
         png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, profile->data(), png_uint_32(profile->size()));
+    }
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, nullptr);

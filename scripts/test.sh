@@ -28,6 +28,16 @@ cmake -S "$here" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/native" -j"$jobs"
 ctest --test-dir "$build/native" --output-on-failure -j"$jobs"
 
+# What the main job does, on the bundled photograph: it must keep working as
+# a user runs it, with the photograph's own colour profile.
+echo "== the main job's runs on the sample photograph"
+sample_out=$(mktemp -d)
+for product in halvane glimra; do
+  "$build/native/refhost/pihost" "$build/native/$product.plugin.so" "$here/samples/astronaut.png" \
+    "$sample_out/astronaut-$product.png"
+done
+rm -r "$sample_out"
+
 # The modules choose their kernels' instruction set when they load: on an
 # emulated processor without AVX-512 (qemu's "max": AVX2) and one without AVX
 # (Nehalem: the baseline) their outputs must still be the table's.

@@ -33,7 +33,7 @@ RECT toRECT(const VRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 POINT pointOf(LPARAM lParam) { return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
 bool inside(const RECT& r, POINT p) { return PtInRect(&r, p) != FALSE; }
 
-VRect overviewUsedRect() {
+VRect getOverviewUsedRect() {
     const RECT pane = itemClientRect(dialogWindow, kOverviewItem);
     return fitOverviewIntoPane(pane.right - pane.left, pane.bottom - pane.top);
 }
@@ -42,7 +42,7 @@ void dialogUpdateProxy(bool recompute) {
     if (dialogWindow) UpdateProxyItem(dialogWindow, recompute);
 }
 
-const previewDialogHooks windowsDialogHooks = {overviewUsedRect, dialogUpdateProxy};
+const previewDialogHooks windowsDialogHooks = {getOverviewUsedRect, dialogUpdateProxy};
 
 // Where the preview picture will be drawn: the allotment is item 900's size.
 void updateProxyAllotments(HWND window) {
@@ -53,10 +53,10 @@ void updateProxyAllotments(HWND window) {
 
 void endDrags() { previewDragActive = overviewDragActive = false; }
 
-// A drag that ends by anything but a release (focus loss, capture change, a
-// release outside the client area, the mouse leaving) still recomputes
-// once, as the release would.
-void finishDrags(HWND window) {
+// A drag that ends by anything but a release (the mouse leaving, and as it
+// does a focus loss, a capture change or a release outside the client
+// area) still recomputes once, as the release would.
+void processMouseLeave(HWND window) {
     const bool wasDragging = (previewDragActive && mouseState == 0) || overviewDragActive;
     endDrags();
     if (wasDragging) UpdateProxyItem(window, true);
@@ -81,7 +81,9 @@ eyedropperView currentEyedropperView(HWND window) {
                           pData.zoomMode};
 }
 
-void startDrags(HWND window, POINT p) {
+// The right button drags in every mode, the left one when no eyedropper
+// mode is armed: both start here, and end in processRightMouseUp.
+void processRightMouseDown(HWND window, POINT p) {
     previewDragActive = inside(itemClientRect(window, kPreviewItem), p);
     if (previewDragActive) SetFocus(GetDlgItem(window, kPreviewItem));
     overviewDragActive = inside(itemClientRect(window, kOverviewItem), p);
@@ -94,7 +96,7 @@ void startDrags(HWND window, POINT p) {
 
 void processMouseDownForProxy(HWND window, POINT p) {
     if (mouseState == 0) {
-        startDrags(window, p);
+        processRightMouseDown(window, p);
     } else {
         endDrags();
         if (inside(displayedPreviewRect(window), p)) {
@@ -109,7 +111,7 @@ void processMouseDownForProxy(HWND window, POINT p) {
     UpdateProxyItem(window, false);
 }
 
-void releaseDrags(HWND window, POINT p) {
+void processRightMouseUp(HWND window, POINT p) {
     if (previewDragActive) {
         proxySlide(lastMousePoint.x - p.x, lastMousePoint.y - p.y, enhancePixelUint8);
         UpdateProxyItem(window, true);
@@ -123,7 +125,7 @@ void releaseDrags(HWND window, POINT p) {
 
 void processMouseUpForProxy(HWND window, POINT p) {
     if (mouseState == 0) {
-        releaseDrags(window, p);
+        processRightMouseUp(window, p);
         return;
     }
     if (mouseState % 2) return;
@@ -166,6 +168,18 @@ void processWindowSizing(WPARAM edge, LPARAM lParam) {
     VRect r = toVRect(*proposed);
     enforceMinimumSize(r, int(edge), pData.minWindowWidth, pData.minWindowHeight);
     *proposed = toRECT(r);
+}
+
+// In an eyedropper mode the mode's cursor; idle, the control under the
+// pointer keeps its own.
+BOOL processSetCursorForProxy(HWND window) {
+    if (mouseState < 1 || mouseState > 8) return FALSE;
+    SetCursorFromMousestate();
+    // The answer TRUE reaches the control under the pointer only through
+    // DWLP_MSGRESULT; without it the control would put its own cursor over
+    // the mode's.
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
+    return TRUE;
 }
 
 void invalidateWithErase(HWND window, const RECT& r) {
@@ -235,15 +249,8 @@ INT_PTR mouseEventInWindowHandler(HWND window, UINT message, WPARAM wParam, LPAR
         case WM_KILLFOCUS:
         case WM_NCLBUTTONUP:
         case WM_NCRBUTTONUP:
-        case WM_CAPTURECHANGED: finishDrags(window); return 0;
-        case WM_SETCURSOR:
-            if (mouseState < 1 || mouseState > 8) return FALSE;
-            SetCursorFromMousestate();
-            // The answer TRUE reaches the control under the pointer only
-            // through DWLP_MSGRESULT; without it the control would put its
-            // own cursor over the mode's.
-            SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
-            return TRUE;
+        case WM_CAPTURECHANGED: processMouseLeave(window); return 0;
+        case WM_SETCURSOR: return processSetCursorForProxy(window);
         case WM_NCHITTEST: SetCursorFromMousestate(); return 0;
         case WM_MOUSEMOVE: processMouseMove(window, pointOf(lParam)); return 0;
         case WM_LBUTTONDOWN: processMouseDownForProxy(window, pointOf(lParam)); return 0;
@@ -251,8 +258,8 @@ INT_PTR mouseEventInWindowHandler(HWND window, UINT message, WPARAM wParam, LPAR
             processMouseUpForProxy(window, pointOf(lParam));
             endDrags();
             return 0;
-        case WM_RBUTTONDOWN: startDrags(window, pointOf(lParam)); return 0;
-        case WM_RBUTTONUP: releaseDrags(window, pointOf(lParam)); return 0;
+        case WM_RBUTTONDOWN: processRightMouseDown(window, pointOf(lParam)); return 0;
+        case WM_RBUTTONUP: processRightMouseUp(window, pointOf(lParam)); return 0;
         case WM_MOUSEWHEEL: processMouseWheel(window, wParam, lParam); return 0;
         case WM_SIZING:
             processWindowSizing(wParam, lParam);
@@ -260,7 +267,7 @@ INT_PTR mouseEventInWindowHandler(HWND window, UINT message, WPARAM wParam, LPAR
             // rectangle was changed.
             SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
             return TRUE;
-        case WM_MOUSELEAVE: finishDrags(window); return 0;
+        case WM_MOUSELEAVE: processMouseLeave(window); return 0;
         default: return 0;
     }
 }

@@ -383,8 +383,10 @@ bool borderFresh = true;
 int32 cancelInBand = -2;
 int32 secondPassStopsAt = INT32_MAX;
 
-void firstPass(fl_image& source, fl_image& destination, strength_map& strengthMap, float, float, bool, float, float,
-               int32 firstRow, int32 endRow, int32 band) {
+void firstPass(const threadedNoiseReduce_struct& r) {
+    fl_image &source = *r.source, &destination = *r.destination;
+    strength_map& strengthMap = *r.strengthMap;
+    const int32 firstRow = r.firstRow, endRow = r.endRow, band = r.band;
     for (int32 y = firstRow; y < endRow; ++y)
         for (int32 x = 0; x < source.width; ++x) {
             float* d = pixel(destination, x, y);
@@ -397,10 +399,13 @@ void firstPass(fl_image& source, fl_image& destination, strength_map& strengthMa
     callerIsBandMinusOne = callerIsBandMinusOne && (band == -1) == (std::this_thread::get_id() == caller);
 }
 
-int32 secondPass(fl_image& source, fl_image& destination, strength_map& strengthMap, float sharpAmount, float,
-                 int32 firstRow, int32 endRow, int32 band) {
+int32 secondPass(const threadedSharpen_struct& r) {
+    fl_image &source = *r.source, &destination = *r.destination;
+    const strength_map& strengthMap = *r.strengthMap;
+    const float sharpAmount = r.sharpAmount;
+    const int32 firstRow = r.firstRow, band = r.band;
     bool fresh = true;
-    const int32 end = std::max(firstRow, std::min(endRow, secondPassStopsAt));
+    const int32 end = std::max(firstRow, std::min(r.endRow, secondPassStopsAt));
     for (int32 y = firstRow; y < end; ++y) {
         // Border columns mirror the interior of the first pass's result.
         fresh = fresh && pixel(source, -1, y)[0] == pixel(source, 1, y)[0];
@@ -430,7 +435,7 @@ TEST_F(BandDriver, AProductsCoresSeeEveryRowOnceWithTheirThreadsBandNumber) {
         hooks::callerIsBandMinusOne = true;
         fl_image img(31, 123);
         fillImage(img, [](int32 x, int32 y, int ch) { return float(x + 2 * y + ch); });
-        EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f, cores), 0);
+        EXPECT_EQ(bandDriverRunThreads(img, cores, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f), 0);
         for (int r : hooks::rowsSeen) EXPECT_EQ(r, 1);
         for (int32 band : hooks::bandsSeen) EXPECT_TRUE(band == -1 || (band >= 1 && band < n)) << band;
         EXPECT_TRUE(hooks::callerIsBandMinusOne);
@@ -458,12 +463,12 @@ TEST_F(BandDriver, OnlyASecondPassGetsAStrengthMapOfOneChannel) {
     hooks::rowsSeen.assign(23, 0);
     hooks::cancelInBand = -2;
     host().buffers().resetCount();
-    EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f, cores), 0);
+    EXPECT_EQ(bandDriverRunThreads(img, cores, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f), 0);
     EXPECT_EQ(host().buffers().allocations(), 2);
     EXPECT_EQ(host().buffers().peakBytes() - base, imageBytes + 31 * 23 * 4);
 
     refuseAllocation(2);
-    EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f, cores), -108);
+    EXPECT_EQ(bandDriverRunThreads(img, cores, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f), -108);
     EXPECT_EQ(alerts().size(), 1u);
     EXPECT_EQ(host().buffers().live(), 1) << "only the caller's image";
 }
@@ -479,7 +484,7 @@ TEST_F(BandDriver, RowsTheSecondPassLeavesReceiveTheFirstPassResult) {
         hooks::secondPassStopsAt = 70;
         fl_image img(31, 123);
         fillImage(img, [](int32 x, int32 y, int ch) { return float(x + 2 * y + ch); });
-        EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f, cores), 0);
+        EXPECT_EQ(bandDriverRunThreads(img, cores, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f), 0);
         hooks::secondPassStopsAt = INT32_MAX;
         for (int32 y : {0, 69, 70, 122})
             for (int32 x : {0, 30}) {
@@ -488,6 +493,57 @@ TEST_F(BandDriver, RowsTheSecondPassLeavesReceiveTheFirstPassResult) {
                 EXPECT_EQ(pixel(img, x, y)[2], float(x + 2 * y + 2) + 1.0f) << x << ", " << y;
             }
     }
+}
+
+// The smooth-area driver: its first pass is the smooth-area core with the
+// driver's arguments, its second pass changes nothing, and the result image
+// is the only buffer it takes.  The scene: (4, 4) exceeds its neighbours by
+// low + high (2 + 10) in every channel, so it is white; (7, 4) by half of
+// high past low, 127.5; (4, 3) sees one such neighbour, 3 x 10 / 24 x 25.5.
+// Without the grey-matte flag every pixel is mid-grey.  One thread, four,
+// and more threads than rows give the same.
+TEST_F(BandDriver, SmoothDetectWritesTheMatteOfTheSmoothAreaCoreAndNothingMore) {
+    for (int32 n : {1, 4, 10}) {
+        for (bool grey : {true, false}) {
+            setEngineThreadCount(n);
+            fl_image img(9, 9);
+            fillImage(img, [](int32 x, int32 y, int) {
+                if (x == 4 && y == 4) return 112.0f;
+                if (x == 7 && y == 4) return 107.0f;
+                return 100.0f;
+            });
+            host().buffers().resetCount();
+            EXPECT_EQ(smoothDetectRunThreads(img, 0.0f, 0.0f, grey, 0.0f, 0.0f, 0.0f), 0);
+            EXPECT_EQ(host().buffers().allocations(), 1) << "the result image alone";
+            for (int ch = 0; ch < 3; ++ch) {
+                EXPECT_EQ(pixel(img, 4, 4)[ch], grey ? 255.0f : 127.5f) << n;
+                EXPECT_EQ(pixel(img, 7, 4)[ch], 127.5f) << n;
+                EXPECT_FLOAT_EQ(pixel(img, 4, 3)[ch], grey ? 3.0f * 10.0f / 24.0f * 25.5f : 127.5f) << n;
+                EXPECT_EQ(pixel(img, 0, 8)[ch], grey ? 0.0f : 127.5f) << n;
+            }
+            EXPECT_FALSE(img.paddingGenerated);
+        }
+    }
+}
+
+// The thread body writes its record's rows only, and the empty second pass
+// nothing at all.
+TEST_F(BandDriver, SmoothDetectBodyWritesItsRecordsRowsAndTheEmptyPassNothing) {
+    fl_image src(6, 8), dst(6, 8);
+    fillImage(src, [](int32 x, int32, int) { return x == 2 ? 124.0f : 100.0f; });
+    src.generatePadding();
+    fillImage(dst, [](int32, int32, int) { return -1.0f; });
+    strength_map none(0, 0);
+    threadedSmoothDetect({&src, &dst, &none, 0.0f, 0.0f, true, 0.0f, 0.0f, 3, 5, -1});
+    for (int32 y = 0; y < 8; ++y) {
+        // Column 2 exceeds its six left and right neighbours by 24 - 2: past
+        // white; column 1 sees three of them: 3 x 22 x 3 / 24 x 25.5.
+        EXPECT_EQ(pixel(dst, 2, y)[0], y >= 3 && y < 5 ? 255.0f : -1.0f) << y;
+        EXPECT_FLOAT_EQ(pixel(dst, 1, y)[1], y >= 3 && y < 5 ? 3.0f * 22.0f * 3.0f / 24.0f * 25.5f : -1.0f) << y;
+    }
+    const std::vector<float> before = contents(dst);
+    EXPECT_EQ(threadedCustomFunction({&src, &dst, &none, 1.0f, 1.0f, 2, 8, -1}), 2) << "no row written";
+    EXPECT_TRUE(sameBits(contents(dst), before));
 }
 
 class SecondPassCancel : public BandDriver, public ::testing::WithParamInterface<int32> {};
@@ -499,7 +555,7 @@ TEST_P(SecondPassCancel, IsReturnedAsUserCanceled) {
     hooks::cancelInBand = GetParam();
     fl_image img(31, 23);
     fillImage(img, [](int32 x, int32 y, int ch) { return float(x + 2 * y + ch); });
-    EXPECT_EQ(noiseReduceRunThreads(img, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f, cores), -128);
+    EXPECT_EQ(bandDriverRunThreads(img, cores, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f), -128);
     EXPECT_EQ(host().buffers().live(), 1);
 }
 

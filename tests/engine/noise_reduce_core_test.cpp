@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/band_driver.h"
 #include "engine/noise_reduce_core.h"
 #include "engine/vector_isa.h"
 #include "reference_core.h"
@@ -331,9 +332,10 @@ void checkAgainstReference(const SceneCase& sc) {
     EXPECT_TRUE(sameBits(contents(dst), contents(ref)));
     EXPECT_TRUE(sameBits(std::vector<float>(strength.data, strength.data + pixels), refStrength));
 
-    // Glimra's form: the same pixels, the strength map untouched.
-    noiseReduceCoreAlgoWithoutStrength(src, plain, strength, 0.0f, sc.noiseLevel, sc.smoothReference, sc.amount,
-                                       0.0f, 0, sc.height, -1);
+    // Glimra's form, as its driver's thread body calls it: the same pixels,
+    // the strength map untouched.
+    threadedNoiseReduce({&src, &plain, &strength, 0.0f, sc.noiseLevel, sc.smoothReference, sc.amount, 0.0f, 0,
+                         sc.height, -1});
     EXPECT_TRUE(sameBits(contents(plain), contents(ref)));
     std::fill(strength.data, strength.data + pixels, -7.0f);
     noiseReduceCoreAlgoWithoutStrength(src, plain, strength, 0.0f, sc.noiseLevel, sc.smoothReference, sc.amount,

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/band_driver.h"
 #include "halvane/cleaner_core.h"
 #include "support/host_fixture.h"
 #include "support/pixels.h"
@@ -316,7 +317,7 @@ TEST_P(CoreChoice, FlagPicksTheCore) {
     handScene(src, kVerticalScene);
     src.generatePadding();
     flimageToFlimage(src, dst);
-    halvaneNoiseReduceCore(src, dst, map, 0, 50.0f, false, 0.8f, 0, 0, 15, -1);
+    threadedNoiseReduce({&src, &dst, &map, 0, 50.0f, false, 0.8f, 0, 0, 15, -1});
     for (int c = 0; c < 3; ++c) EXPECT_NEAR(pixel(dst, 7, 7)[c], k.out[c], 2e-4f) << "channel " << c;
     EXPECT_NEAR(map.row(7)[7], k.strength, 1e-6f);
 }

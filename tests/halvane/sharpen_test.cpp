@@ -32,7 +32,7 @@ protected:
     }
 };
 
-// One sharpening step, worked out by hand.  On a field f with one pixel
+// One sharpening step, worked out by hand, through the driver's thread body.  On a field f with one pixel
 // P = f + h, the 24 weights w(e) sum to 11.6 and the mean is that sum times
 // 1/11.6, so the high-pass c - M is h at P and -w(e) x h / 11.6 at P + e
 // (|e| <= 2 on both axes, e != 0), 0 farther off; the step adds it times
@@ -61,7 +61,8 @@ TEST_P(SharpenStep, ImpulseResponse) {
     flimageToFlimage(src, dst);
     for (int32 y = 0; y < 13; ++y)
         for (int32 x = 0; x < 13; ++x) map.row(y)[x] = strengthAt(x, y);
-    sharpenAfterNoiseReduce(src, dst, map, sharpAmount, chromaSharpAmount, 0, 13, -1);
+    // As the driver's second pass runs it: through its thread body.
+    threadedSharpen({&src, &dst, &map, sharpAmount, chromaSharpAmount, 0, 13, -1});
 
     auto luma = [](const float* v) { return 0.299f * v[0] + 0.587f * v[1] + 0.114f * v[2]; };
     for (int32 y = 0; y < 13; ++y)

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,12 @@ const std::vector<CommandCase>& allCases() {
              controlsShowTheBlock(w, b);
          },
          1},
+        {"NoiseModeOrInvertOff", kBoth, [](ParamBlock& b) { b.flags[2] = 1; }, clicks({34}),
+         [](WindowRef w, const ParamBlock& b) {
+             EXPECT_EQ(b.flags[2], 0);
+             controlsShowTheBlock(w, b);
+         },
+         1},
         {"CleanerSmoothAreas", kHalvaneOnly, [](ParamBlock& b) { b.flags[8] = 0; }, clicks({507}),
          [](WindowRef w, const ParamBlock& b) {
              EXPECT_EQ(b.flags[8], 1);
@@ -228,6 +235,30 @@ std::vector<CommandCase> casesOfThisProduct() {
     for (const CommandCase& c : allCases())
         if (c.products == kBoth || (c.products == kHalvaneOnly) == kProductIsHalvane) mine.push_back(c);
     return mine;
+}
+
+// The static ControlIDs: 'Qvtz' with the tables' ids, the parameter
+// controls of slots 0 to 19 only, the ten instruction texts, and flag 2's
+// box under both products' names.
+TEST(MacControlIDs, CarryTheSignatureAndTheTablesIds) {
+    const OSType qvtz = 'Q' << 24 | 'v' << 16 | 't' << 8 | 'z';
+    for (int i = 0; i < kParamValueCount; ++i) {
+        EXPECT_EQ(controlID_GS[i].signature, qvtz);
+        EXPECT_EQ(controlID_GT[i].signature, qvtz);
+        EXPECT_EQ(controlID_GS[i].id, i < 20 ? SldrGUI[i] : 0) << i;
+        EXPECT_EQ(controlID_GT[i].id, i < 20 ? EditGUI[i] : 0) << i;
+    }
+    EXPECT_EQ(controlID_GS[19].id, 211);
+    EXPECT_EQ(controlID_GT[0].id, 22);
+    EXPECT_THROW(controlID_GS[kParamValueCount], std::out_of_range);
+    for (int k = 0; k < 10; ++k) {
+        EXPECT_EQ(proxyInstructions[k].signature, qvtz);
+        EXPECT_EQ(proxyInstructions[k].id, 932 + k);
+    }
+    EXPECT_EQ(proxyInvertMatte.signature, qvtz);
+    EXPECT_EQ(proxyInvertMatte.id, 34);
+    EXPECT_EQ(proxyInvertMatte.id, BooleanID[2]);
+    EXPECT_EQ(&proxySetNoiseMode, &proxyInvertMatte);
 }
 
 class MacDialogCommand : public MacDialogTest, public ::testing::WithParamInterface<CommandCase> {};

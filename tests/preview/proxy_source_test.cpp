@@ -196,12 +196,16 @@ struct OverviewCase {
     int16 mode;
     VRect filter;
     int32 paneWidth, paneHeight;
+    int32 rowSlackBytes = 24;
 };
 class Overview : public ProxySource, public ::testing::WithParamInterface<OverviewCase> {};
 
 TEST_P(Overview, PixelsMatchTheDocument) {
     const OverviewCase& c = GetParam();
-    bindSelection(c.mode, 600, 400, c.filter, 208, 348);
+    refhost::HostOptions options;
+    options.filterRect = c.filter;
+    options.rowSlackBytes = c.rowSlackBytes;
+    bind(c.mode, 600, 400, 208, 348, options);
     overviewPaneWidth = c.paneWidth;
     overviewPaneHeight = c.paneHeight;
     ASSERT_EQ(SetupProxy(), noErr);
@@ -233,8 +237,53 @@ INSTANTIATE_TEST_SUITE_P(
                       OverviewCase{"Rgb32", plugInModeRGB96, {0, 0, 0, 0}, 160, 120},
                       OverviewCase{"SelectionAway", plugInModeRGBColor, {100, 250, 390, 580}, 160, 120},
                       OverviewCase{"OnePixelHigh", plugInModeRGBColor, {0, 0, 0, 0}, 600, 1},
-                      OverviewCase{"LargerThanTheImage", plugInModeRGBColor, {0, 0, 0, 0}, 1000, 1000}),
+                      OverviewCase{"LargerThanTheImage", plugInModeRGBColor, {0, 0, 0, 0}, 1000, 1000},
+                      // Rows a byte longer than a whole number of pixels.
+                      OverviewCase{"Rgb8RowsOfAnOddLength", plugInModeRGBColor, {0, 0, 0, 0}, 160, 120, 1},
+                      OverviewCase{"Rgb16RowsOfAnOddLength", plugInModeRGB48, {0, 0, 0, 0}, 160, 120, 2}),
     [](const ::testing::TestParamInfo<OverviewCase>& i) { return std::string(i.param.name); });
+
+// The input description of a 10 x 4 tile at (2, 3) for each depth: the
+// row length is the host's row bytes (the tile's bytes and the slack,
+// rounded up to a whole sample) over the planes and the sample size.
+struct DescriptionCase {
+    const char* name;
+    int16 mode;
+    int32 rowSlackBytes;
+    int32 rowBytes, rowPixels, bytesPerSample;
+    int16 planes;
+};
+class InputDescription : public ProxySource, public ::testing::WithParamInterface<DescriptionCase> {};
+
+TEST_P(InputDescription, FromTheHostsInputBuffer) {
+    const DescriptionCase& c = GetParam();
+    refhost::HostOptions options;
+    options.rowSlackBytes = c.rowSlackBytes;
+    bind(c.mode, 40, 30, 208, 348, options);
+    ASSERT_EQ(advanceFilterStateFrom1or3channels(VRect{3, 2, 7, 12}), noErr);
+    const inputBufferDescriptor d = c.bytesPerSample == 1   ? describeInputBuffer8bit()
+                                    : c.bytesPerSample == 2 ? describeInputBuffer16bit()
+                                                            : describeInputBuffer32bit();
+    EXPECT_EQ(d.rowBytes, c.rowBytes);
+    EXPECT_EQ(d.rowPixels, c.rowPixels);
+    EXPECT_EQ(d.height, 4);
+    EXPECT_EQ(d.bytesPerSample, c.bytesPerSample);
+    EXPECT_EQ(d.planes, c.planes);
+    EXPECT_EQ(d.data, gFilterRecord->inData);
+    EXPECT_NE(d.data, nullptr);
+    EXPECT_TRUE(alerts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Depths, InputDescription,
+    ::testing::Values(DescriptionCase{"Rgb8", plugInModeRGBColor, 24, 54, 18, 1, 3},
+                      DescriptionCase{"Rgb8OddSlack", plugInModeRGBColor, 5, 35, 11, 1, 3},
+                      DescriptionCase{"Grey8", plugInModeGrayScale, 5, 15, 15, 1, 1},
+                      DescriptionCase{"Rgb16", plugInModeRGB48, 24, 84, 14, 2, 3},
+                      DescriptionCase{"Grey16", plugInModeGray16, 3, 24, 12, 2, 1},
+                      DescriptionCase{"Rgb32", plugInModeRGB96, 24, 144, 12, 4, 3},
+                      DescriptionCase{"Grey32", plugInModeGray32, 0, 40, 10, 4, 1}),
+    [](const ::testing::TestParamInfo<DescriptionCase>& i) { return std::string(i.param.name); });
 
 TEST_F(ProxySource, OverviewSampleConversions) {
     Document doc(plugInModeRGB48, 100, 100);

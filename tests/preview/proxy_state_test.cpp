@@ -2,6 +2,7 @@
 // shown rectangle per pane and zoom, and the preview's keys in the registry
 // and scripting descriptors.
 #include <limits>
+#include <stdexcept>
 #include <tuple>
 
 #include "PIActions.h"
@@ -327,6 +328,13 @@ TEST_F(ProxyState, RectangleHelpers) {
 const char* const kRegistryOrder[] = {"Zoom", "Zmoh", "Zmov", "Zmfh", "Zmfv", "Zmww",
                                       "Zmwh", "Zmpw", "Zmph", "Zmsz", "Zmrm", "Zm00"};
 const char* const kScriptingOrder[] = {"Zoom", "Zmoh", "Zmov", "Zmfh", "Zmfv", "Zmww", "Zmwh", "Zmsz", "Zmrm", "Zm00"};
+
+// The preview state's key table, the first nine of the registry's.
+TEST(ProxyKeys, TheTableHoldsThePreviewStatesNineKeys) {
+    const char* const expected[] = {"Zoom", "Zmoh", "Zmov", "Zmfh", "Zmfv", "Zmww", "Zmwh", "Zmpw", "Zmph"};
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(refhost::keyName(keyProxyParams[i]), expected[i]) << i;
+    EXPECT_THROW(keyProxyParams[9], std::out_of_range);
+}
 
 void setDistinctState() {
     pData.zoomMode = 2;

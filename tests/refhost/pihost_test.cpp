@@ -115,6 +115,27 @@ TEST(Pihost, FiltersAnImageFileNamedByPosition) {
     std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
+// The sample photograph carries the HP sRGB profile that libpng reads with a
+// warning as "known incorrect" and refuses to write unless told: the file's
+// own profile goes back with the output, in RGB and through Lab.
+TEST(Pihost, APhotographsOwnProfileGoesBackWithIt) {
+    char dir[] = "/tmp/pihost-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string d(dir), in = std::string(VEXLOR_SAMPLES_DIR) + "/astronaut.png";
+    refhost::FileColours original;
+    refhost::readImage(in, refhost::kMaxImageBytes, &original);
+    ASSERT_FALSE(original.iccProfile.empty());
+    for (const char* mode : {"rgb", "lab"}) {
+        const std::string out = d + "/out-" + mode + ".png";
+        const Outcome o = pihost(kModule + " '" + in + "' '" + out + "' --mode " + mode);
+        EXPECT_EQ(o.status, 0) << mode << ": " << o.output;
+        refhost::FileColours written;
+        refhost::readImage(out, refhost::kMaxImageBytes, &written);
+        EXPECT_EQ(written.iccProfile, original.iccProfile) << mode;
+    }
+    std::system(("rm -rf '" + d + "'").c_str());
+}
+
 // An ordinary image filtered in Lab goes back the way it came: into the
 // input's profile as a PNG, sRGB as a PPM, grey as a PGM, Lab as a TIFF.
 TEST(Pihost, FiltersAnImageInLab) {
