@@ -12,6 +12,7 @@
 #include "entry/params.h"
 #include "host/globals.h"
 #include "preview/proxy.h"
+#include "preview/proxy_source.h"
 #include "win/dialog_win.h"
 #include "win/settings_dialogs_win.h"
 

@@ -18,6 +18,7 @@
 #include "image/colorspace_luts.h"
 #include "preview/preview_dialog.h"
 #include "preview/proxy.h"
+#include "preview/proxy_source.h"
 #include "win/dialog_win.h"
 #include "win/module_win.h"
 
