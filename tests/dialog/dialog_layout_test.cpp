@@ -123,7 +123,10 @@ TEST_P(MouseState, PressHoldsAnArmedModeAndTheSelectionEndArmsTheNext) {
     EXPECT_EQ(int32(mouseStateAfterSelection(r.state)), r.afterSelection) << "state " << r.number;
 }
 
-INSTANTIATE_TEST_SUITE_P(States, MouseState, ::testing::ValuesIn(kMouseStates));
+INSTANTIATE_TEST_SUITE_P(States, MouseState, ::testing::ValuesIn(kMouseStates),
+                         [](const ::testing::TestParamInfo<MouseStateRow>& info) {
+                             return "State" + std::to_string(info.param.number);
+                         });
 
 // Window (100, 100)-(400, 300), minimum 500 x 400.
 struct SizingRow {
