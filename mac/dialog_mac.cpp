@@ -23,6 +23,7 @@
 #include "mac/nib_window_mac.h"
 #include "mac/settings_dialogs_mac.h"
 #include "preview/proxy.h"
+#include "preview/proxy_source.h"
 
 namespace {
 enum { kNoiseModeFlag = 2 };

@@ -8,6 +8,7 @@
 #include <Carbon.h>
 
 #include "PIFilter.h"
+#include "dialog/dialog_layout.h"
 #include "host/checked_array.h"
 #include "host/param_block.h"
 
@@ -51,8 +52,7 @@ bool DoUI();
 extern WindowRef storedWRef;
 extern bool allowProxyUpdate;
 extern bool showOriginalMode;
-// 0 idle; odd states an eyedropper mode armed, even the button held in it.
-extern int32 mouseState;
+extern dialogMouseState mouseState;
 extern VPoint eyedropper1Down;
 extern VPoint eyedropper1Up;
 
@@ -98,7 +98,7 @@ void processShowAdvancedControls(WindowRef window);
 void processInvertProtectionTextChange(WindowRef window);
 
 // Also of the window framework (dialog_preview_mac.cpp): the other
-// eyedropper modes (mouse states 3, 5 and 7), and the relative zoom step of
+// eyedropper modes (start, add and subtract selection armed), and the relative zoom step of
 // the wheel and of the zoom-in and zoom-out commands, which runs the update
 // callback when the zoom changed.
 void processEyeSelButton(WindowRef window);

@@ -318,7 +318,7 @@ namespace {
 TEST_F(MacDialogCommands, EachDialogStartsAfresh) {
     for (int dialog = 0; dialog < 2; ++dialog) {
         showOriginalMode = true;
-        mouseState = 3;
+        mouseState = kStartSelectionArmed;
         Session s;
         s.act = [&](WindowRef) { s.queue({slide(141, 100 + dialog)}); };
         s.look = [&](WindowRef) {

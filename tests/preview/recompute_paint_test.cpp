@@ -13,6 +13,7 @@
 #include "host/host_services.h"
 #include "entry/start.h"
 #include "host/colorspace.h"
+#include "preview/proxy_source.h"
 #include "preview_support.h"
 
 using namespace preview_test;
