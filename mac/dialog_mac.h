@@ -26,14 +26,15 @@ enum {
     proxyShowAdvancedID = 931,
     proxyFirstInstruction = 932,
     proxyInstructionCount = 10,
-    // The Mac installs controls for parameters 0 to 19 only.
-    kMacParameterCount = 20,
+    // The Mac installs controls for the parameters before edge smoothing only.
+    kMacParameterCount = kEdgeSmoothingValue,
 };
 
 // The static tables of ControlIDs: the slider and the edit box of each
-// parameter (ids for parameters 0 to 19; the rest keep id 0, which no
-// control has), the instruction texts 932 to 941, and box 34 of flag 2,
-// which Glimra calls proxyInvertMatte and Halvane proxySetNoiseMode.
+// parameter (ids for those before kMacParameterCount; the rest keep id 0,
+// which no control has), the instruction texts 932 to 941, and box 34 of
+// kPreviewWithoutDetailOrInvertFlag, which Glimra calls proxyInvertMatte and
+// Halvane proxySetNoiseMode.
 extern const checked_array<ControlID, kParamValueCount> controlID_GS;
 extern const checked_array<ControlID, kParamValueCount> controlID_GT;
 extern const checked_array<ControlID, proxyInstructionCount> proxyInstructions;
