@@ -42,9 +42,10 @@ void profile(benchmark::State& state, int16 mode) {
     if (host.record().bigDocumentData) host.record().bigDocumentData->PluginUsing32BitCoordinates = 1;
     for (auto _ : state) {
         autoProfile(digitalHNLdefaultDouble);
-        benchmark::DoNotOptimize(block.values[0]);
+        benchmark::DoNotOptimize(block.values[kOverallNoiseValue]);
     }
-    std::fprintf(stderr, "level %.17g %.17g %.17g\n", block.values[0], block.values[17], block.values[18]);
+    std::fprintf(stderr, "level %.17g %.17g %.17g\n", block.values[kOverallNoiseValue],
+                 block.values[kProtectThresholdValue], block.values[kProtectFeatherValue]);
     state.SetItemsProcessed(state.iterations() * int64_t(kWidth) * kHeight);
 }
 

@@ -119,7 +119,7 @@ struct Bench {
     void derive(bool cleaner) {
         block.values = DefaultGUI;
         block.flags = BooleanDefault;
-        block.flags[8] = cleaner;
+        block.flags[kCleanerSmoothAreasFlag] = cleaner;
         renderingProxy = false;
         calcInternalFilterParams();
     }

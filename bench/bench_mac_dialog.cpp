@@ -89,7 +89,7 @@ void measure(const char* label, int32 windowWidth, int32 windowHeight) {
     std::vector<double> ms;
     for (int step = 0; step < 50; ++step) {
         // A slider step: a new value of the first parameter.
-        block.values[0] = DefaultGUI[0] * (1.0 + 0.01 * (step % 10));
+        block.values[kOverallNoiseValue] = DefaultGUI[kOverallNoiseValue] * (1.0 + 0.01 * (step % 10));
         displayed = false;
         const Clock::time_point start = Clock::now();
         UpdateProxyItem(window, true);

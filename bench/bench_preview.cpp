@@ -23,6 +23,7 @@
 #include "preview/preview_dialog.h"
 #include "preview/proxy.h"
 #include "preview/proxy_recompute.h"
+#include "preview/proxy_source.h"
 #include "refhost/refhost.h"
 
 namespace {
@@ -53,7 +54,7 @@ struct BoundPreview {
         sSPBasic = host->record().sSPBasic;
         block.flags = BooleanDefault;
         block.values = DefaultGUI;
-        block.flags[2] = 0;
+        block.flags[kPreviewWithoutDetailOrInvertFlag] = 0;
         gParams = &block;
         gData = &data;
         tables = std::make_unique<colorspaceConversionLUTs>();
@@ -74,7 +75,7 @@ struct BoundPreview {
 // the update's recompute, then the paint's composition of both pictures into
 // buffers of its own.
 bool sliderStep(int step) {
-    gParams->values[0] = DefaultGUI[0] * (1.0 + 0.01 * (step % 10));
+    gParams->values[kOverallNoiseValue] = DefaultGUI[kOverallNoiseValue] * (1.0 + 0.01 * (step % 10));
     updateInputRate();
     if (updateModifiedProxyBuffer(pData.sourcePtr) != noErr) return false;
     paintBuffers buffers;

@@ -7,36 +7,34 @@
 #include <cstdint>
 
 #include "PITypes.h"
+#include "engine/product.h"
 #include "host/checked_array.h"
 #include "host/param_block.h"
 
+// The reserved slots after kEdgeSmoothingValue hold no control (id 0); edge
+// smoothing has ids but no control in either template, and scale 0.  Up to it
+// a slot's label id is parameterControlId(i, 0), its slider's
+// parameterControlId(i, 1) and its edit box's parameterControlId(i, 2).
+constexpr int16 parameterControlId(int i, int16 offset) { return int16(10 * (i + 2) + offset); }
+
 // Check boxes and labels that the dialogs handle by name.
 enum {
-    // Halvane's, shown on neither platform: flag 1 keeps its value.
+    // Halvane's, shown on neither platform: kDespeckleFlag keeps its value.
     kDespeckleBox = 24,
     kProtectShadowsBox = 44,
     kProfileDigitalOnLoadBox = 502,
     kProfileFilmOnLoadBox = 504,
     kAlwaysProfileBox = 506,
     kCleanerSmoothAreasBox = 507,
-    kThresholdLabel = 190,
-    kFeatherLabel = 200,
+    kThresholdLabel = parameterControlId(kProtectThresholdValue, 0),
+    kFeatherLabel = parameterControlId(kProtectFeatherValue, 0),
 };
 
-// Slots 21 to 25 hold no control (id 0); slot 20 has ids but no control in
-// either template, and scale 0.  Below slot 21 a slider's id is
-// parameterControlId(i, 1) and its edit box's parameterControlId(i, 2).
-constexpr int16 parameterControlId(int i, int16 offset) { return int16(10 * (i + 2) + offset); }
 extern const checked_array<int16, kParamValueCount> SldrGUI;
 extern const checked_array<int16, kParamValueCount> EditGUI;
-// Slider position = value x scale.
-extern const checked_array<double, kParamValueCount> SldrScaleGUI;
-extern const checked_array<int32, kParamValueCount> SldrLowGUI;
+// SldrScaleGUI, SldrLowGUI, isAdvancedControl and BooleanID, which differ
+// between the products, are engine/product.h's.
 extern const checked_array<int32, kParamValueCount> SldrHighGUI;
-// 1: label, slider and edit box shown only with Show Advanced Controls.
-extern const checked_array<uint8, kParamValueCount> isAdvancedControl;
-// Check box of each flag, 0 where the flag has none.
-extern const checked_array<int16, kParamFlagCount> BooleanID;
 extern const checked_array<uint8, kParamFlagCount> isAdvancedBooleanControl;
 // Windows: the last slider position seen for each parameter.
 extern checked_array<int64_t, kParamValueCount> LastPosGUI;

@@ -40,7 +40,29 @@ VPoint findEyedropperPoint(const eyedropperView& view, VPoint point, bool releas
     return VPoint{std::clamp(y + 1, f.top + 1, f.bottom), std::clamp(x + 1, f.left + 1, f.right)};
 }
 
-int32 mouseStateAfterSelection(int32 heldState) { return heldState == 2 ? 0 : heldState == 8 ? 7 : 5; }
+dialogMouseState mouseStateAfterPress(dialogMouseState state) {
+    switch (state) {
+        case kEyedropperArmed: return kEyedropperHeld;
+        case kStartSelectionArmed: return kStartSelectionHeld;
+        case kAddSelectionArmed: return kAddSelectionHeld;
+        case kSubtractSelectionArmed: return kSubtractSelectionHeld;
+        default: return state;
+    }
+}
+
+bool isMouseButtonHeld(dialogMouseState state) {
+    return state == kEyedropperHeld || state == kStartSelectionHeld || state == kAddSelectionHeld ||
+           state == kSubtractSelectionHeld;
+}
+
+dialogMouseState mouseStateAfterSelection(dialogMouseState heldState) {
+    switch (heldState) {
+        case kStartSelectionHeld:
+        case kAddSelectionHeld: return kAddSelectionArmed;
+        case kSubtractSelectionHeld: return kSubtractSelectionArmed;
+        default: return kMouseIdle;
+    }
+}
 
 void normalizeEyedropperSelection(VPoint& down, VPoint& up, VRect filter) {
     if (down.h == up.h) {

@@ -26,10 +26,27 @@ struct eyedropperView {
 // The image point under a press or, one further, under a release, clamped
 // into the filter rectangle.
 VPoint findEyedropperPoint(const eyedropperView& view, VPoint point, bool release);
-// The mouse state after a selection ended in held state 2, 4, 6 or 8: the
-// eyedropper is done (0), the other modes stay armed for the next area (5
-// after start and add, 7 after subtract).
-int32 mouseStateAfterSelection(int32 heldState);
+// The dialog's mouse state: idle, or one of the four eyedropper modes, armed
+// by its button or with the left button held in it.
+enum dialogMouseState : int32 {
+    kMouseIdle = 0,
+    kEyedropperArmed = 1,
+    kEyedropperHeld = 2,
+    kStartSelectionArmed = 3,
+    kStartSelectionHeld = 4,
+    kAddSelectionArmed = 5,
+    kAddSelectionHeld = 6,
+    kSubtractSelectionArmed = 7,
+    kSubtractSelectionHeld = 8,
+};
+// A press on the picture holds the button in an armed mode; a held or idle
+// state stays as it is.
+dialogMouseState mouseStateAfterPress(dialogMouseState state);
+bool isMouseButtonHeld(dialogMouseState state);
+// The mouse state after a selection ended in a held state: the eyedropper is
+// done (idle), the other modes stay armed for the next area (add after start
+// and add, subtract after subtract).  Any other state goes idle.
+dialogMouseState mouseStateAfterSelection(dialogMouseState heldState);
 // Widens equal corners to one pixel on each side, then clamps both corners.
 void normalizeEyedropperSelection(VPoint& down, VPoint& up, VRect filter);
 

@@ -248,8 +248,7 @@ double blockInfoGetNewNoiseLevel(double estimate, double preset) {
         level = estimate * 18.0 - 15.0;
     } else {
         if (preset != 0.2)
-            doAlertBox(kProductIsHalvane ? "(HLV) GetNewNoiseLevel internal error."
-                                         : "(Vexlor) GetNewNoiseLevel internal error.");
+            doAlertBox(kNoiseLevelInternalErrorText);
         level = estimate * 35.0 - 15.0;
     }
     if (estimate < 0.35) doAlertBox(kProfilingLowNoiseText, long(std::trunc(level)));
@@ -258,24 +257,24 @@ double blockInfoGetNewNoiseLevel(double estimate, double preset) {
 
 void plugDeviationIntoParams(double estimate, const double& preset) {
     ParamBlock& p = *gParams;
-    p.values[0] = blockInfoGetNewNoiseLevel(estimate, preset);
+    p.values[kOverallNoiseValue] = blockInfoGetNewNoiseLevel(estimate, preset);
     if (preset == 1.0) {
-        p.values[17] = 255.0;
-        p.values[18] = 0.0;
+        p.values[kProtectThresholdValue] = 255.0;
+        p.values[kProtectFeatherValue] = 0.0;
     } else if (preset == 0.2) {
-        p.values[17] = 100.0;
-        p.values[18] = std::min(155.0, std::max(0.0, 2 * p.values[0] + 45.0));
+        p.values[kProtectThresholdValue] = 100.0;
+        p.values[kProtectFeatherValue] = std::min(155.0, std::max(0.0, 2 * p.values[kOverallNoiseValue] + 45.0));
     }
-    p.flags[6] = 0;
-    DefaultGUI[0] = p.values[0];
-    DefaultGUI[1] = p.values[1];
+    p.flags[kProtectShadowsFlag] = 0;
+    DefaultGUI[kOverallNoiseValue] = p.values[kOverallNoiseValue];
+    DefaultGUI[kHighlightsNoiseValue] = p.values[kHighlightsNoiseValue];
 }
 
 namespace {
 
 void profile(double preset) {
     const int16 planes = getExpectedImagePlanes();
-    gParams->values[1] = preset;
+    gParams->values[kHighlightsNoiseValue] = preset;
     // A mode without planes has nothing to measure (and every per-plane
     // quotient below would divide by zero).
     if (planes < 1) {
@@ -367,15 +366,15 @@ void autoProfile(const double& preset) {
 void autoProfileWithGUIhandling(unsigned char& done) {
     if (done) return;
     ParamBlock& p = *gParams;
-    if (p.flags[4]) {
+    if (p.flags[kFilmProfileFlag]) {
         autoProfile(filmHNLdefault);
-        p.flags[3] = 0;
+        p.flags[kDigitalProfileFlag] = 0;
         done = 1;
-    } else if (p.flags[3] || p.flags[7]) {
+    } else if (p.flags[kDigitalProfileFlag] || p.flags[kAlwaysProfileFlag]) {
         autoProfile(digitalHNLdefaultDouble);
-        p.flags[4] = 0;
+        p.flags[kFilmProfileFlag] = 0;
         done = 1;
-        if (p.flags[7] && !p.flags[3]) p.flags[3] = 1;
+        if (p.flags[kAlwaysProfileFlag] && !p.flags[kDigitalProfileFlag]) p.flags[kDigitalProfileFlag] = 1;
     }
 }
 

@@ -32,13 +32,15 @@ int32 changeBlockSize(int32 n);
 // out of the estimate.
 extern const double kNoValidPairsDeviation;
 
-// The whole estimate; writes values 0, 1, 17, 18 and flag 6, or shows an
-// alert and leaves everything but value 1 (the preset) as it was.
+// The whole estimate; writes the overall and the highlights noise level, the
+// protection threshold and feather, and kProtectShadowsFlag, or shows an
+// alert and leaves everything but the highlights noise level (the preset)
+// as it was.
 void autoProfile(const double& preset);
 // The presets of the profiling buttons.
 const double kDigitalPreset = 0.2, kFilmPreset = 1.0;
 // Profiles at most once per run (done belongs to the caller), with the preset
-// that flags 3 (digital), 4 (film) and 7 (always) select.
+// that kDigitalProfileFlag, kFilmProfileFlag and kAlwaysProfileFlag select.
 void autoProfileWithGUIhandling(unsigned char& done);
 
 // Fine measure of one rectangle; 0, or the fetch's error (out untouched).

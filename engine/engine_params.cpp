@@ -6,6 +6,7 @@
 
 #include "host/globals.h"
 #include "engine/product.h"
+#include "image/colorspace_luts.h"
 
 float NRsimilarityRolloff = 0;
 float level0noiseLevel = 0, level1noiseLevel = 0, level2noiseLevel = 0, level3noiseLevel = 0;
@@ -35,6 +36,17 @@ bool renderingProxy = false;
 
 namespace {
 constexpr float kMinimumRolloff = 1e-5f;
+// The overall noise level is raised to the float of kMinimumRolloff, and the
+// block holds it as that float's double.
+constexpr double kLowestOverallNoiseLevel = double(kMinimumRolloff);
+// The highlights noise level lies in this range; its low end is the float
+// nearest 0.00999999, as a double.
+constexpr double kLowestHighlightsNoiseLevel = 0.009999990463256836;
+constexpr double kHighestHighlightsNoiseLevel = 1.0;
+// Highlights keep at least this share of the noise reduction's strength.
+constexpr float kHighestHighlightsReduction = 0.99f;
+// The common scale of the noise levels per unit of the overall noise level.
+constexpr float kRolloffPerOverallNoise = 1.5f;
 constexpr float kReconSimilarityRolloff = 200.0f;
 constexpr float kDefaultLumG = 0.587f;
 constexpr int kBlockSize = 32;
@@ -59,6 +71,22 @@ const float invLumG = 1.0f / kDefaultLumG;
 int blockSize = kBlockSize;
 const int16_t inputRateA = kInputRateA;
 int blockSizeAfterInputRateA = kBlockSize / kInputRateA;
+
+void calcCommonInternalParams() {
+    ParamBlock& p = *gParams;
+    float r = float(p.values[kOverallNoiseValue]);
+    if (r < kMinimumRolloff) r = kMinimumRolloff;
+    NRsimilarityRolloff = r * kRolloffPerOverallNoise;
+    if (p.values[kOverallNoiseValue] < kLowestOverallNoiseLevel)
+        p.values[kOverallNoiseValue] = kLowestOverallNoiseLevel;
+
+    clamp(p.values[kHighlightsNoiseValue], kHighestHighlightsNoiseLevel, kLowestHighlightsNoiseLevel);
+    highnoiseLevelReduce = PSFLOAT_WHITE_LEVEL - float(p.values[kHighlightsNoiseValue]);
+    if (highnoiseLevelReduce < 0.0f) highnoiseLevelReduce = 0.0f;
+    if (highnoiseLevelReduce > kHighestHighlightsReduction) highnoiseLevelReduce = kHighestHighlightsReduction;
+
+    if (p.values[kProtectFeatherValue] < 0) p.values[kProtectFeatherValue] = 0;
+}
 
 double finiteParamValue(int i) {
     double& v = gParams->values[i];

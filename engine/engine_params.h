@@ -67,3 +67,8 @@ void calcInternalFilterParams();
 // Shared by both derivations: parameter value i of the locked block, replaced
 // by its default (and stored back) when it is NaN or infinite.
 double finiteParamValue(int i);
+// The first steps of both derivations, on finite values: NRsimilarityRolloff
+// from the overall noise level and highnoiseLevelReduce from the highlights
+// noise level, each level first brought into its range, and the protection
+// feather raised to 0; the block keeps what they were brought to.
+void calcCommonInternalParams();

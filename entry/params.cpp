@@ -6,7 +6,6 @@
 #include "host/globals.h"
 #include "engine/product.h"
 
-
 const checked_array<DescriptorKeyID, kParamValueCount> keyGUIParams = {{
     FourCC("brgH"), FourCC("conT"), FourCC("bAdj"), FourCC("satU"), FourCC("lumC"), FourCC("Rcoe"),
     FourCC("Gcoe"), FourCC("Bcoe"), FourCC("Dbai"), FourCC("Dbaj"), FourCC("Dbak"), FourCC("Dbal"),
@@ -31,17 +30,15 @@ parameterStructure makeParamStructure() {
     return s;
 }
 
+// The profiling flags and the reserved ones keep their values.
 void noiseReductionResetAllButton() {
-    gParams->flags[1] = 1;
-    gParams->flags[2] = 0;
-    if (kProductIsHalvane) {
-        gParams->flags[6] = 0;
-        gParams->flags[8] = 1;
-    }
+    gParams->flags[kDespeckleFlag] = 1;
+    gParams->flags[kPreviewWithoutDetailOrInvertFlag] = 0;
+    resetAllProductFlags();
     gParams->values = DefaultGUI;
-    if (gParams->flags[3])
+    if (gParams->flags[kDigitalProfileFlag])
         autoProfile(digitalHNLdefaultDouble);
-    else if (gParams->flags[4])
+    else if (gParams->flags[kFilmProfileFlag])
         autoProfile(filmHNLdefault);
 }
 

@@ -11,8 +11,6 @@
 #include "image/fl_image.h"
 
 namespace {
-enum { kPreviewWithoutDetailFlag = 2 };
-
 struct ProfilingFlags {
     uint8 digital, film, always;
     static ProfilingFlags take() {
@@ -48,12 +46,12 @@ void DoStart() {
 
     unsigned char showDialog = 0;
     const OSErr scriptResult = ReadScriptParameters(&showDialog);
-    if (!kProductIsHalvane) registryFlags.putBack();
+    if (kRegistryKeepsProfilingFlags) registryFlags.putBack();
     if (gParams->flags[kDigitalProfileFlag] && gParams->flags[kFilmProfileFlag]) {
         gParams->flags[kFilmProfileFlag] = 0;
         doAlertBox("Both profile digital and film settings are on.  Film profiling on UI loading will be disabled.");
     }
-    if (kProductIsHalvane) gParams->flags[kPreviewWithoutDetailFlag] = 0;
+    clearFlagsAtStart();
 
     unsigned char profiled = 0;
     if (gParams->flags[kAlwaysProfileFlag]) autoProfileWithGUIhandling(profiled);

@@ -7,29 +7,20 @@
 
 void calcInternalFilterParams() {
     ParamBlock& p = *gParams;
-    for (int i : {0, 1, 2, 12, 18, 19}) finiteParamValue(i);
+    // Every value the derivation reads.
+    for (int i : {kOverallNoiseValue, kHighlightsNoiseValue, kVeryFineNoiseValue, kLowThresholdValue,
+                  kProtectFeatherValue, kHighThresholdValue})
+        finiteParamValue(i);
+    calcCommonInternalParams();
 
-    float r = float(p.values[0]);
-    if (r <= 1e-5) r = MINIMUM_ROLLOFF;
-    NRsimilarityRolloff = r * 1.5f;
-    // The float 1e-5 as a double.
-    if (p.values[0] < 9.999999747378752e-06) p.values[0] = 9.999999747378752e-06;
+    level0noiseLevel = float(p.values[kVeryFineNoiseValue]) * level0NoiseLevelScaleFactor * NRsimilarityRolloff;
 
-    clamp(p.values[1], 1.0, 0.009999990463256836);
-    highnoiseLevelReduce = PSFLOAT_WHITE_LEVEL - float(p.values[1]);
-    if (highnoiseLevelReduce <= 0.0f) highnoiseLevelReduce = 0.0f;
-    if (highnoiseLevelReduce >= 0.99f) highnoiseLevelReduce = 0.99f;
+    lowThresholdingAmount = float(p.values[kLowThresholdValue]);
+    clamp(p.values[kHighThresholdValue], 2550.0, 0.1);
+    highThresholdingAmount = float(p.values[kHighThresholdValue]);
 
-    if (p.values[18] < 0) p.values[18] = 0;
-
-    level0noiseLevel = float(p.values[2]) * level0NoiseLevelScaleFactor * NRsimilarityRolloff;
-
-    lowThresholdingAmount = float(p.values[12]);
-    clamp(p.values[19], 2550.0, 0.1);
-    highThresholdingAmount = float(p.values[19]);
-
-    p.flags[1] = 1;
-    invertMatte = p.flags[2] != 0;
+    p.flags[kDespeckleFlag] = 1;
+    invertMatte = p.flags[kInvertMatteFlag] != 0;
     // The writers keep a Lab matte's a and b neutral.
     isLABmode = DisplayPixelsMode(gFilterRecord->imageMode) == plugInModeLabColor;
 }

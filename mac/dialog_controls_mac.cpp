@@ -128,9 +128,8 @@ void processShowAdvancedControls(WindowRef window) {
                 showOrHide(window, id, advanced);
     for (int f = 0; f < kParamFlagCount; ++f)
         if (BooleanID[f] != 0 && isAdvancedBooleanControl[f]) showOrHide(window, BooleanID[f], advanced);
-    // Halvane's instructions walk through the simple controls and give way
-    // to the advanced ones; Glimra's stay, as in its Windows dialog.
-    if (kProductIsHalvane)
+    // Glimra's instructions stay, as in its Windows dialog.
+    if (kInstructionsOnlyWithSimpleControls)
         for (const ControlID& text : proxyInstructions) showOrHide(window, text.id, !advanced);
     allowProxyUpdate = true;
 }

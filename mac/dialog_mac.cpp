@@ -23,10 +23,9 @@
 #include "mac/nib_window_mac.h"
 #include "mac/settings_dialogs_mac.h"
 #include "preview/proxy.h"
+#include "preview/proxy_source.h"
 
 namespace {
-enum { kNoiseModeFlag = 2 };
-
 constexpr uint32_t fourChars(const char (&c)[5]) {
     return uint32_t(uint8_t(c[0])) << 24 | uint32_t(uint8_t(c[1])) << 16 | uint32_t(uint8_t(c[2])) << 8 |
            uint8_t(c[3]);
@@ -199,10 +198,11 @@ void installDoubleClickStaticTextHandlers(WindowRef window) {
     InstallWindowEventHandler(window, NewEventHandlerUPP(TextDoubleClickHandler), 1, mouseDown, window, nullptr);
 }
 
-// Flag 2 follows its box: Glimra's matte inversion, Halvane's noise mode.
+// The flag follows its box: Glimra's matte inversion, Halvane's noise mode
+// (proxySetNoiseMode, the same control).
 void processSNSModeClick(WindowRef window) {
-    if (ControlRef box = dialogControl(window, kProductIsHalvane ? proxySetNoiseMode : proxyInvertMatte))
-        gParams->flags[kNoiseModeFlag] = GetControl32BitValue(box) == 1 ? 1 : 0;
+    if (ControlRef box = dialogControl(window, proxyInvertMatte))
+        gParams->flags[kPreviewWithoutDetailOrInvertFlag] = GetControl32BitValue(box) == 1 ? 1 : 0;
     UpdateProxyItem(window);
 }
 
@@ -272,9 +272,9 @@ OSStatus WindowEventHandler(EventHandlerCallRef, EventRef event, void* userData)
             processInvertProtectionTextChange(window);
             return result;
         case fourChars("Snsm"): processSNSModeClick(window); return result;
+        // Glimra's flag has no box, so the command changes nothing there.
         case fourChars("Clrs"):
-            if (kProductIsHalvane)
-                processCheckBox(window, kCleanerSmoothAreasBox, gParams->flags[kCleanerSmoothAreasFlag], true);
+            processCheckBox(window, BooleanID[kCleanerSmoothAreasFlag], gParams->flags[kCleanerSmoothAreasFlag], true);
             return result;
         default: return processCommonCommands(window, command.commandID, result);
     }

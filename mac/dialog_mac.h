@@ -8,6 +8,7 @@
 #include <Carbon.h>
 
 #include "PIFilter.h"
+#include "dialog/dialog_layout.h"
 #include "host/checked_array.h"
 #include "host/param_block.h"
 
@@ -25,14 +26,15 @@ enum {
     proxyShowAdvancedID = 931,
     proxyFirstInstruction = 932,
     proxyInstructionCount = 10,
-    // The Mac installs controls for parameters 0 to 19 only.
-    kMacParameterCount = 20,
+    // The Mac installs controls for the parameters before edge smoothing only.
+    kMacParameterCount = kEdgeSmoothingValue,
 };
 
 // The static tables of ControlIDs: the slider and the edit box of each
-// parameter (ids for parameters 0 to 19; the rest keep id 0, which no
-// control has), the instruction texts 932 to 941, and box 34 of flag 2,
-// which Glimra calls proxyInvertMatte and Halvane proxySetNoiseMode.
+// parameter (ids for those before kMacParameterCount; the rest keep id 0,
+// which no control has), the instruction texts 932 to 941, and box 34 of
+// kPreviewWithoutDetailOrInvertFlag, which Glimra calls proxyInvertMatte and
+// Halvane proxySetNoiseMode.
 extern const checked_array<ControlID, kParamValueCount> controlID_GS;
 extern const checked_array<ControlID, kParamValueCount> controlID_GT;
 extern const checked_array<ControlID, proxyInstructionCount> proxyInstructions;
@@ -51,8 +53,7 @@ bool DoUI();
 extern WindowRef storedWRef;
 extern bool allowProxyUpdate;
 extern bool showOriginalMode;
-// 0 idle; odd states an eyedropper mode armed, even the button held in it.
-extern int32 mouseState;
+extern dialogMouseState mouseState;
 extern VPoint eyedropper1Down;
 extern VPoint eyedropper1Up;
 
@@ -98,7 +99,7 @@ void processShowAdvancedControls(WindowRef window);
 void processInvertProtectionTextChange(WindowRef window);
 
 // Also of the window framework (dialog_preview_mac.cpp): the other
-// eyedropper modes (mouse states 3, 5 and 7), and the relative zoom step of
+// eyedropper modes (start, add and subtract selection armed), and the relative zoom step of
 // the wheel and of the zoom-in and zoom-out commands, which runs the update
 // callback when the zoom changed.
 void processEyeSelButton(WindowRef window);

@@ -23,7 +23,7 @@
 WindowRef storedWRef = nullptr;
 bool allowProxyUpdate = false;
 bool showOriginalMode = false;
-int32 mouseState = 0;
+dialogMouseState mouseState = kMouseIdle;
 VPoint eyedropper1Down = {0, 0};
 VPoint eyedropper1Up = {0, 0};
 
@@ -164,15 +164,15 @@ void eraseRect(const VRect& r) {
 // window's coordinates.
 void processMouseDownForProxy(WindowRef window, Point where) {
     const VPoint p = localPoint(window, where);
-    if (mouseState == 0) {
+    if (mouseState == kMouseIdle) {
         lastClickHitProxyArea = globalCursorInProxyArea(window, where);
         lastClickHitOverviewArea = cursorInOverviewGUIarea(window, where);
         if (lastClickHitOverviewArea) overviewHandleFirstClick(p.h, p.v, getOverviewBox(window));
     } else if (globalCursorInProxyArea(window, where)) {
         eyedropper1Down = findEyedropperFromGlobalClick(window, p, false);
-        if (mouseState % 2) ++mouseState;
+        mouseState = mouseStateAfterPress(mouseState);
     } else {
-        mouseState = 0;
+        mouseState = kMouseIdle;
     }
     lastMousePos = p;
     SetCursorFromMousestate(window);
@@ -191,7 +191,7 @@ bool processMouseDragForProxy(WindowRef window, VPoint p) {
 }
 
 void processMouseUpForProxy(WindowRef window, VPoint p) {
-    if (mouseState == 0) {
+    if (mouseState == kMouseIdle) {
         // The end of a pan brings the filtered preview up to date; a click
         // elsewhere in the window leaves the preview alone.
         const bool dragged = lastClickHitProxyArea || lastClickHitOverviewArea;
@@ -201,7 +201,7 @@ void processMouseUpForProxy(WindowRef window, VPoint p) {
         return;
     }
     // A release with no press in the preview before it (a mode just chosen).
-    if (mouseState % 2) return;
+    if (!isMouseButtonHeld(mouseState)) return;
     eyedropper1Up = findEyedropperFromGlobalClick(window, p, true);
     if (localEyedropperAnalysis) localEyedropperAnalysis(eyedropper1Down, eyedropper1Up, mouseState);
     if (initAllEditSlidersHolder) initAllEditSlidersHolder(window);
@@ -326,21 +326,21 @@ struct stateLook {
     const char* text;
 };
 
-stateLook lookOfState(int32 state) {
+stateLook lookOfState(dialogMouseState state) {
     switch (state) {
-        case 1:
-        case 2:
-        case 3:
-        case 4: return {kThemeCrossCursor, "Eyedropper mode: Start selection"};
-        case 5:
-        case 6: return {kThemeCopyArrowCursor, "Eyedropper mode: Add to selection"};
-        case 7:
-        case 8: return {kThemePoofCursor, "Eyedropper mode: Subtract"};
+        case kEyedropperArmed:
+        case kEyedropperHeld:
+        case kStartSelectionArmed:
+        case kStartSelectionHeld: return {kThemeCrossCursor, "Eyedropper mode: Start selection"};
+        case kAddSelectionArmed:
+        case kAddSelectionHeld: return {kThemeCopyArrowCursor, "Eyedropper mode: Add to selection"};
+        case kSubtractSelectionArmed:
+        case kSubtractSelectionHeld: return {kThemePoofCursor, "Eyedropper mode: Subtract"};
         default: return {kThemeArrowCursor, nullptr};
     }
 }
 
-void enterMouseState(WindowRef window, int32 state) {
+void enterMouseState(WindowRef window, dialogMouseState state) {
     mouseState = state;
     SetCursorFromMousestate(window);
 }
@@ -349,7 +349,7 @@ void enterMouseState(WindowRef window, int32 state) {
 void initZoomableProxy(WindowRef window, updateCallbackProc update, eyedropperCallbackProc eyedropper,
                        controlsCallbackProc controls, const char* title) {
     storedWRef = window;
-    mouseState = 0;
+    mouseState = kMouseIdle;
     lastClickHitProxyArea = lastClickHitOverviewArea = false;
     showOriginalMode = false;
     localUpdateProxy = update;
@@ -436,10 +436,10 @@ void processOrigClick(WindowRef window) {
     UpdateProxyItem(window, true);
 }
 
-void processEyedropperButton(WindowRef window) { enterMouseState(window, 1); }
-void processEyeSelButton(WindowRef window) { enterMouseState(window, 3); }
-void processEyeAddButton(WindowRef window) { enterMouseState(window, 5); }
-void processEyeSubButton(WindowRef window) { enterMouseState(window, 7); }
+void processEyedropperButton(WindowRef window) { enterMouseState(window, kEyedropperArmed); }
+void processEyeSelButton(WindowRef window) { enterMouseState(window, kStartSelectionArmed); }
+void processEyeAddButton(WindowRef window) { enterMouseState(window, kAddSelectionArmed); }
+void processEyeSubButton(WindowRef window) { enterMouseState(window, kSubtractSelectionArmed); }
 
 void SetCursorFromMousestate(WindowRef window) {
     setStaticText(window, " ", proxyEyedropperModeText);
@@ -452,7 +452,7 @@ void endDialogPreview() {
     unSetupProxy();
     setPreviewDialogHooks(nullptr);
     storedWRef = nullptr;
-    mouseState = 0;
+    mouseState = kMouseIdle;
     lastClickHitProxyArea = lastClickHitOverviewArea = false;
     showOriginalMode = false;
 }

@@ -1,18 +1,14 @@
-// The preview's state, its set-up and tear-down, the zoom and the rectangle
-// the preview shows.
+// The preview's state, the proxies' buffers, the zoom and the rectangle the
+// preview shows.
 #include "preview/proxy.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
-#include "engine/engine_params.h"
 #include "host/globals.h"
 #include "host/host_services.h"
 #include "host/big_document.h"
 #include "image/fl_image.h"
-#include "preview/overview.h"
-#include "preview/proxy_source.h"
 
 previewProxyData pData;
 int64_t proxyMemSize = 0;
@@ -55,66 +51,13 @@ void placeShownRectangle() {
     SetInRect(VRect{top, left, top + pData.scHeight, left + pData.scWidth});
 }
 
+}  // namespace
+
+// The proxies' buffers ------------------------------------------------------
+
 void releaseProxyBuffers(previewProxyData& d) {
     memoryRelease(0, d.sourceBufferID, d.sourcePtr);
     memoryRelease(0, d.outputBufferID, d.outputPtr);
-}
-
-// Runs the set-up at a new zoom factor; the old factor comes back when the
-// set-up fails.  True when the proxy was set up.
-bool setupProxyAtZoom(int32 factor) {
-    const int32 old = pData.zoomFactor;
-    pData.zoomFactor = factor;
-    clampZoom();
-    if (SetupProxy() == noErr) return true;
-    pData.zoomFactor = old;
-    return false;
-}
-
-}  // namespace
-
-// Set-up ---------------------------------------------------------------------
-
-OSErr SetupProxy(unsigned char) {
-    const previewProxyData before = pData;
-    const int64_t beforeMemSize = proxyMemSize;
-    auto restore = [&] {
-        releaseProxyBuffers(pData);
-        pData = before;
-        proxyMemSize = beforeMemSize;
-        clampZoomedProxyOffsets();
-    };
-
-    pData.zoomMode = 1;
-    setInputRate(1);
-    SetInRect(GetFilterRect());
-    calcZoomedProxyDimensions();
-
-    // The old proxies stay until the new ones are read, so that a refused
-    // buffer or a failed read leaves the preview as it was: `before` holds
-    // them, and the new ones are made beside them.
-    pData.sourceBufferID = pData.outputBufferID = nullptr;
-    pData.sourcePtr = pData.outputPtr = nullptr;
-    createProxyBuffers();
-    if (!pData.sourcePtr || !pData.outputPtr) {
-        restore();
-        reportOutOfMemory();
-        return memFullErr;
-    }
-    const OSErr err = resampleToScProxy(pData.sourcePtr, pData.scWidth, pData.scHeight, true);
-    if (err != noErr) {
-        restore();
-        return err;
-    }
-    // Until the first recompute the preview shows the image unfiltered,
-    // never uninitialised memory.
-    std::memcpy(pData.outputPtr, pData.sourcePtr, size_t(proxyMemSize));
-
-    previewProxyData old = before;
-    releaseProxyBuffers(old);
-    renderingProxy = true;
-    setupOverviewProxy();
-    return noErr;
 }
 
 void deleteProxyBuffers() { releaseProxyBuffers(pData); }
@@ -124,12 +67,6 @@ void createProxyBuffers() {
     proxyMemSize = int64_t(pData.scPlaneSize) * proxyPlanesToMakeMemoryFor();
     if (!pData.sourceBufferID && !pData.sourcePtr) memoryAllocate(proxyMemSize, pData.sourceBufferID, pData.sourcePtr);
     if (!pData.outputBufferID && !pData.outputPtr) memoryAllocate(proxyMemSize, pData.outputBufferID, pData.outputPtr);
-}
-
-void unSetupProxy() {
-    deleteProxyBuffers();
-    releaseOverviewProxy();
-    renderingProxy = false;
 }
 
 void updateInputRate() { setInputRate(int16(pData.zoomMode == 0 ? 1 : pData.zoomMode)); }
@@ -183,23 +120,6 @@ void calcScProxyDimensions(int32& width, int32& height, int32& size, int32 maxWi
 }
 
 // Zoom -----------------------------------------------------------------------
-
-void changeZoom(int32 factor) { setupProxyAtZoom(factor); }
-
-bool changeZoomLevel(int32 factor, unsigned char force) {
-    clampZoom();
-    if (factor == pData.zoomFactor && !force) return false;
-    return setupProxyAtZoom(factor);
-}
-
-bool changeRelativeZoomLevel(VRect, int32 step) {
-    clampZoom();
-    const int32 factor = pData.zoomFactor;
-    int32 next = factor - step;
-    if (next == 3) next = step < 0 ? factor - (step - 1) : factor - (step + 1);
-    if (next == factor) return false;
-    return setupProxyAtZoom(next);
-}
 
 void clampZoom() {
     if (pData.zoomFactor < 2) pData.zoomFactor = 1;

@@ -1,6 +1,7 @@
-// The dialog's live preview: one record of its state, the set-up and
-// tear-down of the two proxies (the 8-bit planar copy of the shown rectangle
-// and its filtered result), the zoom and the rectangle the preview shows.
+// The dialog's live preview: one record of its state, the buffers of the
+// two proxies (the 8-bit planar copy of the shown rectangle and its filtered
+// result), the zoom and the rectangle the preview shows.  The set-up, which
+// reads the proxies from the host, is proxy_source.h's.
 //
 // The shown rectangle always lies inside the filter rectangle F: its centre
 // sits at F's centre moved by the offsets, clamped so that it never leaves F.
@@ -46,12 +47,8 @@ extern previewProxyData pData;
 // Bytes of each proxy buffer: plane size x max(3, image planes).
 extern int64_t proxyMemSize;
 
-// Set-up and tear-down.  SetupProxy builds the proxies for the current zoom
-// and pane: on any failure (memory, a host error while reading) the previous
-// proxies, zoom and offsets stay as they were, and the error is returned.
-OSErr SetupProxy(unsigned char unused = 0);
-// Releases both proxies and the overview; every way out of a dialog calls it.
-void unSetupProxy();
+// The proxies' buffers.
+void releaseProxyBuffers(previewProxyData& d);
 void deleteProxyBuffers();
 // Releases both proxies, sizes proxyMemSize for the current plane size and
 // allocates each proxy buffer that is not held; a refused one stays empty.
@@ -64,11 +61,7 @@ void clampZoomedProxyOffsets();
 // The aspect fit of the filter rectangle into maxWidth x maxHeight.
 void calcScProxyDimensions(int32& width, int32& height, int32& size, int32 maxWidth, int32 maxHeight);
 
-// Zoom.  The changing forms run SetupProxy; when it fails the factor goes
-// back to what it was.
-void changeZoom(int32 factor);
-bool changeZoomLevel(int32 factor, unsigned char force);
-bool changeRelativeZoomLevel(VRect unused, int32 step);
+// Zoom.
 void clampZoom();
 bool doZoom();
 int32 roundWidthDownForZoom(int32 v);

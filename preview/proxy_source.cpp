@@ -1,4 +1,5 @@
-// The source proxy read plane by plane from the host, and the pans.
+// The set-up and the zoom changes, which read the proxies anew, the source
+// proxy read plane by plane from the host, and the pans.
 #include "preview/proxy_source.h"
 
 #include <algorithm>
@@ -6,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/engine_params.h"
 #include "host/globals.h"
 #include "host/host_services.h"
 #include "host/big_document.h"
@@ -99,7 +101,83 @@ int32 addSaturated(int32 a, int32 b) {
                                      std::numeric_limits<int32>::max()));
 }
 
+// Runs the set-up at a new zoom factor; the old factor comes back when the
+// set-up fails.  True when the proxy was set up.
+bool setupProxyAtZoom(int32 factor) {
+    const int32 old = pData.zoomFactor;
+    pData.zoomFactor = factor;
+    clampZoom();
+    if (SetupProxy() == noErr) return true;
+    pData.zoomFactor = old;
+    return false;
+}
+
 }  // namespace
+
+OSErr SetupProxy(unsigned char) {
+    const previewProxyData before = pData;
+    const int64_t beforeMemSize = proxyMemSize;
+    auto restore = [&] {
+        releaseProxyBuffers(pData);
+        pData = before;
+        proxyMemSize = beforeMemSize;
+        clampZoomedProxyOffsets();
+    };
+
+    pData.zoomMode = 1;
+    setInputRate(1);
+    SetInRect(GetFilterRect());
+    calcZoomedProxyDimensions();
+
+    // The old proxies stay until the new ones are read, so that a refused
+    // buffer or a failed read leaves the preview as it was: `before` holds
+    // them, and the new ones are made beside them.
+    pData.sourceBufferID = pData.outputBufferID = nullptr;
+    pData.sourcePtr = pData.outputPtr = nullptr;
+    createProxyBuffers();
+    if (!pData.sourcePtr || !pData.outputPtr) {
+        restore();
+        reportOutOfMemory();
+        return memFullErr;
+    }
+    const OSErr err = resampleToScProxy(pData.sourcePtr, pData.scWidth, pData.scHeight, true);
+    if (err != noErr) {
+        restore();
+        return err;
+    }
+    // Until the first recompute the preview shows the image unfiltered,
+    // never uninitialised memory.
+    std::memcpy(pData.outputPtr, pData.sourcePtr, size_t(proxyMemSize));
+
+    previewProxyData old = before;
+    releaseProxyBuffers(old);
+    renderingProxy = true;
+    setupOverviewProxy();
+    return noErr;
+}
+
+void unSetupProxy() {
+    deleteProxyBuffers();
+    releaseOverviewProxy();
+    renderingProxy = false;
+}
+
+void changeZoom(int32 factor) { setupProxyAtZoom(factor); }
+
+bool changeZoomLevel(int32 factor, unsigned char force) {
+    clampZoom();
+    if (factor == pData.zoomFactor && !force) return false;
+    return setupProxyAtZoom(factor);
+}
+
+bool changeRelativeZoomLevel(VRect, int32 step) {
+    clampZoom();
+    const int32 factor = pData.zoomFactor;
+    int32 next = factor - step;
+    if (next == 3) next = step < 0 ? factor - (step - 1) : factor - (step + 1);
+    if (next == factor) return false;
+    return setupProxyAtZoom(next);
+}
 
 OSErr resampleToScProxy(unsigned char* buffer, int32 width, int32 height, bool convert) {
     if (!pData.sourcePtr || !buffer) return noErr;

@@ -1,9 +1,24 @@
-// Reading the shown rectangle from the host into the source proxy, and
-// panning: the filtered output slides, the strips that come into view are
-// filled from the new source, and the caller recomputes when the drag ends.
+// The proxies read from the host: the set-up for the current zoom and pane
+// and again for a new zoom, the read of the shown rectangle into the source
+// proxy, and panning: the filtered output slides, the strips that come into
+// view are filled from the new source, and the caller recomputes when the
+// drag ends.
 #pragma once
 
 #include "PIFilter.h"
+
+// Set-up and tear-down.  SetupProxy builds the proxies for the current zoom
+// and pane: on any failure (memory, a host error while reading) the previous
+// proxies, zoom and offsets stay as they were, and the error is returned.
+OSErr SetupProxy(unsigned char unused = 0);
+// Releases both proxies and the overview; every way out of a dialog calls it.
+void unSetupProxy();
+
+// Zoom changes run SetupProxy; when it fails the factor goes back to what it
+// was.
+void changeZoom(int32 factor);
+bool changeZoomLevel(int32 factor, unsigned char force);
+bool changeRelativeZoomLevel(VRect unused, int32 step);
 
 // Called on every pixel copied from the source proxy into the output (the
 // dialogs pass the engine's enhancePixelUint8).

@@ -144,9 +144,9 @@ judge() {
 for arch in $archs; do
   dir=$work/$arch
   mkdir -p "$dir"
-  cp "$build/win-$arch/refhost/pihost.exe" "$build/win-$arch/foreignhost.exe" "$build/win-$arch/halvane.8bf" \
-    "$build/win-$arch/glimra.8bf" "$build/win-$arch/suite_module.8bf" "$build/win-$arch/suite_unload.exe" \
-    "$work/astronaut.ppm" "$dir/"
+  cp "$build/win-$arch/refhost/pihost.exe" "$build/win-$arch/halvane.8bf" "$build/win-$arch/glimra.8bf" \
+    "$build/win-$arch/tests/foreign/foreignhost.exe" "$build/win-$arch/tests/host/suite_module/suite_module.8bf" \
+    "$build/win-$arch/tests/host/suite_module/suite_unload.exe" "$work/astronaut.ppm" "$dir/"
   for product in halvane glimra; do
     runs=$((runs + 1))
     start=$(now)
@@ -310,12 +310,12 @@ settings_files_under_wine
 # above allows; x86 must equal x86-64.
 echo "== the preview under Wine"
 cmake --build "$native" -j"$jobs" --target preview_check >/dev/null
-"$native/preview_check" "$work/native-preview.bin" >"$work/native-preview.log" 2>&1 ||
+"$native/tests/wine/preview_check" "$work/native-preview.bin" >"$work/native-preview.log" 2>&1 ||
   { cat "$work/native-preview.log" >&2; echo "wine-test: the native preview check failed" >&2; exit 1; }
 for arch in $archs; do
   cmake --build "$build/win-$arch" -j"$jobs" --target preview_check >/dev/null
   dir=$work/$arch
-  cp "$build/win-$arch/preview_check.exe" "$dir/"
+  cp "$build/win-$arch/tests/wine/preview_check.exe" "$dir/"
   runs=$((runs + 1))
   start=$(now)
   rc=0

@@ -12,6 +12,7 @@
 #include "entry/params.h"
 #include "host/globals.h"
 #include "preview/proxy.h"
+#include "preview/proxy_source.h"
 #include "win/dialog_win.h"
 #include "win/settings_dialogs_win.h"
 
@@ -59,7 +60,7 @@ void zoomCommand(HWND window, int32 factor) {
     UpdateProxyItem(window, true);
 }
 
-void armMouseState(int32 state) {
+void armMouseState(dialogMouseState state) {
     mouseState = state;
     SetCursorFromMousestate();
 }
@@ -236,14 +237,14 @@ INT_PTR processCommonCommands(HWND window, UINT, WPARAM wParam, LPARAM) {
             showOriginalMode = isChecked(window, id);
             UpdateProxyItem(window, !showOriginalMode);
             return 0;
-        case kEyedropperButton: armMouseState(1); return 0;
+        case kEyedropperButton: armMouseState(kEyedropperArmed); return 0;
         case kSaveSettingsButton:
             saveSettings(window, kSettingsFileFilter, kSettingsExtension, kSettingsMagic, makeParamStructure());
             return 0;
         case kLoadSettingsButton: loadSettingsCommand(window); return 0;
-        case kStartSelectionButton: armMouseState(3); return 0;
-        case kSelectNoiseButton: armMouseState(5); return 0;
-        case kSubtractSelectionButton: armMouseState(7); return 0;
+        case kStartSelectionButton: armMouseState(kStartSelectionArmed); return 0;
+        case kSelectNoiseButton: armMouseState(kAddSelectionArmed); return 0;
+        case kSubtractSelectionButton: armMouseState(kSubtractSelectionArmed); return 0;
         case kZoom100Button: zoomCommand(window, 1); return 1;
         case kZoom200Button: zoomCommand(window, 2); return 1;
         case kZoom400Button: zoomCommand(window, 4); return 1;

@@ -1,77 +1,52 @@
 // Mouse, cursors, the eyedropper, the wheel, the minimum size and the
-// stretching of the two panes; and the dialog's start-up, which fixes the
-// layout values that resizing uses.
+// stretching of the two panes.
 #include <windows.h>
 #include <windowsx.h>
 
 #include "dialog/dialog_layout.h"
 #include "engine/output_writers.h"
 #include "host/big_document.h"
-#include "image/colorspace_luts.h"
-#include "preview/preview_dialog.h"
 #include "preview/proxy.h"
 #include "preview/proxy_source.h"
 #include "win/dialog_win.h"
 
-int32 mouseState = 0;
+dialogMouseState mouseState = kMouseIdle;
 bool previewDragActive = false;
 bool overviewDragActive = false;
 POINT lastMousePoint = {0, 0};
 VPoint eyedropper1Down = {0, 0};
 VPoint eyedropper1Up = {0, 0};
-HWND dialogWindow = nullptr;
+eyedropperCallbackProc eyedropperCallback = nullptr;
+int32 previewRightMargin = 0;
+int32 previewBottomMargin = 0;
 RECT lastPaintedPreviewRect = {0, 0, 0, 0};
 RECT lastPaintedOverviewRect = {0, 0, 0, 0};
 
 namespace {
 HCURSOR arrowCursor = nullptr, eyeSelCursor = nullptr, eyeAddCursor = nullptr, eyeSubCursor = nullptr;
-eyedropperCallbackProc eyedropperCallback = nullptr;
-int32 previewRightMargin = 0, previewBottomMargin = 0;
 
-VRect toVRect(const RECT& r) { return VRect{int32(r.top), int32(r.left), int32(r.bottom), int32(r.right)}; }
-RECT toRECT(const VRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 POINT pointOf(LPARAM lParam) { return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
 bool inside(const RECT& r, POINT p) { return PtInRect(&r, p) != FALSE; }
-
-VRect getOverviewUsedRect() {
-    const RECT pane = itemClientRect(dialogWindow, kOverviewItem);
-    return fitOverviewIntoPane(pane.right - pane.left, pane.bottom - pane.top);
-}
-
-void dialogUpdateProxy(bool recompute) {
-    if (dialogWindow) UpdateProxyItem(dialogWindow, recompute);
-}
-
-const previewDialogHooks windowsDialogHooks = {getOverviewUsedRect, dialogUpdateProxy};
-
-// Where the preview picture will be drawn: the allotment is item 900's size.
-void updateProxyAllotments(HWND window) {
-    const RECT pane = itemClientRect(window, kPreviewItem);
-    pData.allotedWidth = pane.right - pane.left;
-    pData.allotedHeight = pane.bottom - pane.top;
-}
-
-void endDrags() { previewDragActive = overviewDragActive = false; }
 
 // A drag that ends by anything but a release (the mouse leaving, and as it
 // does a focus loss, a capture change or a release outside the client
 // area) still recomputes once, as the release would.
 void processMouseLeave(HWND window) {
-    const bool wasDragging = (previewDragActive && mouseState == 0) || overviewDragActive;
+    const bool wasDragging = (previewDragActive && mouseState == kMouseIdle) || overviewDragActive;
     endDrags();
     if (wasDragging) UpdateProxyItem(window, true);
 }
 
-HCURSOR cursorForState(int32 state) {
+HCURSOR cursorForState(dialogMouseState state) {
     switch (state) {
-        case 1:
-        case 2: return LoadCursor(nullptr, IDC_CROSS);
-        case 3:
-        case 4: return eyeSelCursor;
-        case 5:
-        case 6: return eyeAddCursor;
-        case 7:
-        case 8: return eyeSubCursor;
+        case kEyedropperArmed:
+        case kEyedropperHeld: return LoadCursor(nullptr, IDC_CROSS);
+        case kStartSelectionArmed:
+        case kStartSelectionHeld: return eyeSelCursor;
+        case kAddSelectionArmed:
+        case kAddSelectionHeld: return eyeAddCursor;
+        case kSubtractSelectionArmed:
+        case kSubtractSelectionHeld: return eyeSubCursor;
         default: return arrowCursor;
     }
 }
@@ -95,15 +70,15 @@ void processRightMouseDown(HWND window, POINT p) {
 }
 
 void processMouseDownForProxy(HWND window, POINT p) {
-    if (mouseState == 0) {
+    if (mouseState == kMouseIdle) {
         processRightMouseDown(window, p);
     } else {
         endDrags();
         if (inside(displayedPreviewRect(window), p)) {
             eyedropper1Down = findEyedropperPoint(currentEyedropperView(window), VPoint{p.y, p.x}, false);
-            if (mouseState % 2) ++mouseState;
+            mouseState = mouseStateAfterPress(mouseState);
         } else {
-            mouseState = 0;
+            mouseState = kMouseIdle;
             SetCursorFromMousestate();
         }
         lastMousePoint = p;
@@ -124,11 +99,11 @@ void processRightMouseUp(HWND window, POINT p) {
 }
 
 void processMouseUpForProxy(HWND window, POINT p) {
-    if (mouseState == 0) {
+    if (mouseState == kMouseIdle) {
         processRightMouseUp(window, p);
         return;
     }
-    if (mouseState % 2) return;
+    if (!isMouseButtonHeld(mouseState)) return;
     eyedropper1Up = findEyedropperPoint(currentEyedropperView(window), VPoint{p.y, p.x}, true);
     normalizeEyedropperSelection(eyedropper1Down, eyedropper1Up, GetFilterRect());
     if (eyedropperCallback) eyedropperCallback(eyedropper1Down, eyedropper1Up, mouseState);
@@ -173,7 +148,7 @@ void processWindowSizing(WPARAM edge, LPARAM lParam) {
 // In an eyedropper mode the mode's cursor; idle, the control under the
 // pointer keeps its own.
 BOOL processSetCursorForProxy(HWND window) {
-    if (mouseState < 1 || mouseState > 8) return FALSE;
+    if (mouseState == kMouseIdle) return FALSE;
     SetCursorFromMousestate();
     // The answer TRUE reaches the control under the pointer only through
     // DWLP_MSGRESULT; without it the control would put its own cursor over
@@ -235,6 +210,14 @@ RECT displayedPreviewRect(HWND window) {
                               proxyGetDisplayHeight()));
 }
 
+void updateProxyAllotments(HWND window) {
+    const RECT pane = itemClientRect(window, kPreviewItem);
+    pData.allotedWidth = pane.right - pane.left;
+    pData.allotedHeight = pane.bottom - pane.top;
+}
+
+void endDrags() { previewDragActive = overviewDragActive = false; }
+
 void loadDialogCursors() {
     if (arrowCursor) return;
     arrowCursor = LoadCursor(nullptr, IDC_ARROW);
@@ -270,54 +253,4 @@ INT_PTR mouseEventInWindowHandler(HWND window, UINT message, WPARAM wParam, LPAR
         case WM_MOUSELEAVE: processMouseLeave(window); return 0;
         default: return 0;
     }
-}
-
-void initZoomableProxy(HWND window, const char* title, controlRefreshProc, eyedropperCallbackProc callback) {
-    eyedropperCallback = callback;
-    loadDialogCursors();
-    mouseState = 0;
-    endDrags();
-    dialogWindow = window;
-    if (!cspacePtrLUT2 || !cspacePtrLUT3)
-        MessageBoxA(window, "Vexlor internal error: color space buffers not created.", "Vexlor", MB_OK);
-
-    RECT frame, client;
-    GetWindowRect(window, &frame);
-    GetClientRect(window, &client);
-    pData.minWindowWidth = frame.right - frame.left;
-    pData.minWindowHeight = frame.bottom - frame.top;
-    const RECT pane = itemClientRect(window, kPreviewItem);
-    previewRightMargin = client.right - pane.right;
-    previewBottomMargin = client.bottom - pane.bottom;
-
-    updateProxyAllotments(window);
-    lastPaintedPreviewRect = lastPaintedOverviewRect = RECT{0, 0, 0, 0};
-    setPreviewDialogHooks(&windowsDialogHooks);
-    SetupProxy(1);
-
-    allowProxyUpdate = false;
-    initAllEditSlidersAndCheckboxes(window);
-    CheckDlgButton(window, kShowAdvancedBox, pData.showAdvanced ? BST_CHECKED : BST_UNCHECKED);
-    processShowAdvancedControls(window);
-
-    RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    const VRect placed = initialWindowRect(pData.windowWidth, pData.windowHeight,
-                                           (frame.right - frame.left) - (client.right - client.left),
-                                           (frame.bottom - frame.top) - (client.bottom - client.top),
-                                           pData.minWindowWidth, pData.minWindowHeight, toVRect(work));
-    MoveWindow(window, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top, FALSE);
-
-    SetFocus(GetDlgItem(window, IDOK));
-    allowProxyUpdate = true;
-    SetWindowTextA(window, title);
-    UpdateProxyItem(window, true);
-}
-
-void endDialogPreview() {
-    unSetupProxy();
-    setPreviewDialogHooks(nullptr);
-    dialogWindow = nullptr;
-    endDrags();
-    mouseState = 0;
 }

@@ -11,9 +11,6 @@
 #include "win/dialog_win.h"
 
 namespace {
-VRect toVRect(const RECT& r) { return VRect{int32(r.top), int32(r.left), int32(r.bottom), int32(r.right)}; }
-RECT toRECT(const VRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
-
 bool proxyExists() { return pData.sourcePtr && pData.outputPtr; }
 
 // What a smaller or moved picture no longer covers gets the dialog's colour.

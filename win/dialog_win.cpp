@@ -1,5 +1,6 @@
 // The Windows filter dialog, run modally from the template "FILTERDIALOG":
-// its dialog procedure and message map.
+// its dialog procedure and message map, its start-up, which fixes the layout
+// values that resizing uses, and its tear-down.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -7,16 +8,34 @@
 #include <string>
 
 #include "dialog/control_tables.h"
+#include "dialog/dialog_layout.h"
 #include "engine/product.h"
 #include "entry/params.h"
 #include "entry/start.h"
 #include "host/alerts.h"
 #include "host/band_runner.h"
 #include "host/globals.h"
+#include "image/colorspace_luts.h"
+#include "preview/preview_dialog.h"
+#include "preview/proxy.h"
+#include "preview/proxy_source.h"
 #include "win/dialog_win.h"
 #include "win/module_win.h"
 
+HWND dialogWindow = nullptr;
+
 namespace {
+VRect getOverviewUsedRect() {
+    const RECT pane = itemClientRect(dialogWindow, kOverviewItem);
+    return fitOverviewIntoPane(pane.right - pane.left, pane.bottom - pane.top);
+}
+
+void dialogUpdateProxy(bool recompute) {
+    if (dialogWindow) UpdateProxyItem(dialogWindow, recompute);
+}
+
+const previewDialogHooks windowsDialogHooks = {getOverviewUsedRect, dialogUpdateProxy};
+
 void endFilterDialog(HWND window, int id) {
     endDialogPreview();
     EndDialog(window, id);
@@ -57,6 +76,56 @@ extern "C" DIALOG_EXPORT INT_PTR WINAPI DissolveProc(HWND window, UINT message, 
         }
         default: return mouseEventInWindowHandler(window, message, wParam, lParam);
     }
+}
+
+void initZoomableProxy(HWND window, const char* title, controlRefreshProc, eyedropperCallbackProc callback) {
+    eyedropperCallback = callback;
+    loadDialogCursors();
+    mouseState = kMouseIdle;
+    endDrags();
+    dialogWindow = window;
+    if (!cspacePtrLUT2 || !cspacePtrLUT3)
+        MessageBoxA(window, "Vexlor internal error: color space buffers not created.", "Vexlor", MB_OK);
+
+    RECT frame, client;
+    GetWindowRect(window, &frame);
+    GetClientRect(window, &client);
+    pData.minWindowWidth = frame.right - frame.left;
+    pData.minWindowHeight = frame.bottom - frame.top;
+    const RECT pane = itemClientRect(window, kPreviewItem);
+    previewRightMargin = client.right - pane.right;
+    previewBottomMargin = client.bottom - pane.bottom;
+
+    updateProxyAllotments(window);
+    lastPaintedPreviewRect = lastPaintedOverviewRect = RECT{0, 0, 0, 0};
+    setPreviewDialogHooks(&windowsDialogHooks);
+    SetupProxy(1);
+
+    allowProxyUpdate = false;
+    initAllEditSlidersAndCheckboxes(window);
+    CheckDlgButton(window, kShowAdvancedBox, pData.showAdvanced ? BST_CHECKED : BST_UNCHECKED);
+    processShowAdvancedControls(window);
+
+    RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const VRect placed = initialWindowRect(pData.windowWidth, pData.windowHeight,
+                                           (frame.right - frame.left) - (client.right - client.left),
+                                           (frame.bottom - frame.top) - (client.bottom - client.top),
+                                           pData.minWindowWidth, pData.minWindowHeight, toVRect(work));
+    MoveWindow(window, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top, FALSE);
+
+    SetFocus(GetDlgItem(window, IDOK));
+    allowProxyUpdate = true;
+    SetWindowTextA(window, title);
+    UpdateProxyItem(window, true);
+}
+
+void endDialogPreview() {
+    unSetupProxy();
+    setPreviewDialogHooks(nullptr);
+    dialogWindow = nullptr;
+    endDrags();
+    mouseState = kMouseIdle;
 }
 
 bool showFilterDialog() {

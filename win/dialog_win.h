@@ -1,12 +1,14 @@
 // The Windows filter dialog: its shared state and the handlers that
-// DissolveProc (dialog_win.cpp) dispatches to.  Controls and commands are in
-// dialog_controls_win.cpp, mouse, cursors and layout in dialog_mouse_win.cpp,
-// the preview's update and paint in dialog_paint_win.cpp.
+// DissolveProc (dialog_win.cpp, with the dialog's start-up and tear-down)
+// dispatches to.  Controls and commands are in dialog_controls_win.cpp,
+// mouse, cursors and layout in dialog_mouse_win.cpp, the preview's update
+// and paint in dialog_paint_win.cpp.
 #pragma once
 
 #include <windows.h>
 
 #include "PIFilter.h"
+#include "dialog/dialog_layout.h"
 
 // Dialog item ids beside the parameter controls of dialog/control_tables.h.
 enum {
@@ -41,13 +43,19 @@ extern bool editEchoAllowed;
 extern bool allowProxyUpdate;
 extern bool showOriginalMode;
 
-// Mouse: 0 idle; odd states a selection mode armed, even the button held in it.
-extern int32 mouseState;
+// The mouse and the drags.
+extern dialogMouseState mouseState;
 extern bool previewDragActive;
 extern bool overviewDragActive;
 extern POINT lastMousePoint;
 extern VPoint eyedropper1Down;
 extern VPoint eyedropper1Up;
+// Called at the end of each eyedropper selection.
+extern eyedropperCallbackProc eyedropperCallback;
+// Fixed at start-up for resizing: the client area's right edge less item
+// 900's right edge, its bottom edge less item 900's bottom edge.
+extern int32 previewRightMargin;
+extern int32 previewBottomMargin;
 
 // The open dialog (null while none is open): alerts are owned by it.
 extern HWND dialogWindow;
@@ -71,18 +79,26 @@ void processInvertProtectionTextChange(HWND window);
 INT_PTR processDialogCommand(HWND window, int id, int code, bool& handled);
 INT_PTR processCommonCommands(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The dialog's start-up at WM_INITDIALOG, and the release of the preview on
+// every way out (dialog_win.cpp).
+void initZoomableProxy(HWND window, const char* title, controlRefreshProc refresh, eyedropperCallbackProc callback);
+void endDialogPreview();
+
 // Mouse, cursors and layout (dialog_mouse_win.cpp).
 void loadDialogCursors();
 void SetCursorFromMousestate();
+void endDrags();
 INT_PTR mouseEventInWindowHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-void initZoomableProxy(HWND window, const char* title, controlRefreshProc refresh, eyedropperCallbackProc callback);
+// The preview picture's allotment: item 900's size.
+void updateProxyAllotments(HWND window);
 // Item rectangles in the dialog's client coordinates.
 RECT itemClientRect(HWND window, int id);
 // The overview box centred in item 913, client coordinates.
 RECT overviewBoxClientRect(HWND window);
 // The preview picture centred in item 900, client coordinates.
 RECT displayedPreviewRect(HWND window);
-void endDialogPreview();
+inline VRect toVRect(const RECT& r) { return VRect{int32(r.top), int32(r.left), int32(r.bottom), int32(r.right)}; }
+inline RECT toRECT(const VRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
 // The preview's update and paint (dialog_paint_win.cpp).
 void UpdateProxyItem(HWND window, bool recompute);

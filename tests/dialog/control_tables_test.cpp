@@ -4,6 +4,7 @@
 
 #include "dialog/control_tables.h"
 #include "engine/product.h"
+#include "support/product_under_test.h"
 
 namespace {
 
@@ -32,10 +33,10 @@ TEST_P(ControlSlot, HoldsTheProductsIdsScalesRangesAndAdvancedFlag) {
     const SlotRow& r = GetParam();
     EXPECT_EQ(SldrGUI[r.i], r.slider);
     EXPECT_EQ(EditGUI[r.i], r.edit);
-    EXPECT_EQ(SldrScaleGUI[r.i], kProductIsHalvane ? r.halvaneScale : r.glimraScale);
-    EXPECT_EQ(SldrLowGUI[r.i], kProductIsHalvane ? r.halvaneLow : r.glimraLow);
+    EXPECT_EQ(SldrScaleGUI[r.i], productIsHalvane() ? r.halvaneScale : r.glimraScale);
+    EXPECT_EQ(SldrLowGUI[r.i], productIsHalvane() ? r.halvaneLow : r.glimraLow);
     EXPECT_EQ(SldrHighGUI[r.i], r.high);
-    EXPECT_EQ(isAdvancedControl[r.i], kProductIsHalvane ? r.halvaneAdvanced : r.glimraAdvanced);
+    EXPECT_EQ(isAdvancedControl[r.i], productIsHalvane() ? r.halvaneAdvanced : r.glimraAdvanced);
 }
 
 INSTANTIATE_TEST_SUITE_P(Slots, ControlSlot, ::testing::ValuesIn(kSlots));
@@ -53,13 +54,13 @@ TEST(ControlTables, SimpleModeShowsTheProductsFewControls) {
     for (int i = 0; i < kParamValueCount; ++i)
         if (slotHasControl(i) && !isAdvancedControl[i]) simple.push_back(i);
     const std::vector<int> halvane = {0, 6, 7, 12, 19}, glimra = {6, 7, 12, 19};
-    EXPECT_EQ(simple, kProductIsHalvane ? halvane : glimra);
+    EXPECT_EQ(simple, productIsHalvane() ? halvane : glimra);
 }
 
 TEST(ControlTables, CheckBoxesPerFlag) {
     const int16 halvane[] = {0, 24, 34, 502, 504, 0, 44, 506, 507};
     for (int f = 0; f < kParamFlagCount; ++f) {
-        EXPECT_EQ(BooleanID[f], (f == 8 && !kProductIsHalvane) ? 0 : halvane[f]) << f;
+        EXPECT_EQ(BooleanID[f], (f == 8 && !productIsHalvane()) ? 0 : halvane[f]) << f;
         EXPECT_EQ(isAdvancedBooleanControl[f], 0) << f;
     }
 }
@@ -92,7 +93,7 @@ TEST_P(SlotLookup, FindsOnlySlotsWithAControl) {
 INSTANTIATE_TEST_SUITE_P(Ids, SlotLookup, ::testing::ValuesIn(kLookups));
 
 TEST(ControlTables, CleanerSmoothAreasBoxIsHalvanesOnly) {
-    EXPECT_EQ(booleanSlotOfId(507), kProductIsHalvane ? 8 : -1);
+    EXPECT_EQ(booleanSlotOfId(507), productIsHalvane() ? 8 : -1);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Wheel zoom, eyedropper points, minimum size, stretched panes, the window's
-// placement, uncovered strips and the preview's pixel map.
+// Wheel zoom, eyedropper points, mouse states, minimum size, stretched
+// panes, the window's placement, uncovered strips and the preview's pixel
+// map.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -92,6 +93,40 @@ TEST(Eyedropper, SelectionAtTheFilterEdgeStaysInside) {
     EXPECT_EQ(up.v, 100);
     EXPECT_EQ(up.h, 200);
 }
+
+// Each mouse state under its number (0 idle, odd a mode armed by its button,
+// even the left button held in it), the state a press on the picture leads
+// to, whether the button is held, and where the selection's end leads.
+struct MouseStateRow {
+    dialogMouseState state;
+    int32 number;
+    int32 afterPress;
+    bool held;
+    int32 afterSelection;
+};
+
+const MouseStateRow kMouseStates[] = {
+    {kMouseIdle, 0, 0, false, 0},
+    {kEyedropperArmed, 1, 2, false, 0},        {kEyedropperHeld, 2, 2, true, 0},
+    {kStartSelectionArmed, 3, 4, false, 0},    {kStartSelectionHeld, 4, 4, true, 5},
+    {kAddSelectionArmed, 5, 6, false, 0},      {kAddSelectionHeld, 6, 6, true, 5},
+    {kSubtractSelectionArmed, 7, 8, false, 0}, {kSubtractSelectionHeld, 8, 8, true, 7},
+};
+
+class MouseState : public ::testing::TestWithParam<MouseStateRow> {};
+
+TEST_P(MouseState, PressHoldsAnArmedModeAndTheSelectionEndArmsTheNext) {
+    const MouseStateRow& r = GetParam();
+    EXPECT_EQ(int32(r.state), r.number);
+    EXPECT_EQ(int32(mouseStateAfterPress(r.state)), r.afterPress) << "state " << r.number;
+    EXPECT_EQ(isMouseButtonHeld(r.state), r.held) << "state " << r.number;
+    EXPECT_EQ(int32(mouseStateAfterSelection(r.state)), r.afterSelection) << "state " << r.number;
+}
+
+INSTANTIATE_TEST_SUITE_P(States, MouseState, ::testing::ValuesIn(kMouseStates),
+                         [](const ::testing::TestParamInfo<MouseStateRow>& info) {
+                             return "State" + std::to_string(info.param.number);
+                         });
 
 // Window (100, 100)-(400, 300), minimum 500 x 400.
 struct SizingRow {

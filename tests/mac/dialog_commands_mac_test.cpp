@@ -13,6 +13,7 @@
 #include "dialog/control_tables.h"
 #include "dialog/edit_fields.h"
 #include "mac/mac_dialog_support.h"
+#include "support/product_under_test.h"
 
 namespace {
 using namespace mac_dialog_test;
@@ -50,7 +51,7 @@ void controlsShowTheBlock(WindowRef window, const ParamBlock& b) {
         if (BooleanID[f] != 0 && valueOf(window, BooleanID[f]) >= 0) {
             EXPECT_EQ(valueOf(window, BooleanID[f]), b.flags[f] != 0 ? 1 : 0) << "flag " << f;
         }
-    if (kProductIsHalvane) {
+    if (productIsHalvane()) {
         const bool shadows = b.flags[6] != 0;
         EXPECT_EQ(textOf(window, 190), shadows ? "Shadow protect threshold" : "Highlight protect threshold");
         EXPECT_EQ(textOf(window, 200), shadows ? "Shadow protect feather" : "Highlight protect feather");
@@ -95,7 +96,7 @@ const std::vector<CommandCase>& allCases() {
         {"ResetNoiseReduction", kBoth, offDefaults, commands({cmd("Rnrs")}),
          [](WindowRef w, const ParamBlock& b) {
              for (int i = 0; i < 20; ++i) {
-                 const bool reset = kProductIsHalvane && (i == 6 || i == 7 || i == 12 || i == 19);
+                 const bool reset = productIsHalvane() && (i == 6 || i == 7 || i == 12 || i == 19);
                  EXPECT_EQ(b.values[i], reset ? DefaultGUI[i] : SldrLowGUI[i] / SldrScaleGUI[i] + 0.3) << i;
              }
              controlsShowTheBlock(w, b);
@@ -118,8 +119,8 @@ const std::vector<CommandCase>& allCases() {
              // Halvane also turns shadow protection off and the cleaner core
              // on; Glimra's flags 6 and 8 stay as they were, as do both
              // products' flags 0, 3, 4, 5 and 7.
-             const uint8 expected[kParamFlagCount] = {0, 1, 0, 0, 0, 0, uint8(kProductIsHalvane ? 0 : 1), 1,
-                                                      uint8(kProductIsHalvane ? 1 : 0)};
+             const uint8 expected[kParamFlagCount] = {0, 1, 0, 0, 0, 0, uint8(productIsHalvane() ? 0 : 1), 1,
+                                                      uint8(productIsHalvane() ? 1 : 0)};
              for (int f = 0; f < kParamFlagCount; ++f) EXPECT_EQ(b.flags[f], expected[f]) << "flag " << f;
              controlsShowTheBlock(w, b);
          },
@@ -208,7 +209,7 @@ const std::vector<CommandCase>& allCases() {
              // Glimra keeps its instructions in the advanced controls.
              for (int32_t id = 932; id < 942; ++id)
                  if (textOf(w, id) != "(none)") {
-                     EXPECT_EQ(visible(w, id), !kProductIsHalvane) << id;
+                     EXPECT_EQ(visible(w, id), !productIsHalvane()) << id;
                  }
          },
          0},
@@ -233,7 +234,7 @@ const std::vector<CommandCase>& allCases() {
 std::vector<CommandCase> casesOfThisProduct() {
     std::vector<CommandCase> mine;
     for (const CommandCase& c : allCases())
-        if (c.products == kBoth || (c.products == kHalvaneOnly) == kProductIsHalvane) mine.push_back(c);
+        if (c.products == kBoth || (c.products == kHalvaneOnly) == productIsHalvane()) mine.push_back(c);
     return mine;
 }
 
@@ -318,7 +319,7 @@ namespace {
 TEST_F(MacDialogCommands, EachDialogStartsAfresh) {
     for (int dialog = 0; dialog < 2; ++dialog) {
         showOriginalMode = true;
-        mouseState = 3;
+        mouseState = kStartSelectionArmed;
         Session s;
         s.act = [&](WindowRef) { s.queue({slide(141, 100 + dialog)}); };
         s.look = [&](WindowRef) {

@@ -11,6 +11,7 @@
 #include "mac/mac_dialog_support.h"
 #include "refhost/image_io.h"
 #include "refhost/window_picture.h"
+#include "support/product_under_test.h"
 
 namespace {
 using namespace mac_dialog_test;
@@ -64,7 +65,7 @@ TEST_P(MacDialogLayout, NoTwoVisibleControlsOverlap) {
             for (size_t b = a + 1; b < shown.size(); ++b)
                 EXPECT_FALSE(overlap(shown[a].bounds, shown[b].bounds))
                     << described(shown[a]) << " overlaps " << described(shown[b]);
-        const std::string product = kProductIsHalvane ? "halvane" : "glimra";
+        const std::string product = productIsHalvane() ? "halvane" : "glimra";
         const std::string size = c.width ? std::to_string(c.width) + "x" + std::to_string(c.height) : "nib";
         refhost::writeImage(refhost::pictureOfWindow(window), pictureDir() + "/mac-doui-" + product + "-" +
                                                                   (c.advanced ? "advanced" : "simple") + "-" +

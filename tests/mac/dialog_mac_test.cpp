@@ -10,6 +10,7 @@
 #include "entry/start.h"
 #include "mac/dialog_mac.h"
 #include "mac/mac_dialog_support.h"
+#include "support/product_under_test.h"
 
 namespace {
 struct Seen {
@@ -94,7 +95,7 @@ TEST_P(MacDialogControls, ShowWhatTheWindowsDialogShows) {
     s.look = [&](WindowRef window) {
         EXPECT_FALSE(mac_dialog_test::visible(window, 24));
         EXPECT_FALSE(mac_dialog_test::visible(window, proxyEyedropperControlID));
-        const bool instructionsShown = kProductIsHalvane ? !advanced : true;
+        const bool instructionsShown = productIsHalvane() ? !advanced : true;
         for (int32 id = 932; id <= 937; ++id)
             EXPECT_EQ(mac_dialog_test::visible(window, id), instructionsShown) << "instruction " << id;
     };

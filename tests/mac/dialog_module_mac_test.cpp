@@ -9,6 +9,7 @@
 
 #include "entry/params.h"
 #include "mac/mac_dialog_support.h"
+#include "support/product_under_test.h"
 
 namespace {
 using namespace mac_dialog_test;
@@ -43,7 +44,7 @@ protected:
         return result;
     }
 
-    Plugin plugin{std::string(VEXLOR_PLUGIN_DIR) + "/" + (kProductIsHalvane ? "halvane" : "glimra") + ".plugin.so",
+    Plugin plugin{std::string(VEXLOR_PLUGIN_DIR) + "/" + (productIsHalvane() ? "halvane" : "glimra") + ".plugin.so",
                   true};
     Document doc;
 };

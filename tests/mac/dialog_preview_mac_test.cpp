@@ -530,7 +530,7 @@ TEST_F(MacFramework, CursorAndModeTextFollowEveryState) {
         EXPECT_EQ(mouseState, c.armed == 1 ? 0 : c.armed == 7 ? 7 : 5);
         EXPECT_EQ(seen.state, c.armed + 1);
         seen = Seen{};
-        mouseState = 0;
+        mouseState = kMouseIdle;
         SetCursorFromMousestate(window);
         EXPECT_EQ(text(proxyEyedropperModeText), " ");
         EXPECT_EQ(CarbonStandInCursor(), kThemeArrowCursor);

@@ -9,6 +9,7 @@
 #include "entry/params.h"
 #include "entry/settings_file.h"
 #include "mac/mac_dialog_support.h"
+#include "support/product_under_test.h"
 
 namespace {
 using namespace mac_dialog_test;
@@ -75,7 +76,7 @@ TEST_F(MacDialogSettings, LoadSetsEveryValueFlagAndControl) {
             std::snprintf(shown, sizeof shown, "%g", block.values[i]);
             EXPECT_EQ(textOf(window, EditGUI[i]), shown) << i;
         }
-        if (kProductIsHalvane) {
+        if (productIsHalvane()) {
             EXPECT_EQ(textOf(window, 190), "Shadow protect threshold");
             EXPECT_EQ(textOf(window, 200), "Shadow protect feather");
         }

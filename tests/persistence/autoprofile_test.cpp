@@ -10,6 +10,7 @@
 #include "host/host_services.h"
 #include "image/colorspace_luts.h"
 #include "persistence_support.h"
+#include "support/product_under_test.h"
 
 using namespace persistence_test;
 using refhost::Document;
@@ -324,7 +325,7 @@ TEST_P(NoiseLevel, FormulaFloorAndAlerts) {
 }
 
 const std::string kInternal =
-    kProductIsHalvane ? "(HLV) GetNewNoiseLevel internal error." : "(Vexlor) GetNewNoiseLevel internal error.";
+    productIsHalvane() ? "(HLV) GetNewNoiseLevel internal error." : "(Vexlor) GetNewNoiseLevel internal error.";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, NoiseLevel,

@@ -7,6 +7,7 @@
 #include "PIActions.h"
 #include "entry/persistence.h"
 #include "persistence_support.h"
+#include "support/product_under_test.h"
 
 using namespace persistence_test;
 using refhost::Descriptor;
@@ -22,7 +23,7 @@ const char* const kValueKeys[kParamValueCount] = {
 const char* flagKey(int j) {
     static const char* const keys[kParamFlagCount] = {"ignS", "Blab", "Blac", "Blad", "Blae",
                                                       "Blaf", "Blag", "Blah", "Blai"};
-    return (j == 8 && !kProductIsHalvane) ? nullptr : keys[j];
+    return (j == 8 && !productIsHalvane()) ? nullptr : keys[j];
 }
 DescriptorKeyID key(const char* k) { return refhost::keyFromName(k); }
 
@@ -62,7 +63,7 @@ TEST_F(Registry, TheKeyIsTheProductsGuid) {
         } else {
             EXPECT_TRUE(std::isxdigit(uint8_t(k[i])));
             if (std::isalpha(uint8_t(k[i]))) {
-                EXPECT_TRUE(kProductIsHalvane ? std::islower(uint8_t(k[i])) : std::isupper(uint8_t(k[i])));
+                EXPECT_TRUE(productIsHalvane() ? std::islower(uint8_t(k[i])) : std::isupper(uint8_t(k[i])));
             }
         }
     }

@@ -5,6 +5,7 @@
 
 #include "entry/persistence.h"
 #include "persistence_support.h"
+#include "support/product_under_test.h"
 
 using namespace persistence_test;
 using refhost::Descriptor;
@@ -22,7 +23,7 @@ const char* const kFlagKeysHalvane[kParamFlagCount] = {"ignS", "Blab", "Blac", "
                                                        "Blaf", "Blag", "Blah", "Blai"};
 const char* const kFlagKeysGlimra[kParamFlagCount] = {"ignS", "Blab", "Blac", "Blad", "Blae",
                                                       "Blaf", "Blag", "Blah", nullptr};
-const char* flagKey(int j) { return kProductIsHalvane ? kFlagKeysHalvane[j] : kFlagKeysGlimra[j]; }
+const char* flagKey(int j) { return productIsHalvane() ? kFlagKeysHalvane[j] : kFlagKeysGlimra[j]; }
 DescriptorKeyID key(const char* k) { return refhost::keyFromName(k); }
 
 // A host with a small RGB document and the plug-in's globals bound to it.

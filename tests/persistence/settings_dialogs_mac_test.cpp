@@ -10,6 +10,7 @@
 #include "mac/settings_dialogs_mac.h"
 #include "persistence/persistence_support.h"
 #include "persistence/settings_files_support.h"
+#include "support/product_under_test.h"
 
 namespace {
 
@@ -82,8 +83,8 @@ TEST_F(MacSettingsDialogs, SaveWritesTheFileWithTypeAndCreator) {
     ASSERT_EQ(user.requests.size(), 1u);
     const CarbonNavRequest& r = user.requests[0];
     EXPECT_EQ(r.kind, kCarbonNavPutFile);
-    EXPECT_EQ(user.proposedNames[0], kProductIsHalvane ? "untitled.hlv" : "untitled.glm");
-    EXPECT_EQ(r.fileType, kProductIsHalvane ? FourCC("HLV ") : FourCC("GLM "));
+    EXPECT_EQ(user.proposedNames[0], productIsHalvane() ? "untitled.hlv" : "untitled.glm");
+    EXPECT_EQ(r.fileType, productIsHalvane() ? FourCC("HLV ") : FourCC("GLM "));
     EXPECT_EQ(r.fileCreator, FourCC("Qvtz"));
     EXPECT_EQ(r.preferenceKey, 1234u);
     EXPECT_TRUE(alerts().empty());

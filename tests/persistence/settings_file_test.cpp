@@ -18,6 +18,7 @@
 #include "entry/settings_file.h"
 #include "persistence/persistence_support.h"
 #include "persistence/settings_files_support.h"
+#include "support/product_under_test.h"
 
 namespace {
 
@@ -32,8 +33,8 @@ std::string golden(const std::string& product) {
                  (product == "halvane" ? "hlv" : "glm"));
 }
 
-std::string ourProduct() { return kProductIsHalvane ? "halvane" : "glimra"; }
-std::string otherProduct() { return kProductIsHalvane ? "glimra" : "halvane"; }
+std::string ourProduct() { return productIsHalvane() ? "halvane" : "glimra"; }
+std::string otherProduct() { return productIsHalvane() ? "glimra" : "halvane"; }
 
 ParamBlock blockOf(const std::vector<double>& values, const std::vector<uint8>& flags) {
     ParamBlock p;
@@ -72,7 +73,7 @@ protected:
 
 TEST_F(SettingsFiles, DefaultsAreTheGoldenFileByteForByte) {
     const std::string expected = golden(ourProduct());
-    ASSERT_EQ(expected.size(), kProductIsHalvane ? 233u : 232u);
+    ASSERT_EQ(expected.size(), productIsHalvane() ? 233u : 232u);
     ASSERT_TRUE(writeParamsToFile(makeParamStructure(), path("defaults"), kSettingsMagic));
     EXPECT_EQ(slurp(path("defaults")), expected);
 
@@ -299,11 +300,11 @@ namespace {
 // The Windows file dialogs' filter: the product's files first, then all
 // files; pairs of texts, the last followed by a second zero byte.
 TEST(SettingsFileDialogs, TheFilterListsTheProductsFilesThenAllFiles) {
-    const std::string expected = kProductIsHalvane
+    const std::string expected = productIsHalvane()
                                      ? std::string("Halvane Files (*.hlv)\0*.hlv\0All Files (*.*)\0*.*\0\0", 49)
                                      : std::string("Glimra Files (*.glm)\0*.glm\0All Files (*.*)\0*.*\0\0", 48);
     EXPECT_EQ(std::string(kSettingsFileFilter, kSettingsFileFilterSize), expected);
-    EXPECT_EQ(kSettingsFileType, kProductIsHalvane ? FourCC("HLV ") : FourCC("GLM "));
+    EXPECT_EQ(kSettingsFileType, productIsHalvane() ? FourCC("HLV ") : FourCC("GLM "));
 }
 
 }  // namespace

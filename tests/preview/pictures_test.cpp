@@ -12,6 +12,7 @@
 
 #include "engine/output_writers.h"
 #include "entry/start.h"
+#include "preview/proxy_source.h"
 #include "refhost/convert.h"
 #include "preview_support.h"
 

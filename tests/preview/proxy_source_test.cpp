@@ -6,6 +6,7 @@
 
 #include "engine/output_writers.h"
 #include "preview/nearest_sample.h"
+#include "preview/proxy_source.h"
 #include "preview_support.h"
 
 using namespace preview_test;

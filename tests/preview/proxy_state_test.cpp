@@ -8,6 +8,7 @@
 #include "PIActions.h"
 #include "entry/persistence.h"
 #include "preview/proxy_persistence.h"
+#include "preview/proxy_source.h"
 #include "preview_support.h"
 
 using namespace preview_test;

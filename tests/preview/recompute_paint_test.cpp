@@ -13,7 +13,9 @@
 #include "host/host_services.h"
 #include "entry/start.h"
 #include "host/colorspace.h"
+#include "preview/proxy_source.h"
 #include "preview_support.h"
+#include "support/product_under_test.h"
 
 using namespace preview_test;
 using refhost::Document;
@@ -92,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WholeImageAtZoom1,
 // writes it: L the matte that an RGB document of the same samples shows in
 // each plane, a and b the neutral 128.
 TEST_F(Recompute, GlimrasLabMatteIsGrey) {
-    if (kProductIsHalvane) GTEST_SKIP() << "Halvane's Lab preview keeps the image's colour";
+    if (productIsHalvane()) GTEST_SKIP() << "Halvane's Lab preview keeps the image's colour";
     for (const std::pair<int16, int16>& modes : {std::make_pair(int16(plugInModeLabColor), int16(plugInModeRGBColor)),
                                                  std::make_pair(int16(plugInModeLab48), int16(plugInModeRGB48))}) {
         Document lab(modes.first, 96, 64);

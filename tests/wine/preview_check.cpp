@@ -20,6 +20,7 @@
 #include "preview/preview_dialog.h"
 #include "preview/proxy.h"
 #include "preview/proxy_recompute.h"
+#include "preview/proxy_source.h"
 #include "refhost/refhost.h"
 
 #if defined(_WIN32)

@@ -320,7 +320,7 @@ int runDialogCases(const std::string& dir) {
     const std::string folder = full;
     shotDir = folder;
     auto at = [&](const std::string& name) { return folder + "\\" + name; };
-    const std::string ext = kProductIsHalvane ? ".hlv" : ".glm";
+    const std::string ext = std::strcmp(kProductName, "Halvane") == 0 ? ".hlv" : ".glm";
     hook = SetWindowsHookExA(WH_CBT, activationHook, nullptr, GetCurrentThreadId());
     if (!hook) {
         std::printf("FAILED: no hook\n");
