@@ -38,35 +38,6 @@ imagePtr newImage(const flimageDimensions& d) {
     return img;
 }
 
-// The buffer stays allocated but may move while unlocked: no pointer into it
-// is kept.
-void unlockLevelImage(fl_image& img) {
-    if (!img.bufferID || !img.locked) return;
-    if (gFilterRecord && gFilterRecord->bufferProcs) gFilterRecord->bufferProcs->unlockProc(img.bufferID);
-    img.locked = false;
-    img.data = nullptr;
-}
-
-// False (after the out-of-memory alert) when the host will not lock it again.
-bool relockLevelImage(fl_image& img) {
-    if (img.bufferID && !img.locked && gFilterRecord && gFilterRecord->bufferProcs) {
-        img.data = reinterpret_cast<float*>(gFilterRecord->bufferProcs->lockProc(img.bufferID, true));
-        img.locked = img.data != nullptr;
-    }
-    return !handleInvalidMemory(img);
-}
-
-// dst's buffer again, of its recorded size.
-bool reallocateImage(fl_image& img) {
-    void* p = nullptr;
-    memoryAllocate(img.bufferSize, img.bufferID, p);
-    img.data = static_cast<float*>(p);
-    img.locked = p != nullptr;
-    img.paddingGenerated = false;
-    if (!img.locked) img.freeBuffer();  // given but not locked: freed, not unlocked
-    return !handleInvalidMemory(img);
-}
-
 OSErr runLevel(fl_image& img, int level) {
     static float* const noise[4] = {&level0noiseLevel, &level1noiseLevel, &level2noiseLevel, &level3noiseLevel};
     static float* const amount[4] = {&level0NR, &level1NR, &level2NR, &level3NR};
@@ -98,7 +69,7 @@ OSErr runToLevelOne(fl_image& img, fl_image& dst, imagePtr& D0, imagePtr& D1) {
     if (!L1) return memFullErr;
     if ((r = similarityLift(img, *L1)) != noErr) return r;
     if ((r = reconstructDetailsPass(*L1, img, *D0)) != noErr) return r;
-    unlockLevelImage(*D0);
+    D0->unlock();
 
     // Level 1.
     if ((r = runLevel(*L1, 1)) != noErr) return r;
@@ -143,8 +114,10 @@ OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
     OSErr r = runToLevelOne(img, dst, D0, D1);
     if (r != noErr) return r;
     // The full-size level goes straight into dst.
-    if (!reallocateImage(dst)) return memFullErr;
-    if (!relockLevelImage(*D0)) return memFullErr;
+    dst.reallocate();
+    if (handleInvalidMemory(dst)) return memFullErr;
+    D0->relock();
+    if (handleInvalidMemory(*D0)) return memFullErr;
     if ((r = reconstructUnDifferencePass(*D1, img, *D0, dst)) != noErr) return r;
     D1.reset();
     D0.reset();
@@ -156,7 +129,8 @@ OSErr noiseReduceLiftingStructureForWriting(fl_image& img, fl_image& dst) {
     imagePtr D0, D1;
     const OSErr r = runToLevelOne(img, dst, D0, D1);
     if (r != noErr) return r;
-    if (!relockLevelImage(*D0)) return memFullErr;
+    D0->relock();
+    if (handleInvalidMemory(*D0)) return memFullErr;
     // dst takes level 0's pixels and the two images its rebuild reads.
     dst.swapBuffer(img);
     return deferUnDifferencePass(D1, dst, D0);

@@ -20,13 +20,6 @@ const char* const kUint8ImageMemoryText =
 
 const int64_t kBytesPerPixel = 3 * int64_t(sizeof(float));
 
-// Frees a buffer the host gave but would not lock: it was never locked, so
-// it is not unlocked either.
-void freeUnlockedBuffer(BufferID& id) {
-    if (id && gFilterRecord && gFilterRecord->bufferProcs) gFilterRecord->bufferProcs->freeProc(id);
-    id = nullptr;
-}
-
 }  // namespace
 
 fl_image::fl_image(int32 w, int32 h) : padX(kFlimagePad), padY(kFlimagePad), width(w), height(h) { allocate(); }
@@ -61,12 +54,27 @@ void fl_image::allocate() {
     rowBytes = int32(pw * kBytesPerPixel);
     bufferSize = pw * ph * kBytesPerPixel;
 
-    if (!gFilterRecord) return;
+    if (gFilterRecord) reallocate();
+}
+
+void fl_image::reallocate() {
+    paddingGenerated = false;
     memoryAllocate(bufferSize, bufferID, data);
-    if (data)
-        locked = true;
-    else
-        freeUnlockedBuffer(bufferID);
+    locked = data != nullptr;
+    if (!locked) freeBuffer();  // given but not locked: freed, not unlocked
+}
+
+void fl_image::unlock() {
+    if (!bufferID || !locked) return;
+    if (gFilterRecord && gFilterRecord->bufferProcs) gFilterRecord->bufferProcs->unlockProc(bufferID);
+    locked = false;
+    data = nullptr;
+}
+
+void fl_image::relock() {
+    if (!bufferID || locked || !gFilterRecord || !gFilterRecord->bufferProcs) return;
+    data = reinterpret_cast<float*>(gFilterRecord->bufferProcs->lockProc(bufferID, true));
+    locked = data != nullptr;
 }
 
 fl_image::~fl_image() { freeBuffer(); }

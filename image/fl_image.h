@@ -60,6 +60,14 @@ public:
     // images of the same padded size: a copy of every pixel, without the
     // copy.
     void swapBuffer(fl_image& other);
+    // The buffer stays allocated but may move while unlocked: data is null
+    // until relock, so no pointer into it is kept.
+    void unlock();
+    // A buffer of the recorded size again, after freeBuffer.
+    void reallocate();
+    // As after construction, a refused lock or buffer leaves data null for
+    // handleInvalidMemory.
+    void relock();
 
 private:
     void allocate();
