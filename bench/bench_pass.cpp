@@ -14,7 +14,10 @@
 // Reports megapixels per second (best and median of the repeats), the first
 // run's time and the peak memory: the host buffers the plug-in held at once,
 // the memory the host took from the system, and the process's peak resident
-// set.  Every configuration runs in a child process of its own, so that its
+// set.  Beside them, the bytes per pixel that the pass moves (counted from
+// its passes, passBytesPerPixel) and its speed as a share of what a
+// streaming copy on as many threads, measured just before, could give for
+// that many bytes.  Every configuration runs in a child process of its own, so that its
 // peak resident set is its own.  The header says what touching fresh memory
 // costs on this machine.
 //
@@ -43,6 +46,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "refhost/platform.h"
@@ -100,6 +104,83 @@ struct Figures {
     int32 advanceCalls;
     char error[200];
 };
+
+// The bytes a pass moves per pixel of the image, counted from its passes:
+// each image a pass reads is counted once and each it writes once, at the
+// size of the piece's level (a pass that reads every second row of an image
+// counts half of it); the small borders are left out.  Images above a
+// million pixels are filtered as four quarters that overlap by 64 pixels,
+// so the engine's passes cover more than the image; the writers and
+// profiling cover the image once.
+double passBytesPerPixel(const Config& c, int32 width, int32 height) {
+    const double sample = c.depth / 8.0 * 3;  // a host pixel's bytes
+    const double px = 12;                     // an engine pixel's (three floats)
+    const double image = double(width) * height;
+    std::vector<std::pair<int64_t, int64_t>> pieces;
+    if (image >= 1000001 && width >= 135 && height >= 135) {
+        const int32 F = width / 2, G = height / 2, o = 64;
+        pieces = {{F + o, G + o}, {width - F + o, G + o}, {F + o, height - G + o}, {width - F + o, height - G + o}};
+    } else {
+        pieces = {{width, height}};
+    }
+    double bytes = 0;
+    for (const auto& piece : pieces) {
+        // The pixels of the piece's levels 0 to 3.
+        double P[4];
+        int64_t w = piece.first, h = piece.second;
+        for (double& p : P) {
+            p = double(w) * double(h);
+            w = (w + 1) / 2;
+            h = (h + 1) / 2;
+        }
+        bytes += P[0] * (sample + px);  // the host's pixels into the float image
+        if (std::string(c.product) == "glimra") {
+            bytes += P[0] * 2 * px;  // noise reduction: the image in, the result out (swapped in)
+            bytes += P[0] * 2 * px;  // the matte: the same
+            continue;
+        }
+        for (int k = 0; k < 4; ++k) {
+            bytes += P[k] * (2 * px + 4);  // first pass: image in, result and strength out
+            bytes += P[k] * (2 * px + 4);  // sharpening: result and strength in, image out
+        }
+        for (int k = 0; k < 3; ++k) {
+            bytes += P[k] * px / 2 + P[k + 1] * px;  // the lift: every second row in, the next level out
+            bytes += P[k + 1] * px + P[k] * 2 * px;  // details: coarse and fine in, details out
+        }
+        for (int k = 1; k < 3; ++k) bytes += P[k + 1] * px + P[k] * 3 * px;  // rebuild: coarse, fine, details; out
+    }
+    if (std::string(c.product) == "glimra") {
+        bytes += image * sample / 4;     // profiling reads a quarter of the rows
+        bytes += image * (px + sample);  // the writer: the matte in, the host's pixels out
+    } else {
+        // The writer forms level 0 from level 1, level 0 and the details,
+        // and mixes it with the host's input.
+        bytes += image * (px / 4 + 2 * px + 2 * sample);
+    }
+    return bytes / image;
+}
+
+// Bytes per second (read and written) of a streaming copy of a large buffer
+// on `threads` threads, each copying its own part: best of five, after a
+// copy that touches the memory.
+double copyBytesPerSecond(int threads) {
+    const size_t bytes = size_t(256) << 20;
+    std::vector<char> from(bytes, 1), to(bytes, 2);
+    double best = 0;
+    for (int round = 0; round <= 5; ++round) {
+        const auto t0 = std::chrono::steady_clock::now();
+        std::vector<std::thread> workers;
+        for (int t = 0; t < threads; ++t)
+            workers.emplace_back([&, t] {
+                const size_t first = bytes * size_t(t) / size_t(threads), end = bytes * size_t(t + 1) / size_t(threads);
+                std::memcpy(to.data() + first, from.data() + first, end - first);
+            });
+        for (std::thread& w : workers) w.join();
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        if (round > 0) best = std::max(best, 2.0 * double(bytes) / s);
+    }
+    return best;
+}
 
 refhost::HostOptions hostOptions(bool check) {
     refhost::HostOptions options = refhost::toolHostOptions();
@@ -293,13 +374,15 @@ int main(int argc, char** argv) {
                 "%.1f\n\n",
                 freshPageNanoseconds(false), freshPageNanoseconds(true), load[0]);
     std::printf("| configuration | bits | threads | MP/s (best) | MP/s (median) | s (best) | s (first run) | host "
-                "buffers peak MB | host memory taken MB | peak RSS MB | host requests |%s\n",
+                "buffers peak MB | host memory taken MB | peak RSS MB | host requests | bytes/pixel | copy GB/s | "
+                "share of the copy's rate |%s\n",
                 o.verify ? " as checking host | as one thread |" : "");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|---|%s\n", o.verify ? "---|---|" : "");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|%s\n", o.verify ? "---|---|" : "");
     int failures = 0;
     for (const Config& c : kConfigs) {
         const std::string name = std::string(c.label) + " " + std::to_string(c.depth);
         if (!o.only.empty() && name.find(o.only) == std::string::npos) continue;
+        const double copy = copyBytesPerSecond(processors);
         const Figures f = runInChild(c, o);
         if (!f.ok) {
             std::printf("| %s | %d | %d | failed: %s |\n", c.label, c.depth, processors, f.error);
@@ -311,6 +394,10 @@ int main(int argc, char** argv) {
                     processors, megapixels / f.bestSeconds, megapixels / f.medianSeconds, f.bestSeconds,
                     f.firstSeconds, double(f.peakBufferBytes) / mb, double(f.systemBufferBytes) / mb,
                     double(f.peakRssKiB) / 1024.0, f.advanceCalls);
+        // The rate a copy of that many bytes per pixel would reach.
+        const double bytesPerPixel = passBytesPerPixel(c, o.width, o.height);
+        const double copyMegapixels = copy / bytesPerPixel / 1e6;
+        std::printf(" %.0f | %.1f | %.2f |", bytesPerPixel, copy / 1e9, megapixels / f.bestSeconds / copyMegapixels);
         if (o.verify) {
             std::printf(" %s | %s |", f.sameAsChecking ? "identical" : "DIFFERS", f.sameOnOneThread ? "identical" : "DIFFERS");
             failures += !f.sameAsChecking + !f.sameOnOneThread;

@@ -21,17 +21,6 @@ void copyPaddedRows(const fl_image& src, fl_image& dst, int32 first, int32 end) 
                 size_t((end - first) * rowFloats) * sizeof(float));
 }
 
-// The padded rows a band owns: its interior rows, and the border rows above
-// the image for the first band, below it for the last.
-void bandPaddedRows(const fl_image& img, const bandInfo& b, int32& first, int32& end) {
-    first = b.index == 0 ? 0 : b.firstRow + img.padY;
-    end = b.index == b.count - 1 ? img.paddedHeight : b.endRow + img.padY;
-}
-
-bool samePaddedSize(const fl_image& a, const fl_image& b) {
-    return a.paddedWidth == b.paddedWidth && a.paddedHeight == b.paddedHeight;
-}
-
 // Rows per step of the first pass: the copy of the source rows into the
 // destination is still in cache when the core blends into them, and the
 // cores' tiles are 16 rows high.
@@ -44,21 +33,7 @@ void threadedSmoothDetect(const threadedNoiseReduce_struct& r) {
                          r.amount, r.sharpAmount, r.firstRow, r.endRow, r.band);
 }
 
-void threadedCustomFunction(const threadedSharpen_struct&) {}
-
-void flimageToFlimageThreaded(fl_image& src, fl_image& dst) {
-    if (!src.data || !dst.data) return;
-    if (!samePaddedSize(src, dst)) {
-        flimageToFlimage(src, dst);
-        return;
-    }
-    auto copy = [&](const bandInfo& b) {
-        int32 first, end;
-        bandPaddedRows(src, b, first, end);
-        copyPaddedRows(src, dst, first, end);
-    };
-    runBands(src.height, copy);
-}
+int32 threadedCustomFunction(const threadedSharpen_struct& r) { return r.firstRow; }
 
 int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float levelConstant, float noiseLevel,
                            bool smoothReference, float amount, float sharpAmount, float chromaSharpAmount) {
@@ -101,14 +76,14 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
 
     result.regeneratePadding();
     if (secondPass) {
-        // The image receives the result band by band, and the second pass
-        // writes into it from the result and the strength map.
+        // The second pass writes the image from the result and the strength
+        // map; the rows of its band that it does not write (after a cancel,
+        // or all of them when it has nothing to do) receive the result.  The
+        // image's border is stale either way, and marked so below.
         auto secondPass = [&](const bandInfo& b) {
-            int32 first, end;
-            bandPaddedRows(result, b, first, end);
-            copyPaddedRows(result, image, first, end);
-            cores.secondPass({&result, &image, &strengthMap, sharpAmount, chromaSharpAmount, b.firstRow, b.endRow,
-                              b.band});
+            const int32 written = cores.secondPass({&result, &image, &strengthMap, sharpAmount, chromaSharpAmount,
+                                                    b.firstRow, b.endRow, b.band});
+            copyPaddedRows(result, image, std::max(written, b.firstRow) + image.padY, b.endRow + image.padY);
         };
         runBands(image.height, secondPass);
         if (globalUserCancelled) {
@@ -117,9 +92,7 @@ int16 bandDriverRunThreads(fl_image& image, const bandDriverCores& cores, float 
         }
     } else {
         // The image takes the result's buffer; its own goes with the result.
-        std::swap(image.bufferID, result.bufferID);
-        std::swap(image.data, result.data);
-        std::swap(image.locked, result.locked);
+        image.swapBuffer(result);
     }
     image.paddingGenerated = false;
     return noErr;

@@ -45,21 +45,23 @@ struct threadedSharpen_struct {
 
 // Thread bodies: each calls its core with the record's fields.  A
 // second-pass core (sharpening) reads source (the first pass's result with
-// a fresh border) and the strength map, and writes rows [firstRow, endRow)
-// of destination, whose rows hold a copy of source when it is called; one
-// that polls for a cancel does so with threadedProgressUpdate(band).
+// a fresh border) and the strength map, and writes every interior pixel of
+// rows [firstRow, end) of destination, where end (returned) is endRow, or
+// less where it stops early (it had nothing to do, or saw a cancel); the
+// driver gives the rows after end the first pass's result.  One that polls
+// for a cancel does so with threadedProgressUpdate(band).
 typedef void (*firstPassBody)(const threadedNoiseReduce_struct& r);
-typedef void (*secondPassBody)(const threadedSharpen_struct& r);
+typedef int32 (*secondPassBody)(const threadedSharpen_struct& r);
 // The noise-reduction driver's first pass, each product's own: Halvane's
 // choice of core, Glimra's noise-reduction core.
 void threadedNoiseReduce(const threadedNoiseReduce_struct& r);
 // smoothDetectCoreAlgo.
 void threadedSmoothDetect(const threadedNoiseReduce_struct& r);
 // The second pass with nothing to do (the smooth-area driver's, and
-// Glimra's after its noise reduction).  A driver given it runs no second
-// pass at all, keeps no strength map and hands the result's buffer to the
-// image.
-void threadedCustomFunction(const threadedSharpen_struct& r);
+// Glimra's after its noise reduction): writes nothing and returns firstRow.
+// A driver given it runs no second pass at all, keeps no strength map and
+// hands the result's buffer to the image.
+int32 threadedCustomFunction(const threadedSharpen_struct& r);
 
 struct bandDriverCores {
     firstPassBody firstPass;
@@ -81,8 +83,9 @@ bandDriverCores noiseReduceCores();
 // the first pass writes the result from the image, the first-pass core
 // called for chunks of rows that the threads take in turn (with the band
 // number of the thread that takes them: -1 on the calling thread); the
-// result (with a fresh border) replaces the image; the second pass writes
-// the image from the result and the strength map.
+// second pass writes the image's interior from the result (with a fresh
+// border) and the strength map, and the rows it does not write receive the
+// result.
 // Without a second pass the image takes over the result's buffer instead of
 // a copy of it (same size; the image's bufferID and data change, so callers
 // keep no pointer into it across the call).
@@ -99,7 +102,3 @@ int16 noiseReduceRunThreads(fl_image& image, float levelConstant, float noiseLev
 // The smooth-area driver (smoothReference is the core's grey-matte flag).
 int16 smoothDetectRunThreads(fl_image& image, float levelConstant, float noiseLevel, bool smoothReference,
                              float amount, float sharpAmount, float chromaSharpAmount);
-
-// Copies src into dst like flimageToFlimage(src, dst), on all bands when the
-// two have the same padded size.
-void flimageToFlimageThreaded(fl_image& src, fl_image& dst);

@@ -2,10 +2,14 @@
 // GCC vector extensions, lowered to whatever the target offers.  Every
 // operation is the IEEE operation of the scalar code, lane by lane, so a
 // vectorised kernel computes exactly what its scalar form would, at any
-// width.  Everything here is always inlined: no vector crosses a call, and
-// a kernel built for a wider instruction set (engine/vector_isa.h) gets its
-// own copy of each helper.
+// width.  Everything here is always inlined: no vector crosses a call.
+//
+// A kernel source includes this (and the headers built on it) after
+// engine/kernels/isa_target.h, so that it is compiled for the kernel's own
+// instruction set; each set's copy lives in a namespace of its own
+// (kLanesSet), so the linker never takes one set's copy for another's.
 #pragma once
+#define VEXLOR_LANES_INCLUDED 1
 
 #include <cmath>
 #include <cstdint>
@@ -15,7 +19,16 @@
 
 #define VEXLOR_INLINE inline __attribute__((always_inline))
 
+#if defined(VEXLOR_ISA_AVX512)
+#define VEXLOR_LANES_SET set_avx512
+#elif defined(VEXLOR_ISA_AVX2)
+#define VEXLOR_LANES_SET set_avx2
+#else
+#define VEXLOR_LANES_SET set_baseline
+#endif
+
 namespace lanes {
+inline namespace VEXLOR_LANES_SET {
 
 typedef float v4f __attribute__((vector_size(16)));
 typedef int32_t v4i __attribute__((vector_size(16)));
@@ -23,6 +36,16 @@ typedef float v8f __attribute__((vector_size(32)));
 typedef int32_t v8i __attribute__((vector_size(32)));
 typedef float v16f __attribute__((vector_size(64)));
 typedef int32_t v16i __attribute__((vector_size(64)));
+
+// The widest float vector of the instruction set: a register of it.  SSE2
+// and NEON have four floats; a build for another processor takes eight.
+#if defined(VEXLOR_ISA_AVX512)
+typedef v16f widest;
+#elif defined(VEXLOR_ISA_AVX2) || !(defined(__x86_64__) || defined(__i386__))
+typedef v8f widest;
+#else
+typedef v4f widest;
+#endif
 
 // Per lane type: the comparison mask, the lane index type, the lane count.
 template <class V>
@@ -37,18 +60,24 @@ template <>
 struct Traits<v4f> {
     typedef v4i Mask;
     typedef v4i Index;
+    typedef uint8_t Bytes __attribute__((vector_size(4)));
+    typedef uint16_t Words __attribute__((vector_size(8)));
     enum { kLanes = 4 };
 };
 template <>
 struct Traits<v8f> {
     typedef v8i Mask;
     typedef v8i Index;
+    typedef uint8_t Bytes __attribute__((vector_size(8)));
+    typedef uint16_t Words __attribute__((vector_size(16)));
     enum { kLanes = 8 };
 };
 template <>
 struct Traits<v16f> {
     typedef v16i Mask;
     typedef v16i Index;
+    typedef uint8_t Bytes __attribute__((vector_size(16)));
+    typedef uint16_t Words __attribute__((vector_size(32)));
     enum { kLanes = 16 };
 };
 
@@ -116,10 +145,41 @@ VEXLOR_INLINE void interleave3x8(const float* c0, const float* c1, const float* 
     store8(out + 16, __builtin_shuffle(rg2, b, v8i{0, 13, 2, 3, 14, 5, 6, 15}));
 }
 
-// n interleaved pixels of src into the planes d0, d1, d2, eight at a time
-// (a remainder pixel by pixel).
+// Sixteen pixels (48 floats) each way: three two-vector shuffles per
+// channel, for the sets that have sixteen-float registers.
+VEXLOR_INLINE void deinterleave3x16(const float* in, float* c0, float* c1, float* c2) {
+    const v16f a = load<v16f>(in), b = load<v16f>(in + 16), c = load<v16f>(in + 32);
+    // Channel k's samples 3i + k below 32 come from a and b, the rest from c.
+    const v16f ab0 = __builtin_shuffle(a, b, v16i{0, 3, 6, 9, 12, 15, 18, 21, 24, 27, 30, 0, 0, 0, 0, 0});
+    const v16f ab1 = __builtin_shuffle(a, b, v16i{1, 4, 7, 10, 13, 16, 19, 22, 25, 28, 31, 0, 0, 0, 0, 0});
+    const v16f ab2 = __builtin_shuffle(a, b, v16i{2, 5, 8, 11, 14, 17, 20, 23, 26, 29, 0, 0, 0, 0, 0, 0});
+    store<v16f>(c0, __builtin_shuffle(ab0, c, v16i{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 17, 20, 23, 26, 29}));
+    store<v16f>(c1, __builtin_shuffle(ab1, c, v16i{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 18, 21, 24, 27, 30}));
+    store<v16f>(c2, __builtin_shuffle(ab2, c, v16i{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 16, 19, 22, 25, 28, 31}));
+}
+
+VEXLOR_INLINE void interleave3x16(const float* c0, const float* c1, const float* c2, float* out) {
+    const v16f r = load<v16f>(c0), g = load<v16f>(c1), b = load<v16f>(c2);
+    // Output vector v holds samples 16v .. 16v + 15: red and green first,
+    // then blue into every third place.
+    const v16f rg0 = __builtin_shuffle(r, g, v16i{0, 16, 0, 1, 17, 0, 2, 18, 0, 3, 19, 0, 4, 20, 0, 5});
+    const v16f rg1 = __builtin_shuffle(r, g, v16i{21, 0, 6, 22, 0, 7, 23, 0, 8, 24, 0, 9, 25, 0, 10, 26});
+    const v16f rg2 = __builtin_shuffle(r, g, v16i{0, 11, 27, 0, 12, 28, 0, 13, 29, 0, 14, 30, 0, 15, 31, 0});
+    store<v16f>(out, __builtin_shuffle(rg0, b, v16i{0, 1, 16, 3, 4, 17, 6, 7, 18, 9, 10, 19, 12, 13, 20, 15}));
+    store<v16f>(out + 16, __builtin_shuffle(rg1, b, v16i{0, 21, 2, 3, 22, 5, 6, 23, 8, 9, 24, 11, 12, 25, 14, 15}));
+    store<v16f>(out + 32, __builtin_shuffle(rg2, b, v16i{26, 1, 2, 27, 4, 5, 28, 7, 8, 29, 10, 11, 30, 13, 14, 31}));
+}
+
+// Pixels at a time in the transposes: sixteen where the set has registers
+// of sixteen floats, else eight.
+enum { kTransposeLanes = Traits<widest>::kLanes == 16 ? 16 : 8 };
+
+// n interleaved pixels of src into the planes d0, d1, d2, a vector at a
+// time (a remainder pixel by pixel).
 VEXLOR_INLINE void deinterleave3(const float* src, int n, float* d0, float* d1, float* d2) {
     int i = 0;
+    if (kTransposeLanes == 16)
+        for (; i + 16 <= n; i += 16) deinterleave3x16(src + 3 * i, d0 + i, d1 + i, d2 + i);
     for (; i + 8 <= n; i += 8) deinterleave3x8(src + 3 * i, d0 + i, d1 + i, d2 + i);
     for (; i < n; ++i) {
         d0[i] = src[3 * i];
@@ -131,6 +191,8 @@ VEXLOR_INLINE void deinterleave3(const float* src, int n, float* d0, float* d1, 
 // n pixels of the planes s0, s1, s2 into dst, interleaved.
 VEXLOR_INLINE void interleave3(const float* s0, const float* s1, const float* s2, int n, float* dst) {
     int i = 0;
+    if (kTransposeLanes == 16)
+        for (; i + 16 <= n; i += 16) interleave3x16(s0 + i, s1 + i, s2 + i, dst + 3 * i);
     for (; i + 8 <= n; i += 8) interleave3x8(s0 + i, s1 + i, s2 + i, dst + 3 * i);
     for (; i < n; ++i) {
         dst[3 * i] = s0[i];
@@ -139,4 +201,5 @@ VEXLOR_INLINE void interleave3(const float* s0, const float* s1, const float* s2
     }
 }
 
+}  // namespace VEXLOR_LANES_SET
 }  // namespace lanes

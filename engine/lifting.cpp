@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "engine/band_driver.h"
 #include "engine/kernels/kernels.h"
@@ -129,6 +131,40 @@ OSErr reconstructUnDifferencePass(fl_image& coarse, fl_image& fine, fl_image& de
         VEXLOR_KERNEL(reconstructRows)(coarse, fine, out, &details, reconSink::rebuilt, first, end);
     });
     out.paddingGenerated = false;
+    return noErr;
+}
+
+OSErr deferUnDifferencePass(std::unique_ptr<fl_image>& coarse, fl_image& fine, std::unique_ptr<fl_image>& details) {
+    if (anyInvalid(*coarse, fine, *details)) return memFullErr;
+    if (!reconstructSizesMatch(*coarse, fine, fine) || !sameSize(*details, fine) || details.get() == &fine ||
+        coarse.get() == &fine)
+        return kLiftingSizeMismatch;
+    ensurePadding(*coarse);
+    ensurePadding(fine);
+    fine.pendingCoarse = std::move(coarse);
+    fine.pendingDetails = std::move(details);
+    return noErr;
+}
+
+void rebuiltRow(const fl_image& img, int32 x, int32 n, int32 y, float* out) {
+    // The kernel starts at an even column, as the rebuild's chunks do: an
+    // odd x takes the pixel before it along, and drops it.
+    if (x % 2 == 0) {
+        VEXLOR_KERNEL(rebuiltRowChunk)(*img.pendingCoarse, img, *img.pendingDetails, x, n, y, out);
+        return;
+    }
+    float row[3 * (kRebuiltRowPixels + 1)];
+    VEXLOR_KERNEL(rebuiltRowChunk)(*img.pendingCoarse, img, *img.pendingDetails, x - 1, n + 1, y, row);
+    std::memcpy(out, row + 3, size_t(n) * 3 * sizeof(float));
+}
+
+OSErr completeRebuild(fl_image& img) {
+    if (!img.pendingCoarse) return noErr;
+    fl_image out(getFlimageDimensions(img));
+    const OSErr r = reconstructUnDifferencePass(*img.pendingCoarse, img, *img.pendingDetails, out);
+    if (r != noErr) return r;
+    img.freeBuffer();
+    img.swapBuffer(out);
     return noErr;
 }
 

@@ -9,6 +9,8 @@
 // image without a buffer alerts (handleInvalidMemory) and returns memFullErr.
 #pragma once
 
+#include <memory>
+
 #include "PITypes.h"
 #include "image/fl_image.h"
 
@@ -35,6 +37,21 @@ OSErr differencePass(fl_image& a, fl_image& b, fl_image& out);
 // Each value is the one subtraction of the separate passes.
 OSErr reconstructDetailsPass(fl_image& coarse, fl_image& fine, fl_image& details);
 OSErr reconstructUnDifferencePass(fl_image& coarse, fl_image& fine, fl_image& details, fl_image& out);
+// The last rebuild left to the image's reader: fine takes coarse and
+// details over (fl_image::pendingCoarse, pendingDetails), and its pixels
+// are read as reconstructUnDifferencePass(coarse, fine, details, out) would
+// have written them into out, row by row (rebuiltRow) where the writers
+// read them.  The borders the rebuild reads are made here.  On an error
+// (as reconstructUnDifferencePass's) nothing is taken over.
+OSErr deferUnDifferencePass(std::unique_ptr<fl_image>& coarse, fl_image& fine,
+                            std::unique_ptr<fl_image>& details);
+// Pixels [x, x + n) of row y of an image with a pending rebuild, interleaved
+// into out (3n floats); n at most kRebuiltRowPixels.
+enum { kRebuiltRowPixels = 254 };
+void rebuiltRow(const fl_image& img, int32 x, int32 n, int32 y, float* out);
+// The pending rebuild formed into the image's own buffer (its pixels as
+// rebuiltRow reads them); nothing to do for an image without one.
+OSErr completeRebuild(fl_image& img);
 // out = a - b, per sample (fine = prediction - details).  out's border is
 // marked stale, so the next pass that reads it regenerates it.
 OSErr unDifferencePass(fl_image& a, fl_image& b, fl_image& out);

@@ -7,13 +7,18 @@
 // It is a template over the lane type (float: one pixel; a lanes:: vector:
 // one pixel per lane) and over the source accessor, so a core may read interleaved pixels
 // directly or planar copies of rows; the arithmetic per pixel is the same.
+// A kernel includes it after engine/kernels/isa_target.h, and the two
+// headers of declarations below before it; like engine/lanes.h, it is kept
+// per instruction set.
 #pragma once
 
 #include <cstdint>
 
-#include "engine/lanes.h"
 #include "engine/neighbour_windows.h"
 #include "engine/noise_reduce_core.h"
+#include "engine/lanes.h"
+
+inline namespace VEXLOR_LANES_SET {
 
 // Entries 0 to 5 of each direction's neighbour window (its main line), as
 // compile-time offsets {dx, dy} for the vectorised kernels; the same as those
@@ -122,3 +127,5 @@ struct PlanarTileSource {
     int r, j;
     VEXLOR_INLINE V at(int dx, int dy, int ch) const { return lanes::load<V>(&tile.plane[ch][r + dy][j + dx]); }
 };
+
+}  // namespace VEXLOR_LANES_SET

@@ -9,6 +9,7 @@
 
 #include "PITypes.h"
 #include "engine/band_driver.h"
+#include "engine/lifting.h"
 #include "image/fl_image.h"
 
 // planes: the interleaved samples per pixel of both buffers: 1 writes (and
@@ -158,29 +159,42 @@ int outputSamplesPerPixel(int16 planes);
 // the user has not cancelled, the rectangle is not empty.
 bool outputWriterMayWrite(const outputRectangle& r);
 
-// Calls fn(processed, origin, destination, y) for every row of the
-// rectangle (y counted from 0), on all bands: processed points at channel 0
-// of the row's first image pixel (3 floats per pixel), origin and
-// destination at the row's first sample (Spp samples per pixel, Spp the
-// outputSamplesPerPixel of the rectangle's planes).  Both buffers
-// are addressed with the same samples per pixel, so a one-plane buffer is
-// never read or written past its pixels.  fn must touch only its row.
+// Calls fn(processed, origin, destination, spp, y, x, n) for every row of
+// the rectangle (y counted from 0) on all bands, for pixels x .. x + n - 1
+// of it: the whole row at once, or, where the image's last rebuild is
+// pending (deferUnDifferencePass), pieces of it rebuilt into the band's
+// own row.  processed points at channel 0 of the piece's first image pixel
+// (3 floats per pixel), origin and destination at its first sample (Spp
+// samples per pixel, Spp the outputSamplesPerPixel of the rectangle's
+// planes).  Both buffers are addressed with the same samples per pixel, so
+// a one-plane buffer is never read or written past its pixels.  fn must
+// touch only its piece.
 template <typename Sample, typename Fn>
 void forEachOutputRow(const outputRectangle& r, Fn& fn) {
     const int spp = outputSamplesPerPixel(r.planes);
     const int64_t x0 = int64_t(r.destX) * spp;
+    const fl_image& img = *r.image;
     auto rows = [&](const bandInfo& b) {
+        alignas(64) float rebuilt[3 * kRebuiltRowPixels];
         for (int32 y = b.firstRow; y < b.endRow; ++y) {
-            const fl_image& img = *r.image;
-            const float* processed =
-                img.data + (int64_t(r.imageY + y + img.padY) * img.paddedWidth + r.imageX + img.padX) * 3;
             const Sample* origin = r.origin ? reinterpret_cast<const Sample*>(
                                                   static_cast<const char*>(r.origin) +
                                                   int64_t(r.destY + y) * r.originRowBytes) + x0
                                             : nullptr;
             Sample* destination = reinterpret_cast<Sample*>(static_cast<char*>(r.destination) +
                                                             int64_t(r.destY + y) * r.destinationRowBytes) + x0;
-            fn(processed, origin, destination, spp, y);
+            if (!img.pendingCoarse) {
+                const float* processed =
+                    img.data + (int64_t(r.imageY + y + img.padY) * img.paddedWidth + r.imageX + img.padX) * 3;
+                fn(processed, origin, destination, spp, y, int32(0), r.width);
+                continue;
+            }
+            for (int32 x = 0; x < r.width; x += kRebuiltRowPixels) {
+                const int32 n = r.width - x < kRebuiltRowPixels ? r.width - x : int32(kRebuiltRowPixels);
+                rebuiltRow(img, r.imageX + x, n, r.imageY + y, rebuilt);
+                fn(rebuilt, origin ? origin + int64_t(x) * spp : nullptr, destination + int64_t(x) * spp, spp, y, x,
+                   n);
+            }
         }
     };
     runBands(r.height, rows);

@@ -2,10 +2,14 @@
 // the stack of the kernel that reads it: neighbours of consecutive pixels
 // then lie in consecutive floats, so the kernels work on a vector of pixels
 // at a time.  Small enough for a worker's 64000-byte stack and for L1.
+// Included after engine/kernels/isa_target.h (and image/fl_image.h before
+// it), kept per instruction set like engine/lanes.h.
 #pragma once
 
-#include "engine/lanes.h"
 #include "image/fl_image.h"
+#include "engine/lanes.h"
+
+inline namespace VEXLOR_LANES_SET {
 
 template <int TileWidth, int TileHeight, int Halo>
 struct planarTile {
@@ -14,7 +18,7 @@ struct planarTile {
         kStride = (kColumns + 7) & ~7,
         kRows = TileHeight + 2 * Halo,
     };
-    alignas(32) float plane[3][kRows][kStride];
+    alignas(64) float plane[3][kRows][kStride];
 
     // The tile whose first pixel is interior pixel (x0, y0), tw x th pixels,
     // with Halo pixels around it from the image (border included).  Column j,
@@ -29,14 +33,10 @@ struct planarTile {
             float* __restrict s0 = plane[0][r];
             float* __restrict s1 = plane[1][r];
             float* __restrict s2 = plane[2][r];
-            int j = 0;
-            for (; j + 8 <= cols; j += 8) lanes::deinterleave3x8(p + 3 * j, s0 + j, s1 + j, s2 + j);
-            for (; j < cols; ++j) {
-                s0[j] = p[3 * j];
-                s1[j] = p[3 * j + 1];
-                s2[j] = p[3 * j + 2];
-            }
+            lanes::deinterleave3(p, cols, s0, s1, s2);
             for (int j = cols; j < kStride; ++j) s0[j] = s1[j] = s2[j] = 0.0f;
         }
     }
 };
+
+}  // namespace VEXLOR_LANES_SET

@@ -65,5 +65,6 @@ extern const checked_array<int16, kParamFlagCount> BooleanID;
 extern const bool kInstructionsOnlyWithSimpleControls;
 
 // The product's engine over one piece (Glimra's smooth-area structure or
-// Halvane's noise-reduction structure).
+// Halvane's noise-reduction structure), for the product's writers to read
+// out: Halvane leaves the last step of its rebuild to them.
 OSErr runLiftingStructure(fl_image& in, fl_image& out);

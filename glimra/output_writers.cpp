@@ -1,11 +1,10 @@
-// Glimra's output writers: the processed pixels stored as they are.  A
-// one-plane destination receives channel 2 (the last of the three stores
-// to its one sample).  In Lab the matte is a lightness: L takes channel 0
-// and a and b the neutral of the host's encoding, or the grey matte would
-// come out coloured.
+// Glimra's output writers: the processed pixels stored by Glimra's rule
+// (glimraOutputRule); the rows run in glimra/kernels/store_rows.cpp, built
+// for every instruction set.
 #include "engine/output_writers.h"
 
 #include "engine/engine_params.h"
+#include "glimra/kernels/kernels.h"
 #include "host/host_services.h"
 #include "image/colorspace_luts.h"
 
@@ -16,21 +15,25 @@ namespace {
 const uint8 kLabNeutral8 = 128;
 const uint16 kLabNeutral16 = 16384;
 
-// labNeutral: the neutral a and b when the image is Lab, else null.
-template <typename Sample, typename Store>
-void storeRectangle(const outputRectangle& r, Store store, const Sample* labNeutral = nullptr) {
-    const int32 width = r.width;
-    auto row = [&](const float* p, const Sample*, Sample* d, int spp, int32) {
-        if (spp == 1) {
-            for (int32 x = 0; x < width; ++x) d[x] = store(p[3 * x + 2]);
-        } else if (labNeutral) {
-            for (int32 x = 0; x < width; ++x) {
-                d[3 * x] = store(p[3 * x]);
-                d[3 * x + 1] = d[3 * x + 2] = *labNeutral;
-            }
-        } else {
-            for (int32 x = 0; x < 3 * width; ++x) d[x] = store(p[x]);
-        }
+// What a pixel's output samples hold.  A one-plane destination receives
+// channel 2 (the last of the three stores to its one sample), a three-plane
+// one the three channels as they are.  In Lab the matte is a lightness: L
+// takes channel 0 and a and b the neutral of the host's encoding
+// (labNeutral, when the image is Lab), or the grey matte would come out
+// coloured.
+template <typename Sample>
+outputSampleRule<Sample> glimraOutputRule(int spp, const Sample* labNeutral) {
+    if (spp == 1) return outputSampleRule<Sample>{{2, -1, -1}, {}};
+    if (labNeutral) return outputSampleRule<Sample>{{0, -1, -1}, {Sample(0), *labNeutral, *labNeutral}};
+    return outputSampleRule<Sample>{{0, 1, 2}, {}};
+}
+
+// The rectangle's rows on the engine's bands, each through
+// rowKernel(rule, processed, destination, samples per pixel, width).
+template <typename Sample, typename RowKernel>
+void storeRectangle(const outputRectangle& r, RowKernel rowKernel, const Sample* labNeutral = nullptr) {
+    auto row = [&](const float* p, const Sample*, Sample* d, int spp, int32, int32, int32 n) {
+        rowKernel(glimraOutputRule(spp, labNeutral), p, d, spp, n);
     };
     forEachOutputRow<Sample>(r, row);
 }
@@ -43,7 +46,7 @@ void lumaChromaMixTo8BitMaster(uint8* origin, int32 originRowBytes, uint8* desti
     outputRectangle r = outputRectangleOf(origin, originRowBytes, destination, destinationRowBytes, width, height,
                                           destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
-    storeRectangle<uint8>(r, storeAs8Bit, isLABmode ? &kLabNeutral8 : nullptr);
+    storeRectangle<uint8>(r, VEXLOR_KERNEL(storeRow8), isLABmode ? &kLabNeutral8 : nullptr);
 }
 
 void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destination, int32 destinationRowBytes,
@@ -52,7 +55,7 @@ void lumaChromaMixTo16Bit(uint16* origin, int32 originRowBytes, uint16* destinat
     outputRectangle r = outputRectangleOf(origin, originRowBytes, destination, destinationRowBytes, width, height,
                                           destX, destY, image, imageX, imageY, planes);
     if (!outputWriterMayWrite(r)) return;
-    storeRectangle<uint16>(r, storeAs16Bit, isLABmode ? &kLabNeutral16 : nullptr);
+    storeRectangle<uint16>(r, VEXLOR_KERNEL(storeRow16), isLABmode ? &kLabNeutral16 : nullptr);
 }
 
 void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destination, int32 destinationRowBytes,
@@ -65,6 +68,8 @@ void lumaChromaMixTo32Bit(float* origin, int32 originRowBytes, float* destinatio
     // linear values cannot be formed.
     if (handleMissingColorspaceLUTs()) return;
     const float* lut2 = cspacePtrLUT2;
-    storeRectangle<float>(r, [lut2](float v) { return storeAs32Bit(v, lut2); });
+    const auto storeRow32 = VEXLOR_KERNEL(storeRow32);
+    storeRectangle<float>(r, [=](const outputSampleRule<float>& rule, const float* p, float* d, int spp, int32 n) {
+        storeRow32(rule, lut2, p, d, spp, n);
+    });
 }
-

@@ -25,6 +25,11 @@ int smoothDetectLiftingStructure(fl_image& image, fl_image& destination) {
     if (r != 0) return r;
     if (progressUpdate(0)) return userCanceledErr;
 
-    flimageToFlimageThreaded(image, destination);
+    // The destination takes the matte's buffer where the two are alike.
+    if (image.paddedWidth == destination.paddedWidth && image.paddedHeight == destination.paddedHeight &&
+        destination.data)
+        image.swapBuffer(destination);
+    else
+        flimageToFlimage(image, destination);
     return 0;
 }

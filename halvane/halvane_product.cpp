@@ -53,4 +53,4 @@ const checked_array<int16, kParamFlagCount> BooleanID = {{0, 24, 34, 502, 504, 0
 const bool kInstructionsOnlyWithSimpleControls = true;
 
 // Halvane's engine over one piece: the four-level noise reduction.
-OSErr runLiftingStructure(fl_image& in, fl_image& out) { return noiseReduceLiftingStructure(in, out); }
+OSErr runLiftingStructure(fl_image& in, fl_image& out) { return noiseReduceLiftingStructureForWriting(in, out); }

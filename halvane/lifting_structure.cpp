@@ -38,35 +38,6 @@ imagePtr newImage(const flimageDimensions& d) {
     return img;
 }
 
-// The buffer stays allocated but may move while unlocked: no pointer into it
-// is kept.
-void unlockLevelImage(fl_image& img) {
-    if (!img.bufferID || !img.locked) return;
-    if (gFilterRecord && gFilterRecord->bufferProcs) gFilterRecord->bufferProcs->unlockProc(img.bufferID);
-    img.locked = false;
-    img.data = nullptr;
-}
-
-// False (after the out-of-memory alert) when the host will not lock it again.
-bool relockLevelImage(fl_image& img) {
-    if (img.bufferID && !img.locked && gFilterRecord && gFilterRecord->bufferProcs) {
-        img.data = reinterpret_cast<float*>(gFilterRecord->bufferProcs->lockProc(img.bufferID, true));
-        img.locked = img.data != nullptr;
-    }
-    return !handleInvalidMemory(img);
-}
-
-// dst's buffer again, of its recorded size.
-bool reallocateImage(fl_image& img) {
-    void* p = nullptr;
-    memoryAllocate(img.bufferSize, img.bufferID, p);
-    img.data = static_cast<float*>(p);
-    img.locked = p != nullptr;
-    img.paddingGenerated = false;
-    if (!img.locked) img.freeBuffer();  // given but not locked: freed, not unlocked
-    return !handleInvalidMemory(img);
-}
-
 OSErr runLevel(fl_image& img, int level) {
     static float* const noise[4] = {&level0noiseLevel, &level1noiseLevel, &level2noiseLevel, &level3noiseLevel};
     static float* const amount[4] = {&level0NR, &level1NR, &level2NR, &level3NR};
@@ -81,13 +52,13 @@ bool sameDimensions(const fl_image& a, const fl_image& b) {
     return a.width == b.width && a.height == b.height && a.padX == b.padX && a.padY == b.padY;
 }
 
-}  // namespace
-
-OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
+// Everything but the last rebuild: on noErr, D1 holds level 1 rebuilt and
+// D0 (locked) level 0's details.
+OSErr runToLevelOne(fl_image& img, fl_image& dst, imagePtr& D0, imagePtr& D1) {
     if (!sameDimensions(img, dst)) return kLiftingSizeMismatch;
     dst.freeBuffer();
 
-    imagePtr D0 = newImage(getFlimageDimensions(img));
+    D0 = newImage(getFlimageDimensions(img));
     if (!D0) return memFullErr;
 
     // Level 0, then the first lifting step.
@@ -98,7 +69,7 @@ OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
     if (!L1) return memFullErr;
     if ((r = similarityLift(img, *L1)) != noErr) return r;
     if ((r = reconstructDetailsPass(*L1, img, *D0)) != noErr) return r;
-    unlockLevelImage(*D0);
+    D0->unlock();
 
     // Level 1.
     if ((r = runLevel(*L1, 1)) != noErr) return r;
@@ -106,7 +77,7 @@ OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
     imagePtr L2 = newImage(similarityLiftDimensions(*L1));
     if (!L2) return memFullErr;
     if ((r = similarityLift(*L1, *L2)) != noErr) return r;
-    imagePtr D1 = newImage(getFlimageDimensions(*L1));
+    D1 = newImage(getFlimageDimensions(*L1));
     if (!D1) return memFullErr;
     if ((r = reconstructDetailsPass(*L2, *L1, *D1)) != noErr) return r;
 
@@ -133,15 +104,34 @@ OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
     L3.reset();
     L2.reset();
     if ((r = reconstructUnDifferencePass(*D2, *L1, *D1, *D1)) != noErr) return r;  // D1 now holds level 1
-    D2.reset();
-    L1.reset();
+    return noErr;
+}
 
+}  // namespace
+
+OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst) {
+    imagePtr D0, D1;
+    OSErr r = runToLevelOne(img, dst, D0, D1);
+    if (r != noErr) return r;
     // The full-size level goes straight into dst.
-    if (!reallocateImage(dst)) return memFullErr;
-    if (!relockLevelImage(*D0)) return memFullErr;
+    dst.reallocate();
+    if (handleInvalidMemory(dst)) return memFullErr;
+    D0->relock();
+    if (handleInvalidMemory(*D0)) return memFullErr;
     if ((r = reconstructUnDifferencePass(*D1, img, *D0, dst)) != noErr) return r;
     D1.reset();
     D0.reset();
     img.freeBuffer();
     return noErr;
+}
+
+OSErr noiseReduceLiftingStructureForWriting(fl_image& img, fl_image& dst) {
+    imagePtr D0, D1;
+    const OSErr r = runToLevelOne(img, dst, D0, D1);
+    if (r != noErr) return r;
+    D0->relock();
+    if (handleInvalidMemory(*D0)) return memFullErr;
+    // dst takes level 0's pixels and the two images its rebuild reads.
+    dst.swapBuffer(img);
+    return deferUnDifferencePass(D1, dst, D0);
 }

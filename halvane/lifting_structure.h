@@ -15,6 +15,12 @@
 // have img's size (nothing is touched); any other non-zero result of the band
 // driver unchanged.
 OSErr noiseReduceLiftingStructure(fl_image& img, fl_image& dst);
+// The same, with the full-size level's rebuild left to the writer that
+// reads dst (engine/lifting.h, deferUnDifferencePass): it forms the rows
+// it writes from level 0 (in dst's buffer), level 1 and the details, each
+// pixel as the rebuild would, so the full-size level is never written to
+// be read back.
+OSErr noiseReduceLiftingStructureForWriting(fl_image& img, fl_image& dst);
 
 // A level's noise level as handed to the driver: at least MINIMUM_ROLLOFF,
 // which also replaces a value that is not a number.

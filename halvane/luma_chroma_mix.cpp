@@ -31,10 +31,9 @@ void mixRectangle(const outputRectangle& r, bool maskFlag, RowKernel rowKernel) 
     const uint8* maskData = gFilterRecord ? static_cast<const uint8*>(gFilterRecord->maskData) : nullptr;
     const int32 maskRowBytes = gFilterRecord ? gFilterRecord->maskRowBytes : 0;
     const bool useMask = maskData && maskFlag;
-    const int32 width = r.width;
-    auto row = [&](const float* p, const Sample* o, Sample* d, int spp, int32 y) {
-        const uint8* mask = useMask ? maskData + int64_t(r.destY + y) * maskRowBytes + r.destX : nullptr;
-        rowKernel(params, p, o, d, spp, mask, width);
+    auto row = [&](const float* p, const Sample* o, Sample* d, int spp, int32 y, int32 x, int32 n) {
+        const uint8* mask = useMask ? maskData + int64_t(r.destY + y) * maskRowBytes + r.destX + x : nullptr;
+        rowKernel(params, p, o, d, spp, mask, n);
     };
     forEachOutputRow<Sample>(r, row);
 }

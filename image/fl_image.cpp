@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "host/alerts.h"
 #include "host/globals.h"
@@ -18,13 +19,6 @@ const char* const kUint8ImageMemoryText =
     "Preferences -> Performance to increase memory allocation.";
 
 const int64_t kBytesPerPixel = 3 * int64_t(sizeof(float));
-
-// Frees a buffer the host gave but would not lock: it was never locked, so
-// it is not unlocked either.
-void freeUnlockedBuffer(BufferID& id) {
-    if (id && gFilterRecord && gFilterRecord->bufferProcs) gFilterRecord->bufferProcs->freeProc(id);
-    id = nullptr;
-}
 
 }  // namespace
 
@@ -60,17 +54,34 @@ void fl_image::allocate() {
     rowBytes = int32(pw * kBytesPerPixel);
     bufferSize = pw * ph * kBytesPerPixel;
 
-    if (!gFilterRecord) return;
+    if (gFilterRecord) reallocate();
+}
+
+void fl_image::reallocate() {
+    paddingGenerated = false;
     memoryAllocate(bufferSize, bufferID, data);
-    if (data)
-        locked = true;
-    else
-        freeUnlockedBuffer(bufferID);
+    locked = data != nullptr;
+    if (!locked) freeBuffer();  // given but not locked: freed, not unlocked
+}
+
+void fl_image::unlock() {
+    if (!bufferID || !locked) return;
+    if (gFilterRecord && gFilterRecord->bufferProcs) gFilterRecord->bufferProcs->unlockProc(bufferID);
+    locked = false;
+    data = nullptr;
+}
+
+void fl_image::relock() {
+    if (!bufferID || locked || !gFilterRecord || !gFilterRecord->bufferProcs) return;
+    data = reinterpret_cast<float*>(gFilterRecord->bufferProcs->lockProc(bufferID, true));
+    locked = data != nullptr;
 }
 
 fl_image::~fl_image() { freeBuffer(); }
 
 void fl_image::freeBuffer() {
+    pendingCoarse.reset();
+    pendingDetails.reset();
     if (!bufferID) return;
     BufferProcs* procs = gFilterRecord ? gFilterRecord->bufferProcs : nullptr;
     if (procs) {
@@ -109,6 +120,14 @@ void fl_image::generatePadding() {
     fill(left, right, bottom, paddedHeight);     // bottom edge
     fill(right, paddedWidth, bottom, paddedHeight);  // bottom-right corner
     paddingGenerated = true;
+}
+
+void fl_image::swapBuffer(fl_image& other) {
+    std::swap(bufferID, other.bufferID);
+    std::swap(bufferSize, other.bufferSize);
+    std::swap(data, other.data);
+    std::swap(locked, other.locked);
+    std::swap(paddingGenerated, other.paddingGenerated);
 }
 
 void fl_image::regeneratePadding() {

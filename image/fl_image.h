@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "PITypes.h"
 
@@ -33,6 +34,11 @@ public:
     int32 height;
     int32 rowBytes;        // paddedWidth x 12
     bool paddingGenerated; // the border holds the reflection of the interior
+    // A level whose last rebuild is left to its reader (engine/lifting.h,
+    // deferUnDifferencePass): its pixels are the prediction from
+    // pendingCoarse guided by this buffer, less pendingDetails.  Null for
+    // an image that holds its pixels.
+    std::unique_ptr<fl_image> pendingCoarse, pendingDetails;
 
     // Border of 3 on every side.
     fl_image(int32 width, int32 height);
@@ -42,14 +48,26 @@ public:
     fl_image(const fl_image&) = delete;
     fl_image& operator=(const fl_image&) = delete;
 
-    // Early release, for a level image no longer needed; the destructor then
-    // does nothing.
+    // Early release, for a level image no longer needed (a pending rebuild's
+    // images too); the destructor then does nothing.
     void freeBuffer();
     // Fills the border by reflection about the outermost interior row and
     // column (the edge itself not repeated).  Needs padX < width, padY < height.
     void generatePadding();
     // After the interior changed.
     void regeneratePadding();
+    // Exchanges the two images' buffers (pixels, border state and all), for
+    // images of the same padded size: a copy of every pixel, without the
+    // copy.
+    void swapBuffer(fl_image& other);
+    // The buffer stays allocated but may move while unlocked: data is null
+    // until relock, so no pointer into it is kept.
+    void unlock();
+    // A buffer of the recorded size again, after freeBuffer.
+    void reallocate();
+    // As after construction, a refused lock or buffer leaves data null for
+    // handleInvalidMemory.
+    void relock();
 
 private:
     void allocate();

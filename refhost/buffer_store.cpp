@@ -127,6 +127,8 @@ OSErr BufferStore::allocate(int32 size, BufferID* id) {
 char* BufferStore::lock(BufferID id) {
     Block* b = find(id, "lockProc (buffer)");
     if (!b) return nullptr;
+    ++lockCount_;
+    if (refuseLock_ > 0 && lockCount_ == refuseLock_) return nullptr;
     ++b->locks;
     return b->memory->data;
 }

@@ -234,6 +234,8 @@ public:
     RefusalPlan plan;
     void resetCount() { count_ = 0; }
     int64_t allocations() const { return count_; }
+    // Refuse the n-th lock from now (1 = the next one), once.
+    void refuseLockNth(int64_t n) { refuseLock_ = lockCount_ + n; }
     int32 spaceAvailable = 64 * 1024 * 1024;  // what spaceProc reports
     // Fresh buffers are filled with 0xFF bytes, so that a read before the
     // first write shows (NaN floats, out-of-range 16-bit samples).
@@ -282,6 +284,7 @@ private:
     std::multimap<size_t, std::unique_ptr<Memory>> spare_;  // freed memory kept for reuse, by capacity
     std::vector<Event> log_;
     int64_t count_ = 0, liveBytes_ = 0, peakBytes_ = 0, refused_ = 0, systemBytes_ = 0;
+    int64_t lockCount_ = 0, refuseLock_ = 0;
     Host* host_ = nullptr;
 };
 

@@ -9,26 +9,21 @@
 #include <cstring>
 
 #include "engine/kernels/kernels.h"
-#include "engine/nr_core_shared.h"
-#include "engine/planar_tile.h"
+#include "engine/neighbour_windows.h"
+#include "engine/noise_reduce_core.h"
 
 #include "engine/kernels/isa_target.h"
+
+#include "engine/nr_core_shared.h"
+#include "engine/planar_tile.h"
 
 namespace VEXLOR_ISA_NAMESPACE {
 namespace {
 
 using namespace lanes;
 
-// The widest lanes of this compilation's instruction set.  SSE2 has
-// four-float vectors only: eight-lane comparisons there would be taken apart
-// lane by lane.
-#if defined(__AVX512F__)
-typedef v16f nrLanes;
-#elif defined(__AVX__) || !(defined(__x86_64__) || defined(__i386__))
-typedef v8f nrLanes;
-#else
-typedef v4f nrLanes;
-#endif
+// The widest lanes of this compilation's instruction set.
+typedef widest nrLanes;
 
 enum { kTileWidth = 64, kTileHeight = 16, kHalo = 3 };
 typedef planarTile<kTileWidth, kTileHeight, kHalo> nrTile;
@@ -103,9 +98,9 @@ VEXLOR_INLINE void noiseReduceRows(fl_image& source, fl_image& destination, stre
     const int32 width = source.width;
     if (firstRow >= endRow || width <= 0) return;
     nrTile tile;
-    alignas(32) float dst[3][kTileWidth] = {};
-    alignas(32) float out[3][kTileWidth];
-    alignas(32) float strength[kTileWidth];
+    alignas(64) float dst[3][kTileWidth] = {};
+    alignas(64) float out[3][kTileWidth];
+    alignas(64) float strength[kTileWidth];
     for (int32 y0 = firstRow; y0 < endRow; y0 += kTileHeight) {
         const int th = int(std::min<int32>(kTileHeight, endRow - y0));
         for (int32 x0 = 0; x0 < width; x0 += kTileWidth) {

@@ -1,5 +1,7 @@
 // The smooth-area core's rows, compiled once per instruction set
-// (engine/vector_isa.h), eight pixels at a time in channel planes.  Each term
+// (engine/vector_isa.h), eight pixels at a time in channel planes: the sums
+// are formed in doubles, and eight doubles fill an AVX-512 register (two of
+// AVX2's; sixteen lanes, four such registers, ran at a third of the speed).  Each term
 // of a pixel's activity is formed in double precision and added to the
 // single-precision sum in the scalar order (channel by channel, neighbours
 // right, left, below, above, above-left, below-left, below-right,
@@ -7,12 +9,13 @@
 #include <algorithm>
 
 #include "engine/kernels/kernels.h"
-#include "engine/lanes.h"
-#include "engine/planar_tile.h"
 #include "engine/smooth_detect_core.h"
 #include "engine/engine_params.h"
 
 #include "engine/kernels/isa_target.h"
+
+#include "engine/lanes.h"
+#include "engine/planar_tile.h"
 
 namespace VEXLOR_ISA_NAMESPACE {
 namespace {
@@ -25,7 +28,9 @@ typedef planarTile<kTileWidth, kTileHeight, kHalo> sdTile;
 inline constexpr signed char kNeighbours[8][2] = {{1, 0},  {-1, 0}, {0, 1},  {0, -1},
                                                   {-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
 
-typedef double v8d __attribute__((vector_size(64)));
+typedef v8f vf;
+enum { kLanes = 8 };
+typedef double vd __attribute__((vector_size(64)));
 
 // One row of a tile: the activity of every pixel is a chain of 24 rounded
 // additions; the chains of all the row's pixels advance together, term by
@@ -33,28 +38,28 @@ typedef double v8d __attribute__((vector_size(64)));
 VEXLOR_INLINE void smoothDetectRow(const sdTile& t, int R, int tw, double low, float scale, bool invert,
                                    float* __restrict activity) {
     const int S = sdTile::kStride;
-    for (int i = 0; i < tw; i += 8) store8(activity + i, v8f{});
+    for (int i = 0; i < tw; i += kLanes) store<vf>(activity + i, vf{});
 #pragma GCC unroll 1
     for (int ch = 0; ch < 3; ++ch) {
         const float* row = &t.plane[ch][R][kHalo];
 #pragma GCC unroll 1
         for (int n = 0; n < 8; ++n) {
             const float* nb = row + kNeighbours[n][1] * S + kNeighbours[n][0];
-            for (int i = 0; i < tw; i += 8) {
-                const v8f diff = vabs(load8(row + i) - load8(nb + i));
-                v8d term = __builtin_convertvector(diff, v8d) - low;
-                term = term < 0.0 ? v8d{} : term;
-                const v8d sum = __builtin_convertvector(load8(activity + i), v8d) + term;
-                store8(activity + i, __builtin_convertvector(sum, v8f));
+            for (int i = 0; i < tw; i += kLanes) {
+                const vf diff = vabs(load<vf>(row + i) - load<vf>(nb + i));
+                vd term = __builtin_convertvector(diff, vd) - low;
+                term = term < 0.0 ? vd{} : term;
+                const vd sum = __builtin_convertvector(load<vf>(activity + i), vd) + term;
+                store<vf>(activity + i, __builtin_convertvector(sum, vf));
             }
         }
     }
-    const v8f white = v8f{} + 255.0f;
-    for (int i = 0; i < tw; i += 8) {
-        v8f a = load8(activity + i) * kSmoothDetectMean * scale;
-        a = a <= 255.0f ? a : white;
+    const vf white = splat<vf>(255.0f);
+    for (int i = 0; i < tw; i += kLanes) {
+        vf a = load<vf>(activity + i) * kSmoothDetectMean * scale;
+        a = select(a <= 255.0f, a, white);
         if (invert) a = white - a;
-        store8(activity + i, a);
+        store<vf>(activity + i, a);
     }
 }
 
@@ -66,7 +71,7 @@ void smoothDetectRows(fl_image& source, fl_image& destination, bool greyMatte, d
     if (firstRow >= endRow || width <= 0) return;
     const float mid = WHITE_LEVEL * 0.5f;
     sdTile tile;
-    alignas(32) float out[kTileWidth];
+    alignas(64) float out[kTileWidth];
     for (int32 y0 = firstRow; y0 < endRow; y0 += kTileHeight) {
         const int th = int(std::min<int32>(kTileHeight, endRow - y0));
         for (int32 x0 = 0; x0 < width; x0 += kTileWidth) {
@@ -80,9 +85,7 @@ void smoothDetectRows(fl_image& source, fl_image& destination, bool greyMatte, d
                     continue;
                 }
                 smoothDetectRow(tile, r + kHalo, tw, low, scale, invert, out);
-                int i = 0;
-                for (; i + 8 <= tw; i += 8) interleave3x8(out + i, out + i, out + i, d + 3 * i);
-                for (; i < tw; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = out[i];
+                interleave3(out, out, out, tw, d);
             }
         }
     }

@@ -1,19 +1,22 @@
 // The cleaner core's bands, compiled once per instruction set
-// (engine/vector_isa.h), eight pixels at a time (sixteen-lane vectors gained
-// nothing measurable here).  A band is walked in tiles copied into channel
-// planes on the stack (worker stacks are small, and the kernel allocates
-// nothing), so every neighbour of consecutive pixels is one vector load.  The
+// (engine/vector_isa.h), a vector of the set's widest lanes at a time.  A
+// band is walked in tiles copied into channel planes on the stack (worker
+// stacks are small, and the kernel allocates nothing), so every neighbour
+// of consecutive pixels is one vector load.  The
 // per-pixel arithmetic is that of one pixel alone: results do not depend on
 // the lane count, the tile or the band split.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "engine/nr_core_shared.h"
-#include "engine/planar_tile.h"
+#include "engine/neighbour_windows.h"
+#include "engine/noise_reduce_core.h"
 #include "halvane/kernels/kernels.h"
 
 #include "engine/kernels/isa_target.h"
+
+#include "engine/nr_core_shared.h"
+#include "engine/planar_tile.h"
 
 namespace VEXLOR_ISA_NAMESPACE {
 namespace {
@@ -92,19 +95,6 @@ VEXLOR_INLINE void cleanerPixels(const PlanarTileSource<cleanerTile, V>& s, bool
     store<V>(strength, select(valid, (W - kStrengthOffset) * invW, zero));
 }
 
-// The tile of planarTile::load, copied eight pixels at a time: the tile
-// whose first pixel is (x0, y0), tw x th pixels, with the halo around it;
-// columns past it are zeroed so that partial vectors compute on numbers.
-VEXLOR_INLINE void fillTile(cleanerTile& t, const fl_image& img, int32 x0, int32 y0, int tw, int th) {
-    const int cols = tw + 2 * kHalo;
-    for (int r = 0; r < th + 2 * kHalo; ++r) {
-        const float* p =
-            img.data + (int64_t(y0 - kHalo + r + img.padY) * img.paddedWidth + (x0 - kHalo + img.padX)) * 3;
-        deinterleave3(p, cols, t.plane[0][r], t.plane[1][r], t.plane[2][r]);
-        for (int j = cols; j < cleanerTile::kStride; ++j) t.plane[0][r][j] = t.plane[1][r][j] = t.plane[2][r][j] = 0.0f;
-    }
-}
-
 template <class V>
 VEXLOR_INLINE void cleanerBandOf(const fl_image& src, fl_image& dst, strength_map& map, float noiseLevel,
                                bool smoothReference, float reduce, int32 firstRow, int32 endRow) {
@@ -115,7 +105,7 @@ VEXLOR_INLINE void cleanerBandOf(const fl_image& src, fl_image& dst, strength_ma
         const int th = int(std::min<int32>(kTileHeight, endRow - y0));
         for (int32 x0 = 0; x0 < width; x0 += kTileWidth) {
             const int tw = int(std::min<int32>(kTileWidth, width - x0));
-            fillTile(tile, src, x0, y0, tw, th);
+            tile.load(src, x0, y0, tw, th);
             for (int r = 0; r < th; ++r) {
                 for (int i = 0; i < tw; i += lanes::Traits<V>::kLanes)
                     cleanerPixels<V>(PlanarTileSource<cleanerTile, V>{tile, r + kHalo, i + kHalo}, smoothReference,
@@ -131,7 +121,7 @@ VEXLOR_INLINE void cleanerBandOf(const fl_image& src, fl_image& dst, strength_ma
 
 void cleanerBand(const fl_image& src, fl_image& dst, strength_map& map, float noiseLevel, bool smoothReference,
                  float reduce, int32 firstRow, int32 endRow) {
-    cleanerBandOf<v8f>(src, dst, map, noiseLevel, smoothReference, reduce, firstRow, endRow);
+    cleanerBandOf<widest>(src, dst, map, noiseLevel, smoothReference, reduce, firstRow, endRow);
 }
 
 }  // namespace VEXLOR_ISA_NAMESPACE

@@ -12,7 +12,7 @@
     namespace ns {                                                                                              \
     void cleanerBand(const fl_image& src, fl_image& dst, strength_map& map, float noiseLevel,                   \
                      bool smoothReference, float reduce, int32 firstRow, int32 endRow);                         \
-    void sharpenRows(const fl_image& source, fl_image& destination, const strength_map& strengthMap,           \
+    int32 sharpenRows(const fl_image& source, fl_image& destination, const strength_map& strengthMap,           \
                      float sharpAmount, float chromaSharpAmount, int32 firstRow, int32 endRow, int32 band);     \
     void mixRow8(const lumaChromaMixParams& params, const float* p, const uint8* o, uint8* d, int spp,         \
                  const uint8* mask, int32 width);                                                               \

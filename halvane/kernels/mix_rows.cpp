@@ -1,32 +1,49 @@
 // The rows of Halvane's writers, compiled once per instruction set
-// (engine/vector_isa.h): eight pixels at a time on planes, the last few one
-// by one, with the same kernel.
+// (engine/vector_isa.h): a vector of the set's widest lanes of pixels at a
+// time on planes, the last few one by one, with the same kernel.
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 
 #include "engine/output_writers.h"
 #include "halvane/kernels/kernels.h"
-#include "halvane/mix_pixel.h"
+#include "halvane/luma_chroma_mix.h"
 
 #include "engine/kernels/isa_target.h"
+
+#include "engine/store_lanes.h"
+#include "halvane/mix_pixel.h"
 
 namespace VEXLOR_ISA_NAMESPACE {
 namespace {
 
 using namespace lanes;
 
+typedef widest vf;
+enum { kLanes = Traits<vf>::kLanes };
+
 // write(v, origin, originRead, touched): the output sample of the mixed
-// value v, given the input sample and its value on the 0..255 scale.
-struct depth8 {
-    typedef uint8 Sample;
+// value v, given the input sample and its value on the 0..255 scale.  The
+// depths whose output depends on v alone also read and store a vector of
+// consecutive samples at once (kVectorSamples).
+struct depth8 : samples8<vf> {
+    enum { kVectorSamples = true };
     float read(uint8 v) const { return read8(v); }
-    uint8 write(float v, uint8, float, float) const { return storeAs8Bit(v); }
+    uint8 write(float v, uint8, float, float) const { return store(v); }
+    vf readVector(const uint8* o) const {
+        Traits<vf>::Bytes b;
+        std::memcpy(&b, o, sizeof b);
+        return __builtin_convertvector(b, vf);
+    }
 };
-struct depth16 {
-    typedef uint16 Sample;
+struct depth16 : samples16<vf> {
+    enum { kVectorSamples = true };
     float read(uint16 v) const { return read16(v); }
-    uint16 write(float v, uint16, float, float) const { return storeAs16Bit(v); }
+    uint16 write(float v, uint16, float, float) const { return store(v); }
+    vf readVector(const uint16* o) const {
+        Traits<vf>::Words w;
+        std::memcpy(&w, o, sizeof w);
+        return __builtin_convertvector(w, vf) * kFrom16BitScale;
+    }
 };
 // Linear light is read clamped to 0..1, so a sample is not formed anew from
 // the mixed value: the input sample takes the change that the mix made in
@@ -35,6 +52,7 @@ struct depth16 {
 // as 0, as it did when it was read.
 struct depth32 {
     typedef float Sample;
+    enum { kVectorSamples = false };
     const float* lut2;
     const float* lut3;
     float read(float v) const { return read32(v, lut3); }
@@ -45,12 +63,11 @@ struct depth32 {
     }
 };
 
-typedef uint8_t bytes8 __attribute__((vector_size(8)));
 
 template <typename Depth>
 VEXLOR_INLINE void readSamples(const Depth& depth, const typename Depth::Sample* o, int32 x, int spp,
-                               float in[3][8]) {
-    for (int i = 0; i < 8; ++i) {
+                               float in[3][kLanes]) {
+    for (int i = 0; i < kLanes; ++i) {
         if (spp == 1) {
             in[0][i] = in[1][i] = in[2][i] = depth.read(o[x + i]);
         } else {
@@ -63,10 +80,10 @@ VEXLOR_INLINE void readSamples(const Depth& depth, const typename Depth::Sample*
 }
 
 template <typename Depth>
-VEXLOR_INLINE void writeSamples(const Depth& depth, const float out[3][8], const typename Depth::Sample* o,
-                                const float in[3][8], const float touched[8], typename Depth::Sample* d, int32 x,
+VEXLOR_INLINE void writeSamples(const Depth& depth, const float out[3][kLanes], const typename Depth::Sample* o,
+                                const float in[3][kLanes], const float touched[kLanes], typename Depth::Sample* d, int32 x,
                                 int spp) {
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < kLanes; ++i) {
         if (spp == 1) {
             d[x + i] = depth.write(out[2][i], o[x + i], in[2][i], touched[i]);
         } else {
@@ -76,55 +93,48 @@ VEXLOR_INLINE void writeSamples(const Depth& depth, const float out[3][8], const
     }
 }
 
-// One row: eight pixels at a time on planes, the last few one by one, with
-// the same kernel.
+// One row: a vector of pixels at a time on planes, the last few one by one,
+// with the same kernel.
 template <typename Depth>
 VEXLOR_INLINE void mixRowBody(const lumaChromaMixParams& params, const Depth& depth, const float* p,
                               const typename Depth::Sample* o, typename Depth::Sample* d, int spp,
                               const uint8* mask, int32 width) {
     typedef typename Depth::Sample Sample;
-    alignas(32) float in[3][8], pr[3][8], out[3][8], m[8], touched[8];
+    alignas(64) float in[3][kLanes], pr[3][kLanes], out[3][kLanes], m[kLanes], touched[kLanes];
     int32 x = 0;
-    for (; x + 8 <= width; x += 8, p += 24) {
-        for (int i = 0; i < 8; ++i) m[i] = mask ? float(mask[x + i]) * kMaskScale : 1.0f;
-        if constexpr (std::is_same<Sample, uint8>::value) {
+    for (; x + kLanes <= width; x += kLanes, p += 3 * kLanes) {
+        for (int i = 0; i < kLanes; ++i) m[i] = mask ? float(mask[x + i]) * kMaskScale : 1.0f;
+        if constexpr (Depth::kVectorSamples) {
             if (spp == 3) {
-                // 24 bytes to floats (exact), then to planes.
-                alignas(32) float f[24];
-                for (int k = 0; k < 3; ++k) {
-                    bytes8 b;
-                    std::memcpy(&b, o + int64_t(x) * 3 + 8 * k, sizeof b);
-                    store8(f + 8 * k, __builtin_convertvector(b, v8f));
-                }
-                deinterleave3(f, 8, in[0], in[1], in[2]);
+                alignas(64) float f[3 * kLanes];
+                for (int k = 0; k < 3; ++k) store<vf>(f + kLanes * k, depth.readVector(o + int64_t(x) * 3 + kLanes * k));
+                deinterleave3(f, kLanes, in[0], in[1], in[2]);
             } else {
-                readSamples(depth, o, x, spp, in);
+                const vf v = depth.readVector(o + x);
+                store<vf>(in[0], v);
+                store<vf>(in[1], v);
+                store<vf>(in[2], v);
             }
         } else {
             readSamples(depth, o, x, spp, in);
         }
-        deinterleave3(p, 8, pr[0], pr[1], pr[2]);
-        v8f o0, o1, o2, t;
-        mixPixel<v8f>(params, load8(in[0]), load8(in[1]), load8(in[2]), load8(pr[0]), load8(pr[1]),
-                      load8(pr[2]), o0, o1, o2, load8(m), t);
-        store8(out[0], o0);
-        store8(out[1], o1);
-        store8(out[2], o2);
-        store8(touched, t);
-        if constexpr (std::is_same<Sample, uint8>::value) {
+        deinterleave3(p, kLanes, pr[0], pr[1], pr[2]);
+        vf o0, o1, o2, t;
+        mixPixel<vf>(params, load<vf>(in[0]), load<vf>(in[1]), load<vf>(in[2]), load<vf>(pr[0]), load<vf>(pr[1]),
+                     load<vf>(pr[2]), o0, o1, o2, load<vf>(m), t);
+        store<vf>(out[0], o0);
+        store<vf>(out[1], o1);
+        store<vf>(out[2], o2);
+        store<vf>(touched, t);
+        if constexpr (Depth::kVectorSamples) {
             if (spp == 3) {
-                // The stores of storeAs8Bit, eight samples at a time.
-                alignas(32) float f[24];
-                interleave3(out[0], out[1], out[2], 8, f);
-                for (int k = 0; k < 3; ++k) {
-                    v8f v = load8(f + 8 * k);
-                    v = v >= 0.0f ? v : v8f{};
-                    v = v > 255.0f ? v8f{} + 255.0f : v;
-                    const bytes8 b = __builtin_convertvector(__builtin_convertvector(v + 0.5f, v8i), bytes8);
-                    std::memcpy(d + int64_t(x) * 3 + 8 * k, &b, sizeof b);
-                }
-                continue;
+                alignas(64) float f[3 * kLanes];
+                interleave3(out[0], out[1], out[2], kLanes, f);
+                for (int k = 0; k < 3; ++k) depth.storeVector(load<vf>(f + kLanes * k), d + int64_t(x) * 3 + kLanes * k);
+            } else {
+                depth.storeVector(load<vf>(out[2]), d + x);
             }
+            continue;
         }
         writeSamples(depth, out, o, in, touched, d, x, spp);
     }

@@ -3,7 +3,9 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -369,7 +371,8 @@ TEST_F(BandDriver, ACancelRecordedBeforeTheCallDiscardsTheFirstPass) {
 
 // The hooks a product passes in: the first-pass core sees every row once
 // with its band numbers; the second pass sees the result with a fresh
-// border, and a cancel it records is returned as -128.
+// border, the rows it leaves (from secondPassStopsAt on) receive the
+// result, and a cancel it records is returned as -128.
 namespace hooks {
 std::mutex lock;
 std::vector<int> rowsSeen;
@@ -377,8 +380,8 @@ std::set<int32> bandsSeen;
 std::thread::id caller;
 bool callerIsBandMinusOne = true;
 bool borderFresh = true;
-bool destinationHoldsSource = true;
 int32 cancelInBand = -2;
+int32 secondPassStopsAt = INT32_MAX;
 
 void firstPass(const threadedNoiseReduce_struct& r) {
     fl_image &source = *r.source, &destination = *r.destination;
@@ -396,24 +399,28 @@ void firstPass(const threadedNoiseReduce_struct& r) {
     callerIsBandMinusOne = callerIsBandMinusOne && (band == -1) == (std::this_thread::get_id() == caller);
 }
 
-void secondPass(const threadedSharpen_struct& r) {
+int32 secondPass(const threadedSharpen_struct& r) {
     fl_image &source = *r.source, &destination = *r.destination;
     const strength_map& strengthMap = *r.strengthMap;
     const float sharpAmount = r.sharpAmount;
-    const int32 firstRow = r.firstRow, endRow = r.endRow, band = r.band;
-    bool fresh = true, holds = true;
-    for (int32 y = firstRow; y < endRow; ++y) {
+    const int32 firstRow = r.firstRow, band = r.band;
+    bool fresh = true;
+    const int32 end = std::max(firstRow, std::min(r.endRow, secondPassStopsAt));
+    for (int32 y = firstRow; y < end; ++y) {
         // Border columns mirror the interior of the first pass's result.
         fresh = fresh && pixel(source, -1, y)[0] == pixel(source, 1, y)[0];
         for (int32 x = 0; x < source.width; ++x) {
-            holds = holds && pixel(destination, x, y)[0] == pixel(source, x, y)[0];
-            pixel(destination, x, y)[0] += sharpAmount * strengthMap.row(y)[x];
+            const float* s = pixel(source, x, y);
+            float* d = pixel(destination, x, y);
+            d[0] = s[0] + sharpAmount * strengthMap.row(y)[x];
+            d[1] = s[1];
+            d[2] = s[2];
         }
     }
     if (band == cancelInBand) globalUserCancelled = true;
     std::lock_guard<std::mutex> g(lock);
     borderFresh = borderFresh && fresh;
-    destinationHoldsSource = destinationHoldsSource && holds;
+    return end;
 }
 }  // namespace hooks
 
@@ -433,7 +440,6 @@ TEST_F(BandDriver, AProductsCoresSeeEveryRowOnceWithTheirThreadsBandNumber) {
         for (int32 band : hooks::bandsSeen) EXPECT_TRUE(band == -1 || (band >= 1 && band < n)) << band;
         EXPECT_TRUE(hooks::callerIsBandMinusOne);
         EXPECT_TRUE(hooks::borderFresh);
-        EXPECT_TRUE(hooks::destinationHoldsSource);
         // First pass +1, second pass + 4 x 0.5 on channel 0.
         EXPECT_EQ(pixel(img, 5, 7)[0], float(5 + 14) + 1.0f + 2.0f);
         EXPECT_EQ(pixel(img, 5, 7)[1], float(5 + 14 + 1) + 1.0f);
@@ -465,6 +471,28 @@ TEST_F(BandDriver, OnlyASecondPassGetsAStrengthMapOfOneChannel) {
     EXPECT_EQ(bandDriverRunThreads(img, cores, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f), -108);
     EXPECT_EQ(alerts().size(), 1u);
     EXPECT_EQ(host().buffers().live(), 1) << "only the caller's image";
+}
+
+// The rows a second pass leaves hold the first pass's result (+1), in every
+// band; those it wrote hold its own (+1, then + 4 x 0.5 on channel 0).
+TEST_F(BandDriver, RowsTheSecondPassLeavesReceiveTheFirstPassResult) {
+    const bandDriverCores cores = {hooks::firstPass, hooks::secondPass, false};
+    for (int32 n : {1, 4}) {
+        setEngineThreadCount(n);
+        hooks::rowsSeen.assign(123, 0);
+        hooks::cancelInBand = -2;
+        hooks::secondPassStopsAt = 70;
+        fl_image img(31, 123);
+        fillImage(img, [](int32 x, int32 y, int ch) { return float(x + 2 * y + ch); });
+        EXPECT_EQ(bandDriverRunThreads(img, cores, 0.0f, 1.0f, true, 1.0f, 4.0f, 0.0f), 0);
+        hooks::secondPassStopsAt = INT32_MAX;
+        for (int32 y : {0, 69, 70, 122})
+            for (int32 x : {0, 30}) {
+                const float sharpened = y < 70 ? 2.0f : 0.0f;
+                EXPECT_EQ(pixel(img, x, y)[0], float(x + 2 * y) + 1.0f + sharpened) << x << ", " << y;
+                EXPECT_EQ(pixel(img, x, y)[2], float(x + 2 * y + 2) + 1.0f) << x << ", " << y;
+            }
+    }
 }
 
 // The smooth-area driver: its first pass is the smooth-area core with the
@@ -514,7 +542,7 @@ TEST_F(BandDriver, SmoothDetectBodyWritesItsRecordsRowsAndTheEmptyPassNothing) {
         EXPECT_FLOAT_EQ(pixel(dst, 1, y)[1], y >= 3 && y < 5 ? 3.0f * 22.0f * 3.0f / 24.0f * 25.5f : -1.0f) << y;
     }
     const std::vector<float> before = contents(dst);
-    threadedCustomFunction({&src, &dst, &none, 1.0f, 1.0f, 0, 8, -1});
+    EXPECT_EQ(threadedCustomFunction({&src, &dst, &none, 1.0f, 1.0f, 2, 8, -1}), 2) << "no row written";
     EXPECT_TRUE(sameBits(contents(dst), before));
 }
 

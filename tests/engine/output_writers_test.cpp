@@ -7,6 +7,7 @@
 
 #include "engine/engine_params.h"
 #include "engine/output_writers.h"
+#include "engine/vector_isa.h"
 #include "support/host_fixture.h"
 #include "support/pixels.h"
 #include "image/colorspace_luts.h"
@@ -178,8 +179,10 @@ TEST_F(OutputWriters, AOnePlaneOriginIsReadOneSampleAPixel) {
     std::vector<uint8> out(size_t(kCount) * 3, 0);
     const outputRectangle r = {origin.as<void>(), kCount, out.data(), kCount, kCount, 3, 0, 0, &img, 0, 0, 1};
     int64_t sum = 0;
-    auto row = [&](const float*, const uint8* o, uint8* d, int spp, int32) {
+    auto row = [&](const float*, const uint8* o, uint8* d, int spp, int32, int32 x0, int32 n) {
         EXPECT_EQ(spp, 1);
+        EXPECT_EQ(x0, 0);
+        EXPECT_EQ(n, kCount);
         for (int32 x = 0; x < kCount; ++x) {
             d[x] = o[x];
             sum += o[x];
@@ -312,23 +315,51 @@ INSTANTIATE_TEST_SUITE_P(
                     WalkCase{"OnePlaneOfThreeInterleaved", {1, 1, 3}, 7 * 3 * 2, 3, 0, true}),
     [](const testing::TestParamInfo<WalkCase>& i) { return std::string(i.param.name); });
 
-TEST_F(OutputWriters, TheSameImageAtEveryDepth) {
+// Every instruction set's writer, on either plane count, stores each sample
+// as the one-sample rule does: clamped to 0..255 (NaN to 0), rounded half
+// up; 32 bits by interpolation in the linear table.  In Lab a and b hold
+// the neutral.  The rows are long enough for whole vectors of every set and
+// a remainder.
+TEST_F(OutputWriters, TheSameImageAtEveryDepthOnEverySet) {
     colorspaceConversionLUTs tables;
     ASSERT_TRUE(tables.ok());
-    fl_image img(300, 40);
+    const int32 w = 301, h = 9;
+    fl_image img(w, h);
     fillNoisyScene(img, 8);
-    std::vector<uint8> o8(300 * 40 * 3);
-    std::vector<uint16> o16(300 * 40 * 3);
-    std::vector<float> o32(300 * 40 * 3);
-    lumaChromaMixTo8BitMaster(nullptr, 0, o8.data(), 900, 300, 40, 0, 0, img, 0, 0, true, 3);
-    lumaChromaMixTo16Bit(nullptr, 0, o16.data(), 1800, 300, 40, 0, 0, img, 0, 0, true, 3);
-    lumaChromaMixTo32Bit(nullptr, 0, o32.data(), 3600, 300, 40, 0, 0, img, 0, 0, true, 3);
-    for (size_t i = 0; i < o8.size(); ++i) {
-        const float v = std::min(std::max(img.data[((i / 900 + 3) * img.paddedWidth + 3) * 3 + i % 900], 0.0f), 255.0f);
-        ASSERT_EQ(o8[i], uint8(int(v + 0.5f)));
-        ASSERT_EQ(o16[i], uint16(int(v * 128.50197f + 0.5f)));
-        ASSERT_NEAR(o32[i], std::pow((v / 255.0f + 0.055f) / 1.055f, 2.4f), 2e-3f);
+    for (int32 i = 0; i < kCount; ++i) pixel(img, 40 + i, 2)[i % 3] = kValues[i];
+    auto at = [&](int32 x, int32 y, int ch) { return pixel(img, x, y)[ch]; };
+    for (int isa = 0; isa < vectorInstructionSets(); ++isa) {
+        useVectorInstructionSet(isa);
+        for (int spp : {3, 1}) {
+            SCOPED_TRACE("instruction set " + std::to_string(isa) + ", " + std::to_string(spp) + " plane(s)");
+            const size_t n = size_t(w) * h * spp;
+            std::vector<uint8> o8(n), lab8(n);
+            std::vector<uint16> o16(n), lab16(n);
+            std::vector<float> o32(n);
+            lumaChromaMixTo8BitMaster(nullptr, 0, o8.data(), w * spp, w, h, 0, 0, img, 0, 0, true, int16(spp));
+            lumaChromaMixTo16Bit(nullptr, 0, o16.data(), w * spp * 2, w, h, 0, 0, img, 0, 0, true, int16(spp));
+            lumaChromaMixTo32Bit(nullptr, 0, o32.data(), w * spp * 4, w, h, 0, 0, img, 0, 0, true, int16(spp));
+            isLABmode = true;
+            lumaChromaMixTo8BitMaster(nullptr, 0, lab8.data(), w * spp, w, h, 0, 0, img, 0, 0, true, int16(spp));
+            lumaChromaMixTo16Bit(nullptr, 0, lab16.data(), w * spp * 2, w, h, 0, 0, img, 0, 0, true, int16(spp));
+            isLABmode = false;
+            for (size_t i = 0; i < n; ++i) {
+                const int32 x = int32(i / spp) % w, y = int32(i / spp) / w;
+                const float v = at(x, y, spp == 1 ? 2 : int(i % 3));
+                const float c = v >= 0.0f ? (v > 255.0f ? 255.0f : v) : 0.0f;
+                ASSERT_EQ(o8[i], uint8(int(c + 0.5f))) << x << ", " << y;
+                ASSERT_EQ(o16[i], uint16(int(c * 128.50197f + 0.5f))) << x << ", " << y;
+                const bool neutral = spp == 3 && i % 3 != 0;
+                ASSERT_EQ(lab8[i], neutral ? 128 : o8[i]) << x << ", " << y;
+                ASSERT_EQ(lab16[i], neutral ? 16384 : o16[i]) << x << ", " << y;
+                const float t = 16.0f * c;
+                const int k = int(t);
+                const float f = t - float(k);
+                ASSERT_EQ(o32[i], (1.0f - f) * cspacePtrLUT2[k] + f * cspacePtrLUT2[k + 1]) << x << ", " << y;
+            }
+        }
     }
+    useVectorInstructionSet(-1);
 }
 
 }  // namespace

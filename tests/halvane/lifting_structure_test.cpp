@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/lifting.h"
 #include "engine/output_writers.h"
@@ -102,17 +105,23 @@ INSTANTIATE_TEST_SUITE_P(CleanerCore, ThreadCounts, ::testing::Bool());
 // the writers' samples bit for bit (both cores, every kernel of the road).
 class InstructionSets : public LiftingStructure, public ::testing::WithParamInterface<bool> {
 protected:
+    // The parameter chooses the core; the writers' tables are loaded.
+    void SetUp() override {
+        LiftingStructure::SetUp();
+        block_.flags[8] = GetParam();
+        derive();
+        luts_.reset(new colorspaceConversionLUTs);
+        ASSERT_TRUE(luts_->ok());
+    }
     void TearDown() override {
         useVectorInstructionSet(-1);
+        luts_.reset();
         LiftingStructure::TearDown();
     }
+    std::unique_ptr<colorspaceConversionLUTs> luts_;
 };
 
 TEST_P(InstructionSets, GiveTheSameResultBitForBit) {
-    block_.flags[8] = GetParam();
-    derive();
-    colorspaceConversionLUTs luts;
-    ASSERT_TRUE(luts.ok());
     const int32 w = 157, h = 101;
     std::vector<float> reference, reference32;
     std::vector<uint8> reference8;
@@ -144,6 +153,60 @@ TEST_P(InstructionSets, GiveTheSameResultBitForBit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CleanerCore, InstructionSets, ::testing::Bool());
+
+// The writers read a structure that left its last rebuild to them as they
+// read the rebuilt image: every sample of every depth and plane count, on
+// every instruction set, for the whole image and for a rectangle at an odd
+// column that crosses the writers' pieces of the row.  A rebuild formed
+// afterwards (completeRebuild) is the rebuilt image bit for bit.
+TEST_P(InstructionSets, APendingRebuildWritesWhatTheRebuiltImageWrites) {
+    const int32 w = 601, h = 37;
+    struct Rect {
+        int32 imageX, imageY, width, height;
+    };
+    const Rect rects[] = {{0, 0, w, h}, {3, 2, 590, 30}};
+    for (int isa = 0; isa < vectorInstructionSets(); ++isa) {
+        useVectorInstructionSet(isa);
+        fl_image img(w, h), rebuilt(getFlimageDimensions(img));
+        fillImage(img, patternValue);
+        fl_image again(w, h), pending(getFlimageDimensions(again));
+        fillImage(again, patternValue);
+        ASSERT_EQ(noiseReduceLiftingStructure(img, rebuilt), noErr);
+        ASSERT_EQ(noiseReduceLiftingStructureForWriting(again, pending), noErr);
+        ASSERT_TRUE(pending.pendingCoarse && pending.pendingDetails);
+        EXPECT_EQ(again.data, nullptr) << "level 0's buffer went to the destination";
+        for (const Rect& r : rects)
+            for (int spp : {3, 1}) {
+                SCOPED_TRACE("set " + std::to_string(isa) + ", x " + std::to_string(r.imageX) + ", " +
+                             std::to_string(spp) + " plane(s)");
+                const size_t n = size_t(r.width) * r.height * spp;
+                std::vector<uint8> o8(n), a8(n), b8(n);
+                std::vector<uint16> o16(n), a16(n), b16(n);
+                std::vector<float> o32(n), a32(n), b32(n);
+                for (size_t i = 0; i < n; ++i) {
+                    o8[i] = uint8((i * 37) % 256);
+                    o16[i] = uint16((i * 997) % 32769);
+                    o32[i] = float((i * 37) % 300) / 255.0f;
+                }
+                for (fl_image* out : {&rebuilt, &pending}) {
+                    const bool isPending = out == &pending;
+                    const int32 rb = r.width * spp;
+                    lumaChromaMixTo8BitMaster(o8.data(), rb, (isPending ? b8 : a8).data(), rb, r.width, r.height, 0,
+                                              0, *out, r.imageX, r.imageY, true, int16(spp));
+                    lumaChromaMixTo16Bit(o16.data(), rb * 2, (isPending ? b16 : a16).data(), rb * 2, r.width,
+                                         r.height, 0, 0, *out, r.imageX, r.imageY, true, int16(spp));
+                    lumaChromaMixTo32Bit(o32.data(), rb * 4, (isPending ? b32 : a32).data(), rb * 4, r.width,
+                                         r.height, 0, 0, *out, r.imageX, r.imageY, true, int16(spp));
+                }
+                EXPECT_EQ(a8, b8);
+                EXPECT_EQ(a16, b16);
+                EXPECT_TRUE(sameBits(a32, b32));
+            }
+        ASSERT_EQ(completeRebuild(pending), noErr);
+        EXPECT_FALSE(pending.pendingCoarse);
+        EXPECT_TRUE(sameBits(interior(rebuilt), interior(pending))) << "set " << isa;
+    }
+}
 
 class RefusedBuffers : public LiftingStructure, public ::testing::WithParamInterface<bool> {};
 

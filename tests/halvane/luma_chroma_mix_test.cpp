@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/vector_isa.h"
 #include "halvane/luma_chroma_mix.h"
 #include "support/host_fixture.h"
 #include "support/pixels.h"
@@ -356,23 +357,34 @@ TEST_P(MixWriter, StoresTheMixWorkedOutPlainly) {
     gFilterRecord->maskData = mask.data();
     gFilterRecord->maskRowBytes = bw;
 
-    std::vector<double> out(samples);
-    if (k.depth == 8) {
-        std::vector<uint8> o(origin.begin(), origin.end()), d(samples, 7);
-        lumaChromaMixTo8BitMaster(o.data(), bw * spp, d.data(), bw * spp, w, h, dx, dy, img, 1, 1, k.maskFlag,
-                                  k.planes);
-        out.assign(d.begin(), d.end());
-    } else if (k.depth == 16) {
-        std::vector<uint16> o(origin.begin(), origin.end()), d(samples, 7);
-        lumaChromaMixTo16Bit(o.data(), bw * spp * 2, d.data(), bw * spp * 2, w, h, dx, dy, img, 1, 1, k.maskFlag,
-                             k.planes);
-        out.assign(d.begin(), d.end());
-    } else {
-        std::vector<float> d(samples, 7.0f);
-        lumaChromaMixTo32Bit(origin.data(), bw * spp * 4, d.data(), bw * spp * 4, w, h, dx, dy, img, 1, 1,
-                             k.maskFlag, k.planes);
-        out.assign(d.begin(), d.end());
+    // Every instruction set writes the same samples (NaN as NaN); the
+    // first's are checked against the plain mix below.
+    std::vector<double> out;
+    for (int isa = vectorInstructionSets() - 1; isa >= 0; --isa) {
+        useVectorInstructionSet(isa);
+        std::vector<double> set(samples);
+        if (k.depth == 8) {
+            std::vector<uint8> o(origin.begin(), origin.end()), d(samples, 7);
+            lumaChromaMixTo8BitMaster(o.data(), bw * spp, d.data(), bw * spp, w, h, dx, dy, img, 1, 1, k.maskFlag,
+                                      k.planes);
+            set.assign(d.begin(), d.end());
+        } else if (k.depth == 16) {
+            std::vector<uint16> o(origin.begin(), origin.end()), d(samples, 7);
+            lumaChromaMixTo16Bit(o.data(), bw * spp * 2, d.data(), bw * spp * 2, w, h, dx, dy, img, 1, 1,
+                                 k.maskFlag, k.planes);
+            set.assign(d.begin(), d.end());
+        } else {
+            std::vector<float> d(samples, 7.0f);
+            lumaChromaMixTo32Bit(origin.data(), bw * spp * 4, d.data(), bw * spp * 4, w, h, dx, dy, img, 1, 1,
+                                 k.maskFlag, k.planes);
+            set.assign(d.begin(), d.end());
+        }
+        for (size_t i = 0; i < out.size(); ++i) {
+            ASSERT_TRUE(std::memcmp(&set[i], &out[i], sizeof(double)) == 0) << "set " << isa << ", sample " << i;
+        }
+        out = set;
     }
+    useVectorInstructionSet(-1);
 
     for (int32 y = 0; y < bh; ++y)
         for (int32 x = 0; x < bw; ++x) {

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "engine/band_driver.h"
 #include "halvane/sharpen.h"
 #include "support/host_fixture.h"
 #include "support/pixels.h"
@@ -101,7 +102,7 @@ TEST_F(Sharpen, BothAmountsZeroWriteNothing) {
     spot(src, dst, map, 40.0f, 90.0f, 1.0f, 5, 5);
     fillInterior(dst, [](int32, int32, int) { return -1.0f; });
     const std::vector<float> before = interior(dst);
-    sharpenAfterNoiseReduce(src, dst, map, 0.0f, 0.0f, 0, 10, -1);
+    EXPECT_EQ(sharpenAfterNoiseReduce(src, dst, map, 0.0f, 0.0f, 0, 10, -1), 0) << "no row written";
     EXPECT_TRUE(sameBits(before, interior(dst)));
 }
 
@@ -189,12 +190,52 @@ TEST_F(Sharpen, CancelLeavesTheRestOfTheBandUnsharpened) {
     src.generatePadding();
     flimageToFlimage(src, dst);
     fillMap(map, 1.0f);
-    sharpenAfterNoiseReduce(src, dst, map, 0.5f, 0.5f, 0, 120, -1);
+    EXPECT_EQ(sharpenAfterNoiseReduce(src, dst, map, 0.5f, 0.5f, 0, 120, -1), 51) << "rows 0 to 50 written";
     EXPECT_TRUE(globalUserCancelled);
     EXPECT_EQ(host().result(), userCanceledErr);
     EXPECT_NE(pixel(dst, 4, 50)[0], pixel(src, 4, 50)[0]);
     for (int32 y = 51; y < 120; ++y)
         for (int32 x = 0; x < 8; ++x) ASSERT_EQ(pixel(dst, x, y)[0], pixel(src, x, y)[0]) << y;
+}
+
+// A cancel in the middle of the driver's sharpening: the rows it reached
+// are sharpened as in a run without a cancel, and every row after them holds
+// the noise reduction's result, worked out here by the first-pass core
+// alone.  One thread: the calling thread's band polls after row 50 (the
+// host's second abort call; the first follows the first pass).
+TEST_F(Sharpen, ACancelInTheDriversSharpeningLeavesTheRowsNotReachedNoiseReduced) {
+    setEngineThreadCount(1);
+    const int32 W = 24, H = 160;
+    const float levelConstant = 2e-5f, noiseLevel = 12.0f, amount = 1.0f, sharpAmount = 0.6f, chroma = 0.4f;
+    fl_image img(W, H), whole(W, H), reduced(W, H);
+    fillNoisyScene(img, 5);
+    flimageToFlimage(img, whole);
+    img.generatePadding();
+    flimageToFlimage(img, reduced);
+    strength_map map(W, H);
+    threadedNoiseReduce({&img, &reduced, &map, levelConstant, noiseLevel, false, amount, sharpAmount, 0, H, -1});
+    ASSERT_EQ(noiseReduceRunThreads(whole, levelConstant, noiseLevel, false, amount, sharpAmount, chroma), 0);
+
+    beginFilteringRun(true);
+    host().cancelAtAbortCall = 2;
+    EXPECT_EQ(noiseReduceRunThreads(img, levelConstant, noiseLevel, false, amount, sharpAmount, chroma),
+              userCanceledErr);
+    EXPECT_EQ(host().abortCalls(), 2);
+    int32 sharpenedRowsDiffer = 0, laterRowsDiffer = 0;
+    for (int32 y = 0; y < H; ++y)
+        for (int32 x = 0; x < W; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const float got = pixel(img, x, y)[c];
+                if (y <= 50) {
+                    ASSERT_EQ(got, pixel(whole, x, y)[c]) << x << ", " << y;
+                    sharpenedRowsDiffer += got != pixel(reduced, x, y)[c];
+                } else {
+                    ASSERT_EQ(got, pixel(reduced, x, y)[c]) << x << ", " << y;
+                    laterRowsDiffer += pixel(whole, x, y)[c] != got;
+                }
+            }
+    EXPECT_GT(sharpenedRowsDiffer, 0) << "sharpening changes the rows it reaches";
+    EXPECT_GT(laterRowsDiffer, 0) << "and would have changed the rows after them";
 }
 
 }  // namespace

@@ -69,6 +69,61 @@ TEST_F(FlImageTest, FreeBufferReleasesEarlyAndOnlyOnce) {
     img.freeBuffer();  // and the destructor: both must do nothing now (TearDown sees any fault)
 }
 
+// A level image set aside while coarser levels run: unlocked, its pixels
+// kept by the host, locked again; a lock or a buffer the host refuses leaves
+// the image without pixels and frees what the host gave without unlocking it.
+TEST_F(FlImageTest, UnlockRelockAndReallocateKeepTheHostsLockCount) {
+    fl_image img(4, 4);
+    ASSERT_NE(img.data, nullptr);
+    at(img, 5, 6, 1) = 42.0f;
+    img.unlock();
+    EXPECT_EQ(img.data, nullptr);
+    EXPECT_FALSE(img.locked);
+    EXPECT_EQ(host().buffers().locked(), 0);
+    EXPECT_EQ(liveBuffers(), 1);
+    img.unlock();  // unlocking twice is not the host's fault to see
+    img.relock();
+    ASSERT_NE(img.data, nullptr);
+    EXPECT_TRUE(img.locked);
+    EXPECT_EQ(host().buffers().locked(), 1);
+    EXPECT_EQ(at(img, 5, 6, 1), 42.0f);
+
+    img.unlock();
+    host().buffers().refuseLockNth(1);
+    img.relock();
+    EXPECT_EQ(img.data, nullptr);
+    EXPECT_FALSE(img.locked);
+    EXPECT_TRUE(handleInvalidMemory(img));
+    EXPECT_EQ(liveBuffers(), 1);  // still the host's: the destructor frees it, unlocked
+    EXPECT_EQ(alerts().size(), 1u);
+}
+
+TEST_F(FlImageTest, ReallocateAfterFreeBufferTakesALockedBufferOrNone) {
+    fl_image img(4, 4);
+    img.paddingGenerated = true;
+    img.freeBuffer();
+    img.reallocate();
+    ASSERT_NE(img.data, nullptr);
+    EXPECT_TRUE(img.locked);
+    EXPECT_FALSE(img.paddingGenerated);
+    EXPECT_EQ(host().buffers().liveBytes(), 10 * 10 * 12);
+    EXPECT_EQ(host().buffers().locked(), 1);
+
+    img.freeBuffer();
+    host().buffers().refuseLockNth(1);  // given, but not locked
+    img.reallocate();
+    EXPECT_EQ(img.data, nullptr);
+    EXPECT_EQ(img.bufferID, nullptr);
+    EXPECT_EQ(liveBuffers(), 0);
+
+    refuseAllocation(1);
+    img.reallocate();
+    EXPECT_EQ(img.data, nullptr);
+    EXPECT_EQ(liveBuffers(), 0);
+    EXPECT_TRUE(handleInvalidMemory(img));
+    EXPECT_EQ(alerts().size(), 1u);
+}
+
 TEST_F(FlImageTest, WidthFourMirrorsAboutTheEdgeWithoutRepeatingIt) {
     fl_image img(4, 4);
     ASSERT_NE(img.data, nullptr);
