@@ -79,6 +79,11 @@ bool pngOpen(std::FILE* f, png_structp& png, png_infop& info, PngInfo& out, PngM
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
+    // libpng reads these chunks into memory whole, of the length the file
+    // declares, so a few bytes that claim a 512 MB text chunk take 512 MB.
+    // Nothing here uses them: they are skipped unread.
+    static const png_byte kUnusedChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0pCAL\0sCAL\0eXIf";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kUnusedChunks, 7);
     png_init_io(png, f);
     png_read_info(png, info);
     int colorType = png_get_color_type(png, info);
