@@ -19,6 +19,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "refhost/dialog_script.h"
@@ -267,8 +268,14 @@ struct DialogScript::Impl {
     // Item 0 is the dialog itself.
     HWND item(int id) { return id == 0 ? dialog : GetDlgItem(dialog, id); }
 
+    // What GDI drew into a window reaches the screen later: Wine's X11
+    // driver copies each window's drawing to the X server when a thread of
+    // the process waits for messages, the dialog's own thread only once it
+    // next idles.  A wait of no time on this thread copies them all now.
+    static void drawingToScreen() { MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0); }
+
     // The dialog has handled everything sent so far and painted what that
-    // invalidated.
+    // invalidated, and the painting has reached the screen.
     void settle() {
         for (int round = 0; round < 400 && IsWindow(dialog); ++round) {
             RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -277,6 +284,7 @@ struct DialogScript::Impl {
             Sleep(5);
         }
         SendMessageA(dialog, WM_NULL, 0, 0);
+        drawingToScreen();
     }
 
     POINT itemPoint(int id, int dx, int dy) {
@@ -361,6 +369,7 @@ struct DialogScript::Impl {
 
     // What the screen shows in r (screen coordinates), as an RGB document.
     static Document capture(const RECT& r) {
+        drawingToScreen();
         const int w = r.right - r.left, h = r.bottom - r.top;
         HDC screen = GetDC(nullptr);
         HDC memory = CreateCompatibleDC(screen);
@@ -382,6 +391,19 @@ struct DialogScript::Impl {
         return shot;
     }
 
+    // The screen in r once it holds still: two captures 20 ms apart alike,
+    // within two seconds; false when it kept changing.
+    static bool steadyCapture(const RECT& r, Document& shot) {
+        shot = capture(r);
+        for (int i = 0; i < 100; ++i) {
+            Sleep(20);
+            Document again = capture(r);
+            if (again == shot) return true;
+            shot = std::move(again);
+        }
+        return false;
+    }
+
     void screenshot(const Command& c, const std::string& name) {
         RECT r;
         GetWindowRect(dialog, &r);
@@ -398,8 +420,32 @@ struct DialogScript::Impl {
     // sample: a picture erased or painted over since shows.  Where an alert
     // stood the system may have asked the dialog to paint again, which after
     // a host error it no longer does; those pixels are not looked at.
+    //
+    // The screen is compared once, when it holds still and the dialog drew
+    // and alerted nothing while it was captured: the record then describes
+    // what the capture shows.  A picture that is wrong stays wrong on a still
+    // screen, so waiting for one hides no fault.
     void picturesShown(const Command& c) {
         settle();
+        RECT client;
+        GetClientRect(dialog, &client);
+        POINT origin = {0, 0};
+        ClientToScreen(dialog, &origin);
+        const RECT shown = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+        auto recorded = [this] {
+            auto lock = host.lockState();
+            return std::make_pair(host.displayCalls().size(), platform::alertScreenRects().size());
+        };
+        Document screen;
+        bool still = false;
+        for (int round = 0; round < 5 && !still; ++round) {
+            const auto before = recorded();
+            still = steadyCapture(shown, screen) && recorded() == before;
+        }
+        if (!still) {
+            check(false, c, "the screen over the dialog did not hold still while nothing was drawn");
+            return;
+        }
         std::vector<DisplayCall> last;
         std::vector<RECT> alerts;
         {
@@ -419,11 +465,6 @@ struct DialogScript::Impl {
             check(false, c, "the dialog has not displayed both pictures");
             return;
         }
-        RECT client;
-        GetClientRect(dialog, &client);
-        POINT origin = {0, 0};
-        ClientToScreen(dialog, &origin);
-        const Document screen = capture(RECT{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom});
         int64_t looked = 0, wrong = 0;
         RECT differing = {LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
         for (const DisplayCall& d : last) {

@@ -400,8 +400,18 @@ dialog_under_wine() {
       checks=$((checks + $(sed -n 's/^dialog script: \([0-9]*\) check.*/\1/p' "$dir/$name.log")))
       return 0
     fi
-    grep -E '^FAILED|^pihost:|^leaks|^  ' "$dir/$name.log" >&2 || true
-    echo "dialog $name ($arch): FAILED (exit status $rc)"
+    # Why: the failed checks, or, where the run never reached the script's
+    # summary, how its log ends.
+    local why
+    if [ "$rc" -eq 124 ]; then
+      why="timed out after $limit s"
+    elif grep -q '^dialog script: ' "$dir/$name.log"; then
+      why=$(sed -n 's/^dialog script: //p' "$dir/$name.log" | tr -d '\r')
+    else
+      why="the run ended before the script's summary"
+    fi
+    grep -E '^FAILED|^pihost:|^leaks|^  ' "$dir/$name.log" >&2 || { echo "$name.log ends:"; tail -n 8 "$dir/$name.log"; } >&2
+    echo "dialog $name ($arch): FAILED (exit status $rc, $why)"
     failures=$((failures + 1))
     return 1
   }
