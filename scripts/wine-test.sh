@@ -393,9 +393,19 @@ dialog_under_wine() {
   steer() {
     local product=$1 script=$2 name=$3
     shift 3
-    rc=0
-    (cd "$dir" && timeout -k 10 "$limit" "$wine" pihost.exe "$product.8bf" --dialog-script "$script" \
-      --shots "$name-" "$@" </dev/null >"$name.log" 2>&1) || rc=$?
+    local attempt
+    for attempt in 1 2; do
+      rc=0
+      (cd "$dir" && timeout -k 10 "$limit" "$wine" pihost.exe "$product.8bf" --dialog-script "$script" \
+        --shots "$name-" "$@" </dev/null >"$name.log" 2>&1) || rc=$?
+      # Now and then, on a busy machine, Wine fails to start the program at
+      # all and falls back to its shell launcher; pihost.exe has then not run
+      # a line, so it is started once more.  Anything pihost.exe printed
+      # counts as its run.
+      [ "$attempt" = 1 ] && [ "$rc" -ne 0 ] && grep -q 'ShellExecuteEx failed' "$dir/$name.log" &&
+        ! grep -qE '^(plugin|dialog script|pihost):' "$dir/$name.log" || break
+      echo "dialog $name ($arch): Wine could not start pihost.exe ($(tr -d '\r' <"$dir/$name.log" | head -n 1)); started again"
+    done
     if grep -q '^dialog script: [0-9]* check(s) passed, 0 failed' "$dir/$name.log" && [ "$rc" -ne 124 ]; then
       checks=$((checks + $(sed -n 's/^dialog script: \([0-9]*\) check.*/\1/p' "$dir/$name.log")))
       return 0
