@@ -88,7 +88,7 @@ cmsColorSpaceSignature colourSpaceOf(int16 base) {
     }
 }
 
-std::string colourSpaceName(cmsColorSpaceSignature space) {
+std::string colourSpaceName(cmsUInt32Number space) {
     switch (space) {
         case cmsSigGrayData: return "grey";
         case cmsSigRgbData: return "RGB";
@@ -121,12 +121,18 @@ public:
     cmsHPROFILE embeddedProfile(const std::vector<uint8_t>& icc, int16 base) {
         cmsHPROFILE p = keep(cmsOpenProfileFromMemTHR(context_, icc.data(), cmsUInt32Number(icc.size())),
                              "the embedded ICC profile");
-        const cmsProfileClassSignature kind = cmsGetDeviceClass(p);
+        // The class and the colour space as the header's numbers: a file may
+        // hold any value there, which lcms's enumerations cannot carry.
+        auto headerField = [&](size_t at) {
+            return cmsUInt32Number(icc[at]) << 24 | cmsUInt32Number(icc[at + 1]) << 16 |
+                   cmsUInt32Number(icc[at + 2]) << 8 | cmsUInt32Number(icc[at + 3]);
+        };
+        const cmsUInt32Number kind = headerField(12);
         if (kind == cmsSigLinkClass || kind == cmsSigAbstractClass || kind == cmsSigNamedColorClass)
             throw std::invalid_argument("the embedded ICC profile is a device link, abstract or named colour "
                                         "profile, not the colours of samples");
-        const cmsColorSpaceSignature space = cmsGetColorSpace(p);
-        if (space != colourSpaceOf(base))
+        const cmsUInt32Number space = headerField(16);
+        if (space != cmsUInt32Number(colourSpaceOf(base)))
             throw std::invalid_argument("the embedded ICC profile is one of " + colourSpaceName(space) +
                                         " colours, not of " + colourSpaceName(colourSpaceOf(base)));
         return p;
